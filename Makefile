@@ -21,5 +21,10 @@ test:
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+bench:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target bench_dactables -j $(JOBS) >/dev/null
+	$(BUILD)/bin/bench_dactables
+
 clean:
 	rm -rf $(BUILD)
