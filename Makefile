@@ -26,5 +26,11 @@ bench:
 	cmake --build $(BUILD) --target bench_dactables -j $(JOBS) >/dev/null
 	$(BUILD)/bin/bench_dactables
 
+# The ARM objects (main.o, itemactions.o) and the flash image (.elf, .hex, .bin)
+# in $(BUILD)/firmware; prints flash and RAM use.
+firmware:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
+
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,79 @@
+#include "fake_registers.h"
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "event_log.h"
+
+namespace {
+
+std::map<std::uint32_t, std::uint32_t> values;
+std::map<std::uint32_t, std::function<std::uint32_t()>> readScripts;
+std::map<std::uint32_t, int> readCounts;
+
+// Names for the log: the registers the firmware and the board layer touch.
+// The addresses are those of the board's memory map, written out here on
+// their own so that a wrong address in the register header shows up as a
+// bare number in the log.
+std::string NameOf(std::uint32_t address)
+{
+    static const std::map<std::uint32_t, const char *> names = {
+        {0xE002C000, "PINSEL0"}, {0xE002C004, "PINSEL1"}, {0xE002C014, "PINSEL2"},
+        {0xE0028000, "IO0PIN"},  {0xE0028004, "IO0SET"},  {0xE0028008, "IO0DIR"},
+        {0xE002800C, "IO0CLR"},  {0xE000C000, "U0THR/DLL"}, {0xE000C004, "U0IER/DLM"},
+        {0xE000C008, "U0FCR"},   {0xE000C00C, "U0LCR"},   {0xE000C014, "U0LSR"},
+    };
+    auto found = names.find(address);
+    if (found != names.end())
+    {
+        return found->second;
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", address);
+    return hex;
+}
+
+}  // namespace
+
+FakeRegister::operator std::uint32_t() const
+{
+    readCounts[address_]++;
+    auto script = readScripts.find(address_);
+    if (script != readScripts.end() && script->second)
+    {
+        return script->second();
+    }
+    return values[address_];
+}
+
+FakeRegister &FakeRegister::operator=(std::uint32_t value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%s = 0x%08X", NameOf(address_).c_str(), value);
+    event_log::Add(text);
+    values[address_] = value;
+    return *this;
+}
+
+namespace fake_registers {
+
+void Reset()
+{
+    values.clear();
+    readScripts.clear();
+    readCounts.clear();
+}
+
+void Preset(std::uint32_t address, std::uint32_t value) { values[address] = value; }
+
+std::uint32_t Value(std::uint32_t address) { return values[address]; }
+
+void OnRead(std::uint32_t address, std::function<std::uint32_t()> read)
+{
+    readScripts[address] = std::move(read);
+}
+
+int ReadCount(std::uint32_t address) { return readCounts[address]; }
+
+}  // namespace fake_registers

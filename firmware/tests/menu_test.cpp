@@ -1,0 +1,175 @@
+// The stand-in LCD, GUI and menu engine, with the real menu actions, driven
+// through scripted key pins; the picture is read from the frame buffer.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "config.h"
+#include "key.h"
+#include "lcd/LcdHAL.h"
+#include "lcd/GUI.h"
+#include "menu/MENU.h"
+#include "lcd_frame.h"
+#include "board_pins.h"
+#include "event_log.h"
+#include "fake_registers.h"
+
+namespace {
+
+using board_pins::KeysDown;
+using Frame = std::vector<INT8U>;
+
+constexpr std::uint32_t kUp = 0xFFFFFFFF;
+
+Frame Snapshot() { return Frame(std::begin(LcdFrame), std::end(LcdFrame)); }
+
+bool Pixel(const Frame &frame, unsigned x, unsigned y) { return (frame[(y / 8) * 84 + x] >> (y % 8)) & 1; }
+
+bool Blank(const Frame &frame)
+{
+    return std::all_of(frame.begin(), frame.end(), [](INT8U b) { return b == 0; });
+}
+
+// Dark pixels in the marker column (x 6..11) of the text row at y0..y0+7.
+int MarkerPixels(const Frame &frame, unsigned y0)
+{
+    int dark = 0;
+    for (unsigned x = 6; x < 12; x++)
+    {
+        for (unsigned y = y0; y < y0 + 8; y++)
+        {
+            dark += Pixel(frame, x, y);
+        }
+    }
+    return dark;
+}
+
+constexpr unsigned kVersionRow = 16;
+constexpr unsigned kAuthorRow = 24;
+
+void StartMenu()
+{
+    event_log::Clear();
+    fake_registers::Reset();
+    KeySysInit();
+    GUI_Init();
+    Menu_Init();
+}
+
+// Runs DealKey once per sample of `pins`, as the main loop would.
+void DealKeys(std::vector<std::uint32_t> pins)
+{
+    board_pins::Script script(std::move(pins));
+    script.Install();
+    while (true)
+    {
+        const std::size_t before = script.ReadsDone();
+        try
+        {
+            DealKey();
+        }
+        catch (const std::runtime_error &)
+        {
+            ASSERT_EQ(script.ReadsDone(), before) << "a DealKey call ran out of samples midway";
+            return;
+        }
+    }
+}
+
+TEST(Lcd, PixelLayoutIsPagesOfColumnBytes)
+{
+    LcdClrScrn();
+    LcdSetPixel(5, 13, TRUE);
+    LcdSetPixel(83, 47, TRUE);
+    Frame frame = Snapshot();
+    EXPECT_EQ(frame.size(), 504u);
+    EXPECT_EQ(frame[1 * 84 + 5], 1 << 5);
+    EXPECT_EQ(frame[5 * 84 + 83], 1 << 7);
+    LcdSetPixel(5, 13, FALSE);
+    EXPECT_EQ(LcdFrame[1 * 84 + 5], 0);
+}
+
+TEST(Lcd, PixelsOffThePanelAreIgnored)
+{
+    LcdClrScrn();
+    LcdSetPixel(84, 0, TRUE);
+    LcdSetPixel(0, 48, TRUE);
+    EXPECT_TRUE(Blank(Snapshot()));
+}
+
+TEST(Gui, DrawsGlyphColumnsIntoTheFrame)
+{
+    GUI_Init();
+    GUI_PutString(0, 0, "M");
+    // M's outer columns are full height (7 rows), its middle column has rows 2 and 3.
+    EXPECT_EQ(LcdFrame[0], 0x7F);
+    EXPECT_EQ(LcdFrame[2], 0x0C);
+    EXPECT_EQ(LcdFrame[4], 0x7F);
+    EXPECT_EQ(LcdFrame[5], 0x00);   // gap between characters
+}
+
+TEST(Menu, ShowsTitleAndMarksTheFirstEntry)
+{
+    StartMenu();
+    Frame frame = Snapshot();
+    EXPECT_FALSE(Blank(frame));
+    EXPECT_GT(MarkerPixels(frame, kVersionRow), 0);
+    EXPECT_EQ(MarkerPixels(frame, kAuthorRow), 0);
+}
+
+TEST(Menu, KeysMoveTheMarkerAndKey4GoesBackToTheTop)
+{
+    StartMenu();
+    DealKeys({KeysDown({2}), KeysDown({2}), kUp});
+    Frame down = Snapshot();
+    EXPECT_EQ(MarkerPixels(down, kVersionRow), 0);
+    EXPECT_GT(MarkerPixels(down, kAuthorRow), 0);
+
+    DealKeys({KeysDown({2}), kUp});   // already on the last entry
+    EXPECT_EQ(Snapshot(), down);
+
+    DealKeys({KeysDown({1}), kUp});
+    EXPECT_GT(MarkerPixels(Snapshot(), kVersionRow), 0);
+    EXPECT_EQ(MarkerPixels(Snapshot(), kAuthorRow), 0);
+
+    DealKeys({KeysDown({2}), kUp, KeysDown({4}), kUp});
+    EXPECT_GT(MarkerPixels(Snapshot(), kVersionRow), 0);
+    EXPECT_EQ(MarkerPixels(Snapshot(), kAuthorRow), 0);
+}
+
+TEST(Menu, AuthorLeavesTheScreenExactlyAsItWas)
+{
+    StartMenu();
+    DealKeys({KeysDown({2}), kUp});
+    Frame before = Snapshot();
+    event_log::Clear();
+    DealKeys({KeysDown({3}), kUp});
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_TRUE(event_log::Events().empty());   // no register written
+}
+
+TEST(Menu, VersionShowsABlankScreenUntilANewKeyPressThenTheMenu)
+{
+    StartMenu();
+    Frame menu = Snapshot();
+    std::vector<Frame> seen;
+    // DealKey sees KEY_3 pressed; the action then sees it still held, released,
+    // and a KEY_1 press and release. The frame is captured at every read.
+    board_pins::Script script({KeysDown({3}), KeysDown({3}), kUp, kUp, KeysDown({1}), kUp},
+                              [&seen](std::size_t) { seen.push_back(Snapshot()); });
+    script.Install();
+    DealKey();
+    EXPECT_EQ(script.ReadsDone(), 6u);
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[0], menu);
+    for (std::size_t read = 1; read < seen.size(); read++)
+    {
+        EXPECT_TRUE(Blank(seen[read])) << "read " << read;
+    }
+    EXPECT_EQ(Snapshot(), menu);
+}
+
+}  // namespace
