@@ -10,7 +10,8 @@ failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-address_of() { "$nm" "$elf" | awk -v s="$1" '$3 == s {print $1}'; }
+symbol_table=$("$nm" "$elf")
+address_of() { awk -v s="$1" '$3 == s {print $1}' <<<"$symbol_table"; }
 
 # Linked for the ARM7TDMI, complete.
 header=$("$readelf" -h "$elf")
