@@ -32,5 +32,10 @@ firmware:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
 
+# dactables.exe for 64-bit Windows (MinGW-w64, runtime linked in): $(BUILD)/windows/dactables.exe.
+windows:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target dactables_windows -j $(JOBS)
+
 clean:
 	rm -rf $(BUILD)
