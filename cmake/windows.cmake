@@ -7,9 +7,10 @@
 # end-to-end tests use to run it under Wine.
 
 set(DACTABLES_WINDOWS_EXE "")
+option(WITH_WINDOWS "Cross-build dactables.exe and test it under Wine" ON)
 
 # The Windows configuration itself includes this file too: it must not nest.
-if(NOT WITH_DACTABLES OR CMAKE_SYSTEM_NAME STREQUAL "Windows")
+if(NOT WITH_DACTABLES OR NOT WITH_WINDOWS OR CMAKE_SYSTEM_NAME STREQUAL "Windows")
   return()
 endif()
 

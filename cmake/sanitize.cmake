@@ -1,0 +1,38 @@
+# Sanitizer build (-DSANITIZE=ON, with clang/clang++ as the compilers): every
+# host target is built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the first report ends the process with a failure. The ARM image is not
+# affected: its custom commands use their own flags.
+#
+# Sets DACTABLES_FUZZERS when libFuzzer is there (clang with libclang-rt).
+
+option(SANITIZE "Build host code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+set(DACTABLES_FUZZERS OFF)
+if(NOT SANITIZE)
+  return()
+endif()
+
+if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang" OR NOT CMAKE_C_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "SANITIZE=ON needs clang and clang++ (CC=clang CXX=clang++)")
+endif()
+
+set(SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(${SANITIZER_FLAGS} -g)
+add_link_options(${SANITIZER_FLAGS})
+
+# libFuzzer comes with clang's run-time libraries (Debian libclang-rt-14-dev).
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS -fsanitize=fuzzer)
+check_cxx_source_compiles("#include <cstddef>
+#include <cstdint>
+extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }" HAVE_LIBFUZZER)
+unset(CMAKE_REQUIRED_FLAGS)
+if(HAVE_LIBFUZZER)
+  set(DACTABLES_FUZZERS ON)
+elseif(REQUIRE_ALL_TOOLS)
+  message(FATAL_ERROR "libFuzzer not found (scripts/bootstrap installs libclang-rt-14-dev)")
+else()
+  message(WARNING "libFuzzer not found: the fuzzers are not built")
+endif()
+
+# How long each fuzzer runs as a test (make fuzz runs them longer).
+set(FUZZ_TEST_SECONDS 60 CACHE STRING "Seconds of fuzzing for the console fuzzer test")
