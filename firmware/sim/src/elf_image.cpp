@@ -1,0 +1,164 @@
+#include "elf_image.h"
+
+#include <elf.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace boardsim {
+namespace {
+
+template <typename T>
+T readAt(const std::vector<uint8_t>& bytes, uint64_t offset)
+{
+    if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) {
+        throw ElfError("truncated ELF file (structure at offset " + std::to_string(offset) + ")");
+    }
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof(T));
+    return value;
+}
+
+std::string readName(const std::vector<uint8_t>& bytes, uint64_t tableOffset, uint64_t tableSize,
+                     uint32_t index)
+{
+    if (index >= tableSize || tableOffset + tableSize > bytes.size()) {
+        throw ElfError("string index out of its table");
+    }
+    const char* start = reinterpret_cast<const char*>(bytes.data() + tableOffset + index);
+    return std::string(start, strnlen(start, tableSize - index));
+}
+
+void checkHeader(const Elf32_Ehdr& header)
+{
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0) {
+        throw ElfError("not an ELF file");
+    }
+    if (header.e_ident[EI_CLASS] != ELFCLASS32 || header.e_ident[EI_DATA] != ELFDATA2LSB) {
+        throw ElfError("not a 32-bit little-endian ELF file");
+    }
+    if (header.e_machine != EM_ARM) {
+        throw ElfError("not an ARM executable (e_machine " + std::to_string(header.e_machine) + ")");
+    }
+    if (header.e_type != ET_EXEC) {
+        throw ElfError("not a linked executable");
+    }
+}
+
+}  // namespace
+
+ElfImage ElfImage::fromFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw ElfError("cannot open " + path);
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return fromBytes(std::move(bytes));
+}
+
+ElfImage ElfImage::fromBytes(std::vector<uint8_t> bytes)
+{
+    ElfImage image;
+    const auto header = readAt<Elf32_Ehdr>(bytes, 0);
+    checkHeader(header);
+    image.entry_ = header.e_entry;
+
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        const auto ph = readAt<Elf32_Phdr>(bytes, header.e_phoff + uint64_t(i) * header.e_phentsize);
+        if (ph.p_type != PT_LOAD || ph.p_filesz == 0) {
+            continue;  // nothing to program (e.g. .bss, stacks)
+        }
+        if (uint64_t(ph.p_offset) + ph.p_filesz > bytes.size()) {
+            throw ElfError("segment runs past the end of the file");
+        }
+        LoadChunk chunk;
+        chunk.address = ph.p_paddr;
+        chunk.bytes.assign(bytes.begin() + ph.p_offset, bytes.begin() + ph.p_offset + ph.p_filesz);
+        image.chunks_.push_back(std::move(chunk));
+    }
+
+    if (header.e_shnum == 0) {
+        return image;  // stripped of sections: no symbols, no section sizes
+    }
+    std::vector<Elf32_Shdr> shdrs;
+    for (unsigned i = 0; i < header.e_shnum; ++i) {
+        shdrs.push_back(readAt<Elf32_Shdr>(bytes, header.e_shoff + uint64_t(i) * header.e_shentsize));
+    }
+    if (header.e_shstrndx >= shdrs.size()) {
+        throw ElfError("bad section name table index");
+    }
+    const Elf32_Shdr& names = shdrs[header.e_shstrndx];
+    for (const Elf32_Shdr& sh : shdrs) {
+        if (sh.sh_type == SHT_NULL) {
+            continue;
+        }
+        Section section;
+        section.name = readName(bytes, names.sh_offset, names.sh_size, sh.sh_name);
+        section.address = sh.sh_addr;
+        section.size = sh.sh_size;
+        section.allocated = (sh.sh_flags & SHF_ALLOC) != 0;
+        section.occupiesFile = sh.sh_type != SHT_NOBITS;
+        image.sections_.push_back(section);
+
+        if (sh.sh_type != SHT_SYMTAB) {
+            continue;
+        }
+        if (sh.sh_link >= shdrs.size() || sh.sh_entsize != sizeof(Elf32_Sym)) {
+            throw ElfError("malformed symbol table");
+        }
+        const Elf32_Shdr& strings = shdrs[sh.sh_link];
+        for (uint32_t off = 0; off + sizeof(Elf32_Sym) <= sh.sh_size; off += sizeof(Elf32_Sym)) {
+            const auto sym = readAt<Elf32_Sym>(bytes, uint64_t(sh.sh_offset) + off);
+            const unsigned type = ELF32_ST_TYPE(sym.st_info);
+            if (sym.st_name == 0 || sym.st_shndx == SHN_UNDEF || sym.st_shndx == SHN_ABS ||
+                (type != STT_FUNC && type != STT_OBJECT && type != STT_NOTYPE)) {
+                continue;
+            }
+            Symbol symbol;
+            symbol.name = readName(bytes, strings.sh_offset, strings.sh_size, sym.st_name);
+            if (symbol.name.empty() || symbol.name[0] == '$') {
+                continue;  // ARM mapping symbols ($a, $d, $t)
+            }
+            symbol.isFunction = type == STT_FUNC;
+            symbol.address = symbol.isFunction ? (sym.st_value & ~1u) : sym.st_value;
+            symbol.size = sym.st_size;
+            image.symbols_.push_back(std::move(symbol));
+        }
+    }
+    return image;
+}
+
+std::optional<Symbol> ElfImage::find(const std::string& name) const
+{
+    for (const Symbol& symbol : symbols_) {
+        if (symbol.name == name) {
+            return symbol;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string ElfImage::describe(uint32_t address) const
+{
+    const Symbol* best = nullptr;
+    for (const Symbol& s : symbols_) {
+        const bool inside = s.size != 0 ? (address >= s.address && address - s.address < s.size)
+                                        : address == s.address;
+        if (inside && (best == nullptr || s.address > best->address)) {
+            best = &s;
+        }
+    }
+    if (best == nullptr) {
+        return {};
+    }
+    if (address == best->address) {
+        return best->name;
+    }
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "+0x%x", address - best->address);
+    return best->name + offset;
+}
+
+}  // namespace boardsim

@@ -1,0 +1,137 @@
+#include "options.h"
+
+#include <cctype>
+#include <limits>
+
+namespace boardsim {
+
+const char* usageText()
+{
+    return "usage: boardsim IMAGE.elf [options]\n"
+           "  --run N            stop once N instructions have run (default 5M)\n"
+           "  --periods N        stop after N complete LED periods (low and high phase)\n"
+           "  --press K@T[:D]    press KEY_K (1..4) once T instructions have run, for D\n"
+           "                     instructions (default 1M, longer than a heartbeat)\n"
+           "  --lcd FILE         write the LCD picture at the end (PNG; .pbm for PBM)\n"
+           "  --lcd-at T:FILE    write the LCD picture once T instructions have run\n"
+           "  --calls            also print calls and returns of the watched functions\n"
+           "  --watch NAME       watch calls of function NAME too\n"
+           "  --trace-io         also print every peripheral register access\n"
+           "  --report           print the image's instruction and memory figures\n"
+           "  --quiet            print only faults and requested pictures\n"
+           "Counts take the suffixes k and M. Every line starts with its instruction stamp.\n"
+           "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
+}
+
+uint64_t parseCount(const std::string& text)
+{
+    size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) {
+        ++digits;
+    }
+    if (digits == 0 || digits > 18) {
+        throw UsageError("not a count: \"" + text + "\"");
+    }
+    uint64_t value = std::stoull(text.substr(0, digits));
+    const std::string suffix = text.substr(digits);
+    uint64_t scale = 1;
+    if (suffix == "k") {
+        scale = 1'000;
+    } else if (suffix == "M") {
+        scale = 1'000'000;
+    } else if (!suffix.empty()) {
+        throw UsageError("not a count: \"" + text + "\"");
+    }
+    if (value > std::numeric_limits<uint64_t>::max() / scale) {
+        throw UsageError("count too large: \"" + text + "\"");
+    }
+    return value * scale;
+}
+
+namespace {
+
+KeyPress parsePress(const std::string& text)
+{
+    const size_t at = text.find('@');
+    if (at == std::string::npos) {
+        throw UsageError("--press wants K@T[:D], got \"" + text + "\"");
+    }
+    KeyPress press;
+    const std::string key = text.substr(0, at);
+    if (key.size() != 1 || key[0] < '1' || key[0] > '4') {
+        throw UsageError("--press: key must be 1, 2, 3 or 4, got \"" + key + "\"");
+    }
+    press.key = key[0] - '0';
+    const std::string rest = text.substr(at + 1);
+    const size_t colon = rest.find(':');
+    press.at = parseCount(rest.substr(0, colon));
+    press.hold = colon == std::string::npos ? kDefaultHold : parseCount(rest.substr(colon + 1));
+    if (press.hold == 0) {
+        throw UsageError("--press: a press must last at least one instruction");
+    }
+    return press;
+}
+
+LcdShot parseShot(const std::string& text)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon + 1 == text.size()) {
+        throw UsageError("--lcd-at wants T:FILE, got \"" + text + "\"");
+    }
+    return {parseCount(text.substr(0, colon)), text.substr(colon + 1)};
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) {
+                throw UsageError(arg + " needs a value");
+            }
+            return args[++i];
+        };
+        if (arg == "--run") {
+            options.run = parseCount(value());
+            options.runGiven = true;
+        } else if (arg == "--periods") {
+            options.periods = parseCount(value());
+        } else if (arg == "--press") {
+            options.presses.push_back(parsePress(value()));
+        } else if (arg == "--lcd") {
+            options.shots.push_back({std::nullopt, value()});
+        } else if (arg == "--lcd-at") {
+            options.shots.push_back(parseShot(value()));
+        } else if (arg == "--watch") {
+            options.extraWatched.push_back(value());
+        } else if (arg == "--calls") {
+            options.showCalls = true;
+        } else if (arg == "--trace-io") {
+            options.traceIo = true;
+        } else if (arg == "--report") {
+            options.report = true;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else if (options.image.empty()) {
+            options.image = arg;
+        } else {
+            throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
+        }
+    }
+    if (options.image.empty() && !options.help) {
+        throw UsageError("no image given");
+    }
+    if (options.periods && !options.runGiven) {
+        options.run = kPeriodRunCap;
+    }
+    return options;
+}
+
+}  // namespace boardsim

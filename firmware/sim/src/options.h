@@ -1,0 +1,54 @@
+// Command line of boardsim.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct KeyPress {
+    int key = 0;
+    uint64_t at = 0;
+    uint64_t hold = 0;
+};
+
+struct LcdShot {
+    std::optional<uint64_t> at;  // none: at the end of the run
+    std::string path;
+};
+
+// Longer than one heartbeat (about 0.4 M instructions) so that DealKey,
+// which samples the keys once per loop pass, sees every press.
+constexpr uint64_t kDefaultHold = 1'000'000;
+constexpr uint64_t kDefaultRun = 5'000'000;
+constexpr uint64_t kPeriodRunCap = 1'000'000'000;
+
+struct Options {
+    std::string image;
+    uint64_t run = kDefaultRun;
+    bool runGiven = false;
+    std::optional<uint64_t> periods;
+    std::vector<KeyPress> presses;
+    std::vector<LcdShot> shots;
+    std::vector<std::string> extraWatched;
+    bool showCalls = false;
+    bool traceIo = false;
+    bool report = false;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Throws UsageError with a message fit for the user.
+Options parseOptions(const std::vector<std::string>& args);
+// "5000000", "5M", "200k"
+uint64_t parseCount(const std::string& text);
+const char* usageText();
+
+}  // namespace boardsim
