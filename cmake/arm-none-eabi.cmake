@@ -17,7 +17,10 @@ endforeach()
 
 set(ARM_CPU_FLAGS -mcpu=arm7tdmi -marm -mfloat-abi=soft)
 set(ARM_COMMON_FLAGS ${ARM_CPU_FLAGS} -ffreestanding -nostdlib -O2 -D__DEBUG_RAM=1
-    -Wall -Wextra -Werror)
+    -Wall -Wextra -Werror
+    # Frame sizes and call graph beside each object, for the stack bound
+    # (cmake/stack-bound.cmake).
+    -fstack-usage -fcallgraph-info=su)
 set(ARM_CXX_FLAGS ${ARM_COMMON_FLAGS} -std=c++17 -fno-exceptions -fno-rtti
     -fno-unwind-tables -fno-threadsafe-statics -fno-use-cxa-atexit)
 set(ARM_C_FLAGS ${ARM_COMMON_FLAGS} -std=c11 -fno-unwind-tables)
