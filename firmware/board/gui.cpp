@@ -18,7 +18,7 @@ void PutChar(INT32U x, INT32U y, CHAR c)
         const INT8U bits = row < FONT_HEIGHT ? rows[row] : 0;
         for (INT32U col = 0; col < kCellWidth; col++)
         {
-            const BOOL on = col < FONT_WIDTH && (bits & (0x10u >> col)) != 0;
+            const BOOL on = (col < FONT_WIDTH && (bits & (0x10u >> col)) != 0) ? TRUE : FALSE;
             LcdSetPixel(x + col, y + row, on);
         }
     }
