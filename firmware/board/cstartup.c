@@ -15,6 +15,9 @@ void BoardStart(void)
     Constructor *ctor;
 
     /* Dynamic initialisers of C++ globals, should any module ever have one. */
+    /* The linker script defines both symbols around the one .init_array
+       section: they bound the same array. */
+    /* cppcheck-suppress comparePointers */
     for (ctor = __init_array_start; ctor < __init_array_end; ctor++)
     {
         (*ctor)();
