@@ -8,6 +8,15 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
+# The second tree: host code with AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang), the fuzzers, clang-tidy and cppcheck. The first report of a
+# sanitizer ends the process with a failure.
+SAN_BUILD ?= $(BUILD)-san
+SAN_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON -DSTATIC_ANALYSIS=ON -DWITH_WINDOWS=OFF
+SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1 \
+          UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+FUZZ_SECONDS ?= 300
+
 run:
 	scripts/bootstrap run
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -20,6 +29,9 @@ test:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DREQUIRE_ALL_TOOLS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) -DREQUIRE_ALL_TOOLS=ON
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	$(SAN_ENV) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -36,6 +48,16 @@ firmware:
 windows:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target dactables_windows -j $(JOBS)
+
+# Each fuzzer for FUZZ_SECONDS (default 300) on one core; findings land in
+# $(SAN_BUILD)/fuzz-findings, the corpus grows in the build tree.
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
+	cmake --build $(SAN_BUILD) --target console_fuzzer -j $(JOBS)
+	mkdir -p $(SAN_BUILD)/fuzz-findings
+	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/dactables/fuzz/corpus dactables/fuzz/corpus
 
 clean:
 	rm -rf $(BUILD)
