@@ -44,6 +44,21 @@ firmware:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
 
+# The flash image and the board simulator; runs the image for three LED periods:
+# the greeting on UART0 and the heartbeat, each line stamped with the instructions
+# executed since reset, and the LCD picture in $(BUILD)/lcd.png.
+sim:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --periods 3 --lcd $(BUILD)/lcd.png
+
+# Instructions from reset to the greeting, per DelayMs unit and per heartbeat;
+# flash and RAM use of the image.
+sim-report:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --report
+
 # dactables.exe for 64-bit Windows (MinGW-w64, runtime linked in): $(BUILD)/windows/dactables.exe.
 windows:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null

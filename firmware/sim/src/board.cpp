@@ -349,6 +349,7 @@ void Board::onInstruction(uint32_t address)
         return;
     }
     ++count_;
+    previousPc_ = lastPc_;
     lastPc_ = address;
     if (!pending_.empty() && address == pending_.back().returnAddress) {
         finishReturns(address);
@@ -356,7 +357,7 @@ void Board::onInstruction(uint32_t address)
     if (address < kFlashSize && marks_[address / 2] != kNone) {
         if (marks_[address / 2] == kTrap) {
             if (address != 0 || count_ > 1) {  // the reset itself starts at 0
-                raiseFault("execution reached " + trapNames_[address], address);
+                raiseFault("execution reached " + trapNames_[address] + " from " + locate(previousPc_), address);
             }
         } else {
             PendingReturn entry{address, reg(UC_ARM_REG_LR) & ~1u, reg(UC_ARM_REG_SP)};

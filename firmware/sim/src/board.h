@@ -132,6 +132,7 @@ private:
     uint64_t count_ = 0;
     uint64_t limit_ = 0;
     uint32_t lastPc_ = 0;
+    uint32_t previousPc_ = 0;
     bool stopRequested_ = false;
     uint32_t callReturn_ = 0xFFFFFFFF;
     bool callReturned_ = false;

@@ -144,8 +144,9 @@ std::string ElfImage::describe(uint32_t address) const
 {
     const Symbol* best = nullptr;
     for (const Symbol& s : symbols_) {
+        // An unsized symbol (an assembler label) covers what follows it.
         const bool inside = s.size != 0 ? (address >= s.address && address - s.address < s.size)
-                                        : address == s.address;
+                                        : address >= s.address;
         if (inside && (best == nullptr || s.address > best->address)) {
             best = &s;
         }

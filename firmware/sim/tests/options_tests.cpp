@@ -1,0 +1,58 @@
+// The command line.
+#include <gtest/gtest.h>
+
+#include "options.h"
+
+using namespace boardsim;
+
+TEST(Options, CountsTakeKAndMSuffixes)
+{
+    EXPECT_EQ(parseCount("5000000"), 5'000'000u);
+    EXPECT_EQ(parseCount("5M"), 5'000'000u);
+    EXPECT_EQ(parseCount("200k"), 200'000u);
+    EXPECT_THROW(parseCount("5m"), UsageError);
+    EXPECT_THROW(parseCount(""), UsageError);
+    EXPECT_THROW(parseCount("-1"), UsageError);
+    EXPECT_THROW(parseCount("99999999999999999M"), UsageError);
+}
+
+TEST(Options, PressesWithAndWithoutHold)
+{
+    const Options o = parseOptions({"fw.elf", "--press", "1@2000000", "--press", "4@3M:500"});
+    ASSERT_EQ(o.presses.size(), 2u);
+    EXPECT_EQ(o.presses[0].key, 1);
+    EXPECT_EQ(o.presses[0].at, 2'000'000u);
+    EXPECT_EQ(o.presses[0].hold, kDefaultHold);
+    EXPECT_EQ(o.presses[1].key, 4);
+    EXPECT_EQ(o.presses[1].at, 3'000'000u);
+    EXPECT_EQ(o.presses[1].hold, 500u);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "5@10"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "1@10:0"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "1"}), UsageError);
+}
+
+TEST(Options, PicturesAtTheEndOrAtMoments)
+{
+    const Options o = parseOptions({"fw.elf", "--lcd", "end.png", "--lcd-at", "1M:early.png"});
+    ASSERT_EQ(o.shots.size(), 2u);
+    EXPECT_FALSE(o.shots[0].at);
+    EXPECT_EQ(o.shots[0].path, "end.png");
+    EXPECT_EQ(*o.shots[1].at, 1'000'000u);
+    EXPECT_EQ(o.shots[1].path, "early.png");
+}
+
+TEST(Options, PeriodsLiftTheDefaultInstructionBoundButNotAGivenOne)
+{
+    EXPECT_EQ(parseOptions({"fw.elf"}).run, kDefaultRun);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3"}).run, kPeriodRunCap);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3", "--run", "2M"}).run, 2'000'000u);
+}
+
+TEST(Options, Mistakes)
+{
+    EXPECT_THROW(parseOptions({}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "b.elf"}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "--frobnicate"}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "--run"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"--help"}));
+}

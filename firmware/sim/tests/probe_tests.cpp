@@ -1,0 +1,226 @@
+// The board on the probe image (images/probe.S), whose instruction counts
+// can be worked out by hand, and on its fault-injected variants.
+#include <gtest/gtest.h>
+
+#include <unicorn/unicorn.h>
+
+#include "board.h"
+#include "trace_analysis.h"
+
+using namespace boardsim;
+
+namespace {
+
+ElfImage probe(const std::string& kind)
+{
+    return ElfImage::fromFile(std::string(PROBE_DIR) + "/probe_" + kind + ".elf");
+}
+
+uint32_t symbol(const ElfImage& image, const std::string& name)
+{
+    auto s = image.find(name);
+    if (!s) {
+        throw std::runtime_error("probe image lacks " + name);
+    }
+    return s->address;
+}
+
+// Runs until the label `name` is about to execute.
+void runTo(Board& board, const std::string& name)
+{
+    const uint32_t target = symbol(board.image(), name);
+    board.setObserver([&board, target](const Event& e) {
+        if (e.kind == EventKind::Call && e.address == target) {
+            board.requestStop();
+        }
+    });
+    ASSERT_EQ(board.runUntil(100'000), StopReason::Requested);
+    board.setObserver(nullptr);
+}
+
+BoardOptions watching(const std::string& name)
+{
+    BoardOptions options;
+    options.watchedFunctions = {name};
+    return options;
+}
+
+std::vector<Event> only(const std::vector<Event>& events, EventKind kind)
+{
+    std::vector<Event> out;
+    for (const Event& e : events) {
+        if (e.kind == kind) {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ProbeImage, SwiEntersTheVectorAndTheHandlerFlipsOnlyTheRequestedBit)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image, watching("after_swi"));
+    runTo(board, "after_swi");
+
+    constexpr uint32_t kSys = 0x1F, kI = 0x80, kF = 0x40;
+    auto flags = [&](int r) { return board.reg(r) & (0x1F | kI | kF); };
+    EXPECT_EQ(flags(UC_ARM_REG_R8), kSys | kF);       // 1: IRQ on
+    EXPECT_EQ(flags(UC_ARM_REG_R9), kSys);            // 3: FIQ on
+    EXPECT_EQ(flags(UC_ARM_REG_R10), kSys | kI);      // 0: IRQ off
+    EXPECT_EQ(flags(UC_ARM_REG_R11), kSys | kI | kF); // 2: FIQ off
+    EXPECT_EQ(flags(UC_ARM_REG_R12), kSys | kI | kF); // 7: ignored
+    // Back in System mode with System mode's own stack, not Supervisor's.
+    EXPECT_EQ(board.reg(UC_ARM_REG_SP), 0x40003F00u);
+    const auto swis = only(board.events(), EventKind::Swi);
+    ASSERT_EQ(swis.size(), 5u);
+    EXPECT_EQ(swis[0].value, 1u);
+    EXPECT_EQ(swis[4].value, 7u);
+}
+
+TEST(ProbeImage, UartSendsOnlyTheTransmitHoldingBytes)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image);
+    board.runUntil(300);
+    EXPECT_EQ(board.uartOutput(), "OK\n");  // the divisor 6 written under DLAB is not sent
+    EXPECT_EQ(board.uart0().divisor(), 6u);
+    EXPECT_FALSE(board.fault());
+}
+
+TEST(ProbeImage, LedPhasesHaveTheLengthsCountedFromTheCode)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image);
+    board.runUntil(300);
+    const auto leds = only(board.events(), EventKind::Led);
+    // IO0DIR first: the pin becomes an output at the latch's reset level, low.
+    ASSERT_GE(leds.size(), 2u);
+    EXPECT_EQ(leds[0].value, 0u);
+    EXPECT_EQ(leds[1].value, 1u);
+    EXPECT_EQ(leds[1].stamp, leds[0].stamp + 1);
+    const auto phases = ledPhases(board.events());
+    ASSERT_EQ(phases.size(), 7u);  // low, high, then three pulses
+    for (size_t i = 2; i < phases.size(); ++i) {
+        EXPECT_EQ(phases[i].length(), phases[i].high ? 3u : 22u) << "phase " << i;
+    }
+}
+
+TEST(ProbeImage, PressedKeyReadsLowOnlyWhileHeld)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image);
+    board.runUntil(250);
+    board.pressKey(2, 260, 100);
+    auto scratch = [&] {
+        auto bytes = board.readMemory(kRamBase, 4);
+        return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    };
+    constexpr uint32_t kKeys = 0xFu << 16;
+    EXPECT_EQ(scratch() & kKeys, kKeys);
+    board.runUntil(300);
+    EXPECT_EQ(scratch() & kKeys, kKeys & ~(1u << 17));
+    board.runUntil(400);
+    EXPECT_EQ(scratch() & kKeys, kKeys);
+    const auto keys = only(board.events(), EventKind::Key);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].stamp, 260u);
+    EXPECT_EQ(keys[1].stamp, 360u);
+}
+
+TEST(ProbeImage, RunningInPiecesEqualsRunningAtOnce)
+{
+    const ElfImage image = probe("healthy");
+    Board whole(image);
+    whole.runUntil(250);
+    Board pieces(image);
+    for (uint64_t bound : {1u, 2u, 37u, 100u, 101u, 250u}) {
+        pieces.runUntil(bound);
+        EXPECT_EQ(pieces.instructions(), bound);
+    }
+    EXPECT_EQ(pieces.reg(UC_ARM_REG_PC), whole.reg(UC_ARM_REG_PC));
+    EXPECT_EQ(pieces.reg(UC_ARM_REG_R6), whole.reg(UC_ARM_REG_R6));
+    ASSERT_EQ(pieces.events().size(), whole.events().size());
+    for (size_t i = 0; i < whole.events().size(); ++i) {
+        EXPECT_EQ(pieces.events()[i].stamp, whole.events()[i].stamp);
+    }
+}
+
+TEST(ProbeImage, CallRunsAFunctionAndCountsItsInstructions)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image, watching("after_swi"));
+    runTo(board, "after_swi");
+    const auto taken = board.call(symbol(image, "twice"), {21}, 100);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(*taken, 2u);
+    EXPECT_EQ(board.reg(UC_ARM_REG_R0), 42u);
+}
+
+struct FaultCase {
+    const char* image;
+    const char* mentions;  // a word of the message, naming what went wrong
+    const char* address;   // the address it names
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.image; }
+
+class ProbeFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(ProbeFault, StopsTheRunAndNamesAddressAndInstruction)
+{
+    const FaultCase& c = GetParam();
+    const ElfImage image = probe(c.image);
+    Board board(image);
+    EXPECT_EQ(board.runUntil(10'000), StopReason::Fault);
+    ASSERT_TRUE(board.fault());
+    const Fault& fault = *board.fault();
+    const std::string message = fault.message();
+    EXPECT_NE(message.find(c.mentions), std::string::npos) << message;
+    EXPECT_NE(message.find(c.address), std::string::npos) << message;
+    EXPECT_TRUE(fault.instructionKnown);
+    EXPECT_NE(message.find("instructions"), std::string::npos);
+    // Nothing runs past a fault.
+    const uint64_t at = board.instructions();
+    EXPECT_EQ(board.runUntil(20'000), StopReason::Fault);
+    EXPECT_EQ(board.instructions(), at);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ProbeFault,
+    testing::Values(FaultCase{"unmapped_write", "unmapped", "0x80000000"},
+                    FaultCase{"undefined", "undefined instruction", "0xe7f000f0"},
+                    FaultCase{"unknown_register", "no such GPIO register", "0xe0028010"},
+                    FaultCase{"flash_write", "to flash", "0x00000100"},
+                    FaultCase{"hang", "Undef_Hang", "fault_point"},
+                    FaultCase{"tx_unrouted", "TxD0", "U0THR"}),
+    [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.image); });
+
+TEST(ProbeImage, FaultStampIsTheFaultingInstruction)
+{
+    // fault_point is reached after the same instructions in every variant;
+    // the healthy image tells when.
+    const ElfImage healthy = probe("healthy");
+    Board reference(healthy, watching("fault_point"));
+    runTo(reference, "fault_point");
+    const uint64_t before = reference.instructions();  // fault_point counted, not yet done
+
+    const ElfImage image = probe("undefined");
+    Board board(image);
+    board.runUntil(10'000);
+    ASSERT_TRUE(board.fault());
+    EXPECT_EQ(board.fault()->stamp, before);
+    EXPECT_EQ(board.fault()->pc, symbol(image, "fault_point"));
+}
+
+TEST(ProbeImage, ImageWithoutBootChecksumIsRefused)
+{
+    const ElfImage image = probe("bad_checksum");
+    try {
+        Board board(image);
+        FAIL() << "the board started an image the boot loader would refuse";
+    } catch (const BoardError& e) {
+        EXPECT_NE(std::string(e.what()).find("boot loader"), std::string::npos) << e.what();
+    }
+}
