@@ -3,10 +3,10 @@
 # and the first report ends the process with a failure. The ARM image is not
 # affected: its custom commands use their own flags.
 #
-# Sets DACTABLES_FUZZERS when libFuzzer is there (clang with libclang-rt).
+# Sets BUILD_FUZZERS when libFuzzer is there (clang with libclang-rt).
 
 option(SANITIZE "Build host code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-set(DACTABLES_FUZZERS OFF)
+set(BUILD_FUZZERS OFF)
 if(NOT SANITIZE)
   return()
 endif()
@@ -27,12 +27,13 @@ check_cxx_source_compiles("#include <cstddef>
 extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }" HAVE_LIBFUZZER)
 unset(CMAKE_REQUIRED_FLAGS)
 if(HAVE_LIBFUZZER)
-  set(DACTABLES_FUZZERS ON)
+  set(BUILD_FUZZERS ON)
 elseif(REQUIRE_ALL_TOOLS)
   message(FATAL_ERROR "libFuzzer not found (scripts/bootstrap installs libclang-rt-14-dev)")
 else()
   message(WARNING "libFuzzer not found: the fuzzers are not built")
 endif()
 
-# How long each fuzzer runs as a test (make fuzz runs them longer).
+# How long the console fuzzer runs as a test (make fuzz runs it longer).
 set(FUZZ_TEST_SECONDS 60 CACHE STRING "Seconds of fuzzing for the console fuzzer test")
+set(ELF_FUZZ_TEST_SECONDS 25 CACHE STRING "Seconds of fuzzing for the ELF loader fuzzer test")
