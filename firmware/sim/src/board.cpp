@@ -37,28 +37,28 @@ constexpr uint32_t kPeripheralPage = 0x1000;
 
 Board& boardOf(void* user) { return *static_cast<Board*>(user); }
 
-void codeHook(uc_engine*, uint64_t address, uint32_t, void* user)
+void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t /*size*/, void* user)
 {
     boardOf(user).onInstruction(uint32_t(address));
 }
 
-void interruptHook(uc_engine*, uint32_t number, void* user)
+void interruptHook(uc_engine* /*uc*/, uint32_t number, void* user)
 {
     boardOf(user).onInterrupt(number);
 }
 
-bool badMemoryHook(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t value, void* user)
+bool badMemoryHook(uc_engine* /*uc*/, uc_mem_type type, uint64_t address, int size, int64_t value, void* user)
 {
     return boardOf(user).onBadMemory(type, address, size, value);
 }
 
-uint64_t mmioRead(uc_engine*, uint64_t offset, unsigned size, void* user)
+uint64_t mmioRead(uc_engine* /*uc*/, uint64_t offset, unsigned size, void* user)
 {
     auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
     return context->first->onPeripheralRead(context->second, uint32_t(offset), size);
 }
 
-void mmioWrite(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user)
+void mmioWrite(uc_engine* /*uc*/, uint64_t offset, unsigned size, uint64_t value, void* user)
 {
     auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
     context->first->onPeripheralWrite(context->second, uint32_t(offset), size, uint32_t(value));
@@ -184,7 +184,7 @@ void Board::loadImage()
 {
     for (const LoadChunk& chunk : image_.loadChunks()) {
         const uint64_t end = uint64_t(chunk.address) + chunk.bytes.size();
-        if (chunk.address < kFlashBase || end > uint64_t(kFlashBase) + kFlashSize) {
+        if (end > uint64_t(kFlashBase) + kFlashSize) {  // flash starts at 0: only the end can be out
             throw BoardError("the image puts " + std::to_string(chunk.bytes.size()) + " bytes at " +
                              hex(chunk.address) + ", outside the 256 KiB flash");
         }
@@ -504,20 +504,20 @@ void Board::raiseFault(std::string what, uint32_t pc, bool pcIsInstruction)
     if (fault_) {
         return;  // the first fault is the one that matters
     }
-    Fault fault;
-    fault.stamp = count_;
-    fault.pc = pc;
-    fault.what = std::move(what);
-    fault.location = locate(pc);
+    Fault record;
+    record.stamp = count_;
+    record.pc = pc;
+    record.what = std::move(what);
+    record.location = locate(pc);
     if (pcIsInstruction) {
         const bool thumb = (reg(UC_ARM_REG_CPSR) & kThumbBit) != 0;
         uint32_t word = 0;
         if (uc_mem_read(uc_, pc, &word, thumb ? 2 : 4) == UC_ERR_OK) {
-            fault.instructionKnown = true;
-            fault.instruction = word;
+            record.instructionKnown = true;
+            record.instruction = word;
         }
     }
-    fault_ = std::move(fault);
+    fault_ = std::move(record);
     stopRequested_ = true;
 }
 

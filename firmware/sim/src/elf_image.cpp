@@ -2,6 +2,7 @@
 
 #include <elf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -55,16 +56,22 @@ ElfImage ElfImage::fromFile(const std::string& path)
         throw ElfError("cannot open " + path);
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return fromBytes(std::move(bytes));
+    return fromBytes(bytes);
 }
 
-ElfImage ElfImage::fromBytes(std::vector<uint8_t> bytes)
+ElfImage ElfImage::fromBytes(const std::vector<uint8_t>& bytes)
 {
     ElfImage image;
     const auto header = readAt<Elf32_Ehdr>(bytes, 0);
     checkHeader(header);
     image.entry_ = header.e_entry;
+    image.readSegments(bytes, header);
+    image.readSections(bytes, header);
+    return image;
+}
 
+void ElfImage::readSegments(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header)
+{
     for (unsigned i = 0; i < header.e_phnum; ++i) {
         const auto ph = readAt<Elf32_Phdr>(bytes, header.e_phoff + uint64_t(i) * header.e_phentsize);
         if (ph.p_type != PT_LOAD || ph.p_filesz == 0) {
@@ -76,11 +83,14 @@ ElfImage ElfImage::fromBytes(std::vector<uint8_t> bytes)
         LoadChunk chunk;
         chunk.address = ph.p_paddr;
         chunk.bytes.assign(bytes.begin() + ph.p_offset, bytes.begin() + ph.p_offset + ph.p_filesz);
-        image.chunks_.push_back(std::move(chunk));
+        chunks_.push_back(std::move(chunk));
     }
+}
 
+void ElfImage::readSections(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header)
+{
     if (header.e_shnum == 0) {
-        return image;  // stripped of sections: no symbols, no section sizes
+        return;  // stripped of sections: no symbols, no section sizes
     }
     std::vector<Elf32_Shdr> shdrs;
     for (unsigned i = 0; i < header.e_shnum; ++i) {
@@ -100,44 +110,42 @@ ElfImage ElfImage::fromBytes(std::vector<uint8_t> bytes)
         section.size = sh.sh_size;
         section.allocated = (sh.sh_flags & SHF_ALLOC) != 0;
         section.occupiesFile = sh.sh_type != SHT_NOBITS;
-        image.sections_.push_back(section);
-
-        if (sh.sh_type != SHT_SYMTAB) {
-            continue;
-        }
-        if (sh.sh_link >= shdrs.size() || sh.sh_entsize != sizeof(Elf32_Sym)) {
-            throw ElfError("malformed symbol table");
-        }
-        const Elf32_Shdr& strings = shdrs[sh.sh_link];
-        for (uint32_t off = 0; off + sizeof(Elf32_Sym) <= sh.sh_size; off += sizeof(Elf32_Sym)) {
-            const auto sym = readAt<Elf32_Sym>(bytes, uint64_t(sh.sh_offset) + off);
-            const unsigned type = ELF32_ST_TYPE(sym.st_info);
-            if (sym.st_name == 0 || sym.st_shndx == SHN_UNDEF || sym.st_shndx == SHN_ABS ||
-                (type != STT_FUNC && type != STT_OBJECT && type != STT_NOTYPE)) {
-                continue;
+        sections_.push_back(section);
+        if (sh.sh_type == SHT_SYMTAB) {
+            if (sh.sh_link >= shdrs.size() || sh.sh_entsize != sizeof(Elf32_Sym)) {
+                throw ElfError("malformed symbol table");
             }
-            Symbol symbol;
-            symbol.name = readName(bytes, strings.sh_offset, strings.sh_size, sym.st_name);
-            if (symbol.name.empty() || symbol.name[0] == '$') {
-                continue;  // ARM mapping symbols ($a, $d, $t)
-            }
-            symbol.isFunction = type == STT_FUNC;
-            symbol.address = symbol.isFunction ? (sym.st_value & ~1u) : sym.st_value;
-            symbol.size = sym.st_size;
-            image.symbols_.push_back(std::move(symbol));
+            readSymbols(bytes, sh, shdrs[sh.sh_link]);
         }
     }
-    return image;
+}
+
+void ElfImage::readSymbols(const std::vector<uint8_t>& bytes, const Elf32_Shdr& table, const Elf32_Shdr& strings)
+{
+    for (uint32_t off = 0; off + sizeof(Elf32_Sym) <= table.sh_size; off += sizeof(Elf32_Sym)) {
+        const auto sym = readAt<Elf32_Sym>(bytes, uint64_t(table.sh_offset) + off);
+        const unsigned type = ELF32_ST_TYPE(sym.st_info);
+        if (sym.st_name == 0 || sym.st_shndx == SHN_UNDEF || sym.st_shndx == SHN_ABS ||
+            (type != STT_FUNC && type != STT_OBJECT && type != STT_NOTYPE)) {
+            continue;
+        }
+        Symbol symbol;
+        symbol.name = readName(bytes, strings.sh_offset, strings.sh_size, sym.st_name);
+        if (symbol.name.empty() || symbol.name[0] == '$') {
+            continue;  // ARM mapping symbols ($a, $d, $t)
+        }
+        symbol.isFunction = type == STT_FUNC;
+        symbol.address = symbol.isFunction ? (sym.st_value & ~1u) : sym.st_value;
+        symbol.size = sym.st_size;
+        symbols_.push_back(std::move(symbol));
+    }
 }
 
 std::optional<Symbol> ElfImage::find(const std::string& name) const
 {
-    for (const Symbol& symbol : symbols_) {
-        if (symbol.name == name) {
-            return symbol;
-        }
-    }
-    return std::nullopt;
+    const auto found =
+        std::find_if(symbols_.begin(), symbols_.end(), [&](const Symbol& symbol) { return symbol.name == name; });
+    return found == symbols_.end() ? std::nullopt : std::optional<Symbol>(*found);
 }
 
 std::string ElfImage::describe(uint32_t address) const

@@ -2,6 +2,8 @@
 // that go into flash, where its sections sit, and its symbol table.
 #pragma once
 
+#include <elf.h>
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -38,7 +40,7 @@ struct Section {
 class ElfImage {
 public:
     static ElfImage fromFile(const std::string& path);
-    static ElfImage fromBytes(std::vector<uint8_t> bytes);
+    static ElfImage fromBytes(const std::vector<uint8_t>& bytes);
 
     const std::vector<LoadChunk>& loadChunks() const { return chunks_; }
     const std::vector<Section>& sections() const { return sections_; }
@@ -51,6 +53,10 @@ public:
     std::string describe(uint32_t address) const;
 
 private:
+    void readSegments(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header);
+    void readSections(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header);
+    void readSymbols(const std::vector<uint8_t>& bytes, const Elf32_Shdr& table, const Elf32_Shdr& strings);
+
     std::vector<LoadChunk> chunks_;
     std::vector<Section> sections_;
     std::vector<Symbol> symbols_;

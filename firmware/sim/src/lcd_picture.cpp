@@ -1,5 +1,6 @@
 #include "lcd_picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -82,10 +83,8 @@ void writePng(const std::vector<std::vector<bool>>& rows, const std::string& pat
         }
         pixels.push_back(std::move(line));
     }
-    std::vector<png_bytep> pointers;
-    for (auto& line : pixels) {
-        pointers.push_back(line.data());
-    }
+    std::vector<png_bytep> pointers(pixels.size());
+    std::transform(pixels.begin(), pixels.end(), pointers.begin(), [](auto& line) { return line.data(); });
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         throw std::runtime_error("cannot write " + path);
@@ -109,12 +108,7 @@ bool lcdPixel(const std::vector<uint8_t>& frame, unsigned x, unsigned y)
 
 bool lcdBlank(const std::vector<uint8_t>& frame)
 {
-    for (uint8_t byte : frame) {
-        if (byte != 0) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(frame.begin(), frame.end(), [](uint8_t byte) { return byte == 0; });
 }
 
 void writeLcdPicture(const std::vector<uint8_t>& frame, const std::string& path, unsigned scale)

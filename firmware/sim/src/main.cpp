@@ -32,9 +32,9 @@ std::string quoted(const std::string& text)
             out += '\\';
             out += char(c);
         } else if (c < 0x20 || c >= 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
         } else {
             out += char(c);
         }
@@ -56,46 +56,14 @@ public:
     void operator()(const Event& e)
     {
         switch (e.kind) {
-        case EventKind::UartByte:
-            pendingUart_ += char(e.value);
-            if (e.value == '\n') {
-                flushUart(e.stamp);
-            }
-            break;
-        case EventKind::Led:
-            if (!options_.quiet) {
-                line(e.stamp, std::string("LED    ") + (e.address == 0 ? "P0.31 not an output"
-                                                          : e.value ? "on  (P0.31 high)"
-                                                                    : "off (P0.31 low)"));
-            }
-            countPeriods(e);
-            break;
-        case EventKind::Key:
-            if (!options_.quiet) {
-                line(e.stamp, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
-            }
-            break;
+        case EventKind::UartByte: uart(e); break;
+        case EventKind::Led: led(e); break;
+        case EventKind::Key: key(e); break;
         case EventKind::Call:
         case EventKind::Return:
-            if (options_.showCalls && !options_.quiet) {
-                const std::string name = board_.image().describe(e.address);
-                line(e.stamp, e.kind == EventKind::Call ? "call   " + name + "(r0 = " + std::to_string(e.value) + ")"
-                                                        : "return " + name);
-            }
-            break;
-        case EventKind::Swi:
-            if (options_.showCalls && !options_.quiet) {
-                line(e.stamp, "swi    code " + std::to_string(e.value));
-            }
-            break;
+        case EventKind::Swi: call(e); break;
         case EventKind::IoRead:
-        case EventKind::IoWrite:
-            if (!options_.quiet) {
-                line(e.stamp, std::string(e.kind == EventKind::IoRead ? "read   " : "write  ") + hex(e.address) +
-                                  (e.kind == EventKind::IoRead ? " -> " : " <- ") + hex(e.value) + "  by " +
-                                  board_.locate(e.pc));
-            }
-            break;
+        case EventKind::IoWrite: io(e); break;
         }
     }
 
@@ -108,6 +76,55 @@ public:
     }
 
 private:
+    void uart(const Event& e)
+    {
+        pendingUart_ += char(e.value);
+        if (e.value == '\n') {
+            flushUart(e.stamp);
+        }
+    }
+
+    void led(const Event& e)
+    {
+        if (!options_.quiet) {
+            const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
+            line(e.stamp, std::string("LED    ") + state);
+        }
+        countPeriods(e);
+    }
+
+    void key(const Event& e) const
+    {
+        if (!options_.quiet) {
+            line(e.stamp, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
+        }
+    }
+
+    void call(const Event& e) const
+    {
+        if (!options_.showCalls || options_.quiet) {
+            return;
+        }
+        const std::string name = board_.image().describe(e.address);
+        if (e.kind == EventKind::Swi) {
+            line(e.stamp, "swi    code " + std::to_string(e.value));
+        } else if (e.kind == EventKind::Call) {
+            line(e.stamp, "call   " + name + "(r0 = " + std::to_string(e.value) + ")");
+        } else {
+            line(e.stamp, "return " + name);
+        }
+    }
+
+    void io(const Event& e) const
+    {
+        if (options_.quiet) {
+            return;
+        }
+        const bool read = e.kind == EventKind::IoRead;
+        line(e.stamp, std::string(read ? "read   " : "write  ") + hex(e.address) + (read ? " -> " : " <- ") +
+                          hex(e.value) + "  by " + board_.locate(e.pc));
+    }
+
     void countPeriods(const Event& e)
     {
         // A period is a low phase and the high phase after it: it ends with

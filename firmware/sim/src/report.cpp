@@ -22,7 +22,7 @@ bool inRam(uint32_t address) { return address >= kRamBase && address - kRamBase 
 std::string number(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
+    std::snprintf(text, sizeof text, value == double(uint64_t(value)) ? "%.0f" : "%.3f", value);
     return text;
 }
 
@@ -83,9 +83,102 @@ ImageUse imageUse(const ElfImage& image)
     return use;
 }
 
+namespace {
+
+void printImageUse(const ElfImage& image, std::ostream& out)
+{
+    const ImageUse use = imageUse(image);
+    out << "image\n";
+    out << "  flash used:  " << use.flashBytes << " of " << kFlashSize << " bytes ("
+        << number(100.0 * use.flashBytes / kFlashSize) << " %)\n";
+    out << "  RAM used:    " << use.ramTotal() << " of " << kRamSize << " bytes (" << use.ramData << " data, "
+        << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
+}
+
+bool printGreeting(const Board& board, std::ostream& out)
+{
+    const std::string output = board.uartOutput();
+    const size_t lineEnd = output.find('\n');
+    const auto end = lineEnd == std::string::npos ? std::nullopt
+                                                  : uartTextEnd(board.events(), output.substr(0, lineEnd + 1));
+    if (!end) {
+        out << "  reset to last greeting byte:  no greeting line seen\n";
+        return false;
+    }
+    const std::string greeting = output.substr(0, lineEnd + 1);
+    out << "  reset to last greeting byte:  " << *end << " instructions (\"" << escaped(greeting) << "\", "
+        << greeting.size() << " bytes, UART0 at " << number(kPclkHz / 16 / board.uart0().divisor()) << " baud "
+        << board.uart0().frameFormat() << ")\n";
+    return true;
+}
+
+template <typename T>
+void printRange(std::ostream& out, const std::vector<T>& values)
+{
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    out << number(double(*lo));
+    if (*hi != *lo) {
+        out << " .. " << number(double(*hi));
+    }
+}
+
+bool printDelay(const ElfImage& image, const Board& board, std::ostream& out)
+{
+    const auto delayMs = image.find("DelayMs");
+    std::vector<double> perUnit;
+    if (delayMs) {
+        for (const CallSpan& call : callsOf(board.events(), delayMs->address)) {
+            if (!call.length() || call.argument == 0) {
+                continue;
+            }
+            perUnit.push_back(double(*call.length()) / call.argument);
+            if (perUnit.size() == 1) {
+                out << "  DelayMs(" << call.argument << "):  " << *call.length() << " instructions\n";
+            }
+        }
+    }
+    if (perUnit.empty()) {
+        out << "  per DelayMs unit:  no completed DelayMs call seen\n";
+        return false;
+    }
+    out << "  per DelayMs unit:  ";
+    printRange(out, perUnit);
+    out << " instructions (" << perUnit.size() << " calls)\n";
+    if (auto zero = delayOfZero(image, delayMs->address)) {
+        out << "  DelayMs(0):  " << *zero << " instructions\n";
+    }
+    return true;
+}
+
+bool printHeartbeat(const Board& board, std::optional<uint64_t> loopStart, std::ostream& out)
+{
+    const auto phases = ledPhases(board.events());
+    std::vector<uint64_t> periods;
+    for (size_t i = 0; i + 1 < phases.size(); ++i) {
+        const LedPhase& low = phases[i];
+        const LedPhase& high = phases[i + 1];
+        if (low.high || !loopStart || low.start < *loopStart) {
+            continue;
+        }
+        periods.push_back(low.length() + high.length());
+        if (periods.size() == 1) {
+            out << "  heartbeat: LED low " << low.length() << ", high " << high.length() << " instructions\n";
+        }
+    }
+    if (periods.empty()) {
+        out << "  per heartbeat period:  no complete LED period seen\n";
+        return false;
+    }
+    out << "  per heartbeat period:  ";
+    printRange(out, periods);
+    out << " instructions (" << periods.size() << " periods)\n";
+    return true;
+}
+
+}  // namespace
+
 bool printReport(const ElfImage& image, std::ostream& out, uint64_t limit)
 {
-    bool complete = true;
     Board board(image);
     // The heartbeat starts with the main loop, at the first DealKey call; the
     // LED edges of the start-up before it are no heartbeat.
@@ -102,84 +195,19 @@ bool printReport(const ElfImage& image, std::ostream& out, uint64_t limit)
         }
     });
     board.runUntil(limit);
-    const auto& events = board.events();
 
-    out << "image\n";
-    const ImageUse use = imageUse(image);
-    out << "  flash used:  " << use.flashBytes << " of " << kFlashSize << " bytes ("
-        << number(100.0 * use.flashBytes / kFlashSize) << " %)\n";
-    out << "  RAM used:    " << use.ramTotal() << " of " << kRamSize << " bytes (" << use.ramData << " data, "
-        << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
-
+    printImageUse(image, out);
     out << "run (" << board.instructions() << " instructions)\n";
+    bool complete = true;
     if (board.fault()) {
         out << "  " << board.fault()->message() << "\n";
         complete = false;
     }
-
-    const std::string output = board.uartOutput();
-    const std::string greeting = output.substr(0, output.find('\n') + 1);
-    const auto greetingEnd = greeting.empty() ? std::nullopt : uartTextEnd(events, greeting);
-    if (greetingEnd) {
-        out << "  reset to last greeting byte:  " << *greetingEnd << " instructions (\"" << escaped(greeting)
-            << "\", " << greeting.size() << " bytes, UART0 at " << number(kPclkHz / 16 / board.uart0().divisor())
-            << " baud " << board.uart0().frameFormat() << ")\n";
-    } else {
-        out << "  reset to last greeting byte:  no greeting line seen\n";
-        complete = false;
-    }
-
-    const auto delayMs = image.find("DelayMs");
-    std::vector<double> perUnit;
-    if (delayMs) {
-        for (const CallSpan& call : callsOf(events, delayMs->address)) {
-            if (call.length() && call.argument > 0) {
-                perUnit.push_back(double(*call.length()) / call.argument);
-                if (perUnit.size() == 1) {
-                    out << "  DelayMs(" << call.argument << "):  " << *call.length() << " instructions\n";
-                }
-            }
-        }
-    }
-    if (!perUnit.empty()) {
-        const auto [lo, hi] = std::minmax_element(perUnit.begin(), perUnit.end());
-        out << "  per DelayMs unit:  " << number(*lo);
-        if (*hi != *lo) {
-            out << " .. " << number(*hi);
-        }
-        out << " instructions (" << perUnit.size() << " calls)\n";
-        if (auto zero = delayOfZero(image, delayMs->address)) {
-            out << "  DelayMs(0):  " << *zero << " instructions\n";
-        }
-    } else {
-        out << "  per DelayMs unit:  no completed DelayMs call seen\n";
-        complete = false;
-    }
-
-    const auto phases = ledPhases(events);
-    std::vector<uint64_t> periods;
-    for (size_t i = 0; i + 1 < phases.size(); ++i) {
-        if (!phases[i].high && loopStart && phases[i].start >= *loopStart) {
-            const LedPhase& low = phases[i];
-            const LedPhase& high = phases[i + 1];
-            periods.push_back(low.length() + high.length());
-            if (periods.size() == 1) {
-                out << "  heartbeat: LED low " << low.length() << ", high " << high.length() << " instructions\n";
-            }
-        }
-    }
-    if (!periods.empty()) {
-        const auto [lo, hi] = std::minmax_element(periods.begin(), periods.end());
-        out << "  per heartbeat period:  " << *lo;
-        if (*hi != *lo) {
-            out << " .. " << *hi;
-        }
-        out << " instructions (" << periods.size() << " periods)\n";
-    } else {
-        out << "  per heartbeat period:  no complete LED period seen\n";
-        complete = false;
-    }
+    complete = printGreeting(board, out) && complete;
+    complete = printDelay(image, board, out) && complete;
+    complete = printHeartbeat(board, loopStart, out) && complete;
     return complete;
 }
+
 
 }  // namespace boardsim
