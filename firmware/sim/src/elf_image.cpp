@@ -72,6 +72,12 @@ ElfImage ElfImage::fromBytes(const std::vector<uint8_t>& bytes)
 
 void ElfImage::readSegments(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header)
 {
+    // Any other entry size would read the same bytes as many headers: with
+    // 0, a small file could claim 65535 copies of its largest segment.
+    if (header.e_phnum != 0 && header.e_phentsize != sizeof(Elf32_Phdr)) {
+        throw ElfError("program header entries of " + std::to_string(header.e_phentsize) + " bytes, not " +
+                       std::to_string(sizeof(Elf32_Phdr)));
+    }
     for (unsigned i = 0; i < header.e_phnum; ++i) {
         const auto ph = readAt<Elf32_Phdr>(bytes, header.e_phoff + uint64_t(i) * header.e_phentsize);
         if (ph.p_type != PT_LOAD || ph.p_filesz == 0) {
@@ -91,6 +97,10 @@ void ElfImage::readSections(const std::vector<uint8_t>& bytes, const Elf32_Ehdr&
 {
     if (header.e_shnum == 0) {
         return;  // stripped of sections: no symbols, no section sizes
+    }
+    if (header.e_shentsize != sizeof(Elf32_Shdr)) {
+        throw ElfError("section header entries of " + std::to_string(header.e_shentsize) + " bytes, not " +
+                       std::to_string(sizeof(Elf32_Shdr)));
     }
     std::vector<Elf32_Shdr> shdrs;
     for (unsigned i = 0; i < header.e_shnum; ++i) {
