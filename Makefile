@@ -44,7 +44,7 @@ firmware:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
 
-# The flash image and the board simulator; runs the image for three LED periods:
+# The flash image and the board simulator; runs the image for three heartbeats:
 # the greeting on UART0 and the heartbeat, each line stamped with the instructions
 # executed since reset, and the LCD picture in $(BUILD)/lcd.png.
 sim:
@@ -78,4 +78,4 @@ fuzz:
 	  $(SAN_BUILD)/firmware/sim/fuzz/corpus $(SAN_BUILD)/firmware/sim/fuzz/seeds
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -37,31 +37,48 @@ constexpr uint32_t kPeripheralPage = 0x1000;
 
 Board& boardOf(void* user) { return *static_cast<Board*>(user); }
 
+// Unicorn's frames are C: an exception thrown through them is undefined
+// behaviour (in practice std::terminate). Every callback runs its work here;
+// what it throws waits in the board until uc_emu_start has returned.
+template <typename Work>
+auto guarded(Board& board, Work&& work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (...) {
+        board.abandonRun(std::current_exception());
+        return decltype(work())();
+    }
+}
+
 void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t /*size*/, void* user)
 {
-    boardOf(user).onInstruction(uint32_t(address));
+    guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address)); });
 }
 
 void interruptHook(uc_engine* /*uc*/, uint32_t number, void* user)
 {
-    boardOf(user).onInterrupt(number);
+    guarded(boardOf(user), [&] { boardOf(user).onInterrupt(number); });
 }
 
 bool badMemoryHook(uc_engine* /*uc*/, uc_mem_type type, uint64_t address, int size, int64_t value, void* user)
 {
-    return boardOf(user).onBadMemory(type, address, size, value);
+    return guarded(boardOf(user), [&] { return boardOf(user).onBadMemory(type, address, size, value); });
 }
 
 uint64_t mmioRead(uc_engine* /*uc*/, uint64_t offset, unsigned size, void* user)
 {
     auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
-    return context->first->onPeripheralRead(context->second, uint32_t(offset), size);
+    return guarded(*context->first,
+                   [&] { return context->first->onPeripheralRead(context->second, uint32_t(offset), size); });
 }
 
 void mmioWrite(uc_engine* /*uc*/, uint64_t offset, unsigned size, uint64_t value, void* user)
 {
     auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
-    context->first->onPeripheralWrite(context->second, uint32_t(offset), size, uint32_t(value));
+    guarded(*context->first, [&] {
+        context->first->onPeripheralWrite(context->second, uint32_t(offset), size, uint32_t(value));
+    });
 }
 
 void check(uc_err err, const char* what)
@@ -246,6 +263,11 @@ void Board::startEngine(uint32_t pc)
         pc |= 1;
     }
     const uc_err err = uc_emu_start(uc_, pc, kNoEndAddress, 0, 0);
+    if (abandoned_) {
+        std::exception_ptr error = abandoned_;
+        abandoned_ = nullptr;
+        std::rethrow_exception(error);
+    }
     if (err != UC_ERR_OK && !fault_) {
         if (err == UC_ERR_INSN_INVALID) {
             raiseFault("undefined instruction", lastPc_);
@@ -382,6 +404,15 @@ void Board::finishReturns(uint32_t address)
         // Stamped with the instructions done before the return address runs.
         emit(EventKind::Return, lastPc_, function, reg(UC_ARM_REG_R0), count_ - (address == callReturn_ ? 0 : 1));
     }
+}
+
+void Board::abandonRun(std::exception_ptr error)
+{
+    if (!abandoned_) {
+        abandoned_ = std::move(error);
+    }
+    stopRequested_ = true;
+    uc_emu_stop(uc_);
 }
 
 void Board::onInterrupt(uint32_t number)

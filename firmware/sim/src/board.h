@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,10 @@ public:
     const PinSelect& pinSelect() const { return pinSelect_; }
     std::string locate(uint32_t address) const;  // "0x0000004c <DelayMs+0xc>"
 
+    // Ends the run from inside a callback; runUntil() rethrows `error` once
+    // the core has stopped.
+    void abandonRun(std::exception_ptr error);
+
     // Unicorn callbacks (C linkage trampolines live in board.cpp).
     void onInstruction(uint32_t address);
     void onInterrupt(uint32_t number);
@@ -150,6 +155,7 @@ private:
     std::vector<Event> events_;
     std::function<void(const Event&)> observer_;
     std::optional<Fault> fault_;
+    std::exception_ptr abandoned_;
     std::optional<uint32_t> lcdFrameAddress_;
 };
 

@@ -2,10 +2,15 @@
 
 #include <elf.h>
 
+#include <cxxabi.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 
 namespace boardsim {
 namespace {
@@ -47,21 +52,75 @@ void checkHeader(const Elf32_Ehdr& header)
     }
 }
 
+// "KeyGetPress()" -> "KeyGetPress"; names that are no C++ names stay as they are.
+std::string demangled(const std::string& name)
+{
+    int status = 0;
+    const std::unique_ptr<char, decltype(&std::free)> text(
+        abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), &std::free);
+    if (status != 0 || !text) {
+        return name;
+    }
+    std::string shown = text.get();
+    const size_t parameters = shown.find('(');
+    return parameters == std::string::npos ? shown : shown.substr(0, parameters);
+}
+
+std::string withoutParameters(const std::string& name)
+{
+    const size_t parameters = name.find('(');
+    return parameters == std::string::npos ? name : name.substr(0, parameters);
+}
+
+// An image is a few kilobytes; anything near this is not one.
+constexpr long kLargestImage = 64L * 1024 * 1024;
+
+std::vector<uint8_t> readWholeFile(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        throw ElfError("cannot open " + path + ": " + std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw ElfError("cannot read " + path + ": is a directory");
+    }
+    const std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        throw ElfError("cannot open " + path + ": " + std::strerror(errno));
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t block[65536];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) {
+        bytes.insert(bytes.end(), block, block + got);
+        if (bytes.size() > size_t(kLargestImage)) {
+            throw ElfError(path + ": not an image of this board (larger than 64 MiB)");
+        }
+    }
+    if (std::ferror(file.get())) {
+        throw ElfError("cannot read " + path + ": " + std::strerror(errno));
+    }
+    return bytes;
+}
+
 }  // namespace
 
 ElfImage ElfImage::fromFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw ElfError("cannot open " + path);
+    const std::vector<uint8_t> bytes = readWholeFile(path);
+    try {
+        return fromBytes(bytes);
+    } catch (const ElfError& e) {
+        throw ElfError(path + ": " + e.what());
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return fromBytes(bytes);
 }
 
 ElfImage ElfImage::fromBytes(const std::vector<uint8_t>& bytes)
 {
     ElfImage image;
+    if (bytes.size() < SELFMAG || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0) {
+        throw ElfError("not an ELF file");
+    }
     const auto header = readAt<Elf32_Ehdr>(bytes, 0);
     checkHeader(header);
     image.entry_ = header.e_entry;
@@ -120,6 +179,7 @@ void ElfImage::readSections(const std::vector<uint8_t>& bytes, const Elf32_Ehdr&
         section.size = sh.sh_size;
         section.allocated = (sh.sh_flags & SHF_ALLOC) != 0;
         section.occupiesFile = sh.sh_type != SHT_NOBITS;
+        section.executable = (sh.sh_flags & SHF_EXECINSTR) != 0;
         sections_.push_back(section);
         if (sh.sh_type == SHT_SYMTAB) {
             if (sh.sh_link >= shdrs.size() || sh.sh_entsize != sizeof(Elf32_Sym)) {
@@ -144,6 +204,7 @@ void ElfImage::readSymbols(const std::vector<uint8_t>& bytes, const Elf32_Shdr& 
         if (symbol.name.empty() || symbol.name[0] == '$') {
             continue;  // ARM mapping symbols ($a, $d, $t)
         }
+        symbol.shownName = demangled(symbol.name);
         symbol.isFunction = type == STT_FUNC;
         symbol.address = symbol.isFunction ? (sym.st_value & ~1u) : sym.st_value;
         symbol.size = sym.st_size;
@@ -153,8 +214,10 @@ void ElfImage::readSymbols(const std::vector<uint8_t>& bytes, const Elf32_Shdr& 
 
 std::optional<Symbol> ElfImage::find(const std::string& name) const
 {
-    const auto found =
-        std::find_if(symbols_.begin(), symbols_.end(), [&](const Symbol& symbol) { return symbol.name == name; });
+    const std::string plain = withoutParameters(name);
+    const auto found = std::find_if(symbols_.begin(), symbols_.end(), [&](const Symbol& symbol) {
+        return symbol.name == name || symbol.shownName == plain;
+    });
     return found == symbols_.end() ? std::nullopt : std::optional<Symbol>(*found);
 }
 
@@ -173,11 +236,21 @@ std::string ElfImage::describe(uint32_t address) const
         return {};
     }
     if (address == best->address) {
-        return best->name;
+        return best->shownName;
     }
     char offset[16];
     std::snprintf(offset, sizeof offset, "+0x%x", address - best->address);
-    return best->name + offset;
+    return best->shownName + offset;
+}
+
+const Section* ElfImage::sectionAt(uint32_t address) const
+{
+    for (const Section& s : sections_) {
+        if (s.allocated && address >= s.address && address - s.address < s.size) {
+            return &s;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace boardsim

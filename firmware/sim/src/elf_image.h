@@ -17,7 +17,9 @@ struct ElfError : std::runtime_error {
 };
 
 struct Symbol {
-    std::string name;
+    std::string name;       // as in the symbol table: mangled for C++ functions
+    std::string shownName;  // demangled without the parameter list: "KeyGetPress"
+
     uint32_t address = 0;  // Thumb bit cleared
     uint32_t size = 0;
     bool isFunction = false;
@@ -35,6 +37,7 @@ struct Section {
     uint32_t size = 0;
     bool allocated = false;
     bool occupiesFile = false;  // false for .bss-like sections
+    bool executable = false;
 };
 
 class ElfImage {
@@ -47,10 +50,14 @@ public:
     const std::vector<Symbol>& symbols() const { return symbols_; }
     uint32_t entry() const { return entry_; }
 
+    // By the name in the symbol table or its demangled form, with or without
+    // the parameter list: "_Z11KeyGetPressv", "KeyGetPress()", "KeyGetPress".
     std::optional<Symbol> find(const std::string& name) const;
-    // "name+0x10" for an address inside a sized symbol (or at an unsized
-    // one), else an empty string.
+    // "name+0x10" (demangled) for an address inside a sized symbol (or at an
+    // unsized one), else an empty string.
     std::string describe(uint32_t address) const;
+    // The allocated section holding `address`, if any.
+    const Section* sectionAt(uint32_t address) const;
 
 private:
     void readSegments(const std::vector<uint8_t>& bytes, const Elf32_Ehdr& header);

@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include <set>
+
 #include "board.h"
 #include "lcd_picture.h"
 #include "options.h"
+#include "output_file.h"
 #include "report.h"
+#include "trace_analysis.h"
 
 namespace {
 
@@ -49,12 +53,43 @@ std::string hex(uint32_t value)
     return text;
 }
 
+// A value that points at data (RAM, a peripheral, a data section of the
+// image) reads better in hex with what it points at; anything else is a number.
+std::string argumentText(const ElfImage& image, uint32_t value)
+{
+    const Section* section = image.sectionAt(value);
+    const bool data = (value >= kRamBase && value - kRamBase < kRamSize) || value >= 0xE0000000u ||
+                      (section != nullptr && !section->executable);
+    if (!data) {
+        return std::to_string(value);
+    }
+    std::string text = hex(value);
+    const std::string symbol = image.describe(value);
+    if (!symbol.empty()) {
+        text += " <" + symbol + ">";
+    } else if (section != nullptr) {
+        text += " <" + section->name + ">";
+    }
+    return text;
+}
+
 class Printer {
 public:
-    Printer(Board& board, const Options& options) : board_(board), options_(options) {}
+    Printer(Board& board, const Options& options, std::set<uint32_t> shown)
+        : board_(board), options_(options), shown_(std::move(shown))
+    {
+        if (options.periods) {
+            const auto delayMs = board.image().find("DelayMs");
+            if (!delayMs) {
+                throw BoardError("--periods: the image has no DelayMs, so its heartbeat cannot be told");
+            }
+            heartbeat_.emplace(delayMs->address);
+        }
+    }
 
     void operator()(const Event& e)
     {
+        countPeriods(e);
         switch (e.kind) {
         case EventKind::UartByte: uart(e); break;
         case EventKind::Led: led(e); break;
@@ -90,7 +125,6 @@ private:
             const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
             line(e.stamp, std::string("LED    ") + state);
         }
-        countPeriods(e);
     }
 
     void key(const Event& e) const
@@ -102,14 +136,21 @@ private:
 
     void call(const Event& e) const
     {
-        if (!options_.showCalls || options_.quiet) {
+        if (options_.quiet) {
+            return;
+        }
+        if (e.kind == EventKind::Swi) {
+            if (options_.showCalls) {
+                line(e.stamp, "swi    code " + std::to_string(e.value));
+            }
+            return;
+        }
+        if (!options_.showCalls && shown_.count(e.address) == 0) {
             return;
         }
         const std::string name = board_.image().describe(e.address);
-        if (e.kind == EventKind::Swi) {
-            line(e.stamp, "swi    code " + std::to_string(e.value));
-        } else if (e.kind == EventKind::Call) {
-            line(e.stamp, "call   " + name + "(r0 = " + std::to_string(e.value) + ")");
+        if (e.kind == EventKind::Call) {
+            line(e.stamp, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
         } else {
             line(e.stamp, "return " + name);
         }
@@ -127,43 +168,69 @@ private:
 
     void countPeriods(const Event& e)
     {
-        // A period is a low phase and the high phase after it: it ends with
-        // the falling edge that starts the next one.
-        if (!options_.periods || e.address == 0 || e.value != 0) {
-            return;
-        }
-        if (++fallingEdges_ > *options_.periods) {
+        if (heartbeat_ && heartbeat_->feed(e) && ++periods_ >= *options_.periods) {
             board_.requestStop();
         }
     }
 
     Board& board_;
     const Options& options_;
+    std::set<uint32_t> shown_;  // functions named by --watch
+    std::optional<HeartbeatTracker> heartbeat_;
     std::string pendingUart_;
-    uint64_t fallingEdges_ = 0;
+    uint64_t periods_ = 0;
 };
+
+int report(const ElfImage& image, const Options& options)
+{
+    constexpr uint64_t kReportRun = 50'000'000;
+    constexpr uint64_t kReportPeriods = 3;
+    const auto problems = printReport(image, std::cout, options.runGiven ? options.run : kReportRun,
+                                      options.periods.value_or(kReportPeriods));
+    std::cout.flush();
+    for (const std::string& problem : problems) {
+        std::cerr << "boardsim: report incomplete: " << problem << "\n";
+    }
+    return problems.empty() ? 0 : 1;
+}
+
+// Functions named by --watch, as the board knows them; data is refused.
+std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, BoardOptions& boardOptions)
+{
+    std::set<uint32_t> addresses;
+    for (const std::string& name : options.extraWatched) {
+        const auto symbol = image.find(name);
+        if (!symbol) {
+            throw UsageError("--watch: the image has no symbol " + name);
+        }
+        if (!symbol->isFunction) {
+            throw UsageError("--watch: " + name + " is data, not a function (at " + hex(symbol->address) + ")");
+        }
+        boardOptions.watchedFunctions.push_back(symbol->name);
+        addresses.insert(symbol->address);
+    }
+    return addresses;
+}
 
 int simulate(const Options& options)
 {
     const ElfImage image = ElfImage::fromFile(options.image);
     if (options.report) {
-        return printReport(image, std::cout, options.runGiven ? options.run : 50'000'000) ? 0 : 1;
+        return report(image, options);
+    }
+    for (const LcdShot& shot : options.shots) {
+        checkWritable(shot.path);
     }
 
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
-    for (const std::string& name : options.extraWatched) {
-        if (!image.find(name)) {
-            throw UsageError("the image has no symbol " + name);
-        }
-        boardOptions.watchedFunctions.push_back(name);
-    }
+    std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     Board board(image, boardOptions);
     if (!options.shots.empty() && !board.hasLcd()) {
         throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
     }
 
-    Printer printer(board, options);
+    Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) { printer(e); });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, press.at, press.hold);
@@ -174,9 +241,14 @@ int simulate(const Options& options)
             line(board.instructions(), "LCD    picture written to " + path);
         }
     };
+    std::vector<const LcdShot*> unwritten;
     for (const LcdShot& shot : options.shots) {
         if (shot.at) {
-            board.schedule(*shot.at, [&, path = shot.path] { writeShot(path); });
+            unwritten.push_back(&shot);
+            board.schedule(*shot.at, [&, path = shot.path, entry = unwritten.size() - 1] {
+                writeShot(path);
+                unwritten[entry] = nullptr;
+            });
         }
     }
 
@@ -197,7 +269,16 @@ int simulate(const Options& options)
         line(board.instructions(), reason == StopReason::Limit ? "stop   instruction bound reached"
                                                                : "stop   LED periods counted");
     }
-    return 0;
+    bool complete = true;
+    for (const LcdShot* shot : unwritten) {
+        if (shot != nullptr) {
+            std::fflush(stdout);
+            std::cerr << "boardsim: " << shot->path << " not written: the run ended after " << board.instructions()
+                      << " instructions, before " << *shot->at << "\n";
+            complete = false;
+        }
+    }
+    return complete ? 0 : 1;
 }
 
 }  // namespace

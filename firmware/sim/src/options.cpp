@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 
@@ -14,8 +15,8 @@ const char* usageText()
            "                     instructions (default 1M, longer than a heartbeat)\n"
            "  --lcd FILE         write the LCD picture at the end (PNG; .pbm for PBM)\n"
            "  --lcd-at T:FILE    write the LCD picture once T instructions have run\n"
-           "  --calls            also print calls and returns of the watched functions\n"
-           "  --watch NAME       watch calls of function NAME too\n"
+           "  --calls            also print calls and returns of the board's functions\n"
+           "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
            "  --trace-io         also print every peripheral register access\n"
            "  --report           print the image's instruction and memory figures\n"
            "  --quiet            print only faults and requested pictures\n"
@@ -81,6 +82,24 @@ LcdShot parseShot(const std::string& text)
     return {parseCount(text.substr(0, colon)), text.substr(colon + 1)};
 }
 
+// A key cannot go down again before it has come up: the second press would
+// be lost on the board, and the log would show down, down, up, up.
+void refuseOverlappingPresses(std::vector<KeyPress> presses)
+{
+    std::stable_sort(presses.begin(), presses.end(), [](const KeyPress& a, const KeyPress& b) {
+        return a.key != b.key ? a.key < b.key : a.at < b.at;
+    });
+    for (size_t i = 1; i < presses.size(); ++i) {
+        const KeyPress& held = presses[i - 1];
+        const KeyPress& next = presses[i];
+        if (next.key == held.key && next.at <= held.at + held.hold) {
+            throw UsageError("--press: KEY_" + std::to_string(next.key) + " pressed at " + std::to_string(next.at) +
+                             " while still held from " + std::to_string(held.at) + " until " +
+                             std::to_string(held.at + held.hold) + "; a key must be up before it goes down again");
+        }
+    }
+}
+
 }  // namespace
 
 Options parseOptions(const std::vector<std::string>& args)
@@ -128,6 +147,7 @@ Options parseOptions(const std::vector<std::string>& args)
     if (options.image.empty() && !options.help) {
         throw UsageError("no image given");
     }
+    refuseOverlappingPresses(options.presses);
     if (options.periods && !options.runGiven) {
         options.run = kPeriodRunCap;
     }

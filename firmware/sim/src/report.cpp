@@ -15,7 +15,6 @@ namespace {
 
 // Peripheral clock of the board: 11.0592 MHz crystal, core at 4 x, VPB at 1/4.
 constexpr double kPclkHz = 11059200.0;
-constexpr int kReportPeriods = 3;
 
 bool inRam(uint32_t address) { return address >= kRamBase && address - kRamBase < kRamSize; }
 
@@ -95,7 +94,15 @@ void printImageUse(const ElfImage& image, std::ostream& out)
         << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
 }
 
-bool printGreeting(const Board& board, std::ostream& out)
+using Problems = std::vector<std::string>;
+
+std::string tooShort(const Board& board, const std::string& figure)
+{
+    return "the run ended after " + std::to_string(board.instructions()) + " instructions, before " + figure +
+           ": give a longer --run";
+}
+
+void printGreeting(const Board& board, std::ostream& out, Problems& problems)
 {
     const std::string output = board.uartOutput();
     const size_t lineEnd = output.find('\n');
@@ -103,13 +110,13 @@ bool printGreeting(const Board& board, std::ostream& out)
                                                   : uartTextEnd(board.events(), output.substr(0, lineEnd + 1));
     if (!end) {
         out << "  reset to last greeting byte:  no greeting line seen\n";
-        return false;
+        problems.push_back(tooShort(board, "a whole greeting line on UART0"));
+        return;
     }
     const std::string greeting = output.substr(0, lineEnd + 1);
     out << "  reset to last greeting byte:  " << *end << " instructions (\"" << escaped(greeting) << "\", "
         << greeting.size() << " bytes, UART0 at " << number(kPclkHz / 16 / board.uart0().divisor()) << " baud "
         << board.uart0().frameFormat() << ")\n";
-    return true;
 }
 
 template <typename T>
@@ -122,75 +129,68 @@ void printRange(std::ostream& out, const std::vector<T>& values)
     }
 }
 
-bool printDelay(const ElfImage& image, const Board& board, std::ostream& out)
+void printDelay(const ElfImage& image, const Board& board, uint32_t delayMs, std::ostream& out,
+                Problems& problems)
 {
-    const auto delayMs = image.find("DelayMs");
     std::vector<double> perUnit;
-    if (delayMs) {
-        for (const CallSpan& call : callsOf(board.events(), delayMs->address)) {
-            if (!call.length() || call.argument == 0) {
-                continue;
-            }
-            perUnit.push_back(double(*call.length()) / call.argument);
-            if (perUnit.size() == 1) {
-                out << "  DelayMs(" << call.argument << "):  " << *call.length() << " instructions\n";
-            }
+    for (const CallSpan& call : callsOf(board.events(), delayMs)) {
+        if (!call.length() || call.argument == 0) {
+            continue;
+        }
+        perUnit.push_back(double(*call.length()) / call.argument);
+        if (perUnit.size() == 1) {
+            out << "  DelayMs(" << call.argument << "):  " << *call.length() << " instructions\n";
         }
     }
     if (perUnit.empty()) {
         out << "  per DelayMs unit:  no completed DelayMs call seen\n";
-        return false;
+        problems.push_back(tooShort(board, "the first DelayMs call returned"));
+        return;
     }
     out << "  per DelayMs unit:  ";
     printRange(out, perUnit);
     out << " instructions (" << perUnit.size() << " calls)\n";
-    if (auto zero = delayOfZero(image, delayMs->address)) {
+    if (auto zero = delayOfZero(image, delayMs)) {
         out << "  DelayMs(0):  " << *zero << " instructions\n";
     }
-    return true;
 }
 
-bool printHeartbeat(const Board& board, std::optional<uint64_t> loopStart, std::ostream& out)
+void printHeartbeat(const Board& board, uint32_t delayMs, uint64_t wanted, std::ostream& out, Problems& problems)
 {
-    const auto phases = ledPhases(board.events());
-    std::vector<uint64_t> periods;
-    for (size_t i = 0; i + 1 < phases.size(); ++i) {
-        const LedPhase& low = phases[i];
-        const LedPhase& high = phases[i + 1];
-        if (low.high || !loopStart || low.start < *loopStart) {
-            continue;
-        }
-        periods.push_back(low.length() + high.length());
-        if (periods.size() == 1) {
-            out << "  heartbeat: LED low " << low.length() << ", high " << high.length() << " instructions\n";
-        }
-    }
+    const auto periods = heartbeatPeriods(board.events(), delayMs);
     if (periods.empty()) {
         out << "  per heartbeat period:  no complete LED period seen\n";
-        return false;
+        problems.push_back(tooShort(board, "one complete heartbeat period (LED low for a DelayMs, then high)"));
+        return;
+    }
+    out << "  heartbeat: LED low " << periods.front().low() << ", high " << periods.front().high()
+        << " instructions\n";
+    std::vector<uint64_t> lengths;
+    for (const HeartbeatPeriod& period : periods) {
+        lengths.push_back(period.length());
     }
     out << "  per heartbeat period:  ";
-    printRange(out, periods);
+    printRange(out, lengths);
     out << " instructions (" << periods.size() << " periods)\n";
-    return true;
+    if (periods.size() < wanted) {
+        problems.push_back(tooShort(board, std::to_string(wanted) + " heartbeat periods (" +
+                                               std::to_string(periods.size()) + " seen)"));
+    }
 }
 
 }  // namespace
 
-bool printReport(const ElfImage& image, std::ostream& out, uint64_t limit)
+std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, uint64_t limit, uint64_t periods)
 {
+    const auto delayMs = image.find("DelayMs");
+    if (!delayMs) {
+        throw BoardError("the image has no DelayMs function: there is no delay or heartbeat to measure");
+    }
     Board board(image);
-    // The heartbeat starts with the main loop, at the first DealKey call; the
-    // LED edges of the start-up before it are no heartbeat.
-    const auto dealKey = image.find("DealKey");
-    std::optional<uint64_t> loopStart;
-    int fallingEdges = 0;
+    HeartbeatTracker heartbeat(delayMs->address);
+    uint64_t beats = 0;
     board.setObserver([&](const Event& e) {
-        if (!loopStart && e.kind == EventKind::Call && dealKey && e.address == dealKey->address) {
-            loopStart = e.stamp;
-        }
-        if (loopStart && e.kind == EventKind::Led && e.address == 1 && e.value == 0 &&
-            ++fallingEdges > kReportPeriods) {
+        if (heartbeat.feed(e) && ++beats >= periods) {
             board.requestStop();
         }
     });
@@ -198,16 +198,15 @@ bool printReport(const ElfImage& image, std::ostream& out, uint64_t limit)
 
     printImageUse(image, out);
     out << "run (" << board.instructions() << " instructions)\n";
-    bool complete = true;
+    Problems problems;
     if (board.fault()) {
         out << "  " << board.fault()->message() << "\n";
-        complete = false;
+        problems.push_back(board.fault()->message());
     }
-    complete = printGreeting(board, out) && complete;
-    complete = printDelay(image, board, out) && complete;
-    complete = printHeartbeat(board, loopStart, out) && complete;
-    return complete;
+    printGreeting(board, out, problems);
+    printDelay(image, board, delayMs->address, out, problems);
+    printHeartbeat(board, delayMs->address, periods, out, problems);
+    return problems;
 }
-
 
 }  // namespace boardsim

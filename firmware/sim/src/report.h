@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "elf_image.h"
 
@@ -18,9 +20,10 @@ struct ImageUse {
 
 ImageUse imageUse(const ElfImage& image);
 
-// Runs the image from reset through a few heartbeats (at most `limit`
-// instructions) and prints the figures; returns false when the run faulted
-// or a figure could not be measured.
-bool printReport(const ElfImage& image, std::ostream& out, uint64_t limit);
+// Runs the image from reset through `periods` heartbeats (at most `limit`
+// instructions) and prints the figures. Returns what could not be measured
+// (a fault, a run too short for a figure), one sentence each.
+std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, uint64_t limit,
+                                     uint64_t periods);
 
 }  // namespace boardsim

@@ -37,6 +37,55 @@ std::vector<LedPhase> ledPhases(const std::vector<Event>& events)
     return phases;
 }
 
+std::optional<HeartbeatPeriod> HeartbeatTracker::feed(const Event& e)
+{
+    if (e.kind == EventKind::Call || e.kind == EventKind::Return) {
+        if (e.address == delayMs_ && phase_ == Phase::Low) {
+            if (e.kind == EventKind::Call) {
+                delayEntered_ = true;
+            } else if (delayEntered_) {
+                delayDone_ = true;
+            }
+        }
+        return std::nullopt;
+    }
+    if (e.kind != EventKind::Led) {
+        return std::nullopt;
+    }
+    if (e.address == 0) {  // not an output: no phase at all
+        phase_ = Phase::Unknown;
+        beating_ = false;
+        return std::nullopt;
+    }
+    std::optional<HeartbeatPeriod> done;
+    if (e.value == 0 && phase_ != Phase::Low) {
+        if (phase_ == Phase::High && beating_) {
+            done = HeartbeatPeriod{lowStart_, highStart_, e.stamp};
+        }
+        phase_ = Phase::Low;
+        lowStart_ = e.stamp;
+        delayEntered_ = false;
+        delayDone_ = false;
+    } else if (e.value != 0 && phase_ != Phase::High) {
+        beating_ = phase_ == Phase::Low && delayDone_;
+        phase_ = Phase::High;
+        highStart_ = e.stamp;
+    }
+    return done;
+}
+
+std::vector<HeartbeatPeriod> heartbeatPeriods(const std::vector<Event>& events, uint32_t delayMsAddress)
+{
+    HeartbeatTracker tracker(delayMsAddress);
+    std::vector<HeartbeatPeriod> periods;
+    for (const Event& e : events) {
+        if (auto period = tracker.feed(e)) {
+            periods.push_back(*period);
+        }
+    }
+    return periods;
+}
+
 std::optional<uint64_t> uartTextEnd(const std::vector<Event>& events, const std::string& text)
 {
     std::string output;

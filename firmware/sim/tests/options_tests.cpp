@@ -56,3 +56,12 @@ TEST(Options, Mistakes)
     EXPECT_THROW(parseOptions({"a.elf", "--run"}), UsageError);
     EXPECT_NO_THROW(parseOptions({"--help"}));
 }
+
+TEST(Options, AKeyMustBeUpBeforeItGoesDownAgain)
+{
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "3@1500k"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@2M", "--press", "3@1M"}), UsageError);  // in any order
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000500"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000501"}));
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "2@1500k"}));  // other keys overlap freely
+}

@@ -224,3 +224,19 @@ TEST(ProbeImage, ImageWithoutBootChecksumIsRefused)
         EXPECT_NE(std::string(e.what()).find("boot loader"), std::string::npos) << e.what();
     }
 }
+
+TEST(ProbeImage, AnActionThatThrowsEndsTheRunWithItsErrorAndTheBoardGoesOn)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image);
+    board.schedule(40, [] { throw std::runtime_error("disk full"); });
+    try {
+        board.runUntil(100);
+        FAIL() << "the action's error was lost";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "disk full");
+    }
+    EXPECT_EQ(board.instructions(), 40u);
+    EXPECT_EQ(board.runUntil(100), StopReason::Limit);
+    EXPECT_EQ(board.instructions(), 100u);
+}

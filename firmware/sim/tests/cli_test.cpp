@@ -1,0 +1,129 @@
+// boardsim's command line on the real image: what a user sees, and mistakes
+// caught before a long run rather than after it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "scratch_dir.h"
+
+using boardsim::testing::CommandResult;
+using boardsim::testing::ScratchDir;
+
+namespace {
+
+CommandResult runBoardsim(std::vector<std::string> args)
+{
+    args.insert(args.begin(), BOARDSIM_EXE);
+    return boardsim::testing::runCommand(args);
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Stamps of the output lines that contain `what`.
+std::vector<uint64_t> stampsOf(const std::string& out, const std::string& what)
+{
+    std::vector<uint64_t> stamps;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (contains(line, what)) {
+            stamps.push_back(std::stoull(line));
+        }
+    }
+    return stamps;
+}
+
+}  // namespace
+
+TEST(Cli, PictureFilesAreCheckedBeforeTheRunStarts)
+{
+    const ScratchDir dir;
+    CommandResult r = runBoardsim({FIRMWARE_ELF, "--lcd-at", "1k:/nonexistent/y.png"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "cannot write /nonexistent/y.png: No such file or directory")) << r.err;
+    EXPECT_EQ(r.out, "");  // not one instruction ran
+    EXPECT_FALSE(contains(r.err, "terminate")) << r.err;
+
+    r = runBoardsim({FIRMWARE_ELF, "--lcd", dir.path().string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "is a directory")) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Cli, APictureDueAfterTheRunEndsFailsTheRun)
+{
+    const ScratchDir dir;
+    const CommandResult late = runBoardsim({FIRMWARE_ELF, "--lcd-at", "10M:" + dir.file("late.png"), "--run", "1M"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_TRUE(contains(late.err, "late.png not written")) << late.err;
+    EXPECT_TRUE(contains(late.err, "10000000")) << late.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("late.png")));
+
+    const CommandResult early = runBoardsim({FIRMWARE_ELF, "--lcd-at", "500k:" + dir.file("early.png"), "--run", "1M"});
+    EXPECT_EQ(early.status, 0) << early.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("early.png")));
+}
+
+TEST(Cli, PeriodsCountHeartbeatsNotTheStartUpBlip)
+{
+    // The LED goes low for one instruction between IO0DIR and IO0SET, then
+    // the loop's first low phase starts the first beat, the next one ends it.
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--periods", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto offs = stampsOf(r.out, "LED    off");
+    const auto stop = stampsOf(r.out, "stop");
+    ASSERT_EQ(offs.size(), 3u) << r.out;
+    ASSERT_EQ(stop.size(), 1u);
+    EXPECT_EQ(stop[0], offs[2]);
+    EXPECT_GT(offs[2] - offs[1], 400'000u);  // two DelayMs(200), about 200k instructions each
+}
+
+TEST(Cli, ReportNamesTheFigureARunIsTooShortFor)
+{
+    const CommandResult shortRun = runBoardsim({FIRMWARE_ELF, "--report", "--run", "100k"});
+    EXPECT_EQ(shortRun.status, 1);
+    EXPECT_TRUE(contains(shortRun.err, "report incomplete")) << shortRun.err;
+    EXPECT_TRUE(contains(shortRun.err, "heartbeat period")) << shortRun.err;
+
+    const CommandResult two = runBoardsim({FIRMWARE_ELF, "--report", "--periods", "2"});
+    EXPECT_EQ(two.status, 0) << two.err;
+    EXPECT_TRUE(contains(two.out, "(2 periods)")) << two.out;
+}
+
+TEST(Cli, WatchTakesCAndCppNamesAndRefusesData)
+{
+    for (const char* name : {"KeyGetPress", "_Z11KeyGetPressv", "KeyGetPress()"}) {
+        const CommandResult r = runBoardsim({FIRMWARE_ELF, "--watch", name, "--run", "500k"});
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        // Printed without --calls, under the name a reader knows.
+        EXPECT_TRUE(contains(r.out, "call   KeyGetPress(r0 = ")) << name << ": " << r.out;
+        EXPECT_FALSE(contains(r.out, "call   DelayMs")) << "only the watched function is shown";
+    }
+    const CommandResult data = runBoardsim({FIRMWARE_ELF, "--watch", "LcdFrame"});
+    EXPECT_EQ(data.status, 2);
+    EXPECT_TRUE(contains(data.err, "LcdFrame is data")) << data.err;
+
+    const CommandResult calls = runBoardsim({FIRMWARE_ELF, "--calls", "--run", "30k"});
+    EXPECT_TRUE(contains(calls.out, "call   UART0_SendStr(r0 = 0x")) << calls.out;  // a pointer, in hex
+}
+
+TEST(Cli, ImageErrorsNameTheFileAndTheReason)
+{
+    const ScratchDir dir;
+    const std::string text = dir.file("notes.txt");
+    std::ofstream(text) << "not a program\n";
+    const struct {
+        std::string image;
+        std::string says;
+    } cases[] = {
+        {dir.path().string(), dir.path().string() + ": is a directory"},
+        {dir.file("missing.elf"), dir.file("missing.elf") + ": No such file or directory"},
+        {text, text + ": not an ELF file"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult r = runBoardsim({c.image});
+        EXPECT_EQ(r.status, 1) << c.image;
+        EXPECT_TRUE(contains(r.err, c.says)) << r.err;
+    }
+}

@@ -1,0 +1,36 @@
+// A fresh folder for one test, removed with everything in it when the test
+// ends, also when an assertion failed on the way.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace boardsim::testing {
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// What a command printed and how it ended.
+struct CommandResult {
+    int status = -1;  // exit status, or -1 when a signal ended it
+    std::string out;
+    std::string err;
+};
+
+// Runs `args` (args[0] is the program) without a shell, standard input
+// closed to /dev/null.
+CommandResult runCommand(const std::vector<std::string>& args);
+
+}  // namespace boardsim::testing
