@@ -5,35 +5,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flash_image.h"
+
 namespace boardsim {
 namespace {
 
-// The LPC2294's core is an ARM7TDMI (ARMv4T), which Unicorn does not model.
-// The ARM926 (ARMv5TE) runs ARMv4T ARM- and Thumb-state code unchanged: the
-// same instruction encodings, register banks, modes and exception model, and
-// with alignment checking off (its reset state) the same rotated unaligned
-// loads. It only adds instructions (BLX, CLZ, DSP multiplies) that an image
-// built for ARMv4T never contains. Later cores (ARMv6 on) differ in unaligned
-// access and so could hide or invent faults.
-constexpr int kCpuModel = UC_CPU_ARM_926;
+// Unicorn's ARMv4T core. It still answers for a CP15; the board traps every
+// coprocessor instruction before the core sees it (see arm7tdmi.h).
+constexpr int kCpuModel = UC_CPU_ARM_TI925T;
 
-constexpr uint32_t kModeMask = 0x1F;
-constexpr uint32_t kModeSvc = 0x13;
-constexpr uint32_t kIrqMask = 0x80;
-constexpr uint32_t kFiqMask = 0x40;
-constexpr uint32_t kThumbBit = 0x20;
 constexpr uint32_t kResetCpsr = kModeSvc | kIrqMask | kFiqMask;
-constexpr uint32_t kSwiVector = 0x08;
 // The reserved vector word holds the boot checksum and is never executed, so
 // a return there can only be the end of a call() made by the simulator.
 constexpr uint32_t kCallReturnAddress = 0x14;
 constexpr uint32_t kNoEndAddress = 0xFFFFFFFF;  // odd: never a PC in ARM state
-// Erased flash reads as ones; RAM holds no useful value after power-up, so
-// it starts with a pattern rather than the zeros that could hide a missing
-// initialisation.
-constexpr uint8_t kErasedFlash = 0xFF;
-constexpr uint8_t kRamPowerUpPattern = 0xA5;
-constexpr uint32_t kPeripheralPage = 0x1000;
+constexpr uint32_t kMmioPage = 0x1000;
+
+int ucRegister(CpuReg r)
+{
+    static const int map[kCpuRegCount] = {
+        UC_ARM_REG_R0,  UC_ARM_REG_R1,  UC_ARM_REG_R2,  UC_ARM_REG_R3, UC_ARM_REG_R4,   UC_ARM_REG_R5,
+        UC_ARM_REG_R6,  UC_ARM_REG_R7,  UC_ARM_REG_R8,  UC_ARM_REG_R9, UC_ARM_REG_R10,  UC_ARM_REG_R11,
+        UC_ARM_REG_R12, UC_ARM_REG_SP,  UC_ARM_REG_LR,  UC_ARM_REG_PC, UC_ARM_REG_CPSR, UC_ARM_REG_SPSR,
+    };
+    return map[int(r)];
+}
 
 Board& boardOf(void* user) { return *static_cast<Board*>(user); }
 
@@ -66,19 +62,26 @@ bool badMemoryHook(uc_engine* /*uc*/, uc_mem_type type, uint64_t address, int si
     return guarded(boardOf(user), [&] { return boardOf(user).onBadMemory(type, address, size, value); });
 }
 
+}  // namespace
+
+struct MmioContext {
+    Board* board;
+    Peripheral* device;
+    uint32_t base;
+};
+
+namespace {
+
 uint64_t mmioRead(uc_engine* /*uc*/, uint64_t offset, unsigned size, void* user)
 {
-    auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
-    return guarded(*context->first,
-                   [&] { return context->first->onPeripheralRead(context->second, uint32_t(offset), size); });
+    auto& t = *static_cast<MmioContext*>(user);
+    return guarded(*t.board, [&] { return t.board->onPeripheralRead(*t.device, t.base, uint32_t(offset), size); });
 }
 
 void mmioWrite(uc_engine* /*uc*/, uint64_t offset, unsigned size, uint64_t value, void* user)
 {
-    auto* context = static_cast<std::pair<Board*, uint32_t>*>(user);
-    guarded(*context->first, [&] {
-        context->first->onPeripheralWrite(context->second, uint32_t(offset), size, uint32_t(value));
-    });
+    auto& t = *static_cast<MmioContext*>(user);
+    guarded(*t.board, [&] { t.board->onPeripheralWrite(*t.device, t.base, uint32_t(offset), size, uint32_t(value)); });
 }
 
 void check(uc_err err, const char* what)
@@ -95,19 +98,10 @@ std::string hex(uint32_t value)
     return text;
 }
 
-const char* exceptionName(uint32_t number)
+bool isAbortOrUndefined(ArmException kind)
 {
-    // QEMU's ARM exception numbers, as Unicorn passes them on.
-    switch (number) {
-    case 1: return "undefined instruction";
-    case 2: return "software interrupt";
-    case 3: return "prefetch abort";
-    case 4: return "data abort";
-    case 5: return "IRQ";
-    case 6: return "FIQ";
-    case 7: return "breakpoint";
-    default: return "exception";
-    }
+    return kind == ArmException::Undefined || kind == ArmException::PrefetchAbort ||
+           kind == ArmException::DataAbort;
 }
 
 }  // namespace
@@ -128,43 +122,15 @@ std::string Fault::message() const
     return text;
 }
 
-Board::Board(const ElfImage& image, BoardOptions options) : image_(image), options_(std::move(options))
+Board::Board(const ElfImage& image, BoardOptions options)
+    : image_(image), options_(std::move(options)), machine_(static_cast<BoardServices&>(*this))
 {
     check(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_), "starting the ARM engine");
     try {
-        check(uc_ctl_set_cpu_model(uc_, kCpuModel), "selecting the ARM926 core");
-        check(uc_mem_map(uc_, kFlashBase, kFlashSize, UC_PROT_READ | UC_PROT_EXEC), "mapping flash");
-        check(uc_mem_map(uc_, kRamBase, kRamSize, UC_PROT_ALL), "mapping RAM");
-        std::vector<uint8_t> fill(kFlashSize, kErasedFlash);
-        check(uc_mem_write(uc_, kFlashBase, fill.data(), kFlashSize), "erasing flash");
-        fill.assign(kRamSize, kRamPowerUpPattern);
-        check(uc_mem_write(uc_, kRamBase, fill.data(), kRamSize), "filling RAM");
-        loadImage();
-        checkVectorChecksum();
-
-        mapPeripheral(PinSelect::kBase);
-        mapPeripheral(Port0::kBase);
-        mapPeripheral(Uart0::kBase);
-
-        marks_.assign(kFlashSize / 2, kNone);
-        for (const std::string& name : options_.watchedFunctions) {
-            if (auto symbol = image_.find(name)) {
-                markAddress(symbol->address, kWatched, name);
-            }
-        }
-        // Exceptions the image never expects: Unicorn does not enter these
-        // vectors by itself, so reaching one means a jump there.
-        markAddress(0x00, kTrap, "the reset vector again (a jump to address 0)");
-        markAddress(0x04, kTrap, "the undefined-instruction vector");
-        markAddress(0x0C, kTrap, "the prefetch-abort vector");
-        markAddress(0x10, kTrap, "the data-abort vector");
-        markAddress(0x18, kTrap, "the IRQ vector");
-        markAddress(0x1C, kTrap, "the FIQ vector");
-        for (const char* hang : {"Undef_Hang", "PAbt_Hang", "DAbt_Hang", "Irq_Hang", "Fiq_Hang"}) {
-            if (auto symbol = image_.find(hang)) {
-                markAddress(symbol->address, kTrap, hang);
-            }
-        }
+        check(uc_ctl_set_cpu_model(uc_, kCpuModel), "selecting the ARMv4T core");
+        mapMemory();
+        machine_.reset();
+        mapPeripherals();
 
         if (auto frame = image_.find("LcdFrame")) {
             if (frame->size != 0 && frame->size != kLcdFrameBytes) {
@@ -184,8 +150,8 @@ Board::Board(const ElfImage& image, BoardOptions options) : image_(image), optio
               "hooking bad memory accesses");
 
         // Reset state of the core: Supervisor mode, IRQ and FIQ masked, ARM state.
-        setReg(UC_ARM_REG_CPSR, kResetCpsr);
-        setReg(UC_ARM_REG_PC, 0);
+        setReg(CpuReg::CPSR, kResetCpsr);
+        setReg(CpuReg::PC, 0);
     } catch (...) {
         uc_close(uc_);
         throw;
@@ -197,48 +163,60 @@ Board::~Board()
     uc_close(uc_);
 }
 
-void Board::loadImage()
+void Board::mapMemory()
 {
-    for (const LoadChunk& chunk : image_.loadChunks()) {
-        const uint64_t end = uint64_t(chunk.address) + chunk.bytes.size();
-        if (end > uint64_t(kFlashBase) + kFlashSize) {  // flash starts at 0: only the end can be out
-            throw BoardError("the image puts " + std::to_string(chunk.bytes.size()) + " bytes at " +
-                             hex(chunk.address) + ", outside the 256 KiB flash");
+    for (const MemoryRegion& region : Lpc2294Machine::memory()) {
+        const uint32_t protection = region.writable ? UC_PROT_ALL : (UC_PROT_READ | UC_PROT_EXEC);
+        check(uc_mem_map(uc_, region.base, region.size, protection), "mapping memory");
+        std::vector<uint8_t> contents(region.size, region.powerUpFill);
+        if (region.base == kFlashBase) {
+            contents = flashContents(image_, region.size, region.powerUpFill);
+            requireValidUserCode(contents);
+            markCode(contents);
         }
-        check(uc_mem_write(uc_, chunk.address, chunk.bytes.data(), chunk.bytes.size()), "loading the image");
+        check(uc_mem_write(uc_, region.base, contents.data(), contents.size()), "loading memory");
     }
 }
 
-void Board::checkVectorChecksum() const
+void Board::mapPeripherals()
 {
-    // The LPC2000 boot loader starts user code only when the eight vector
-    // words add up to zero; a real chip would stay in the boot loader.
-    uint32_t sum = 0;
-    for (uint32_t address = 0; address < 0x20; address += 4) {
+    for (const Placement& p : machine_.peripherals()) {
+        mmioContexts_.push_back(std::make_unique<MmioContext>(MmioContext{this, p.device, p.base}));
+        void* context = mmioContexts_.back().get();
+        const uint32_t size = (p.device->size() + kMmioPage - 1) / kMmioPage * kMmioPage;
+        check(uc_mmio_map(uc_, p.base, size, mmioRead, context, mmioWrite, context), "mapping a peripheral");
+    }
+}
+
+void Board::markCode(const std::vector<uint8_t>& flash)
+{
+    marks_.assign(flash.size() / 2, 0);
+    for (size_t at = 0; at + 4 <= flash.size(); at += 4) {
         uint32_t word = 0;
-        uc_mem_read(uc_, address, &word, 4);
-        sum += word;
+        std::memcpy(&word, &flash[at], 4);
+        if (isCoprocessorInstruction(word)) {
+            marks_[at / 2] |= kCoprocessor;
+        }
     }
-    if (sum != 0) {
-        throw BoardError("no valid user code: the vector words at 0x00..0x1c sum to " + hex(sum) +
-                         ", not 0, so the boot loader would not start the image");
+    for (const std::string& name : options_.watchedFunctions) {
+        if (auto symbol = image_.find(name)) {
+            markAddress(symbol->address, kWatched, name);
+        }
     }
-}
-
-void Board::mapPeripheral(uint32_t base)
-{
-    mmioContexts_.push_back(std::make_unique<std::pair<Board*, uint32_t>>(this, base));
-    void* context = mmioContexts_.back().get();
-    check(uc_mmio_map(uc_, base, kPeripheralPage, mmioRead, context, mmioWrite, context),
-          "mapping a peripheral");
+    markAddress(0x00, kTrap, "the reset vector again (a jump to address 0)");
+    for (const char* hang : {"Undef_Hang", "PAbt_Hang", "DAbt_Hang", "Irq_Hang", "Fiq_Hang"}) {
+        if (auto symbol = image_.find(hang)) {
+            markAddress(symbol->address, kTrap, hang);
+        }
+    }
 }
 
 void Board::markAddress(uint32_t address, Mark mark, const std::string& name)
 {
-    if (address >= kFlashSize) {
+    if (address / 2 >= marks_.size()) {
         return;  // only code in flash is watched
     }
-    marks_[address / 2] = mark;
+    marks_[address / 2] |= mark;
     if (mark == kTrap) {
         trapNames_[address] = name;
     }
@@ -249,7 +227,7 @@ StopReason Board::runUntil(uint64_t limit)
     limit_ = limit;
     stopRequested_ = false;
     while (!fault_ && !stopRequested_ && count_ < limit_) {
-        startEngine(reg(UC_ARM_REG_PC));
+        startEngine();
     }
     if (fault_) {
         return StopReason::Fault;
@@ -257,9 +235,10 @@ StopReason Board::runUntil(uint64_t limit)
     return stopRequested_ ? StopReason::Requested : StopReason::Limit;
 }
 
-void Board::startEngine(uint32_t pc)
+void Board::startEngine()
 {
-    if (reg(UC_ARM_REG_CPSR) & kThumbBit) {
+    uint32_t pc = reg(CpuReg::PC);
+    if (reg(CpuReg::CPSR) & kThumbBit) {
         pc |= 1;
     }
     const uc_err err = uc_emu_start(uc_, pc, kNoEndAddress, 0, 0);
@@ -268,12 +247,20 @@ void Board::startEngine(uint32_t pc)
         abandoned_ = nullptr;
         std::rethrow_exception(error);
     }
+    if (pendingException_) {
+        const PendingException pending = *pendingException_;
+        pendingException_.reset();
+        enterException(pending);
+        return;
+    }
+    if (err == UC_ERR_INSN_INVALID && !fault_) {
+        // Unicorn reports some undefined encodings this way instead of
+        // through the exception hook; the chip takes them alike.
+        enterException({ArmException::Undefined, lastPc_, "undefined instruction", lastPc_});
+        return;
+    }
     if (err != UC_ERR_OK && !fault_) {
-        if (err == UC_ERR_INSN_INVALID) {
-            raiseFault("undefined instruction", lastPc_);
-        } else {
-            raiseFault(std::string("the core stopped: ") + uc_strerror(err), lastPc_);
-        }
+        raiseFault(std::string("the core stopped: ") + uc_strerror(err), lastPc_);
     }
 }
 
@@ -283,15 +270,14 @@ std::optional<uint64_t> Board::call(uint32_t address, const std::vector<uint32_t
     if (args.size() > 4) {
         throw BoardError("call() passes at most four arguments in registers");
     }
-    static const int kArgRegs[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
     for (size_t i = 0; i < args.size(); ++i) {
-        setReg(kArgRegs[i], args[i]);
+        setReg(cpuReg(int(i)), args[i]);
     }
-    setReg(UC_ARM_REG_LR, kCallReturnAddress);
-    uint32_t cpsr = reg(UC_ARM_REG_CPSR);
+    setReg(CpuReg::LR, kCallReturnAddress);
+    uint32_t cpsr = reg(CpuReg::CPSR);
     cpsr = (address & 1) ? (cpsr | kThumbBit) : (cpsr & ~kThumbBit);
-    setReg(UC_ARM_REG_CPSR, cpsr);
-    setReg(UC_ARM_REG_PC, address & ~1u);
+    setReg(CpuReg::CPSR, cpsr);
+    setReg(CpuReg::PC, address & ~1u);
 
     const uint64_t start = count_;
     callReturn_ = kCallReturnAddress;
@@ -312,17 +298,38 @@ void Board::schedule(uint64_t at, std::function<void()> action)
 
 void Board::pressKey(int key, uint64_t at, uint64_t hold)
 {
-    if (key < 1 || key > Port0::kKeyCount) {
+    if (key < 1 || key > Lpc2294Machine::kKeyCount) {
         throw BoardError("there is no KEY_" + std::to_string(key));
     }
     schedule(at, [this, key] {
-        port0_.setKey(key, true);
-        emit(EventKind::Key, 0, uint32_t(key), 1);
+        machine_.setKey(key, true);
+        record(EventKind::Key, 0, uint32_t(key), 1, count_);
     });
     schedule(at + hold, [this, key] {
-        port0_.setKey(key, false);
-        emit(EventKind::Key, 0, uint32_t(key), 0);
+        machine_.setKey(key, false);
+        record(EventKind::Key, 0, uint32_t(key), 0, count_);
     });
+}
+
+void Board::setInterruptLine(unsigned line, bool asserted)
+{
+    // No interrupt controller yet: until the VIC is modelled, every line
+    // drives nIRQ directly. The VIC will sit here, choosing IRQ or FIQ,
+    // masking and prioritising the 32 channels.
+    const uint32_t bit = 1u << (line & 31);
+    interruptLines_ = asserted ? (interruptLines_ | bit) : (interruptLines_ & ~bit);
+    setCoreInterrupt(ArmException::Irq, interruptLines_ != 0);
+}
+
+void Board::setCoreInterrupt(ArmException kind, bool asserted)
+{
+    if (kind == ArmException::Fiq) {
+        nFiq_ = asserted;
+    } else if (kind == ArmException::Irq) {
+        nIrq_ = asserted;
+    } else {
+        throw BoardError("only IRQ and FIQ are core inputs");
+    }
 }
 
 void Board::profile(uint32_t begin, uint32_t end)
@@ -370,22 +377,32 @@ void Board::onInstruction(uint32_t address)
         uc_emu_stop(uc_);
         return;
     }
+    if ((nIrq_ || nFiq_) && takeInterrupt(address)) {
+        return;
+    }
     ++count_;
     previousPc_ = lastPc_;
     lastPc_ = address;
-    if (!pending_.empty() && address == pending_.back().returnAddress) {
+    if (calls_.returnDue(address)) {
         finishReturns(address);
     }
-    if (address < kFlashSize && marks_[address / 2] != kNone) {
-        if (marks_[address / 2] == kTrap) {
-            if (address != 0 || count_ > 1) {  // the reset itself starts at 0
-                raiseFault("execution reached " + trapNames_[address] + " from " + locate(previousPc_), address);
+    if (address / 2 < marks_.size()) {
+        if (const uint8_t mark = marks_[address / 2]; mark != 0) {
+            if ((mark & kCoprocessor) != 0) {
+                trapCoprocessor(address);
             }
-        } else {
-            PendingReturn entry{address, reg(UC_ARM_REG_LR) & ~1u, reg(UC_ARM_REG_SP)};
-            pending_.push_back(entry);
-            // Stamped with the instructions done before its first one.
-            emit(EventKind::Call, address, address, reg(UC_ARM_REG_R0), count_ - 1);
+            if ((mark & kTrap) != 0) {
+                reachedTrap(address);
+            }
+            if ((mark & kWatched) != 0) {
+                noteCall(address);
+            }
+        }
+    } else {
+        // Code in RAM: rare (a boot loader's download), so read the word.
+        uint32_t word = 0;
+        if (uc_mem_read(uc_, address, &word, 4) == UC_ERR_OK && isCoprocessorInstruction(word)) {
+            trapCoprocessor(address);
         }
     }
     const uint32_t index = address - profileBegin_;
@@ -394,16 +411,200 @@ void Board::onInstruction(uint32_t address)
     }
 }
 
+bool Board::takeInterrupt(uint32_t address)
+{
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    ArmException kind = ArmException::Reset;
+    if (nFiq_ && (cpsr & kFiqMask) == 0) {
+        kind = ArmException::Fiq;  // FIQ wins when both are pending
+    } else if (nIrq_ && (cpsr & kIrqMask) == 0) {
+        kind = ArmException::Irq;
+    } else {
+        return false;
+    }
+    pendingException_ = PendingException{kind, address, "", address};
+    uc_emu_stop(uc_);
+    return true;
+}
+
+void Board::trapCoprocessor(uint32_t address)
+{
+    if ((reg(CpuReg::CPSR) & kThumbBit) != 0) {
+        return;  // the marks are of ARM words; Thumb has no coprocessor instructions
+    }
+    pendingException_ = PendingException{ArmException::Undefined, address,
+                                         "coprocessor instruction (the ARM7TDMI has no coprocessor)", address};
+    uc_emu_stop(uc_);
+}
+
+void Board::enterException(const PendingException& pending)
+{
+    const ExceptionEntry& entry = exceptionEntry(pending.kind);
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    if (isAbortOrUndefined(pending.kind)) {
+        if ((cpsr & kModeMask) == entry.mode) {
+            raiseFault(pending.what + ", inside the " + entry.name + " handler", pending.blame);
+            return;
+        }
+        lastException_ = pending;
+        lastExceptionStamp_ = count_;
+    }
+    setReg(CpuReg::CPSR, exceptionCpsr(pending.kind, cpsr));  // banks in the mode's SP and LR
+    setReg(CpuReg::SPSR, cpsr);
+    setReg(CpuReg::LR, exceptionLink(pending.kind, pending.address, (cpsr & kThumbBit) != 0));
+    setReg(CpuReg::PC, entry.vector);
+    if (pending.kind != ArmException::SoftwareInterrupt) {
+        record(EventKind::Exception, pending.address, entry.vector, uint32_t(pending.kind), count_);
+    }
+}
+
+void Board::noteCall(uint32_t address)
+{
+    calls_.entered(address, reg(CpuReg::LR) & ~1u, reg(CpuReg::SP));
+    // Stamped with the instructions done before its first one.
+    record(EventKind::Call, address, address, reg(CpuReg::R0), count_ - 1);
+}
+
 void Board::finishReturns(uint32_t address)
 {
-    // A tail call leaves two functions returning to the same place.
-    const uint32_t sp = reg(UC_ARM_REG_SP);
-    while (!pending_.empty() && pending_.back().returnAddress == address && pending_.back().stackPointer == sp) {
-        const uint32_t function = pending_.back().function;
-        pending_.pop_back();
+    for (uint32_t function : calls_.returned(address, reg(CpuReg::SP))) {
         // Stamped with the instructions done before the return address runs.
-        emit(EventKind::Return, lastPc_, function, reg(UC_ARM_REG_R0), count_ - (address == callReturn_ ? 0 : 1));
+        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), count_ - (address == callReturn_ ? 0 : 1));
     }
+}
+
+void Board::reachedTrap(uint32_t address)
+{
+    if (address == 0 && count_ == 1) {
+        return;  // the reset itself starts at 0
+    }
+    const std::string& trap = trapNames_[address];
+    if (lastException_ &&
+        (reg(CpuReg::CPSR) & kModeMask) == exceptionEntry(lastException_->kind).mode) {
+        // The handler of the last undefined instruction or abort gave up:
+        // name what it was handling, where it happened.
+        raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
+                       "; its handler hangs at " + trap,
+                   lastException_->blame, lastExceptionStamp_);
+        return;
+    }
+    raiseFault("execution reached " + trap + " from " + locate(previousPc_), address);
+}
+
+void Board::onInterrupt(uint32_t number)
+{
+    // QEMU's ARM exception numbers, as Unicorn passes them on. The core has
+    // not entered the exception: the board does, as the ARM7TDMI would.
+    const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
+    switch (number) {
+    case 2: {  // SWI: PC is already past it
+        const uint32_t address = reg(CpuReg::PC) - (thumb ? 2 : 4);
+        record(EventKind::Swi, address, 0, reg(CpuReg::R0), count_);
+        enterException({ArmException::SoftwareInterrupt, address, "", address});
+        break;
+    }
+    case 1:  // undefined instruction
+    case 7:  // BKPT, which ARMv4T does not have
+        enterException({ArmException::Undefined, lastPc_, "undefined instruction", lastPc_});
+        break;
+    default:
+        raiseFault("exception " + std::to_string(number) + " from the core", lastPc_);
+        uc_emu_stop(uc_);
+        break;
+    }
+}
+
+bool Board::onBadMemory(int type, uint64_t address, int size, int64_t value)
+{
+    // The chip aborts an access no memory or peripheral answers; the core
+    // enters the abort once Unicorn has stopped.
+    const auto where = hex(uint32_t(address));
+    const std::string bits = std::to_string(size * 8) + "-bit ";
+    switch (type) {
+    case UC_MEM_READ_UNMAPPED:
+        pendingException_ = {ArmException::DataAbort, lastPc_, bits + "read of unmapped address " + where, lastPc_};
+        break;
+    case UC_MEM_WRITE_UNMAPPED:
+        pendingException_ = {ArmException::DataAbort, lastPc_,
+                             bits + "write of " + hex(uint32_t(value)) + " to unmapped address " + where, lastPc_};
+        break;
+    case UC_MEM_WRITE_PROT:
+        pendingException_ = {ArmException::DataAbort, lastPc_,
+                             "write of " + hex(uint32_t(value)) + " to flash at " + where, lastPc_};
+        break;
+    case UC_MEM_FETCH_UNMAPPED:
+        // Nothing to name at the target: blame the jump that got there.
+        pendingException_ = {ArmException::PrefetchAbort, uint32_t(address),
+                             "instruction fetch from unmapped address " + where +
+                                 " (jumped there from the instruction below)",
+                             lastPc_};
+        break;
+    default:
+        raiseFault("bad memory access at " + where, lastPc_);
+        break;
+    }
+    return false;  // the core stops with an error
+}
+
+uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size)
+{
+    const BusResult result = device.read(offset, size);
+    if (!result.ok) {
+        raiseFault(std::to_string(size * 8) + "-bit read of " + device.registerName(offset, false) + " (" +
+                       hex(base + offset) + "): " + result.problem,
+                   lastPc_);
+        return 0;
+    }
+    if (options_.traceIo) {
+        record(EventKind::IoRead, lastPc_, base + offset, result.value, count_);
+    }
+    return result.value;
+}
+
+void Board::onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
+{
+    if (options_.traceIo) {
+        record(EventKind::IoWrite, lastPc_, base + offset, value, count_);
+    }
+    const BusResult result = device.write(offset, size, value);
+    if (!result.ok) {
+        raiseFault(std::to_string(size * 8) + "-bit write of " + hex(value) + " to " +
+                       device.registerName(offset, true) + " (" + hex(base + offset) + "): " + result.problem,
+                   lastPc_);
+    }
+}
+
+void Board::emit(EventKind kind, uint32_t address, uint32_t value)
+{
+    record(kind, lastPc_, address, value, count_);
+}
+
+void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp)
+{
+    events_.push_back({stamp, kind, pc, address, value});
+    if (observer_) {
+        observer_(events_.back());
+    }
+}
+
+void Board::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp)
+{
+    if (fault_) {
+        return;  // the first fault is the one that matters
+    }
+    Fault record;
+    record.stamp = stamp.value_or(count_);
+    record.pc = pc;
+    record.what = std::move(what);
+    record.location = locate(pc);
+    const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
+    uint32_t word = 0;
+    if (uc_mem_read(uc_, pc, &word, thumb ? 2 : 4) == UC_ERR_OK) {
+        record.instructionKnown = true;
+        record.instruction = word;
+    }
+    fault_ = std::move(record);
+    stopRequested_ = true;
 }
 
 void Board::abandonRun(std::exception_ptr error)
@@ -413,143 +614,6 @@ void Board::abandonRun(std::exception_ptr error)
     }
     stopRequested_ = true;
     uc_emu_stop(uc_);
-}
-
-void Board::onInterrupt(uint32_t number)
-{
-    if (number != 2) {
-        raiseFault(std::string(exceptionName(number)) + " exception", lastPc_);
-        uc_emu_stop(uc_);
-        return;
-    }
-    // Unicorn hands the swi to us with PC already past it; do what the core
-    // would: bank into Supervisor mode with IRQ masked and enter the vector.
-    const uint32_t cpsr = reg(UC_ARM_REG_CPSR);
-    const uint32_t returnAddress = reg(UC_ARM_REG_PC);
-    emit(EventKind::Swi, lastPc_, 0, reg(UC_ARM_REG_R0));
-    setReg(UC_ARM_REG_CPSR, (cpsr & ~(kModeMask | kThumbBit)) | kModeSvc | kIrqMask);
-    setReg(UC_ARM_REG_SPSR, cpsr);
-    setReg(UC_ARM_REG_LR, returnAddress);
-    setReg(UC_ARM_REG_PC, kSwiVector);
-}
-
-bool Board::onBadMemory(int type, uint64_t address, int size, int64_t value)
-{
-    const auto where = hex(uint32_t(address));
-    switch (type) {
-    case UC_MEM_READ_UNMAPPED:
-        raiseFault(std::to_string(size * 8) + "-bit read of unmapped address " + where, lastPc_);
-        break;
-    case UC_MEM_WRITE_UNMAPPED:
-        raiseFault(std::to_string(size * 8) + "-bit write of " + hex(uint32_t(value)) + " to unmapped address " +
-                       where,
-                   lastPc_);
-        break;
-    case UC_MEM_FETCH_UNMAPPED:
-        raiseFault("instruction fetch from unmapped address " + where + " (jumped there from the instruction below)",
-                   lastPc_);
-        break;
-    case UC_MEM_WRITE_PROT:
-        raiseFault("write of " + hex(uint32_t(value)) + " to flash at " + where, lastPc_);
-        break;
-    default:
-        raiseFault("bad memory access at " + where, lastPc_);
-        break;
-    }
-    return false;  // the core stops with an error
-}
-
-uint64_t Board::onPeripheralRead(uint32_t base, uint32_t offset, unsigned size)
-{
-    BusResult result;
-    switch (base) {
-    case PinSelect::kBase: result = pinSelect_.read(offset, size); break;
-    case Port0::kBase: result = port0_.read(offset, size); break;
-    default: result = uart0_.read(offset, size); break;
-    }
-    if (!result.ok) {
-        raiseFault(std::to_string(size * 8) + "-bit read of peripheral register " + hex(base + offset) + ": " +
-                       result.problem,
-                   lastPc_);
-        return 0;
-    }
-    if (options_.traceIo) {
-        emit(EventKind::IoRead, lastPc_, base + offset, result.value);
-    }
-    return result.value;
-}
-
-void Board::onPeripheralWrite(uint32_t base, uint32_t offset, unsigned size, uint32_t value)
-{
-    BusResult result;
-    std::optional<uint8_t> sent;
-    switch (base) {
-    case PinSelect::kBase: result = pinSelect_.write(offset, size, value); break;
-    case Port0::kBase: result = port0_.write(offset, size, value); break;
-    default: result = uart0_.write(offset, size, value, sent); break;
-    }
-    if (!result.ok) {
-        raiseFault(std::to_string(size * 8) + "-bit write of " + hex(value) + " to peripheral register " +
-                       hex(base + offset) + ": " + result.problem,
-                   lastPc_);
-        return;
-    }
-    if (options_.traceIo) {
-        emit(EventKind::IoWrite, lastPc_, base + offset, value);
-    }
-    if (base == Port0::kBase) {
-        noteLed();
-    }
-    if (sent) {
-        if (!pinSelect_.txd0Selected()) {
-            // The transmitter runs but P0.0 is not connected to it: the byte
-            // never leaves the chip.
-            raiseFault("byte " + hex(*sent) + " written to U0THR while P0.0 is not TxD0 (PINSEL0 = " +
-                           hex(pinSelect_.pinsel0()) + ")",
-                       lastPc_);
-            return;
-        }
-        emit(EventKind::UartByte, lastPc_, base + offset, *sent);
-    }
-}
-
-void Board::noteLed()
-{
-    const LedState now = port0_.led();
-    if (now != led_) {
-        led_ = now;
-        emit(EventKind::Led, lastPc_, now.driven ? 1 : 0, now.high ? 1 : 0);
-    }
-}
-
-void Board::emit(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, std::optional<uint64_t> stamp)
-{
-    events_.push_back({stamp.value_or(count_), kind, pc, address, value});
-    if (observer_) {
-        observer_(events_.back());
-    }
-}
-
-void Board::raiseFault(std::string what, uint32_t pc, bool pcIsInstruction)
-{
-    if (fault_) {
-        return;  // the first fault is the one that matters
-    }
-    Fault record;
-    record.stamp = count_;
-    record.pc = pc;
-    record.what = std::move(what);
-    record.location = locate(pc);
-    if (pcIsInstruction) {
-        const bool thumb = (reg(UC_ARM_REG_CPSR) & kThumbBit) != 0;
-        uint32_t word = 0;
-        if (uc_mem_read(uc_, pc, &word, thumb ? 2 : 4) == UC_ERR_OK) {
-            record.instructionKnown = true;
-            record.instruction = word;
-        }
-    }
-    fault_ = std::move(record);
-    stopRequested_ = true;
 }
 
 std::string Board::uartOutput() const
@@ -571,16 +635,16 @@ std::vector<uint8_t> Board::lcdFrame() const
     return readMemory(*lcdFrameAddress_, kLcdFrameBytes);
 }
 
-uint32_t Board::reg(int ucRegister) const
+uint32_t Board::reg(CpuReg r) const
 {
     uint32_t value = 0;
-    uc_reg_read(uc_, ucRegister, &value);
+    uc_reg_read(uc_, ucRegister(r), &value);
     return value;
 }
 
-void Board::setReg(int ucRegister, uint32_t value)
+void Board::setReg(CpuReg r, uint32_t value)
 {
-    check(uc_reg_write(uc_, ucRegister, &value), "writing a register");
+    check(uc_reg_write(uc_, ucRegister(r), &value), "writing a register");
 }
 
 std::vector<uint8_t> Board::readMemory(uint32_t address, size_t size) const
@@ -598,6 +662,14 @@ std::string Board::locate(uint32_t address) const
         text += " <" + symbol + ">";
     }
     return text;
+}
+
+std::string Board::registerName(uint32_t address, bool write) const
+{
+    if (const auto device = machine_.deviceAt(address)) {
+        return device->first->registerName(device->second, write);
+    }
+    return hex(address);
 }
 
 }  // namespace boardsim

@@ -1,6 +1,7 @@
-// The LPC2294 board around a Unicorn ARM core: flash and RAM, the modelled
-// peripherals, instruction counting, key presses at given moments, watched
-// function calls, and faults that stop the run.
+// The engine: an ARM7TDMI (Unicorn's ARMv4T core) on the LPC2294 machine.
+// It runs the image, counts instructions, enters exceptions as the chip
+// does, reports what the machine does as events, runs scheduled actions,
+// follows calls of watched functions and stops on faults.
 #pragma once
 
 #include <cstdint>
@@ -9,28 +10,23 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "arm7tdmi.h"
+#include "board_error.h"
+#include "call_tracker.h"
+#include "cpu_registers.h"
 #include "elf_image.h"
 #include "events.h"
-#include "pin_select.h"
-#include "port0.h"
-#include "uart0.h"
+#include "lpc2294_machine.h"
 
 struct uc_struct;
 
 namespace boardsim {
 
-struct BoardError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+struct MmioContext;
 
-constexpr uint32_t kFlashBase = 0x00000000;
-constexpr uint32_t kFlashSize = 256 * 1024;
-constexpr uint32_t kRamBase = 0x40000000;
-constexpr uint32_t kRamSize = 16 * 1024;
 constexpr unsigned kLcdWidth = 84;
 constexpr unsigned kLcdHeight = 48;
 constexpr unsigned kLcdFrameBytes = kLcdWidth * kLcdHeight / 8;
@@ -45,7 +41,7 @@ struct BoardOptions {
 
 enum class StopReason { Limit, Fault, Requested };
 
-class Board {
+class Board final : private BoardServices {
 public:
     explicit Board(const ElfImage& image, BoardOptions options = {});
     ~Board();
@@ -53,7 +49,8 @@ public:
     Board& operator=(const Board&) = delete;
 
     // Runs until `limit` instructions have executed since reset, a fault, or
-    // a stop requested by an observer or scheduled action.
+    // a stop requested by an observer or scheduled action. What an action or
+    // observer throws ends the run and comes out of here.
     StopReason runUntil(uint64_t limit);
 
     // Calls the function at `address` in the current mode and stack with
@@ -66,6 +63,8 @@ public:
     void schedule(uint64_t at, std::function<void()> action);
     // KEY_k goes down at `at` and up again `hold` instructions later.
     void pressKey(int key, uint64_t at, uint64_t hold);
+    // The core's nIRQ / nFIQ inputs, as an interrupt controller drives them.
+    void setCoreInterrupt(ArmException kind, bool asserted);
     // Sees every event as it happens; may call requestStop().
     void setObserver(std::function<void(const Event&)> observer) { observer_ = std::move(observer); }
     // The run stops before the next instruction.
@@ -83,15 +82,15 @@ public:
     bool hasLcd() const { return lcdFrameAddress_.has_value(); }
     std::vector<uint8_t> lcdFrame() const;
 
-    uint32_t reg(int ucRegister) const;
-    void setReg(int ucRegister, uint32_t value);
+    uint32_t reg(CpuReg r) const;
+    void setReg(CpuReg r, uint32_t value);
     std::vector<uint8_t> readMemory(uint32_t address, size_t size) const;
 
     const ElfImage& image() const { return image_; }
-    const Port0& port0() const { return port0_; }
-    const Uart0& uart0() const { return uart0_; }
-    const PinSelect& pinSelect() const { return pinSelect_; }
+    const Lpc2294Machine& machine() const { return machine_; }
     std::string locate(uint32_t address) const;  // "0x0000004c <DelayMs+0xc>"
+    // "U0LCR" for a peripheral register's address, else the address in hex.
+    std::string registerName(uint32_t address, bool write) const;
 
     // Ends the run from inside a callback; runUntil() rethrows `error` once
     // the core has stopped.
@@ -101,38 +100,45 @@ public:
     void onInstruction(uint32_t address);
     void onInterrupt(uint32_t number);
     bool onBadMemory(int type, uint64_t address, int size, int64_t value);
-    uint64_t onPeripheralRead(uint32_t base, uint32_t offset, unsigned size);
-    void onPeripheralWrite(uint32_t base, uint32_t offset, unsigned size, uint32_t value);
+    uint64_t onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size);
+    void onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value);
 
 private:
-    struct PendingReturn {
-        uint32_t function;
-        uint32_t returnAddress;
-        uint32_t stackPointer;
+    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4 };
+    struct PendingException {
+        ArmException kind;
+        uint32_t address;  // the instruction it concerns
+        std::string what;  // for aborts and undefined instructions: what happened
+        uint32_t blame;    // the instruction a fault message names
     };
-    enum Mark : uint8_t { kNone = 0, kWatched = 1, kTrap = 2 };
 
-    void loadImage();
-    void checkVectorChecksum() const;
-    void mapPeripheral(uint32_t base);
+    // BoardServices, for the machine's peripherals.
+    void emit(EventKind kind, uint32_t address, uint32_t value) override;
+    uint64_t now() const override { return count_; }
+    void scheduleAt(uint64_t tick, std::function<void()> action) override { schedule(tick, std::move(action)); }
+    void setInterruptLine(unsigned line, bool asserted) override;
+    void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
+
+    void mapMemory();
+    void mapPeripherals();
+    void markCode(const std::vector<uint8_t>& flash);
     void markAddress(uint32_t address, Mark mark, const std::string& name);
+    void startEngine();
     void runDueActions();
+    bool takeInterrupt(uint32_t address);
+    void trapCoprocessor(uint32_t address);
+    void enterException(const PendingException& pending);
+    void noteCall(uint32_t address);
     void finishReturns(uint32_t address);
-    void emit(EventKind kind, uint32_t pc, uint32_t address, uint32_t value,
-              std::optional<uint64_t> stamp = std::nullopt);
-    void raiseFault(std::string what, uint32_t pc, bool pcIsInstruction = true);
-    void noteLed();
-    void startEngine(uint32_t pc);
+    void reachedTrap(uint32_t address);
+    void record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp);
+    void raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp = std::nullopt);
 
     const ElfImage& image_;
     BoardOptions options_;
     uc_struct* uc_ = nullptr;
-    std::vector<std::unique_ptr<std::pair<Board*, uint32_t>>> mmioContexts_;
-
-    Port0 port0_;
-    Uart0 uart0_;
-    PinSelect pinSelect_;
-    LedState led_;
+    Lpc2294Machine machine_;
+    std::vector<std::unique_ptr<MmioContext>> mmioContexts_;
 
     uint64_t count_ = 0;
     uint64_t limit_ = 0;
@@ -144,7 +150,14 @@ private:
 
     std::vector<uint8_t> marks_;  // one per halfword of flash
     std::map<uint32_t, std::string> trapNames_;
-    std::vector<PendingReturn> pending_;
+    CallTracker calls_;
+
+    std::optional<PendingException> pendingException_;  // entered once the core has stopped
+    std::optional<PendingException> lastException_;     // the last undefined instruction or abort
+    uint64_t lastExceptionStamp_ = 0;
+    uint32_t interruptLines_ = 0;  // VIC channels asserted
+    bool nIrq_ = false;
+    bool nFiq_ = false;
 
     std::multimap<uint64_t, std::function<void()>> due_;
     uint64_t nextDue_ = UINT64_MAX;

@@ -14,6 +14,7 @@ enum class EventKind {
     Call,      // address = function entered, value = r0
     Return,    // address = function left, value = r0
     Swi,       // value = r0 (the operation code)
+    Exception, // address = vector, value = the ArmException entered (not SWI), pc = the instruction concerned
     IoRead,    // address = register, value = value read (only with I/O tracing)
     IoWrite,   // address = register, value = value written (only with I/O tracing)
 };

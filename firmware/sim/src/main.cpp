@@ -99,6 +99,7 @@ public:
         case EventKind::Swi: call(e); break;
         case EventKind::IoRead:
         case EventKind::IoWrite: io(e); break;
+        case EventKind::Exception: exception(e); break;
         }
     }
 
@@ -162,8 +163,18 @@ private:
             return;
         }
         const bool read = e.kind == EventKind::IoRead;
-        line(e.stamp, std::string(read ? "read   " : "write  ") + hex(e.address) + (read ? " -> " : " <- ") +
-                          hex(e.value) + "  by " + board_.locate(e.pc));
+        char name[16];
+        std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
+        line(e.stamp, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
+                          (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
+    }
+
+    void exception(const Event& e) const
+    {
+        if (!options_.quiet) {
+            line(e.stamp, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
+                              board_.locate(e.pc));
+        }
     }
 
     void countPeriods(const Event& e)

@@ -2,39 +2,50 @@
 
 namespace boardsim {
 
+const std::vector<RegisterSpec>& PinSelect::registers() const
+{
+    static const std::vector<RegisterSpec> table = {
+        {kPinsel0, "PINSEL0", Access::ReadWrite, 0x00000000},
+        // P0.27..P0.30 come out of reset as the A/D converter's inputs.
+        {kPinsel1, "PINSEL1", Access::ReadWrite, 0x15400000},
+        // Its real reset value follows the boot and debug pins; with the
+        // image booting from on-chip flash and no trace port, nothing is
+        // routed to port 1's special functions.
+        {kPinsel2, "PINSEL2", Access::ReadWrite, 0x00000000},
+    };
+    return table;
+}
+
+void PinSelect::reset()
+{
+    for (const RegisterSpec& r : registers()) {
+        *slot(r.offset) = r.reset;
+    }
+}
+
 uint32_t* PinSelect::slot(uint32_t offset)
 {
     switch (offset) {
     case kPinsel0: return &pinsel0_;
     case kPinsel1: return &pinsel1_;
-    case kPinsel2: return &pinsel2_;
-    default: return nullptr;
+    default: return &pinsel2_;  // the table admits no other offset
     }
 }
 
-BusResult PinSelect::read(uint32_t offset, unsigned size) const
+unsigned PinSelect::port0Function(unsigned pin) const
 {
-    const uint32_t* reg = const_cast<PinSelect*>(this)->slot(offset);
-    if (reg == nullptr) {
-        return BusResult::refuse("no such pin select register");
-    }
-    if (size != 4) {
-        return BusResult::refuse("pin select registers take 32-bit accesses only");
-    }
-    return BusResult::read(*reg);
+    const uint32_t word = pin < 16 ? pinsel0_ : pinsel1_;
+    return (word >> (2 * (pin % 16))) & 0x3u;
 }
 
-BusResult PinSelect::write(uint32_t offset, unsigned size, uint32_t value)
+uint32_t PinSelect::readRegister(uint32_t offset)
 {
-    uint32_t* reg = slot(offset);
-    if (reg == nullptr) {
-        return BusResult::refuse("no such pin select register");
-    }
-    if (size != 4) {
-        return BusResult::refuse("pin select registers take 32-bit accesses only");
-    }
-    *reg = value;
-    return BusResult::done();
+    return *slot(offset);
+}
+
+void PinSelect::writeRegister(uint32_t offset, uint32_t value)
+{
+    *slot(offset) = value;
 }
 
 }  // namespace boardsim

@@ -1,33 +1,39 @@
-// Pin connect block: which function drives each pin. Only the three PINSEL
-// registers exist in this model.
+// Pin connect block: which function drives each pin of port 0 (PINSEL0 for
+// P0.0..15, PINSEL1 for P0.16..31, two bits a pin) and port 1's trace and
+// debug pins (PINSEL2).
 #pragma once
 
-#include "bus_result.h"
+#include "peripheral.h"
 
 namespace boardsim {
 
-class PinSelect {
+class PinSelect final : public Peripheral {
 public:
-    static constexpr uint32_t kBase = 0xE002C000;
     static constexpr uint32_t kPinsel0 = 0x00;
     static constexpr uint32_t kPinsel1 = 0x04;
     static constexpr uint32_t kPinsel2 = 0x14;
 
-    BusResult read(uint32_t offset, unsigned size) const;
-    BusResult write(uint32_t offset, unsigned size, uint32_t value);
+    PinSelect() { reset(); }
+    const char* name() const override { return "PINSEL"; }
+    uint32_t size() const override { return 0x18; }
+    const std::vector<RegisterSpec>& registers() const override;
+    void reset() override;
 
-    // P0.0 carries TxD0 when PINSEL0 bits 1:0 are 01.
-    bool txd0Selected() const { return (pinsel0_ & 0x3u) == 0x1u; }
+    // The function of P0.`pin`: 0 GPIO, 1..3 the pin's other functions.
+    unsigned port0Function(unsigned pin) const;
     uint32_t pinsel0() const { return pinsel0_; }
     uint32_t pinsel1() const { return pinsel1_; }
+
+protected:
+    unsigned accessWidths() const override { return 1u << 4; }
+    uint32_t readRegister(uint32_t offset) override;
+    void writeRegister(uint32_t offset, uint32_t value) override;
 
 private:
     uint32_t* slot(uint32_t offset);
 
     uint32_t pinsel0_ = 0;
     uint32_t pinsel1_ = 0;
-    // Its reset value depends on boot pins on the real part; nothing in the
-    // image relies on it, so it starts as 0.
     uint32_t pinsel2_ = 0;
 };
 

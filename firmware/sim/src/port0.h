@@ -1,46 +1,47 @@
-// GPIO port 0 of the board: the status LED on P0.31 and KEY_1..KEY_4 on
-// P0.16..P0.19 (pull-ups, a pressed key pulls its pin low).
+// GPIO port 0: direction, output latch and pin levels of P0.0..P0.31. What
+// sits outside the pins (pull-ups, keys, the LED) is the machine's business:
+// it sets the levels the inputs read and hears when the outputs change.
 #pragma once
 
-#include "bus_result.h"
+#include "peripheral.h"
 
 namespace boardsim {
 
-struct LedState {
-    bool driven = false;  // P0.31 is an output
-    bool high = false;    // level on the pin
-    bool operator==(const LedState& o) const { return driven == o.driven && high == o.high; }
-    bool operator!=(const LedState& o) const { return !(*this == o); }
-};
-
-class Port0 {
+class Port0 final : public Peripheral {
 public:
-    static constexpr uint32_t kBase = 0xE0028000;
     static constexpr uint32_t kPin = 0x00;
     static constexpr uint32_t kSet = 0x04;
     static constexpr uint32_t kDir = 0x08;
     static constexpr uint32_t kClr = 0x0C;
-    static constexpr uint32_t kLedMask = 1u << 31;
-    static constexpr unsigned kFirstKeyPin = 16;
-    static constexpr int kKeyCount = 4;
 
-    BusResult read(uint32_t offset, unsigned size) const;
-    BusResult write(uint32_t offset, unsigned size, uint32_t value);
+    Port0() { reset(); }
+    const char* name() const override { return "GPIO0"; }
+    uint32_t size() const override { return 0x10; }
+    const std::vector<RegisterSpec>& registers() const override;
+    void reset() override;
 
-    // Level of every pin: outputs read back what they drive, inputs read the
-    // outside world (pull-ups, so 1 unless a pressed key grounds the pin).
-    uint32_t pins() const;
+    // Level of every pin: outputs read back what they drive, inputs read
+    // what the outside world puts on them.
+    uint32_t pins() const { return (latch_ & dir_) | (outside_ & ~dir_); }
     uint32_t direction() const { return dir_; }
     uint32_t latch() const { return latch_; }
-    LedState led() const;
 
-    void setKey(int key, bool down);  // key 1..4
-    bool keyDown(int key) const;
+    // Level the outside world puts on the pins (a pulled-up input reads 1).
+    void setOutsideLevels(uint32_t levels) { outside_ = levels; }
+    uint32_t outsideLevels() const { return outside_; }
+
+    // Called after every write to the port's registers.
+    std::function<void()> onOutputsChanged;
+
+protected:
+    unsigned accessWidths() const override { return 1u << 4; }
+    uint32_t readRegister(uint32_t offset) override;
+    void writeRegister(uint32_t offset, uint32_t value) override;
 
 private:
     uint32_t dir_ = 0;
     uint32_t latch_ = 0;
-    uint32_t groundedInputs_ = 0;
+    uint32_t outside_ = 0xFFFFFFFF;
 };
 
 }  // namespace boardsim

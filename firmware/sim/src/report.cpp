@@ -115,8 +115,8 @@ void printGreeting(const Board& board, std::ostream& out, Problems& problems)
     }
     const std::string greeting = output.substr(0, lineEnd + 1);
     out << "  reset to last greeting byte:  " << *end << " instructions (\"" << escaped(greeting) << "\", "
-        << greeting.size() << " bytes, UART0 at " << number(kPclkHz / 16 / board.uart0().divisor()) << " baud "
-        << board.uart0().frameFormat() << ")\n";
+        << greeting.size() << " bytes, UART0 at " << number(kPclkHz / 16 / board.machine().uart0.divisor()) << " baud "
+        << board.machine().uart0.frameFormat() << ")\n";
 }
 
 template <typename T>

@@ -3,55 +3,72 @@
 namespace boardsim {
 namespace {
 
-bool sizeOk(unsigned size) { return size == 1 || size == 4; }
+constexpr uint8_t kLsrTransmitterIdle = 0x60;  // THRE | TEMT
+constexpr uint8_t kIirNoInterrupt = 0x01;
 
 }  // namespace
 
-BusResult Uart0::read(uint32_t offset, unsigned size) const
+const std::vector<RegisterSpec>& Uart0::registers() const
 {
-    if (!sizeOk(size)) {
-        return BusResult::refuse("UART0 registers take 8- or 32-bit accesses");
-    }
+    static const std::vector<RegisterSpec> table = {
+        {kRbrThrDll, "U0RBR", Access::ReadWrite, 0x00},  // U0THR when written, U0DLL under DLAB
+        {kIerDlm, "U0IER", Access::ReadWrite, 0x00},     // U0DLM under DLAB
+        {kIirFcr, "U0IIR", Access::ReadWrite, kIirNoInterrupt},  // U0FCR when written
+        {kLcr, "U0LCR", Access::ReadWrite, 0x00},
+        {kLsr, "U0LSR", Access::ReadOnly, kLsrTransmitterIdle},
+        {kScr, "U0SCR", Access::ReadWrite, 0x00},
+    };
+    return table;
+}
+
+void Uart0::reset()
+{
+    dll_ = 0x01;  // the divisor latch's reset value
+    dlm_ = 0x00;
+    ier_ = 0x00;
+    lcr_ = 0x00;
+    fcr_ = 0x00;
+    scr_ = 0x00;
+}
+
+std::string Uart0::registerName(uint32_t offset, bool write) const
+{
     switch (offset) {
-    case kRbrThrDll: return BusResult::read(dlab() ? dll_ : 0);  // nothing is ever received
-    case kIerDlm: return BusResult::read(dlab() ? dlm_ : ier_);
-    case kIirFcr: return BusResult::read(0x01);                  // no interrupt pending
-    case kLcr: return BusResult::read(lcr_);
-    case kLsr: return BusResult::read(kLsrTransmitterReady);
-    case kScr: return BusResult::read(scr_);
-    default: return BusResult::refuse("no such UART0 register");
+    case kRbrThrDll: return dlab() ? "U0DLL" : write ? "U0THR" : "U0RBR";
+    case kIerDlm: return dlab() ? "U0DLM" : "U0IER";
+    case kIirFcr: return write ? "U0FCR" : "U0IIR";
+    default: return Peripheral::registerName(offset, write);
     }
 }
 
-BusResult Uart0::write(uint32_t offset, unsigned size, uint32_t value, std::optional<uint8_t>& sent)
+uint32_t Uart0::readRegister(uint32_t offset)
 {
-    sent.reset();
-    if (!sizeOk(size)) {
-        return BusResult::refuse("UART0 registers take 8- or 32-bit accesses");
+    switch (offset) {
+    case kRbrThrDll: return dlab() ? dll_ : 0;  // nothing is ever received
+    case kIerDlm: return dlab() ? dlm_ : ier_;
+    case kIirFcr: return kIirNoInterrupt;
+    case kLcr: return lcr_;
+    case kLsr: return kLsrTransmitterIdle;
+    default: return scr_;
     }
+}
+
+void Uart0::writeRegister(uint32_t offset, uint32_t value)
+{
     const auto byte = uint8_t(value & 0xFF);
     switch (offset) {
     case kRbrThrDll:
         if (dlab()) {
             dll_ = byte;
-        } else {
-            sent = byte;
+        } else if (onTransmit) {
+            onTransmit(byte);
         }
         break;
-    case kIerDlm:
-        if (dlab()) {
-            dlm_ = byte;
-        } else {
-            ier_ = byte;
-        }
-        break;
+    case kIerDlm: (dlab() ? dlm_ : ier_) = byte; break;
     case kIirFcr: fcr_ = byte; break;
     case kLcr: lcr_ = byte; break;
-    case kScr: scr_ = byte; break;
-    case kLsr: return BusResult::refuse("U0LSR is read-only");
-    default: return BusResult::refuse("no such UART0 register");
+    default: scr_ = byte; break;
     }
-    return BusResult::done();
 }
 
 std::string Uart0::frameFormat() const

@@ -1,38 +1,47 @@
 // UART0 as seen by a polled transmitter: the transmitter is always ready,
-// nothing is ever received. Registers are 8 bits wide at word addresses.
+// nothing is ever received. Registers are 8 bits wide at word addresses;
+// the divisor latch bit (LCR bit 7) puts DLL and DLM where RBR/THR and IER are.
 #pragma once
 
-#include <optional>
+#include <string>
 
-#include "bus_result.h"
+#include "peripheral.h"
 
 namespace boardsim {
 
-class Uart0 {
+class Uart0 final : public Peripheral {
 public:
-    static constexpr uint32_t kBase = 0xE000C000;
     static constexpr uint32_t kRbrThrDll = 0x00;
     static constexpr uint32_t kIerDlm = 0x04;
     static constexpr uint32_t kIirFcr = 0x08;
     static constexpr uint32_t kLcr = 0x0C;
     static constexpr uint32_t kLsr = 0x14;
     static constexpr uint32_t kScr = 0x1C;
-    static constexpr uint32_t kLsrTransmitterReady = 0x60;  // THRE | TEMT
-    static constexpr uint32_t kLcrDlab = 0x80;
 
-    BusResult read(uint32_t offset, unsigned size) const;
-    // A byte written to THR comes back in `sent`.
-    BusResult write(uint32_t offset, unsigned size, uint32_t value, std::optional<uint8_t>& sent);
+    Uart0() { reset(); }
+    const char* name() const override { return "UART0"; }
+    uint32_t size() const override { return 0x20; }
+    const std::vector<RegisterSpec>& registers() const override;
+    void reset() override;
+    std::string registerName(uint32_t offset, bool write) const override;
 
     uint32_t divisor() const { return (uint32_t(dlm_) << 8) | dll_; }
     uint8_t lineControl() const { return lcr_; }
     // "8N1", "7E2", ... from the line control register.
     std::string frameFormat() const;
 
-private:
-    bool dlab() const { return (lcr_ & kLcrDlab) != 0; }
+    // A byte written to THR, on its way to TxD0.
+    std::function<void(uint8_t)> onTransmit;
 
-    uint8_t dll_ = 1;  // reset values of the divisor latch
+protected:
+    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
+    uint32_t readRegister(uint32_t offset) override;
+    void writeRegister(uint32_t offset, uint32_t value) override;
+
+private:
+    bool dlab() const { return (lcr_ & 0x80) != 0; }
+
+    uint8_t dll_ = 1;
     uint8_t dlm_ = 0;
     uint8_t ier_ = 0;
     uint8_t lcr_ = 0;

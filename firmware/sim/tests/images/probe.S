@@ -114,6 +114,21 @@ fault_point:
         str     r0, [r0]
 #elif FAULT_KIND == 5
         b       Undef_Hang
+        /* Instructions of later architectures, which an ARM7TDMI (ARMv4T)
+           takes as undefined; encoded by hand, as the assembler refuses
+           them for this core. */
+#elif FAULT_KIND == 8
+        .word   0xE16F0F11              /* clz r0, r1 (ARMv5) */
+#elif FAULT_KIND == 9
+        .word   0xE12FFF31              /* blx r1 (ARMv5) */
+#elif FAULT_KIND == 10
+        .word   0xE1C120D0              /* ldrd r2, r3, [r1] (ARMv5TE) */
+#elif FAULT_KIND == 11
+        .word   0xE1020051              /* qadd r0, r1, r2 (ARMv5TE) */
+#elif FAULT_KIND == 12
+        .word   0xE1600281              /* smulbb r0, r1, r2 (ARMv5TE) */
+#elif FAULT_KIND == 13
+        .word   0xEE100F10              /* mrc p15, 0, r0, c0, c0, 0: no coprocessor */
 #endif
 
         /* Keys: copy IO0PIN to the scratch word, for ever. */

@@ -2,7 +2,6 @@
 // can be worked out by hand, and on its fault-injected variants.
 #include <gtest/gtest.h>
 
-#include <unicorn/unicorn.h>
 
 #include "board.h"
 #include "trace_analysis.h"
@@ -65,14 +64,14 @@ TEST(ProbeImage, SwiEntersTheVectorAndTheHandlerFlipsOnlyTheRequestedBit)
     runTo(board, "after_swi");
 
     constexpr uint32_t kSys = 0x1F, kI = 0x80, kF = 0x40;
-    auto flags = [&](int r) { return board.reg(r) & (0x1F | kI | kF); };
-    EXPECT_EQ(flags(UC_ARM_REG_R8), kSys | kF);       // 1: IRQ on
-    EXPECT_EQ(flags(UC_ARM_REG_R9), kSys);            // 3: FIQ on
-    EXPECT_EQ(flags(UC_ARM_REG_R10), kSys | kI);      // 0: IRQ off
-    EXPECT_EQ(flags(UC_ARM_REG_R11), kSys | kI | kF); // 2: FIQ off
-    EXPECT_EQ(flags(UC_ARM_REG_R12), kSys | kI | kF); // 7: ignored
+    auto flags = [&](CpuReg r) { return board.reg(r) & (0x1F | kI | kF); };
+    EXPECT_EQ(flags(CpuReg::R8), kSys | kF);       // 1: IRQ on
+    EXPECT_EQ(flags(CpuReg::R9), kSys);            // 3: FIQ on
+    EXPECT_EQ(flags(CpuReg::R10), kSys | kI);      // 0: IRQ off
+    EXPECT_EQ(flags(CpuReg::R11), kSys | kI | kF); // 2: FIQ off
+    EXPECT_EQ(flags(CpuReg::R12), kSys | kI | kF); // 7: ignored
     // Back in System mode with System mode's own stack, not Supervisor's.
-    EXPECT_EQ(board.reg(UC_ARM_REG_SP), 0x40003F00u);
+    EXPECT_EQ(board.reg(CpuReg::SP), 0x40003F00u);
     const auto swis = only(board.events(), EventKind::Swi);
     ASSERT_EQ(swis.size(), 5u);
     EXPECT_EQ(swis[0].value, 1u);
@@ -85,7 +84,7 @@ TEST(ProbeImage, UartSendsOnlyTheTransmitHoldingBytes)
     Board board(image);
     board.runUntil(300);
     EXPECT_EQ(board.uartOutput(), "OK\n");  // the divisor 6 written under DLAB is not sent
-    EXPECT_EQ(board.uart0().divisor(), 6u);
+    EXPECT_EQ(board.machine().uart0.divisor(), 6u);
     EXPECT_FALSE(board.fault());
 }
 
@@ -139,8 +138,8 @@ TEST(ProbeImage, RunningInPiecesEqualsRunningAtOnce)
         pieces.runUntil(bound);
         EXPECT_EQ(pieces.instructions(), bound);
     }
-    EXPECT_EQ(pieces.reg(UC_ARM_REG_PC), whole.reg(UC_ARM_REG_PC));
-    EXPECT_EQ(pieces.reg(UC_ARM_REG_R6), whole.reg(UC_ARM_REG_R6));
+    EXPECT_EQ(pieces.reg(CpuReg::PC), whole.reg(CpuReg::PC));
+    EXPECT_EQ(pieces.reg(CpuReg::R6), whole.reg(CpuReg::R6));
     ASSERT_EQ(pieces.events().size(), whole.events().size());
     for (size_t i = 0; i < whole.events().size(); ++i) {
         EXPECT_EQ(pieces.events()[i].stamp, whole.events()[i].stamp);
@@ -155,7 +154,7 @@ TEST(ProbeImage, CallRunsAFunctionAndCountsItsInstructions)
     const auto taken = board.call(symbol(image, "twice"), {21}, 100);
     ASSERT_TRUE(taken);
     EXPECT_EQ(*taken, 2u);
-    EXPECT_EQ(board.reg(UC_ARM_REG_R0), 42u);
+    EXPECT_EQ(board.reg(CpuReg::R0), 42u);
 }
 
 struct FaultCase {
@@ -191,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ProbeFault,
     testing::Values(FaultCase{"unmapped_write", "unmapped", "0x80000000"},
                     FaultCase{"undefined", "undefined instruction", "0xe7f000f0"},
-                    FaultCase{"unknown_register", "no such GPIO register", "0xe0028010"},
+                    FaultCase{"unknown_register", "no such GPIO0 register", "0xe0028010"},
                     FaultCase{"flash_write", "to flash", "0x00000100"},
                     FaultCase{"hang", "Undef_Hang", "fault_point"},
                     FaultCase{"tx_unrouted", "TxD0", "U0THR"}),
@@ -239,4 +238,88 @@ TEST(ProbeImage, AnActionThatThrowsEndsTheRunWithItsErrorAndTheBoardGoesOn)
     EXPECT_EQ(board.instructions(), 40u);
     EXPECT_EQ(board.runUntil(100), StopReason::Limit);
     EXPECT_EQ(board.instructions(), 100u);
+}
+
+struct Forbidden {
+    const char* image;
+    const char* word;
+};
+
+void PrintTo(const Forbidden& f, std::ostream* os) { *os << f.image; }
+
+class ForbiddenInstruction : public testing::TestWithParam<Forbidden> {};
+
+// Each is an instruction of a later core, or one for a coprocessor: the
+// ARM7TDMI enters the undefined-instruction vector, whose handler in the
+// probe hangs, and the run fails naming the instruction and its word.
+TEST_P(ForbiddenInstruction, EntersTheUndefinedVectorAndTheHangFailsTheRun)
+{
+    const Forbidden& f = GetParam();
+    const ElfImage image = probe(f.image);
+    Board board(image);
+    std::optional<uint32_t> modeAtEntry;
+    std::optional<uint32_t> linkAtEntry;
+    board.setObserver([&](const Event& e) {
+        if (e.kind == EventKind::Exception && !modeAtEntry) {
+            modeAtEntry = board.reg(CpuReg::CPSR) & 0x1F;
+            linkAtEntry = board.reg(CpuReg::LR);
+        }
+    });
+    EXPECT_EQ(board.runUntil(10'000), StopReason::Fault);
+    ASSERT_TRUE(board.fault());
+    const std::string message = board.fault()->message();
+    EXPECT_NE(message.find("undefined instruction"), std::string::npos) << message;
+    EXPECT_NE(message.find("Undef_Hang"), std::string::npos) << message;
+    EXPECT_NE(message.find("<fault_point>"), std::string::npos) << message;
+    EXPECT_NE(message.find(f.word), std::string::npos) << message;
+    ASSERT_TRUE(modeAtEntry);
+    EXPECT_EQ(*modeAtEntry, 0x1Bu);  // Undefined mode
+    EXPECT_EQ(*linkAtEntry, symbol(image, "fault_point") + 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(ArmV5AndCoprocessor, ForbiddenInstruction,
+                         testing::Values(Forbidden{"clz", "0xe16f0f11"}, Forbidden{"blx", "0xe12fff31"},
+                                         Forbidden{"ldrd", "0xe1c120d0"}, Forbidden{"qadd", "0xe1020051"},
+                                         Forbidden{"smulbb", "0xe1600281"}, Forbidden{"mrc_p15", "0xee100f10"}),
+                         [](const testing::TestParamInfo<Forbidden>& info) { return std::string(info.param.image); });
+
+TEST(ProbeImage, InterruptsAreTakenAsTheArm7tdmiTakesThemWhenCpsrAllows)
+{
+    const ElfImage image = probe("healthy");
+    Board board(image, watching("after_swi"));
+    runTo(board, "after_swi");  // System mode, IRQ and FIQ masked by the last requests
+    const uint32_t systemCpsr = board.reg(CpuReg::CPSR);
+    ASSERT_EQ(systemCpsr & 0xDF, 0xDFu);
+
+    std::optional<Event> entry;
+    board.setObserver([&](const Event& e) {
+        if (e.kind == EventKind::Exception) {
+            entry = e;
+            board.requestStop();
+        }
+    });
+    board.setCoreInterrupt(ArmException::Irq, true);
+    board.runUntil(board.instructions() + 20);
+    EXPECT_FALSE(entry) << "IRQ taken while CPSR masks it";
+
+    board.setReg(CpuReg::CPSR, systemCpsr & ~0x80u);  // unmask IRQ only
+    const uint32_t next = board.reg(CpuReg::PC);
+    const uint64_t before = board.instructions();
+    board.runUntil(before + 20);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(board.instructions(), before);  // taken before the next instruction ran
+    EXPECT_EQ(entry->address, 0x18u);
+    EXPECT_EQ(board.reg(CpuReg::PC), 0x18u);
+    EXPECT_EQ(board.reg(CpuReg::CPSR) & 0xFF, 0x12u | 0x80u | 0x40u);  // IRQ mode, IRQ masked, FIQ as it was
+    EXPECT_EQ(board.reg(CpuReg::SPSR), systemCpsr & ~0x80u);
+    EXPECT_EQ(board.reg(CpuReg::LR), next + 4);  // "subs pc, lr, #4" resumes there
+
+    // FIQ outranks IRQ and masks both.
+    board.setCoreInterrupt(ArmException::Fiq, true);
+    board.setReg(CpuReg::CPSR, systemCpsr & ~0xC0u);
+    entry.reset();
+    board.runUntil(board.instructions() + 20);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->address, 0x1Cu);
+    EXPECT_EQ(board.reg(CpuReg::CPSR) & 0xFF, 0x11u | 0xC0u);
 }

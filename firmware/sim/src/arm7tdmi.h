@@ -1,0 +1,59 @@
+// The ARM7TDMI as the simulator models it on Unicorn's ARMv4T core (TI925T):
+// how it enters exceptions, and what it does not have.
+//
+// Differences from a real ARM7TDMI that remain:
+// - Coprocessor instructions (CDP, MRC, MCR, LDC, STC) are trapped before
+//   Unicorn sees them and enter the undefined-instruction vector, since the
+//   TI925T answers for a CP15 the ARM7TDMI lacks. A coprocessor on the bus
+//   (none on the LPC2294) could not be modelled.
+// - Aborts: the LPC2294 aborts accesses to unmapped space; the model aborts
+//   on every address no memory or peripheral model claims, and faults
+//   instead on a modelled peripheral's unknown register (stricter than the chip).
+// - Base-register write-back after a data abort is QEMU's ("base restored"),
+//   whereas the ARM7TDMI leaves the base updated ("base updated" abort model).
+// - Time is counted in instructions, not in S, N and I cycles.
+// - No debug (EmbeddedICE, BKPT is undefined on ARMv4T) and no Jazelle-like
+//   extras; Thumb state is QEMU's ARMv4T Thumb.
+#pragma once
+
+#include <cstdint>
+
+namespace boardsim {
+
+enum class ArmException { Reset, Undefined, SoftwareInterrupt, PrefetchAbort, DataAbort, Irq, Fiq };
+
+constexpr uint32_t kModeMask = 0x1F;
+constexpr uint32_t kModeUsr = 0x10;
+constexpr uint32_t kModeFiq = 0x11;
+constexpr uint32_t kModeIrq = 0x12;
+constexpr uint32_t kModeSvc = 0x13;
+constexpr uint32_t kModeAbt = 0x17;
+constexpr uint32_t kModeUnd = 0x1B;
+constexpr uint32_t kModeSys = 0x1F;
+constexpr uint32_t kIrqMask = 0x80;
+constexpr uint32_t kFiqMask = 0x40;
+constexpr uint32_t kThumbBit = 0x20;
+
+struct ExceptionEntry {
+    const char* name;
+    uint32_t vector;
+    uint32_t mode;
+    bool masksFiq;
+};
+
+const ExceptionEntry& exceptionEntry(ArmException kind);
+
+// LR on entry. `address` is the instruction the exception concerns: the
+// one that was undefined, called SWI, or aborted; for IRQ and FIQ the one
+// that would have run next.
+uint32_t exceptionLink(ArmException kind, uint32_t address, bool thumb);
+
+// CPSR on entry: the exception's mode, ARM state, IRQ masked, FIQ too for
+// reset and FIQ; the flags kept.
+uint32_t exceptionCpsr(ArmException kind, uint32_t cpsr);
+
+// An ARM-state word the ARM7TDMI would hand to a coprocessor: CDP, MRC,
+// MCR, LDC, STC (any condition but the reserved 1111).
+bool isCoprocessorInstruction(uint32_t word);
+
+}  // namespace boardsim

@@ -1,0 +1,117 @@
+#include "lpc2294_machine.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace boardsim {
+namespace {
+
+constexpr unsigned kTxd0Pin = 0;
+constexpr unsigned kTxd0Function = 1;  // PINSEL0 bits 1:0 = 01
+
+// Erased flash reads as ones; RAM holds no useful value after power-up, so
+// it starts with a pattern rather than the zeros that could hide a missing
+// initialisation.
+constexpr uint8_t kErasedFlash = 0xFF;
+constexpr uint8_t kRamPowerUpPattern = 0xA5;
+
+uint32_t keyMask(int key)
+{
+    if (key < 1 || key > Lpc2294Machine::kKeyCount) {
+        throw std::out_of_range("there is no KEY_" + std::to_string(key));
+    }
+    return 1u << (Lpc2294Machine::kFirstKeyPin + unsigned(key - 1));
+}
+
+std::string hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", value);
+    return text;
+}
+
+}  // namespace
+
+const std::vector<MemoryRegion>& Lpc2294Machine::memory()
+{
+    static const std::vector<MemoryRegion> regions = {
+        {"flash", kFlashBase, kFlashSize, false, kErasedFlash},
+        {"RAM", kRamBase, kRamSize, true, kRamPowerUpPattern},
+    };
+    return regions;
+}
+
+Lpc2294Machine::Lpc2294Machine(BoardServices& board) : board_(board)
+{
+    placements_ = {
+        {kUart0Base, &uart0},
+        {kGpio0Base, &port0},
+        {kPinSelectBase, &pinSelect},
+    };
+    for (const Placement& p : placements_) {
+        p.device->attach(board);
+    }
+    port0.onOutputsChanged = [this] { noteLed(); };
+    uart0.onTransmit = [this](uint8_t byte) { transmit(byte); };
+}
+
+std::optional<std::pair<Peripheral*, uint32_t>> Lpc2294Machine::deviceAt(uint32_t address) const
+{
+    for (const Placement& p : placements_) {
+        if (address >= p.base && address - p.base < p.device->size()) {
+            return std::make_pair(p.device, address - p.base);
+        }
+    }
+    return std::nullopt;
+}
+
+void Lpc2294Machine::reset()
+{
+    for (const Placement& p : placements_) {
+        p.device->reset();
+    }
+    port0.setOutsideLevels(0xFFFFFFFF);  // the board's pull-ups, no key down
+    led_ = led();
+}
+
+void Lpc2294Machine::setKey(int key, bool down)
+{
+    const uint32_t mask = keyMask(key);
+    const uint32_t levels = port0.outsideLevels();
+    port0.setOutsideLevels(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
+}
+
+bool Lpc2294Machine::keyDown(int key) const
+{
+    return (port0.outsideLevels() & keyMask(key)) == 0;
+}
+
+LedState Lpc2294Machine::led() const
+{
+    const uint32_t mask = 1u << kLedPin;
+    return {(port0.direction() & mask) != 0, (port0.pins() & mask) != 0};
+}
+
+void Lpc2294Machine::noteLed()
+{
+    const LedState now = led();
+    if (now != led_) {
+        led_ = now;
+        board_.emit(EventKind::Led, now.driven ? 1 : 0, now.high ? 1 : 0);
+    }
+}
+
+void Lpc2294Machine::transmit(uint8_t byte)
+{
+    if (pinSelect.port0Function(kTxd0Pin) != kTxd0Function) {
+        // The transmitter runs but P0.0 is not connected to it: the byte
+        // never leaves the chip.
+        board_.fault("byte " + hex(byte) + " written to U0THR while P0.0 is not TxD0 (PINSEL0 = " +
+                     hex(pinSelect.pinsel0()) + ")");
+        return;
+    }
+    board_.emit(EventKind::UartByte, kUart0Base, byte);
+}
+
+}  // namespace boardsim
