@@ -592,18 +592,18 @@ void Board::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> st
     if (fault_) {
         return;  // the first fault is the one that matters
     }
-    Fault record;
-    record.stamp = stamp.value_or(count_);
-    record.pc = pc;
-    record.what = std::move(what);
-    record.location = locate(pc);
+    Fault found;
+    found.stamp = stamp.value_or(count_);
+    found.pc = pc;
+    found.what = std::move(what);
+    found.location = locate(pc);
     const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
     uint32_t word = 0;
     if (uc_mem_read(uc_, pc, &word, thumb ? 2 : 4) == UC_ERR_OK) {
-        record.instructionKnown = true;
-        record.instruction = word;
+        found.instructionKnown = true;
+        found.instruction = word;
     }
-    fault_ = std::move(record);
+    fault_ = std::move(found);
     stopRequested_ = true;
 }
 

@@ -245,12 +245,10 @@ std::string ElfImage::describe(uint32_t address) const
 
 const Section* ElfImage::sectionAt(uint32_t address) const
 {
-    for (const Section& s : sections_) {
-        if (s.allocated && address >= s.address && address - s.address < s.size) {
-            return &s;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
+        return s.allocated && address >= s.address && address - s.address < s.size;
+    });
+    return found == sections_.end() ? nullptr : &*found;
 }
 
 }  // namespace boardsim

@@ -1,5 +1,6 @@
 #include "lpc2294_machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -58,12 +59,13 @@ Lpc2294Machine::Lpc2294Machine(BoardServices& board) : board_(board)
 
 std::optional<std::pair<Peripheral*, uint32_t>> Lpc2294Machine::deviceAt(uint32_t address) const
 {
-    for (const Placement& p : placements_) {
-        if (address >= p.base && address - p.base < p.device->size()) {
-            return std::make_pair(p.device, address - p.base);
-        }
+    const auto found = std::find_if(placements_.begin(), placements_.end(), [&](const Placement& p) {
+        return address >= p.base && address - p.base < p.device->size();
+    });
+    if (found == placements_.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return std::make_pair(found->device, address - found->base);
 }
 
 void Lpc2294Machine::reset()

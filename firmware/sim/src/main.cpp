@@ -120,7 +120,7 @@ private:
         }
     }
 
-    void led(const Event& e)
+    void led(const Event& e) const
     {
         if (!options_.quiet) {
             const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";

@@ -1,15 +1,15 @@
 #include "peripheral.h"
 
+#include <algorithm>
+
 namespace boardsim {
 
 const RegisterSpec* Peripheral::spec(uint32_t offset) const
 {
-    for (const RegisterSpec& r : registers()) {
-        if (r.offset == offset) {
-            return &r;
-        }
-    }
-    return nullptr;
+    const std::vector<RegisterSpec>& table = registers();
+    const auto found =
+        std::find_if(table.begin(), table.end(), [offset](const RegisterSpec& r) { return r.offset == offset; });
+    return found == table.end() ? nullptr : &*found;
 }
 
 std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const

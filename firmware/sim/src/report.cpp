@@ -165,10 +165,9 @@ void printHeartbeat(const Board& board, uint32_t delayMs, uint64_t wanted, std::
     }
     out << "  heartbeat: LED low " << periods.front().low() << ", high " << periods.front().high()
         << " instructions\n";
-    std::vector<uint64_t> lengths;
-    for (const HeartbeatPeriod& period : periods) {
-        lengths.push_back(period.length());
-    }
+    std::vector<uint64_t> lengths(periods.size());
+    std::transform(periods.begin(), periods.end(), lengths.begin(),
+                   [](const HeartbeatPeriod& period) { return period.length(); });
     out << "  per heartbeat period:  ";
     printRange(out, lengths);
     out << " instructions (" << periods.size() << " periods)\n";
