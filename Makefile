@@ -22,7 +22,7 @@ run:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target dactables -j $(JOBS) >/dev/null
 	mkdir -p tables
-	cd tables && ../scripts/run-dactables ../$(BUILD)/bin/dactables
+	scripts/run-dactables $(BUILD)/bin/dactables tables
 
 test:
 	scripts/bootstrap

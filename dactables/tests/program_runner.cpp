@@ -113,11 +113,11 @@ std::string console_text(const std::string& text)
     return crlf;
 }
 
-Session start_program(const std::string& dir, long file_size_limit)
+Session start_command(const std::vector<std::string>& args, const std::string& dir, const ChildSetup& setup)
 {
     // A program that ends early must not take the test down with SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
-    const std::vector<std::string> args = command_line();
+    std::vector<std::string> environment = setup.environment;  // putenv keeps pointers into these
     int in_pipe[2], out_pipe[2], err_pipe[2];
     Session session;
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
@@ -132,11 +132,18 @@ Session start_program(const std::string& dir, long file_size_limit)
         for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
             close(fd);
         }
+        if (setup.stdout_closed) {
+            close(1);
+        }
         signal(SIGPIPE, SIG_DFL);
-        if (file_size_limit >= 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+        signal(SIGXFSZ, SIG_DFL);
+        if (setup.file_size_limit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(setup.file_size_limit),
+                               static_cast<rlim_t>(setup.file_size_limit)};
             setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        for (std::string& entry : environment) {
+            putenv(entry.data());
         }
         if (chdir(dir.c_str()) != 0) {
             _exit(126);
@@ -157,6 +164,11 @@ Session start_program(const std::string& dir, long file_size_limit)
     session.err_fd = err_pipe[0];
     EXPECT_GT(session.pid, 0) << "fork failed";
     return session;
+}
+
+Session start_program(const std::string& dir, const ChildSetup& setup)
+{
+    return start_command(command_line(), dir, setup);
 }
 
 void send_input(Session& session, const std::string& text)
@@ -217,9 +229,9 @@ RunResult finish(Session& session)
     return result;
 }
 
-RunResult run_program(const std::string& dir, const std::string& input, long file_size_limit)
+RunResult run_program(const std::string& dir, const std::string& input, const ChildSetup& setup)
 {
-    Session session = start_program(dir, file_size_limit);
+    Session session = start_program(dir, setup);
     send_input(session, input);
     return finish(session);
 }

@@ -41,9 +41,19 @@ struct Session {
     std::string err;
 };
 
-// Starts the program in `dir`. file_size_limit >= 0 sets RLIMIT_FSIZE, with
-// SIGXFSZ ignored so that writes past it fail instead of killing it.
-Session start_program(const std::string& dir, long file_size_limit = -1);
+// How the child is set up before exec. SIGXFSZ is always reset to its default
+// (ending the process): whatever ignores it must be the program itself.
+struct ChildSetup {
+    long file_size_limit = -1;             // >= 0: RLIMIT_FSIZE of that many bytes
+    bool stdout_closed = false;            // start with descriptor 1 closed
+    std::vector<std::string> environment;  // "NAME=value" entries added
+};
+
+// Starts argv (searched in PATH) in `dir`, with pipes for its standard streams.
+Session start_command(const std::vector<std::string>& argv, const std::string& dir,
+                      const ChildSetup& setup = {});
+// Starts the program under test in `dir`.
+Session start_program(const std::string& dir, const ChildSetup& setup = {});
 void send_input(Session& session, const std::string& text);
 // Reads standard output until it ends with `ending`; false on timeout or end.
 bool read_until(Session& session, const std::string& ending);
@@ -51,7 +61,7 @@ bool read_until(Session& session, const std::string& ending);
 RunResult finish(Session& session);
 
 // Start, feed the whole input, finish.
-RunResult run_program(const std::string& dir, const std::string& input, long file_size_limit = -1);
+RunResult run_program(const std::string& dir, const std::string& input, const ChildSetup& setup = {});
 
 // A fresh empty folder, removed with its contents at the end of the test.
 struct TempDir {
