@@ -13,16 +13,18 @@
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: boardsim_bench IMAGE.elf [INSTRUCTIONS] [RUNS]\n");
+        std::fprintf(stderr, "usage: boardsim_bench IMAGE.elf [INSTRUCTIONS] [RUNS] [--no-cycle-model]\n");
         return 2;
     }
     const uint64_t instructions = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 50'000'000;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
+    boardsim::BoardOptions options;
+    options.cycleModel = !(argc > 4 && std::string(argv[4]) == "--no-cycle-model");
     try {
         const auto image = boardsim::ElfImage::fromFile(argv[1]);
         double best = 0;
         for (int run = 0; run < runs; ++run) {
-            boardsim::Board board(image);
+            boardsim::Board board(image, options);
             uint64_t events = 0;
             board.setObserver([&](const boardsim::Event&) { ++events; });
             const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 
 #include <unicorn/unicorn.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -47,9 +48,9 @@ auto guarded(Board& board, Work&& work) -> decltype(work())
     }
 }
 
-void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t /*size*/, void* user)
+void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t size, void* user)
 {
-    guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address)); });
+    guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address), size); });
 }
 
 void interruptHook(uc_engine* /*uc*/, uint32_t number, void* user)
@@ -123,13 +124,15 @@ std::string Fault::message() const
 }
 
 Board::Board(const ElfImage& image, BoardOptions options)
-    : image_(image), options_(std::move(options)), machine_(static_cast<BoardServices&>(*this))
+    : image_(image), options_(std::move(options)), machine_(static_cast<BoardServices&>(*this), options_.hostBaud)
 {
     check(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_), "starting the ARM engine");
     try {
         check(uc_ctl_set_cpu_model(uc_, kCpuModel), "selecting the ARMv4T core");
         mapMemory();
         machine_.reset();
+        cclkHz_ = machine_.cclkHz();
+        clocksChanged();
         mapPeripherals();
 
         if (auto frame = image_.find("LcdFrame")) {
@@ -173,6 +176,7 @@ void Board::mapMemory()
             contents = flashContents(image_, region.size, region.powerUpFill);
             requireValidUserCode(contents);
             markCode(contents);
+            timeCode(contents);
         }
         check(uc_mem_write(uc_, region.base, contents.data(), contents.size()), "loading memory");
     }
@@ -211,6 +215,16 @@ void Board::markCode(const std::vector<uint8_t>& flash)
     }
 }
 
+void Board::timeCode(const std::vector<uint8_t>& flash)
+{
+    flashWords_.resize(flash.size() / 4);
+    std::memcpy(flashWords_.data(), flash.data(), flashWords_.size() * 4);
+    timing_.resize(flashWords_.size());
+    for (size_t i = 0; i < flashWords_.size(); ++i) {
+        timing_[i] = armTiming(flashWords_[i]);
+    }
+}
+
 void Board::markAddress(uint32_t address, Mark mark, const std::string& name)
 {
     if (address / 2 >= marks_.size()) {
@@ -233,6 +247,26 @@ StopReason Board::runUntil(uint64_t limit)
         return StopReason::Fault;
     }
     return stopRequested_ ? StopReason::Requested : StopReason::Limit;
+}
+
+StopReason Board::runUntil(Moment end)
+{
+    if (!end.isTime) {
+        return runUntil(end.count);
+    }
+    // Shared with the action, which may outlive this call when the run ends
+    // early (a fault, a stop): it then only marks a flag nobody reads.
+    auto reached = std::make_shared<bool>(false);
+    auto active = std::make_shared<bool>(true);
+    scheduleAtTime(end.seconds, [this, reached, active] {
+        if (*active) {
+            *reached = true;
+            requestStop();
+        }
+    });
+    const StopReason reason = runUntil(UINT64_MAX);
+    *active = false;
+    return reason == StopReason::Requested && *reached ? StopReason::Limit : reason;
 }
 
 void Board::startEngine()
@@ -296,19 +330,96 @@ void Board::schedule(uint64_t at, std::function<void()> action)
     nextDue_ = due_.begin()->first;
 }
 
-void Board::pressKey(int key, uint64_t at, uint64_t hold)
+void Board::scheduleAtTime(double at, std::function<void()> action)
+{
+    timed_.emplace(at, std::move(action));
+    planTimedActions();
+}
+
+void Board::schedule(Moment at, std::function<void()> action)
+{
+    if (at.isTime) {
+        scheduleAtTime(at.seconds, std::move(action));
+    } else {
+        schedule(at.count, std::move(action));
+    }
+}
+
+void Board::planTimedActions()
+{
+    if (timed_.empty()) {
+        nextTimedCycle_ = UINT64_MAX;
+        return;
+    }
+    const double ahead = (timed_.begin()->first - secondsAtClock_) * cclkHz_;
+    nextTimedCycle_ = ahead <= 0 ? cyclesAtClock_ : cyclesAtClock_ + uint64_t(std::ceil(ahead - 1e-6));
+}
+
+double Board::seconds() const
+{
+    return secondsAtClock_ + double(cycles_ - cyclesAtClock_) / cclkHz_;
+}
+
+void Board::clocksChanged()
+{
+    secondsAtClock_ = seconds();
+    cyclesAtClock_ = cycles_;
+    cclkHz_ = machine_.cclkHz();
+    const SystemControl& scb = machine_.systemControl;
+    fetch_.configure(scb.mamMode(), scb.mamFetchCycles());
+    // The VPB bridge waits for the slower peripheral clock.
+    vpbWait_ = scb.vpbDivider();
+    for (const Placement& p : machine_.peripherals()) {
+        p.device->pclkChanged();
+    }
+    planTimedActions();
+}
+
+void Board::pressKey(int key, Moment at, Moment hold)
 {
     if (key < 1 || key > Lpc2294Machine::kKeyCount) {
         throw BoardError("there is no KEY_" + std::to_string(key));
     }
-    schedule(at, [this, key] {
-        machine_.setKey(key, true);
-        record(EventKind::Key, 0, uint32_t(key), 1, count_);
+    schedule(at, [this, key, hold] {
+        const uint32_t bit = 1u << (key - 1);
+        if ((keysHeld_ & bit) != 0) {
+            throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
+        }
+        keysHeld_ |= bit;
+        keyEdge(key, true);
+        auto release = [this, key, bit] {
+            keysHeld_ &= ~bit;
+            keyEdge(key, false);
+        };
+        if (hold.isTime) {
+            scheduleAtTime(seconds() + hold.seconds, release);
+        } else {
+            schedule(count_ + hold.count, release);
+        }
     });
-    schedule(at + hold, [this, key] {
-        machine_.setKey(key, false);
-        record(EventKind::Key, 0, uint32_t(key), 0, count_);
-    });
+}
+
+void Board::keyEdge(int key, bool down)
+{
+    record(EventKind::Key, 0, uint32_t(key), down ? 1 : 0, count_);
+    // Contacts chatter: the level flips at a few uneven moments within the
+    // bounce time before it settles where the edge goes.
+    const double start = seconds();
+    double t = start;
+    bool level = down;
+    machine_.setKey(key, level);
+    while (options_.bounceSeconds > 0) {
+        bounceSeed_ = bounceSeed_ * 1103515245u + 12345u;
+        t += options_.bounceSeconds * (0.05 + 0.25 * double((bounceSeed_ >> 16) & 0x7FFF) / 32768.0);
+        if (t >= start + options_.bounceSeconds) {
+            break;
+        }
+        level = !level;
+        scheduleAtTime(t, [this, key, level] { machine_.setKey(key, level); });
+    }
+    if (level != down) {
+        scheduleAtTime(start + options_.bounceSeconds, [this, key, down] { machine_.setKey(key, down); });
+    }
 }
 
 void Board::setInterruptLine(unsigned line, bool asserted)
@@ -357,13 +468,69 @@ void Board::runDueActions()
         action();
     }
     nextDue_ = due_.empty() ? UINT64_MAX : due_.begin()->first;
+    while (!timed_.empty() && cycles_ >= nextTimedCycle_) {
+        auto action = std::move(timed_.begin()->second);
+        timed_.erase(timed_.begin());
+        planTimedActions();
+        action();
+    }
+}
+
+// The instruction before has run: its cycles count now that it is known
+// where it went (a conditional branch not taken costs one cycle).
+void Board::settle(uint32_t address)
+{
+    if (pendingCycles_ != 0) {
+        cycles_ += pendingSkippable_ && address == pendingAddress_ + 4 ? 1 : pendingCycles_;
+        pendingCycles_ = 0;
+    }
+}
+
+void Board::charge(uint32_t address, uint32_t size)
+{
+    if (!options_.cycleModel || size != 4) {
+        pendingCycles_ = 1;  // Thumb code: one cycle each, no model yet
+        pendingSkippable_ = false;
+        return;
+    }
+    const bool inFlash = address / 4 < timing_.size();
+    uint32_t word = 0;
+    InsnTiming t;
+    if (inFlash) {
+        word = flashWords_[address / 4];
+        t = timing_[address / 4];
+    } else {
+        uc_mem_read(uc_, address, &word, 4);
+        t = armTiming(word);
+    }
+    uint32_t cost = t.cycles;
+    if ((t.flags & (InsnTiming::kMultiply | InsnTiming::kMemory)) != 0) {
+        if ((t.flags & InsnTiming::kConditional) != 0 && !conditionPasses(word, reg(CpuReg::CPSR))) {
+            cost = 1;
+        } else if ((t.flags & InsnTiming::kMultiply) != 0) {
+            cost += multiplierCycles(reg(cpuReg(t.multiplierRegister)));
+        } else if ((t.flags & InsnTiming::kFlashLiteral) != 0 && inFlash) {
+            const uint32_t offset = word & 0xFFF;
+            const uint32_t literal = (word & (1u << 23)) != 0 ? address + 8 + offset : address + 8 - offset;
+            cost += fetch_.dataWait(literal);
+        }
+    }
+    if (inFlash) {
+        cost += fetch_.wait(address, address == lastFetch_ + 4);
+    }
+    lastFetch_ = address;
+    pendingCycles_ = cost;
+    pendingAddress_ = address;
+    pendingSkippable_ = (t.flags & (InsnTiming::kConditional | InsnTiming::kWritesPc)) ==
+                        (InsnTiming::kConditional | InsnTiming::kWritesPc);
 }
 
 // Called before each instruction executes. Stopping here leaves the
 // instruction unexecuted and uncounted: the next run starts with it.
-void Board::onInstruction(uint32_t address)
+void Board::onInstruction(uint32_t address, uint32_t size)
 {
-    if (count_ >= nextDue_) {
+    settle(address);
+    if (count_ >= nextDue_ || cycles_ >= nextTimedCycle_) {
         runDueActions();
     }
     if (address == callReturn_) {
@@ -383,6 +550,7 @@ void Board::onInstruction(uint32_t address)
     ++count_;
     previousPc_ = lastPc_;
     lastPc_ = address;
+    charge(address, size);
     if (calls_.returnDue(address)) {
         finishReturns(address);
     }
@@ -453,6 +621,9 @@ void Board::enterException(const PendingException& pending)
     setReg(CpuReg::SPSR, cpsr);
     setReg(CpuReg::LR, exceptionLink(pending.kind, pending.address, (cpsr & kThumbBit) != 0));
     setReg(CpuReg::PC, entry.vector);
+    if (pending.kind != ArmException::SoftwareInterrupt && pending.kind != ArmException::Undefined) {
+        cycles_ += 3;  // 2S + 1N; an SWI or undefined instruction counts it as its own
+    }
     if (pending.kind != ArmException::SoftwareInterrupt) {
         record(EventKind::Exception, pending.address, entry.vector, uint32_t(pending.kind), count_);
     }
@@ -548,6 +719,8 @@ bool Board::onBadMemory(int type, uint64_t address, int size, int64_t value)
 
 uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size)
 {
+    ++busAccesses_;
+    cycles_ += vpbWait_;
     const BusResult result = device.read(offset, size);
     if (!result.ok) {
         raiseFault(std::to_string(size * 8) + "-bit read of " + device.registerName(offset, false) + " (" +
@@ -563,6 +736,8 @@ uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t off
 
 void Board::onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
 {
+    ++busAccesses_;
+    cycles_ += vpbWait_;
     if (options_.traceIo) {
         record(EventKind::IoWrite, lastPc_, base + offset, value, count_);
     }
@@ -579,9 +754,15 @@ void Board::emit(EventKind kind, uint32_t address, uint32_t value)
     record(kind, lastPc_, address, value, count_);
 }
 
-void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp)
+void Board::emitAt(double time, EventKind kind, uint32_t address, uint32_t value)
 {
-    events_.push_back({stamp, kind, pc, address, value});
+    record(kind, lastPc_, address, value, count_, time);
+}
+
+void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
+                   std::optional<double> time)
+{
+    events_.push_back({stamp, time.value_or(seconds()), kind, pc, address, value});
     if (observer_) {
         observer_(events_.back());
     }

@@ -19,9 +19,14 @@ namespace {
 
 using namespace boardsim;
 
-void line(uint64_t stamp, const std::string& what)
+void line(uint64_t stamp, double seconds, const std::string& what)
 {
-    std::printf("%12llu  %s\n", static_cast<unsigned long long>(stamp), what.c_str());
+    std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
+}
+
+Moment moment(const When& when)
+{
+    return when.isTime ? Moment::at(when.seconds) : Moment::instructions(when.count);
 }
 
 std::string quoted(const std::string& text)
@@ -103,10 +108,10 @@ public:
         }
     }
 
-    void flushUart(uint64_t stamp)
+    void flushUart(uint64_t stamp, double seconds)
     {
         if (!pendingUart_.empty() && !options_.quiet) {
-            line(stamp, "UART0  " + quoted(pendingUart_));
+            line(stamp, seconds, "UART0  " + quoted(pendingUart_));
         }
         pendingUart_.clear();
     }
@@ -116,7 +121,7 @@ private:
     {
         pendingUart_ += char(e.value);
         if (e.value == '\n') {
-            flushUart(e.stamp);
+            flushUart(e.stamp, e.time);
         }
     }
 
@@ -124,14 +129,14 @@ private:
     {
         if (!options_.quiet) {
             const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
-            line(e.stamp, std::string("LED    ") + state);
+            line(e.stamp, e.time, std::string("LED    ") + state);
         }
     }
 
     void key(const Event& e) const
     {
         if (!options_.quiet) {
-            line(e.stamp, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
+            line(e.stamp, e.time, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
         }
     }
 
@@ -142,7 +147,7 @@ private:
         }
         if (e.kind == EventKind::Swi) {
             if (options_.showCalls) {
-                line(e.stamp, "swi    code " + std::to_string(e.value));
+                line(e.stamp, e.time, "swi    code " + std::to_string(e.value));
             }
             return;
         }
@@ -151,9 +156,9 @@ private:
         }
         const std::string name = board_.image().describe(e.address);
         if (e.kind == EventKind::Call) {
-            line(e.stamp, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
+            line(e.stamp, e.time, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
         } else {
-            line(e.stamp, "return " + name);
+            line(e.stamp, e.time, "return " + name);
         }
     }
 
@@ -165,14 +170,14 @@ private:
         const bool read = e.kind == EventKind::IoRead;
         char name[16];
         std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
-        line(e.stamp, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
+        line(e.stamp, e.time, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
                           (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
     }
 
     void exception(const Event& e) const
     {
         if (!options_.quiet) {
-            line(e.stamp, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
+            line(e.stamp, e.time, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
                               board_.locate(e.pc));
         }
     }
@@ -194,10 +199,14 @@ private:
 
 int report(const ElfImage& image, const Options& options)
 {
-    constexpr uint64_t kReportRun = 50'000'000;
-    constexpr uint64_t kReportPeriods = 3;
-    const auto problems = printReport(image, std::cout, options.runGiven ? options.run : kReportRun,
-                                      options.periods.value_or(kReportPeriods));
+    ReportRequest request;
+    if (options.runGiven) {
+        request.limit = moment(options.run);
+    }
+    request.periods = options.periods.value_or(request.periods);
+    request.hostBaud = options.baud;
+    request.json = options.json;
+    const auto problems = printReport(image, std::cout, request);
     std::cout.flush();
     for (const std::string& problem : problems) {
         std::cerr << "boardsim: report incomplete: " << problem << "\n";
@@ -235,6 +244,8 @@ int simulate(const Options& options)
 
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     Board board(image, boardOptions);
     if (!options.shots.empty() && !board.hasLcd()) {
@@ -244,27 +255,27 @@ int simulate(const Options& options)
     Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) { printer(e); });
     for (const KeyPress& press : options.presses) {
-        board.pressKey(press.key, press.at, press.hold);
+        board.pressKey(press.key, moment(press.at), moment(press.hold));
     }
     auto writeShot = [&](const std::string& path) {
         writeLcdPicture(board.lcdFrame(), path);
         if (!options.quiet) {
-            line(board.instructions(), "LCD    picture written to " + path);
+            line(board.instructions(), board.seconds(), "LCD    picture written to " + path);
         }
     };
     std::vector<const LcdShot*> unwritten;
     for (const LcdShot& shot : options.shots) {
         if (shot.at) {
             unwritten.push_back(&shot);
-            board.schedule(*shot.at, [&, path = shot.path, entry = unwritten.size() - 1] {
+            board.schedule(moment(*shot.at), [&, path = shot.path, entry = unwritten.size() - 1] {
                 writeShot(path);
                 unwritten[entry] = nullptr;
             });
         }
     }
 
-    const StopReason reason = board.runUntil(options.run);
-    printer.flushUart(board.instructions());
+    const StopReason reason = board.runUntil(moment(options.run));
+    printer.flushUart(board.instructions(), board.seconds());
 
     for (const LcdShot& shot : options.shots) {
         if (!shot.at) {
@@ -277,15 +288,21 @@ int simulate(const Options& options)
         return 1;
     }
     if (!options.quiet) {
-        line(board.instructions(), reason == StopReason::Limit ? "stop   instruction bound reached"
-                                                               : "stop   LED periods counted");
+        line(board.instructions(), board.seconds(),
+             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
+                                         : std::string("stop   LED periods counted"));
     }
     bool complete = true;
+    if (board.machine().terminal().garbled()) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
+        complete = false;
+    }
     for (const LcdShot* shot : unwritten) {
         if (shot != nullptr) {
             std::fflush(stdout);
             std::cerr << "boardsim: " << shot->path << " not written: the run ended after " << board.instructions()
-                      << " instructions, before " << *shot->at << "\n";
+                      << " instructions (" << board.seconds() * 1e3 << " ms), before " << shot->at->text << "\n";
             complete = false;
         }
     }
