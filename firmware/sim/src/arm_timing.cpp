@@ -46,7 +46,7 @@ InsnTiming blockTransfer(uint32_t word)
     const uint8_t n = registers == 0 ? 1 : registers;
     if (isLoad(word)) {
         if ((word & (1u << kPcRegister)) != 0) {
-            return timing(uint8_t(n + 3), InsnTiming::kMemory | InsnTiming::kWritesPc);  // (n+1)S + 2N + 1I
+            return timing(uint8_t(n + 4), InsnTiming::kMemory | InsnTiming::kWritesPc);  // (n+1)S + 2N + 1I
         }
         return timing(uint8_t(n + 2), InsnTiming::kMemory);  // nS + 1N + 1I
     }

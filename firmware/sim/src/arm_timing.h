@@ -49,6 +49,12 @@ public:
     // Extra cycles for a data read from flash at `address`.
     unsigned dataWait(uint32_t address);
 
+    bool operator==(const FetchTiming& o) const
+    {
+        return mode_ == o.mode_ && fetchCycles_ == o.fetchCycles_ && line_ == o.line_ &&
+               branchLine_ == o.branchLine_ && dataLine_ == o.dataLine_;
+    }
+
 private:
     static constexpr uint32_t kNoLine = 0xFFFFFFFF;
     unsigned mode_ = 0;

@@ -2,6 +2,7 @@
 
 #include <unicorn/unicorn.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -143,9 +144,9 @@ Board::Board(const ElfImage& image, BoardOptions options)
             lcdFrameAddress_ = frame->address;
         }
 
+        findLoops();
+        installCodeHooks();
         uc_hook hook;
-        check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(codeHook), this, 1, 0),
-              "hooking instructions");
         check(uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(interruptHook), this, 1, 0),
               "hooking exceptions");
         check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(badMemoryHook), this, 1,
@@ -213,6 +214,67 @@ void Board::markCode(const std::vector<uint8_t>& flash)
             markAddress(symbol->address, kTrap, hang);
         }
     }
+}
+
+// The vectors and their table are never a busy-wait loop.
+constexpr uint32_t kFirstLoopAddress = 0x40;
+
+void Board::findLoops()
+{
+    loopAt_.assign(flashWords_.size(), -1);
+    if (!options_.fastLoops) {
+        return;
+    }
+    for (const LoopRegion& loop : findLoopRegions(flashWords_, timing_, [this](size_t i) {
+             return i * 4 >= kFirstLoopAddress && marks_[i * 2] == 0 && marks_[i * 2 + 1] == 0;
+         })) {
+        if (loop.counter >= 0) {
+            loopAt_[loop.start / 4] = int16_t(countdowns_.size());
+            countdowns_.push_back({loop, 0, 0, {}});
+        }
+    }
+}
+
+void Board::installCodeHooks()
+{
+    uc_hook hook;
+    check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(codeHook), this, 1, 0),
+          "hooking instructions");
+}
+
+// At the first instruction of a countdown ("subs rN, rN, #step; bne" back to
+// it): once a turn has run from here to here with the fetch timing as it
+// was, every turn but the last is alike, so they are counted without being
+// run, as far as nothing the run must see falls among them (an instruction
+// deadline, a timed action). The counter is all a turn leaves behind: the
+// turn that runs next sets the flags anew.
+void Board::skipTurns(Countdown& loop)
+{
+    const uint64_t turnLength = loop.region.length();
+    const bool oneTurnAgo = count_ == loop.visitCount + turnLength && loop.visitFetch == fetch_;
+    const uint64_t turnCycles = cycles_ - loop.visitCycles;
+    loop.visitCount = count_;
+    loop.visitCycles = cycles_;
+    loop.visitFetch = fetch_;
+    if (!oneTurnAgo || turnCycles == 0 || !profileCounts_.empty()) {
+        return;
+    }
+    const uint32_t counter = reg(cpuReg(loop.region.counter));
+    if (counter == 0 || counter % loop.region.step != 0) {
+        return;
+    }
+    uint64_t turns = counter / loop.region.step - 1;  // the last one runs, and leaves
+    const uint64_t deadline = std::min(limit_, nextDue_);
+    turns = std::min(turns, deadline > count_ ? (deadline - count_) / turnLength : 0);
+    turns = std::min(turns, nextTimedCycle_ > cycles_ ? (nextTimedCycle_ - cycles_) / turnCycles : 0);
+    if (turns == 0) {
+        return;
+    }
+    setReg(cpuReg(loop.region.counter), counter - uint32_t(turns) * loop.region.step);
+    count_ += turns * turnLength;
+    cycles_ += turns * turnCycles;
+    loop.visitCount = count_;
+    loop.visitCycles = cycles_;
 }
 
 void Board::timeCode(const std::vector<uint8_t>& flash)
@@ -481,7 +543,8 @@ void Board::runDueActions()
 void Board::settle(uint32_t address)
 {
     if (pendingCycles_ != 0) {
-        cycles_ += pendingSkippable_ && address == pendingAddress_ + 4 ? 1 : pendingCycles_;
+        // Not taken: 1S, and the fetch it waited for all the same.
+        cycles_ += pendingSkippable_ && address == pendingAddress_ + 4 ? 1 + pendingFetchWait_ : pendingCycles_;
         pendingCycles_ = 0;
     }
 }
@@ -515,9 +578,8 @@ void Board::charge(uint32_t address, uint32_t size)
             cost += fetch_.dataWait(literal);
         }
     }
-    if (inFlash) {
-        cost += fetch_.wait(address, address == lastFetch_ + 4);
-    }
+    pendingFetchWait_ = inFlash ? fetch_.wait(address, address == lastFetch_ + 4) : 0;
+    cost += pendingFetchWait_;
     lastFetch_ = address;
     pendingCycles_ = cost;
     pendingAddress_ = address;
@@ -530,13 +592,16 @@ void Board::charge(uint32_t address, uint32_t size)
 void Board::onInstruction(uint32_t address, uint32_t size)
 {
     settle(address);
+    if (address / 4 < loopAt_.size() && loopAt_[address / 4] >= 0 && !stopRequested_ && !fault_) {
+        skipTurns(countdowns_[size_t(loopAt_[address / 4])]);
+    }
     if (count_ >= nextDue_ || cycles_ >= nextTimedCycle_) {
         runDueActions();
     }
     if (address == callReturn_) {
         callReturned_ = true;
         stopRequested_ = true;
-        finishReturns(address);
+        finishReturns(address, count_);
         uc_emu_stop(uc_);
         return;
     }
@@ -552,7 +617,7 @@ void Board::onInstruction(uint32_t address, uint32_t size)
     lastPc_ = address;
     charge(address, size);
     if (calls_.returnDue(address)) {
-        finishReturns(address);
+        finishReturns(address, count_ - 1);
     }
     if (address / 2 < marks_.size()) {
         if (const uint8_t mark = marks_[address / 2]; mark != 0) {
@@ -636,11 +701,11 @@ void Board::noteCall(uint32_t address)
     record(EventKind::Call, address, address, reg(CpuReg::R0), count_ - 1);
 }
 
-void Board::finishReturns(uint32_t address)
+// `stamp`: the instructions done before the return address runs.
+void Board::finishReturns(uint32_t address, uint64_t stamp)
 {
     for (uint32_t function : calls_.returned(address, reg(CpuReg::SP))) {
-        // Stamped with the instructions done before the return address runs.
-        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), count_ - (address == callReturn_ ? 0 : 1));
+        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), stamp);
     }
 }
 

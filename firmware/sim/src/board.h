@@ -20,6 +20,7 @@
 #include "cpu_registers.h"
 #include "elf_image.h"
 #include "events.h"
+#include "loop_regions.h"
 #include "lpc2294_machine.h"
 
 struct uc_struct;
@@ -43,6 +44,9 @@ struct BoardOptions {
     double bounceSeconds = 0.005;
     // Off: every instruction takes one cycle (to measure the model's cost).
     bool cycleModel = true;
+    // Off: countdown loops run every turn (to measure what skipping their
+    // turns saves, and to compare).
+    bool fastLoops = true;
 };
 
 // A moment of a run: a number of executed instructions, or a simulated time.
@@ -167,7 +171,16 @@ private:
     void trapCoprocessor(uint32_t address);
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);
-    void finishReturns(uint32_t address);
+    void finishReturns(uint32_t address, uint64_t stamp);
+    struct Countdown {
+        LoopRegion region;
+        uint64_t visitCount;  // count_ and cycles_ when its first instruction last came up
+        uint64_t visitCycles;
+        FetchTiming visitFetch;
+    };
+    void installCodeHooks();
+    void findLoops();
+    void skipTurns(Countdown& loop);
     void reachedTrap(uint32_t address);
     void record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
                 std::optional<double> time = std::nullopt);
@@ -217,8 +230,13 @@ private:
     uint32_t lastFetch_ = 0xFFFFFFFF;
     uint32_t pendingCycles_ = 0;  // of the instruction running, settled at the next one
     uint32_t pendingAddress_ = 0;
+    uint32_t pendingFetchWait_ = 0;
     bool pendingSkippable_ = false;  // a conditional branch: 1 cycle if not taken
     uint32_t keysHeld_ = 0;           // by pressKey, bit k-1 for KEY_k
+
+    // Countdown loops whose turns can be skipped (see loop_regions.h).
+    std::vector<Countdown> countdowns_;
+    std::vector<int16_t> loopAt_;  // per flash word: the countdown starting there, or -1
     uint32_t bounceSeed_ = 1;
 
     uint32_t profileBegin_ = 0;

@@ -371,3 +371,55 @@ TEST(FirmwareImage, LongRunWithKeyPressesEndsWithoutFault)
     ASSERT_FALSE(phases.empty());
     EXPECT_GT(phases.back().end, 49'000'000u);
 }
+
+// Busy-wait loops are counted by the turn: the run must look exactly as if
+// every instruction had been counted by itself.
+TEST(FirmwareImage, LoopsCountedByTheTurnGiveTheSameRunAsInstructionByInstruction)
+{
+    std::vector<std::vector<Event>> runs;
+    std::vector<uint64_t> cycles;
+    for (const bool fastLoops : {true, false}) {
+        BoardOptions options;
+        options.fastLoops = fastLoops;
+        options.bounceSeconds = 0;
+        Board board(firmware(), options);
+        board.pressKey(2, 1'500'000, 900'000);
+        board.pressKey(3, 4'000'000, 900'000);
+        board.runUntil(6'000'123);
+        ASSERT_FALSE(board.fault());
+        EXPECT_EQ(board.instructions(), 6'000'123u);
+        runs.push_back(board.events());
+        cycles.push_back(board.cycles());
+    }
+    EXPECT_EQ(cycles[0], cycles[1]);
+    ASSERT_EQ(runs[0].size(), runs[1].size());
+    for (size_t i = 0; i < runs[0].size(); ++i) {
+        const Event& a = runs[0][i];
+        const Event& b = runs[1][i];
+        EXPECT_TRUE(a.kind == b.kind && a.stamp == b.stamp && a.address == b.address && a.value == b.value &&
+                    a.time == b.time)
+            << "event " << i << ": " << int(a.kind) << "@" << a.stamp << " vs " << int(b.kind) << "@" << b.stamp;
+    }
+}
+
+// Contacts chatter for 5 ms at each edge; the key driver lets each press
+// count once: "Version" starts once per KEY_3 press and ends on the first
+// press after it, never on a bounce.
+TEST(FirmwareImage, BouncingPressesAreOnePressEach)
+{
+    Board board(firmware());  // 5 ms of chatter by default
+    board.pressKey(3, Moment::at(0.100), Moment::at(0.080));
+    board.pressKey(1, Moment::at(0.400), Moment::at(0.080));
+    board.pressKey(3, Moment::at(0.700), Moment::at(0.080));
+    board.runUntil(Moment::at(0.900));
+    ASSERT_FALSE(board.fault()) << board.fault()->message();
+    const auto versions = callsOf(board.events(), fn("SysVersion"));
+    ASSERT_EQ(versions.size(), 2u);
+    EXPECT_GT(versions[0].enteredAt, 0.100);
+    EXPECT_LT(versions[0].enteredAt, 0.200);
+    ASSERT_TRUE(versions[0].returned);
+    EXPECT_GT(versions[0].returnedAt, 0.480);  // KEY_1's release, settled
+    EXPECT_LT(versions[0].returnedAt, 0.520);
+    EXPECT_GT(versions[1].enteredAt, 0.700);
+    EXPECT_FALSE(versions[1].returned);
+}

@@ -336,3 +336,27 @@ TEST(ProbeImage, InterruptsAreTakenAsTheArm7tdmiTakesThemWhenCpsrAllows)
     EXPECT_EQ(entry->address, 0x1Cu);
     EXPECT_EQ(board.reg(CpuReg::CPSR) & 0xFF, 0x11u | 0xC0u);
 }
+
+// The probe's blink loop, counted by hand from the ARM7TDMI's cycle table
+// with the MAM off at reset (MAMTIM 7: every fetch takes 7 cycles, 6 more
+// than the core's one) and one cycle more for a VPB access at VPBDIV = 1:
+// low phase: str 2 + mov 1 + 10 x subs 1 + 9 x bne taken 3 + bne not taken 1,
+// with 12+10 fetches (22 x 6) and the str's VPB cycle: 174 cycles;
+// high phase: str 2 + subs 1 + bne taken 3, 3 fetches (18), 1 VPB: 25 cycles.
+TEST(ProbeImage, LedPhasesTakeTheCyclesOfTheManualsTable)
+{
+    const ElfImage image = probe("healthy");
+    for (const bool fastLoops : {true, false}) {
+        BoardOptions options = watching("key_loop");
+        options.fastLoops = fastLoops;
+        Board board(image, options);
+        runTo(board, "key_loop");
+        const auto leds = only(board.events(), EventKind::Led);
+        ASSERT_EQ(leds.size(), 8u);  // output, high, then three pulses
+        constexpr double kCclk = 11059200;
+        for (size_t i = 2; i + 1 < leds.size(); ++i) {
+            const double cycles = (leds[i + 1].time - leds[i].time) * kCclk;
+            EXPECT_NEAR(cycles, leds[i].value == 0 ? 174 : 25, 1e-6) << "phase " << i << " fast " << fastLoops;
+        }
+    }
+}
