@@ -57,9 +57,9 @@ int main(int argc, char** argv)
     const uint64_t instructions = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 50'000'000;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
     static const Setting settings[] = {
-        {"as boardsim runs (busy-wait loops by the turn)", true, true},
-        {"every instruction by itself", false, true},
-        {"every instruction by itself, no cycle model", false, false},
+        {"as boardsim runs (countdown turns skipped)", true, true},
+        {"every instruction run, cycle model", false, true},
+        {"every instruction run, no cycle model", false, false},
     };
     try {
         const auto image = boardsim::ElfImage::fromFile(argv[1]);
