@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -125,14 +127,22 @@ bool write_all(const std::string& target, const std::string& bytes, FILE* out, F
         }
         return true;
     }
+    // An incomplete file is removed, but only a plain file: the target may be
+    // a device or a pipe, which must never be unlinked.
+    struct stat before {};
+    const bool existed = stat(target.c_str(), &before) == 0;
+    const bool removable = !existed || S_ISREG(before.st_mode);
     FILE* file = std::fopen(target.c_str(), "wb");
     bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int write_error = errno;
     if (file != nullptr && std::fclose(file) != 0) {
         written = false;
     }
     if (!written) {
-        std::fprintf(err, "romtable: cannot write %s: %s\n", target.c_str(), std::strerror(errno));
-        std::remove(target.c_str());
+        std::fprintf(err, "romtable: cannot write %s: %s\n", target.c_str(), std::strerror(write_error));
+        if (file != nullptr && removable) {
+            std::remove(target.c_str());
+        }
     }
     return written;
 }

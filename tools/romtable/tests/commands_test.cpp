@@ -1,7 +1,11 @@
 // The command line on files that are no tables, and its statuses.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -132,11 +136,33 @@ TEST(Commands, ExportWritesFileOrRemovesTheIncompleteOne)
     ASSERT_EQ(bytes.size(), 8192u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]), 1365);
 
-    if (access("/dev/full", W_OK) == 0) {
+    struct stat device {};
+    if (stat("/dev/full", &device) == 0 && S_ISCHR(device.st_mode) && access("/dev/full", W_OK) == 0) {
         const Outcome full = romtable({"export", "--c", "sine", table, "-o", "/dev/full"});
         EXPECT_EQ(full.status, 1);
         EXPECT_NE(full.err.find("cannot write"), std::string::npos);
+        // The device stays: only a plain file that was cut short is removed.
+        ASSERT_EQ(stat("/dev/full", &device), 0);
+        EXPECT_TRUE(S_ISCHR(device.st_mode));
     }
+    // A plain file cut short (by a file-size limit, in a child process) is removed.
+    const std::string limited = dir.path + "/limited.h";
+    write_file(limited, "old");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const char* argv[] = {"romtable", "export", "--c", "sine", table.c_str(), "-o", limited.c_str()};
+        FILE* null = std::fopen("/dev/null", "w");
+        _exit(run_romtable(7, argv, null, null));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(access(limited.c_str(), F_OK), -1) << "the cut file is still there";
     const Outcome nowhere = romtable({"export", "--c", "sine", table, "-o", dir.path + "/no/such/dir.h"});
     EXPECT_EQ(nowhere.status, 1);
 }
