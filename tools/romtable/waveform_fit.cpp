@@ -130,8 +130,8 @@ Summary summarize(const Table& table)
         s.kind = "TLV5618 words in byte pairs, sine + 1 V (option 6)";
     } else if (fits.size() == 2) {
         s.options = {4, 5};
-        s.kind = "TLV words in byte pairs; every code a multiple of 4: TLV5617A (option 4), "
-                 "or TLV5618 (option 5) by format; volts below as TLV5617A";
+        s.kind = "TLV5617A words in byte pairs, sine (option 4; as every code is a multiple of 4, "
+                 "option 5's format fits too)";
     } else {
         s.options = {5};
         s.kind = "TLV5618 words in byte pairs, sine (option 5)";

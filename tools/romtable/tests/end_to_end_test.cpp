@@ -55,7 +55,7 @@ TEST(GeneratedTables, EveryOptionPassesTheCheckAsItsKind)
         const char* kind;
     };
     for (const Case& c : {Case{"1\\n", "sine (option 1)"}, Case{"2\\n", "cosine (option 2)"},
-                          Case{"3\\n", "(option 3)"}, Case{"4\\n", "TLV5617A (option 4)"},
+                          Case{"3\\n", "(option 3)"}, Case{"4\\n", "TLV5617A words in byte pairs, sine (option 4"},
                           Case{"5\\n", "sine (option 5)"}, Case{"6\\n", "(option 6)"},
                           Case{"7\\n1\\n", "(option 7)"}, Case{"7\\n3\\n", "(option 7)"},
                           Case{"7\\n-1\\n", "(option 7)"}, Case{"7\\n4095\\n", "(option 7)"},
