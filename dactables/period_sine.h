@@ -62,6 +62,9 @@ inline double kernel_cos(double r, double e)
 // The value at angle + quarter_turns * pi / 2, angle >= 0.
 inline double sine_from_quarter(double angle, unsigned quarter_turns)
 {
+    // The nearest quarter turn; a tie going either way leaves |r| at pi / 4,
+    // where the polynomials are as good, so no exact rounding is needed.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     const double k = static_cast<double>(static_cast<int>(angle * TWO_OVER_PI + 0.5));
     const double a = angle - k * PIO2_HI;  // exact
     const double r = a - k * PIO2_LO;

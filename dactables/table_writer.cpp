@@ -62,7 +62,7 @@ struct DigitPairs {
 constexpr DigitPairs make_digit_pairs()
 {
     DigitPairs pairs{};
-    for (unsigned n = 0; n < 100; ++n) {
+    for (std::size_t n = 0; n < 100; ++n) {
         pairs.text[2 * n] = static_cast<char>('0' + n / 10);
         pairs.text[2 * n + 1] = static_cast<char>('0' + n % 10);
     }
@@ -74,7 +74,7 @@ constexpr DigitPairs DIGIT_PAIRS = make_digit_pairs();
 void put_pair(char* p, uint32_t two_digits)
 {
     // NOLINTNEXTLINE(bugprone-not-null-terminated-result): two digits of a field, no string
-    std::memcpy(p, DIGIT_PAIRS.text + 2 * two_digits, 2);
+    std::memcpy(p, DIGIT_PAIRS.text + 2 * static_cast<std::size_t>(two_digits), 2);
 }
 
 // "%6d": right-aligned in six characters, wider when the number needs it.
