@@ -1,5 +1,6 @@
 #include "export.h"
 
+#include <algorithm>
 #include <cstdio>
 
 bool is_c_name(const std::string& name)
@@ -7,13 +8,9 @@ bool is_c_name(const std::string& name)
     if (name.empty() || (name[0] >= '0' && name[0] <= '9')) {
         return false;
     }
-    for (char c : name) {
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && !(c >= '0' && c <= '9') && c != '_') {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
 }
 
 namespace {

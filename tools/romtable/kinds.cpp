@@ -1,5 +1,8 @@
 #include "kinds.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 constexpr uint32_t CONTROL_BIT = 0x4000;
@@ -11,22 +14,17 @@ bool tlv5617_code(uint32_t code)
 
 bool all_tlv5617_words(const Table& table)
 {
-    for (uint32_t value : table.values) {
-        if (!tlv5617_code(value & 0x0FFF)) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(table.values.begin(), table.values.end(),
+                       [](uint32_t value) { return tlv5617_code(value & 0x0FFF); });
 }
 
 // Options 6 and 8 lift the sine by 1 V: 1 ... 2 V, mean 1.5 V, against
 // 0.5 V for the others.
 bool lifted_by_one_volt(const Table& table)
 {
-    double sum = 0;
-    for (uint32_t value : table.values) {
-        sum += volts(Converter::Tlv5618, value & 0x0FFF);
-    }
+    const double sum = std::accumulate(table.values.begin(), table.values.end(), 0.0, [](double total, uint32_t value) {
+        return total + volts(Converter::Tlv5618, value & 0x0FFF);
+    });
     return !table.values.empty() && sum / static_cast<double>(table.values.size()) > 1.0;
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,12 +25,7 @@ std::string quoted(const std::string& text)
 
 bool has_control_bytes(const std::string& text)
 {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 }  // namespace

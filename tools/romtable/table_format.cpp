@@ -171,44 +171,57 @@ private:
     std::size_t left_out_ = 0;
 };
 
-bool read_header(Reader& in, Table* table)
+// The optional STEP line of an 8-bit header.
+bool read_step(Reader& in, Table* table)
 {
-    int32_t width = 0;
-    int depth_line = 1;
+    if (in.rest().substr(0, 7) != "STEP = ") {
+        return true;
+    }
+    table->header = Header::Width8Step;
+    const int line = in.line();
+    if (!in.number_line("STEP = ", true, true, &table->step)) {
+        return false;
+    }
+    if (table->step == 0) {
+        in.problem_at(line, 8, "STEP must not be 0");
+        return false;
+    }
+    return true;
+}
+
+// The lines up to CONTENT BEGIN: which header it is, DEPTH and STEP.
+bool read_header_numbers(Reader& in, Table* table, int* depth_line)
+{
     if (in.rest().substr(0, 8) == "DEPTH = ") {
         table->header = Header::Plain;
-        if (!in.number_line("DEPTH = ", false, false, &table->depth)) {
-            return false;
-        }
-    } else {
-        if (in.rest().substr(0, 8) != "WIDTH = ") {
-            in.problem("not a DAC table: the first line must be \"WIDTH = 16\", \"WIDTH = 8\", "
-                       "\"WIDTH = 12\" or \"DEPTH = n\"");
-            return false;
-        }
-        if (!in.number_line("WIDTH = ", false, false, &width)) {
-            return false;
-        }
-        if (width != 16 && width != 8 && width != 12) {
-            in.problem_at(1, 9, "WIDTH must be 16, 8 or 12, not " + std::to_string(width));
-            return false;
-        }
-        depth_line = in.line();
-        if (!in.number_line("DEPTH = ", true, false, &table->depth)) {
-            return false;
-        }
-        table->header = width == 16 ? Header::Width16 : width == 12 ? Header::Width12 : Header::Width8;
-        if (width == 8 && in.rest().substr(0, 7) == "STEP = ") {
-            table->header = Header::Width8Step;
-            const int line = in.line();
-            if (!in.number_line("STEP = ", true, true, &table->step)) {
-                return false;
-            }
-            if (table->step == 0) {
-                in.problem_at(line, 8, "STEP must not be 0");
-                return false;
-            }
-        }
+        return in.number_line("DEPTH = ", false, false, &table->depth);
+    }
+    if (in.rest().substr(0, 8) != "WIDTH = ") {
+        in.problem("not a DAC table: the first line must be \"WIDTH = 16\", \"WIDTH = 8\", "
+                   "\"WIDTH = 12\" or \"DEPTH = n\"");
+        return false;
+    }
+    int32_t width = 0;
+    if (!in.number_line("WIDTH = ", false, false, &width)) {
+        return false;
+    }
+    if (width != 16 && width != 8 && width != 12) {
+        in.problem_at(1, 9, "WIDTH must be 16, 8 or 12, not " + std::to_string(width));
+        return false;
+    }
+    *depth_line = in.line();
+    if (!in.number_line("DEPTH = ", true, false, &table->depth)) {
+        return false;
+    }
+    table->header = width == 16 ? Header::Width16 : width == 12 ? Header::Width12 : Header::Width8;
+    return width != 8 || read_step(in, table);
+}
+
+bool read_header(Reader& in, Table* table)
+{
+    int depth_line = 1;
+    if (!read_header_numbers(in, table, &depth_line)) {
+        return false;
     }
     if (table->depth != TABLE_DEPTH) {
         in.problem_at(depth_line, 9, "DEPTH is " + std::to_string(TABLE_DEPTH) + " in every table (points per period), not " +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -21,11 +22,7 @@ Fundamental strongest_frequency(const Table& table, const std::vector<double>& v
     for (std::size_t j = 0; j < n; ++j) {
         cosines[j] = std::cos(2 * PI * static_cast<double>(j) / static_cast<double>(n));
     }
-    double mean = 0;
-    for (double x : v) {
-        mean += x;
-    }
-    mean /= static_cast<double>(v.size());
+    const double mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
 
     Fundamental best{0, 0};
     double best_power = -1;
@@ -81,11 +78,9 @@ std::vector<double> entry_volts(const Table& table, Converter converter)
 {
     const std::vector<int> fits = fitting_options(table);
     const int option = fits.empty() ? 0 : fits.front();
-    std::vector<double> result;
-    result.reserve(table.values.size());
-    for (uint32_t value : table.values) {
-        result.push_back(volts(converter, option == 0 ? value : code_of(option, value)));
-    }
+    std::vector<double> result(table.values.size());
+    std::transform(table.values.begin(), table.values.end(), result.begin(),
+                   [&](uint32_t value) { return volts(converter, option == 0 ? value : code_of(option, value)); });
     return result;
 }
 
@@ -107,10 +102,7 @@ Summary summarize(const Table& table)
     }
     s.min_volts = volts(s.converter, s.min_code);
     s.max_volts = volts(s.converter, s.max_code);
-    for (double x : v) {
-        s.mean_volts += x;
-    }
-    s.mean_volts /= static_cast<double>(v.size());
+    s.mean_volts = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
 
     // A handful of samples says nothing about a waveform.
     if (v.size() >= MIN_ENTRIES_FOR_PERIOD) {
