@@ -68,7 +68,16 @@ bool plot_table(const Table& table, const Summary& summary, const std::string& p
     const char* program = std::getenv("ROMTABLE_GNUPLOT");
     const std::string command = std::string(program != nullptr && *program != '\0' ? program : "gnuplot") +
                                 " 2>&1";
-    std::remove(png.c_str());
+    // The picture replaces a plain file only, so that an old picture cannot
+    // pass for a new one and no device or folder is ever unlinked.
+    struct stat before {};
+    if (stat(png.c_str(), &before) == 0) {
+        if (!S_ISREG(before.st_mode)) {
+            *error = png + " exists and is not a plain file";
+            return false;
+        }
+        std::remove(png.c_str());
+    }
     FILE* pipe = popen(command.c_str(), "w");
     if (pipe == nullptr) {
         *error = "cannot start gnuplot";

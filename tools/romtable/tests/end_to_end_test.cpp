@@ -110,4 +110,10 @@ TEST(GeneratedTables, PlotDrawsAPicture)
               0);
     EXPECT_NE(out.find("gnuplot is not installed"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists(png));
+
+    // A folder in the way is refused and stays.
+    std::filesystem::create_directory(png);
+    EXPECT_NE(shell(std::string(ROMTABLE_EXE) + " plot " + quoted(table) + " \"" + png + "\" 2>&1", &out), 0);
+    EXPECT_NE(out.find("is not a plain file"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_directory(png));
 }
