@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
 #include <set>
 
 #include "board.h"
+#include "isp_command.h"
 #include "lcd_picture.h"
 #include "options.h"
 #include "output_file.h"
@@ -234,12 +236,15 @@ std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, 
 
 int simulate(const Options& options)
 {
-    const ElfImage image = ElfImage::fromFile(options.image);
+    const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
     if (options.report) {
         return report(image, options);
     }
     for (const LcdShot& shot : options.shots) {
         checkWritable(shot.path);
+    }
+    if (!options.saveFlash.empty()) {
+        checkWritable(options.saveFlash);
     }
 
     BoardOptions boardOptions;
@@ -247,13 +252,26 @@ int simulate(const Options& options)
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    // The ISP port is UART0: after the boot loader, the code's bytes go there too.
+    std::unique_ptr<PtyLink> ispLink;
+    if (!options.ispLink.empty()) {
+        ispLink = std::make_unique<PtyLink>(options.ispLink);
+        if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
+            return 0;
+        }
+    }
     Board board(image, boardOptions);
     if (!options.shots.empty() && !board.hasLcd()) {
         throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
     }
 
     Printer printer(board, options, std::move(shown));
-    board.setObserver([&](const Event& e) { printer(e); });
+    board.setObserver([&](const Event& e) {
+        printer(e);
+        if (ispLink && e.kind == EventKind::UartByte) {
+            ispLink->write(std::string(1, char(e.value)));
+        }
+    });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, moment(press.at), moment(press.hold));
     }

@@ -10,6 +10,7 @@ namespace boardsim {
 const char* usageText()
 {
     return "usage: boardsim IMAGE.elf [options]\n"
+           "       boardsim --isp LINK [IMAGE.elf] [options]\n"
            "  --run T            stop at T: an instruction count (5M) or a time (2s) (default 5M)\n"
            "  --periods N        stop after N heartbeats (LED low for a DelayMs, then high)\n"
            "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
@@ -24,6 +25,11 @@ const char* usageText()
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
+           "  --isp LINK         start in the ISP boot loader (as with P0.14 low at reset) on a\n"
+           "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash\n"
+           "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
+           "  --reset-after-isp  run what is in flash also when the host did not start it\n"
+           "  --save-flash FILE  write the 256 KiB of flash to FILE when the run ends\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
@@ -187,6 +193,18 @@ Options parseOptions(const std::vector<std::string>& args)
                 throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
             }
             options.bounce = bounce.seconds;
+        } else if (arg == "--isp") {
+            options.ispLink = value();
+        } else if (arg == "--isp-idle") {
+            const When idle = parseWhen(value());
+            if (!idle.isTime || idle.seconds <= 0) {
+                throw UsageError("--isp-idle wants a time, got \"" + idle.text + "\"");
+            }
+            options.ispIdle = idle.seconds;
+        } else if (arg == "--reset-after-isp") {
+            options.resetAfterIsp = true;
+        } else if (arg == "--save-flash") {
+            options.saveFlash = value();
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -199,12 +217,15 @@ Options parseOptions(const std::vector<std::string>& args)
             throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
         }
     }
-    if (options.image.empty() && !options.help) {
+    if (options.image.empty() && !options.help && options.ispLink.empty()) {
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (!options.ispLink.empty() && options.report) {
+        throw UsageError("--report runs an image from reset: not with --isp");
     }
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");
