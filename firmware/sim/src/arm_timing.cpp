@@ -128,7 +128,10 @@ unsigned multiplierCycles(uint32_t rs)
 
 bool conditionPasses(uint32_t word, uint32_t cpsr)
 {
-    const bool n = (cpsr >> 31) & 1, z = (cpsr >> 30) & 1, c = (cpsr >> 29) & 1, v = (cpsr >> 28) & 1;
+    const bool n = ((cpsr >> 31) & 1) != 0;
+    const bool z = ((cpsr >> 30) & 1) != 0;
+    const bool c = ((cpsr >> 29) & 1) != 0;
+    const bool v = ((cpsr >> 28) & 1) != 0;
     switch (word >> 28) {
     case 0x0: return z;
     case 0x1: return !z;

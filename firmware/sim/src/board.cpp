@@ -623,28 +623,34 @@ void Board::onInstruction(uint32_t address, uint32_t size)
     if (calls_.returnDue(address)) {
         finishReturns(address, count_ - 1);
     }
-    if (address / 2 < marks_.size()) {
-        if (const uint8_t mark = marks_[address / 2]; mark != 0) {
-            if ((mark & kCoprocessor) != 0) {
-                trapCoprocessor(address);
-            }
-            if ((mark & kTrap) != 0) {
-                reachedTrap(address);
-            }
-            if ((mark & kWatched) != 0) {
-                noteCall(address);
-            }
-        }
-    } else {
+    inspect(address);
+    const uint32_t index = address - profileBegin_;
+    if (index < profileCounts_.size()) {
+        ++profileCounts_[index];
+    }
+}
+
+// What the marks of this address ask for: a coprocessor trap, a hang, a
+// watched call.
+void Board::inspect(uint32_t address)
+{
+    if (address / 2 >= marks_.size()) {
         // Code in RAM: rare (a boot loader's download), so read the word.
         uint32_t word = 0;
         if (uc_mem_read(uc_, address, &word, 4) == UC_ERR_OK && isCoprocessorInstruction(word)) {
             trapCoprocessor(address);
         }
+        return;
     }
-    const uint32_t index = address - profileBegin_;
-    if (index < profileCounts_.size()) {
-        ++profileCounts_[index];
+    const uint8_t mark = marks_[address / 2];
+    if ((mark & kCoprocessor) != 0) {
+        trapCoprocessor(address);
+    }
+    if ((mark & kTrap) != 0) {
+        reachedTrap(address);
+    }
+    if ((mark & kWatched) != 0) {
+        noteCall(address);
     }
 }
 

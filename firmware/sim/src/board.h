@@ -174,6 +174,7 @@ private:
     void startEngine();
     void runDueActions();
     bool takeInterrupt(uint32_t address);
+    void inspect(uint32_t address);
     void trapCoprocessor(uint32_t address);
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <sstream>
 
 namespace boardsim {
@@ -36,20 +37,26 @@ bool parseNumber(const std::string& text, uint32_t& value)
 
 std::string reply(int code) { return std::to_string(code) + "\r\n"; }
 
-bool inFlash(uint32_t address, uint32_t count)
+bool within(uint32_t address, uint32_t count, uint64_t base, uint64_t size)
 {
-    return address < kFlashSize && count <= kFlashSize - address;
+    return address >= base && uint64_t(address) + count <= base + size;
 }
 
-bool inRam(uint32_t address, uint32_t count)
-{
-    return address >= kRamBase && address - kRamBase < kRamSize && count <= kRamSize - (address - kRamBase);
-}
+bool inFlash(uint32_t address, uint32_t count) { return within(address, count, 0, kFlashSize); }
+bool inRam(uint32_t address, uint32_t count) { return within(address, count, kRamBase, kRamSize); }
 
-// Where a download may land: RAM the boot loader does not use itself.
+// Where a download may land: RAM the boot loader does not use itself (its
+// variables, its stack and the flash commands' work area at the top).
 bool downloadable(uint32_t address, uint32_t count)
 {
-    return inRam(address, count) && address >= kIspRamEnd && address + count <= kIspStackStart;
+    const uint64_t end = uint64_t(address) + count;
+    const bool overIspVariables = address < kIspRamEnd && end > kIspRamStart;
+    return inRam(address, count) && !overIspVariables && end <= kIspStackStart;
+}
+
+bool sectorRange(uint32_t first, uint32_t last)
+{
+    return first <= last && last < lpc2294Sectors().size();
 }
 
 int sectorOf(uint32_t address)
@@ -230,49 +237,68 @@ void IspBootLoader::command(const std::string& text, std::string& out)
         return;
     }
     std::string extra;
-    int code = kSuccess;
-    switch (name[0]) {
-    case 'U': code = args.size() == 1 && args[0] == kUnlockCode ? (unlocked_ = true, kSuccess) : kInvalidCode; break;
-    case 'B': code = args.size() == 2 ? (args[1] == 1 || args[1] == 2 ? kSuccess : kInvalidStopBit) : kParamError; break;
-    case 'A':
-        code = args.size() == 1 && args[0] <= 1 ? kSuccess : kParamError;
-        if (code == kSuccess) {
-            echo_ = args[0] == 1;
-        }
-        break;
-    case 'W': code = write(args); break;
-    case 'R': code = read(args); break;
-    case 'P': code = prepare(args); break;
-    case 'C': code = copy(args); break;
-    case 'E': code = erase(args); break;
-    case 'M': code = compare(args, extra); break;
-    case 'G': code = go(words, args); break;
-    case 'J': extra = std::to_string(kLpc2294PartId) + "\r\n"; break;
-    case 'K': extra = "2\r\n1\r\n"; break;  // boot code 1.2: minor first, then major
-    case 'N': extra = "0\r\n0\r\n0\r\n1\r\n"; break;
-    default: {  // 'I': blank check
-        code = args.size() == 2 && sectorRange(args[0], args[1]) ? kSuccess : kInvalidSector;
-        for (uint32_t s = args.size() == 2 ? args[0] : 1; code == kSuccess && s <= args[1]; ++s) {
-            const FlashSector& sector = lpc2294Sectors()[s];
-            const auto first = std::find_if(flash_.begin() + sector.start, flash_.begin() + sector.start + sector.size,
-                                            [](uint8_t b) { return b != 0xFF; });
-            if (first != flash_.begin() + sector.start + sector.size) {
-                code = kSectorNotBlank;
-                extra = std::to_string(first - flash_.begin()) + "\r\n" + std::to_string(*first) + "\r\n";
-            }
-        }
-        break;
-    }
-    }
+    const int code = run(name[0], words, args, extra);
     out += reply(code) + extra;
     if (code == kSuccess && name == "R") {
         sendReadBlock(out);
     }
 }
 
-bool IspBootLoader::sectorRange(uint32_t first, uint32_t last) const
+int IspBootLoader::run(char name, const std::vector<std::string>& words, const std::vector<uint32_t>& args,
+                       std::string& extra)
 {
-    return first <= last && last < lpc2294Sectors().size();
+    switch (name) {
+    case 'U': return unlock(args);
+    case 'B': return args.size() == 2 ? (args[1] == 1 || args[1] == 2 ? kSuccess : kInvalidStopBit) : kParamError;
+    case 'A': return setEcho(args);
+    case 'W': return write(args);
+    case 'R': return read(args);
+    case 'P': return prepare(args);
+    case 'C': return copy(args);
+    case 'E': return erase(args);
+    case 'M': return compare(args, extra);
+    case 'G': return go(words, args);
+    case 'I': return blankCheck(args, extra);
+    case 'J': extra = std::to_string(kLpc2294PartId) + "\r\n"; return kSuccess;
+    case 'K': extra = "2\r\n1\r\n"; return kSuccess;  // boot code 1.2: minor first, then major
+    default: extra = "0\r\n0\r\n0\r\n1\r\n"; return kSuccess;  // 'N': a serial number
+    }
+}
+
+int IspBootLoader::unlock(const std::vector<uint32_t>& args)
+{
+    if (args.size() != 1 || args[0] != kUnlockCode) {
+        return kInvalidCode;
+    }
+    unlocked_ = true;
+    return kSuccess;
+}
+
+int IspBootLoader::setEcho(const std::vector<uint32_t>& args)
+{
+    if (args.size() != 1 || args[0] > 1) {
+        return kParamError;
+    }
+    echo_ = args[0] == 1;
+    return kSuccess;
+}
+
+int IspBootLoader::blankCheck(const std::vector<uint32_t>& args, std::string& extra)
+{
+    if (args.size() != 2 || !sectorRange(args[0], args[1])) {
+        return kInvalidSector;
+    }
+    for (uint32_t s = args[0]; s <= args[1]; ++s) {
+        const FlashSector& sector = lpc2294Sectors()[s];
+        const auto begin = flash_.begin() + sector.start;
+        const auto end = begin + sector.size;
+        const auto first = std::find_if(begin, end, [](uint8_t b) { return b != 0xFF; });
+        if (first != end) {
+            extra = std::to_string(first - flash_.begin()) + "\r\n" + std::to_string(*first) + "\r\n";
+            return kSectorNotBlank;
+        }
+    }
+    return kSuccess;
 }
 
 uint8_t* IspBootLoader::at(uint32_t address, uint32_t count)
@@ -359,11 +385,8 @@ void IspBootLoader::writeData(const std::string& text, std::string& out)
         ++blockLines_;
         return;
     }
-    uint32_t sum = 0;
+    const uint32_t sum = std::accumulate(block_.begin(), block_.end(), uint32_t(0));
     uint32_t expected = 0;
-    for (uint8_t b : block_) {
-        sum += b;
-    }
     const bool good = parseNumber(text, expected) && expected == sum && block_.size() <= transferLeft_ + 3;
     if (good) {
         const uint32_t count = std::min<uint32_t>(uint32_t(block_.size()), transferLeft_);
@@ -407,7 +430,7 @@ void IspBootLoader::sendReadBlock(std::string& out)
     uint32_t sum = 0;
     uint32_t address = blockStart_;
     uint32_t left = transferLeft_;
-    for (unsigned line = 0; line < kLinesPerBlock && left > 0; ++line) {
+    for (unsigned lines = 0; lines < kLinesPerBlock && left > 0; ++lines) {
         const auto count = std::min<uint32_t>(left, kBytesPerLine);
         const uint8_t* bytes = at(address, count);
         for (uint32_t i = 0; i < count; ++i) {
@@ -443,7 +466,9 @@ int IspBootLoader::copy(const std::vector<uint32_t>& args)
     if (!unlocked_) {
         return kCmdLocked;
     }
-    const uint32_t dst = args[0], src = args[1], count = args[2];
+    const uint32_t dst = args[0];
+    const uint32_t src = args[1];
+    const uint32_t count = args[2];
     if (dst % 256 != 0) {
         return kDstAddrError;
     }

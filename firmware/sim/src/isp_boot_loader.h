@@ -71,6 +71,11 @@ private:
     void readAck(const std::string& text, std::string& out);
     void sendReadBlock(std::string& out);
 
+    int run(char name, const std::vector<std::string>& words, const std::vector<uint32_t>& args,
+            std::string& extra);
+    int unlock(const std::vector<uint32_t>& args);
+    int setEcho(const std::vector<uint32_t>& args);
+    int blankCheck(const std::vector<uint32_t>& args, std::string& extra);
     int prepare(const std::vector<uint32_t>& args);
     int erase(const std::vector<uint32_t>& args);
     int write(const std::vector<uint32_t>& args);
@@ -79,7 +84,6 @@ private:
     int read(const std::vector<uint32_t>& args);
     int go(const std::vector<std::string>& words, const std::vector<uint32_t>& args);
 
-    bool sectorRange(uint32_t first, uint32_t last) const;
     uint8_t* at(uint32_t address, uint32_t count);  // flash or RAM, or null
 
     std::vector<uint8_t> flash_;

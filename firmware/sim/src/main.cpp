@@ -234,6 +234,95 @@ std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, 
     return addresses;
 }
 
+// The LCD pictures a run was asked for: at moments scheduled on the board,
+// and at its end.
+class Pictures {
+public:
+    Pictures(Board& board, const Options& options) : board_(board), options_(options)
+    {
+        if (!options.shots.empty() && !board.hasLcd()) {
+            throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
+        }
+        for (const LcdShot& shot : options.shots) {
+            if (shot.at) {
+                pending_.push_back(&shot);
+                board.schedule(moment(*shot.at), [this, entry = pending_.size() - 1] {
+                    write(pending_[entry]->path);
+                    pending_[entry] = nullptr;
+                });
+            }
+        }
+    }
+
+    void writeFinal()
+    {
+        for (const LcdShot& shot : options_.shots) {
+            if (!shot.at) {
+                write(shot.path);
+            }
+        }
+    }
+
+    // Says which pictures the run ended too early for; false if any.
+    bool allWritten() const
+    {
+        bool all = true;
+        for (const LcdShot* shot : pending_) {
+            if (shot != nullptr) {
+                std::fflush(stdout);
+                std::cerr << "boardsim: " << shot->path << " not written: the run ended after "
+                          << board_.instructions() << " instructions (" << board_.seconds() * 1e3 << " ms), before "
+                          << shot->at->text << "\n";
+                all = false;
+            }
+        }
+        return all;
+    }
+
+private:
+    void write(const std::string& path)
+    {
+        writeLcdPicture(board_.lcdFrame(), path);
+        if (!options_.quiet) {
+            line(board_.instructions(), board_.seconds(), "LCD    picture written to " + path);
+        }
+    }
+
+    Board& board_;
+    const Options& options_;
+    std::vector<const LcdShot*> pending_;
+};
+
+BoardOptions boardOptionsFor(const Options& options)
+{
+    BoardOptions boardOptions;
+    boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
+    return boardOptions;
+}
+
+int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures)
+{
+    if (reason == StopReason::Fault) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.fault()->message() << "\n";
+        return 1;
+    }
+    if (!options.quiet) {
+        line(board.instructions(), board.seconds(),
+             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
+                                         : std::string("stop   LED periods counted"));
+    }
+    bool complete = pictures.allWritten();
+    if (board.machine().terminal().garbled()) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
+        complete = false;
+    }
+    return complete ? 0 : 1;
+}
+
 int simulate(const Options& options)
 {
     const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
@@ -246,11 +335,7 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty()) {
         checkWritable(options.saveFlash);
     }
-
-    BoardOptions boardOptions;
-    boardOptions.traceIo = options.traceIo;
-    boardOptions.hostBaud = options.baud;
-    boardOptions.bounceSeconds = options.bounce;
+    BoardOptions boardOptions = boardOptionsFor(options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     // The ISP port is UART0: after the boot loader, the code's bytes go there too.
     std::unique_ptr<PtyLink> ispLink;
@@ -261,10 +346,6 @@ int simulate(const Options& options)
         }
     }
     Board board(image, boardOptions);
-    if (!options.shots.empty() && !board.hasLcd()) {
-        throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
-    }
-
     Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) {
         printer(e);
@@ -275,56 +356,11 @@ int simulate(const Options& options)
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, moment(press.at), moment(press.hold));
     }
-    auto writeShot = [&](const std::string& path) {
-        writeLcdPicture(board.lcdFrame(), path);
-        if (!options.quiet) {
-            line(board.instructions(), board.seconds(), "LCD    picture written to " + path);
-        }
-    };
-    std::vector<const LcdShot*> unwritten;
-    for (const LcdShot& shot : options.shots) {
-        if (shot.at) {
-            unwritten.push_back(&shot);
-            board.schedule(moment(*shot.at), [&, path = shot.path, entry = unwritten.size() - 1] {
-                writeShot(path);
-                unwritten[entry] = nullptr;
-            });
-        }
-    }
-
+    Pictures pictures(board, options);
     const StopReason reason = board.runUntil(moment(options.run));
     printer.flushUart(board.instructions(), board.seconds());
-
-    for (const LcdShot& shot : options.shots) {
-        if (!shot.at) {
-            writeShot(shot.path);
-        }
-    }
-    if (reason == StopReason::Fault) {
-        std::fflush(stdout);
-        std::cerr << "boardsim: " << board.fault()->message() << "\n";
-        return 1;
-    }
-    if (!options.quiet) {
-        line(board.instructions(), board.seconds(),
-             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
-                                         : std::string("stop   LED periods counted"));
-    }
-    bool complete = true;
-    if (board.machine().terminal().garbled()) {
-        std::fflush(stdout);
-        std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
-        complete = false;
-    }
-    for (const LcdShot* shot : unwritten) {
-        if (shot != nullptr) {
-            std::fflush(stdout);
-            std::cerr << "boardsim: " << shot->path << " not written: the run ended after " << board.instructions()
-                      << " instructions (" << board.seconds() * 1e3 << " ms), before " << shot->at->text << "\n";
-            complete = false;
-        }
-    }
-    return complete ? 0 : 1;
+    pictures.writeFinal();
+    return finishRun(board, reason, options, pictures);
 }
 
 }  // namespace

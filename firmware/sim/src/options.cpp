@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <limits>
 
 namespace boardsim {
@@ -150,73 +151,67 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
     }
 }
 
-}  // namespace
 
-Options parseOptions(const std::vector<std::string>& args)
+double parseBounce(const std::string& text)
 {
-    Options options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) {
-                throw UsageError(arg + " needs a value");
-            }
-            return args[++i];
-        };
-        if (arg == "--run") {
-            options.run = parseWhen(value());
-            options.runGiven = true;
-        } else if (arg == "--periods") {
-            options.periods = parseCount(value());
-        } else if (arg == "--press") {
-            options.presses.push_back(parsePress(value()));
-        } else if (arg == "--lcd") {
-            options.shots.push_back({std::nullopt, value()});
-        } else if (arg == "--lcd-at") {
-            options.shots.push_back(parseShot(value()));
-        } else if (arg == "--watch") {
-            options.extraWatched.push_back(value());
-        } else if (arg == "--calls") {
-            options.showCalls = true;
-        } else if (arg == "--trace-io") {
-            options.traceIo = true;
-        } else if (arg == "--report") {
-            options.report = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--baud") {
-            options.baud = parseBaud(value());
-        } else if (arg == "--bounce") {
-            const std::string& text = value();
-            const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
-            if (!bounce.isTime || bounce.seconds > 0.1) {
-                throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
-            }
-            options.bounce = bounce.seconds;
-        } else if (arg == "--isp") {
-            options.ispLink = value();
-        } else if (arg == "--isp-idle") {
-            const When idle = parseWhen(value());
-            if (!idle.isTime || idle.seconds <= 0) {
-                throw UsageError("--isp-idle wants a time, got \"" + idle.text + "\"");
-            }
-            options.ispIdle = idle.seconds;
-        } else if (arg == "--reset-after-isp") {
-            options.resetAfterIsp = true;
-        } else if (arg == "--save-flash") {
-            options.saveFlash = value();
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            throw UsageError("unknown option " + arg);
-        } else if (options.image.empty()) {
-            options.image = arg;
-        } else {
-            throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
-        }
+    const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
+    if (!bounce.isTime || bounce.seconds > 0.1) {
+        throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
     }
+    return bounce.seconds;
+}
+
+double parseIdle(const std::string& text)
+{
+    const When idle = parseWhen(text);
+    if (!idle.isTime || idle.seconds <= 0) {
+        throw UsageError("--isp-idle wants a time, got \"" + text + "\"");
+    }
+    return idle.seconds;
+}
+
+using Flag = void (*)(Options&);
+using Valued = void (*)(Options&, const std::string&);
+
+const std::map<std::string, Flag>& flags()
+{
+    static const std::map<std::string, Flag> table = {
+        {"--calls", [](Options& o) { o.showCalls = true; }},
+        {"--trace-io", [](Options& o) { o.traceIo = true; }},
+        {"--report", [](Options& o) { o.report = true; }},
+        {"--json", [](Options& o) { o.json = true; }},
+        {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},
+        {"--quiet", [](Options& o) { o.quiet = true; }},
+        {"--help", [](Options& o) { o.help = true; }},
+        {"-h", [](Options& o) { o.help = true; }},
+    };
+    return table;
+}
+
+const std::map<std::string, Valued>& valuedOptions()
+{
+    static const std::map<std::string, Valued> table = {
+        {"--run",
+         [](Options& o, const std::string& v) {
+             o.run = parseWhen(v);
+             o.runGiven = true;
+         }},
+        {"--periods", [](Options& o, const std::string& v) { o.periods = parseCount(v); }},
+        {"--press", [](Options& o, const std::string& v) { o.presses.push_back(parsePress(v)); }},
+        {"--lcd", [](Options& o, const std::string& v) { o.shots.push_back({std::nullopt, v}); }},
+        {"--lcd-at", [](Options& o, const std::string& v) { o.shots.push_back(parseShot(v)); }},
+        {"--watch", [](Options& o, const std::string& v) { o.extraWatched.push_back(v); }},
+        {"--baud", [](Options& o, const std::string& v) { o.baud = parseBaud(v); }},
+        {"--bounce", [](Options& o, const std::string& v) { o.bounce = parseBounce(v); }},
+        {"--isp", [](Options& o, const std::string& v) { o.ispLink = v; }},
+        {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
+        {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
+    };
+    return table;
+}
+
+void checkCombination(Options& options)
+{
     if (options.image.empty() && !options.help && options.ispLink.empty()) {
         throw UsageError("no image given");
     }
@@ -230,6 +225,31 @@ Options parseOptions(const std::vector<std::string>& args)
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");
     }
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (const auto flag = flags().find(arg); flag != flags().end()) {
+            flag->second(options);
+        } else if (const auto valued = valuedOptions().find(arg); valued != valuedOptions().end()) {
+            if (i + 1 >= args.size()) {
+                throw UsageError(arg + " needs a value");
+            }
+            valued->second(options, args[++i]);
+        } else if (!arg.empty() && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else if (options.image.empty()) {
+            options.image = arg;
+        } else {
+            throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
+        }
+    }
+    checkCombination(options);
     return options;
 }
 

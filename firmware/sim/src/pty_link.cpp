@@ -21,17 +21,17 @@ std::runtime_error failure(const std::string& what)
 
 unsigned baudOf(speed_t speed)
 {
-    static const struct {
-        speed_t code;
-        unsigned baud;
-    } table[] = {{B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
-                 {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B4800, 4800}};
-    for (const auto& entry : table) {
-        if (entry.code == speed) {
-            return entry.baud;
-        }
+    switch (speed) {
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    case B460800: return 460800;
+    default: return 0;
     }
-    return 0;
 }
 
 }  // namespace

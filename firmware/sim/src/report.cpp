@@ -73,12 +73,12 @@ void measureGreeting(const Board& board, Figures& f)
         return;
     }
     f.greeting = output.substr(0, lineEnd + 1);
-    for (const Event& e : board.events()) {
-        if (e.kind == EventKind::UartByte && e.value == '\n') {
-            f.greetingInstructions = e.stamp;
-            f.greetingSeconds = e.time;
-            break;
-        }
+    const auto& events = board.events();
+    const auto end = std::find_if(events.begin(), events.end(),
+                                  [](const Event& e) { return e.kind == EventKind::UartByte && e.value == '\n'; });
+    if (end != events.end()) {
+        f.greetingInstructions = end->stamp;
+        f.greetingSeconds = end->time;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "timer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace boardsim {
 namespace {
@@ -34,9 +36,7 @@ Timer::Timer(unsigned index, unsigned line) : name_("TIMER" + std::to_string(ind
 void Timer::reset()
 {
     ir_ = tcr_ = tc_ = pr_ = pc_ = mcr_ = ccr_ = emr_ = 0;
-    for (uint32_t& m : mr_) {
-        m = 0;
-    }
+    std::fill(std::begin(mr_), std::end(mr_), 0u);
     anchor_ = 0;
     anchorFraction_ = 0;
     ++plan_;
