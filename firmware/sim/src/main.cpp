@@ -360,6 +360,9 @@ int simulate(const Options& options)
     const StopReason reason = board.runUntil(moment(options.run));
     printer.flushUart(board.instructions(), board.seconds());
     pictures.writeFinal();
+    if (!options.saveFlash.empty() && !ispLink) {
+        saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
+    }
     return finishRun(board, reason, options, pictures);
 }
 

@@ -104,3 +104,17 @@ TEST(Lpc21isp, WithoutGoTheBoardRunsOnlyWhenResetAfterwards)
     EXPECT_EQ(reset.board.status, 0) << reset.board.err;
     EXPECT_TRUE(contains(reset.board.out, "UART0  \"Hello my first UART pro\\n\"")) << reset.board.out;
 }
+
+TEST(Lpc21isp, SaveFlashWithoutTheBootLoaderWritesTheImagesFlash)
+{
+    const ScratchDir dir;
+    const std::string saved = dir.file("flash.bin");
+    const CommandResult r = boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--run", "1k", "--quiet",
+                                                           "--save-flash", saved});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<char> image = bytesOf(FIRMWARE_BIN);
+    const std::vector<char> flashed = bytesOf(saved);
+    ASSERT_EQ(flashed.size(), 256u * 1024);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flashed.begin()));
+    EXPECT_EQ(flashed.back(), char(0xFF));
+}
