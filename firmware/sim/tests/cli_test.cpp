@@ -171,3 +171,14 @@ TEST(Cli, TimesAndCountsMixAndLinesCarryBoth)
     EXPECT_EQ(json.out.front(), '{');
     EXPECT_EQ(json.out.substr(json.out.size() - 2), "}\n");
 }
+
+TEST(Cli, TraceIoNamesEachRegister)
+{
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--trace-io", "--run", "2k"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"write  PLLFEED", "read   PLLSTAT", "write  PINSEL1", "write  IO0DIR", "write  U0LCR",
+                             "write  U0DLL", "write  U0THR", "read   U0LSR"}) {
+        EXPECT_TRUE(contains(r.out, name)) << name;
+    }
+    EXPECT_TRUE(contains(r.out, "write  PINSEL1  0xe002c004 <- ")) << r.out.substr(0, 2000);
+}
