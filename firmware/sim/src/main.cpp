@@ -10,6 +10,7 @@
 
 #include "board.h"
 #include "lcd_picture.h"
+#include "live_run.h"
 #include "options.h"
 #include "output_file.h"
 #include "report.h"
@@ -252,8 +253,17 @@ int simulate(const Options& options)
         throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
     }
 
+    std::optional<LiveRun> live;
+    if (LiveRun::wanted(options)) {
+        live.emplace(board, options);
+    }
     Printer printer(board, options, std::move(shown));
-    board.setObserver([&](const Event& e) { printer(e); });
+    board.setObserver([&](const Event& e) {
+        printer(e);
+        if (live) {
+            live->observe(e);
+        }
+    });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, moment(press.at), moment(press.hold));
     }
@@ -274,7 +284,7 @@ int simulate(const Options& options)
         }
     }
 
-    const StopReason reason = board.runUntil(moment(options.run));
+    const StopReason reason = live ? live->run() : board.runUntil(moment(options.run));
     printer.flushUart(board.instructions(), board.seconds());
 
     for (const LcdShot& shot : options.shots) {
@@ -289,8 +299,9 @@ int simulate(const Options& options)
     }
     if (!options.quiet) {
         line(board.instructions(), board.seconds(),
-             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
-                                         : std::string("stop   LED periods counted"));
+             live && !live->ending().empty() ? "stop   " + live->ending()
+             : reason == StopReason::Limit   ? "stop   end of the run (--run " + options.run.text + ")"
+                                             : std::string("stop   LED periods counted"));
     }
     bool complete = true;
     if (board.machine().terminal().garbled()) {

@@ -24,6 +24,14 @@ const char* usageText()
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
+           "  --screen           the board live in the terminal: LCD, LED, UART0, time;\n"
+           "                     keys 1-4 press KEY_1..KEY_4, q quits (runs until q\n"
+           "                     unless --run is given)\n"
+           "  --speed X          with --screen or --uart-pty: X times real time (default 1)\n"
+           "  --uart-pty LINK    UART0 on a pseudo-terminal, LINK a symlink to it (for\n"
+           "                     picocom -b 115200 LINK); runs in real time until\n"
+           "                     interrupted unless --run is given\n"
+           "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
@@ -86,6 +94,17 @@ double parseBaud(const std::string& text)
         throw UsageError("--baud: not a line speed: \"" + text + "\"");
     }
     return double(baud);
+}
+
+double parseSpeed(const std::string& text)
+{
+    char* end = nullptr;
+    const double speed = std::strtod(text.c_str(), &end);
+    const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!plain || end != text.c_str() + text.size() || !(speed >= 0.001) || speed > 1000) {
+        throw UsageError("--speed wants a factor from 0.001 to 1000, got \"" + text + "\"");
+    }
+    return speed;
 }
 
 KeyPress parsePress(const std::string& text)
@@ -187,6 +206,20 @@ Options parseOptions(const std::vector<std::string>& args)
                 throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
             }
             options.bounce = bounce.seconds;
+        } else if (arg == "--screen") {
+            options.screen = true;
+        } else if (arg == "--speed") {
+            options.speed = parseSpeed(value());
+        } else if (arg == "--uart-pty") {
+            options.uartPty = value();
+            if (options.uartPty.empty()) {
+                throw UsageError("--uart-pty wants a file name for the link");
+            }
+        } else if (arg == "--lcd-movie") {
+            options.lcdMovie = value();
+            if (options.lcdMovie.empty()) {
+                throw UsageError("--lcd-movie wants a file name");
+            }
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -205,6 +238,12 @@ Options parseOptions(const std::vector<std::string>& args)
     refuseOverlappingPresses(options.presses);
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
+    }
+    if (options.screen) {
+        options.quiet = true;  // the terminal is the screen's; trace lines would tear it
     }
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");

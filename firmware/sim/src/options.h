@@ -57,6 +57,10 @@ struct Options {
     bool help = false;
     double baud = kDefaultBaud;
     double bounce = kDefaultBounce;
+    bool screen = false;        // the board live in the terminal
+    double speed = 1;           // simulated seconds per wall second, when paced
+    std::string uartPty;        // a symlink to UART0's pseudo-terminal
+    std::string lcdMovie;       // the LCD over the run, as an animated GIF
 };
 
 // Throws UsageError with a message fit for the user.
