@@ -126,7 +126,8 @@ void LcdMovie::write(const std::string& path, double end, unsigned scale) const
         const double until = i + 1 < frames_.size() ? frames_[i + 1].at : std::max(end, frame.at + 1.0);
         GraphicsControlBlock control{};
         control.DisposalMode = DISPOSE_DO_NOT;
-        control.DelayTime = centiseconds(until - frame.at);
+        // From rounded moments, so that the rounding does not add up.
+        control.DelayTime = centiseconds(std::round(until * 100) / 100 - std::round(frame.at * 100) / 100);
         control.TransparentColor = NO_TRANSPARENT_COLOR;
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
