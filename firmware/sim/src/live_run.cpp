@@ -169,10 +169,15 @@ StopReason LiveRun::runPaced()
     Pacer pacer(options_.speed);
     const double slice = std::max(0.0005, kWallSlice * options_.speed);
     double end = std::numeric_limits<double>::infinity();
+    // Shared with the action, which outlives this call when the run ends first.
+    const auto countReached = std::make_shared<bool>(false);
     if (options_.runGiven && options_.run.isTime) {
         end = options_.run.seconds;
     } else if (options_.runGiven) {
-        board_.schedule(options_.run.count, [this] { board_.requestStop(); });
+        board_.schedule(options_.run.count, [this, countReached] {
+            *countReached = true;
+            board_.requestStop();
+        });
     }
 
     const SignalGuard signals;  // before the screen, so that ncurses leaves them to us
@@ -221,9 +226,12 @@ StopReason LiveRun::runPaced()
             }
         } else if (running) {
             reason = board_.runUntil(Moment::at(std::min(board_.seconds() + slice, end)));
+            if (reason == StopReason::Requested && *countReached) {
+                reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
+            }
             pacer.waitFor(board_.seconds());
             passUart(board_.seconds());
-            if (reason != StopReason::Limit || board_.seconds() >= end) {
+            if (reason != StopReason::Limit || board_.seconds() >= end || *countReached) {
                 running = false;
                 view.status = (reason == StopReason::Fault ? "FAULT: " + board_.fault()->message()
                                                            : std::string("the run has ended")) +

@@ -239,7 +239,7 @@ TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
 {
     const ScratchDir dir;
     const std::string link = dir.file("uart0");
-    Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--run", "1s"}, dir);
+    Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--run", "20M"}, dir);
     ASSERT_TRUE(boardsim.started());
     ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
     // The board waits for its terminal: nothing has run yet.
@@ -257,10 +257,10 @@ TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
     if (fd >= 0) {
         close(fd);
     }
-    ASSERT_TRUE(status) << "boardsim --uart-pty --run 1s did not end";
+    ASSERT_TRUE(status) << "boardsim --uart-pty --run 20M did not end";
     EXPECT_EQ(*status, 0) << boardsim.err();
     EXPECT_TRUE(contains(boardsim.out(), "UART0  \"Hello my first UART pro\\n\"")) << boardsim.out();
-    EXPECT_TRUE(contains(boardsim.out(), "stop   end of the run (--run 1s)")) << boardsim.out();
+    EXPECT_TRUE(contains(boardsim.out(), "stop   end of the run (--run 20M)")) << boardsim.out();
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
