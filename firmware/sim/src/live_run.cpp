@@ -164,87 +164,65 @@ StopReason LiveRun::run()
     return reason;
 }
 
+// The state of a paced run between its slices.
+struct LiveRun::Paced {
+    explicit Paced(const Options& options) : pacer(options.speed), slice(std::max(0.0005, kWallSlice * options.speed))
+    {
+        view.image = baseName(options.image);
+        view.speed = options.speed;
+        view.status = "running";
+        if (options.runGiven && options.run.isTime) {
+            end = options.run.seconds;
+        }
+    }
+
+    Pacer pacer;
+    double slice;
+    double end = std::numeric_limits<double>::infinity();
+    // Shared with the action that ends a run by count, which outlives the run
+    // when it ends first.
+    std::shared_ptr<bool> countReached = std::make_shared<bool>(false);
+    std::optional<Screen> screen;
+    ScreenView view;
+    std::array<double, 4> keyFreeAt{};
+    std::chrono::steady_clock::time_point lastDraw{};
+    std::optional<std::chrono::steady_clock::time_point> startAt;
+    bool started = false;
+    bool running = true;
+    StopReason reason = StopReason::Limit;
+};
+
 StopReason LiveRun::runPaced()
 {
-    Pacer pacer(options_.speed);
-    const double slice = std::max(0.0005, kWallSlice * options_.speed);
-    double end = std::numeric_limits<double>::infinity();
-    // Shared with the action, which outlives this call when the run ends first.
-    const auto countReached = std::make_shared<bool>(false);
-    if (options_.runGiven && options_.run.isTime) {
-        end = options_.run.seconds;
-    } else if (options_.runGiven) {
-        board_.schedule(options_.run.count, [this, countReached] {
-            *countReached = true;
+    Paced paced(options_);
+    if (options_.runGiven && !options_.run.isTime) {
+        board_.schedule(options_.run.count, [this, reached = paced.countReached] {
+            *reached = true;
             board_.requestStop();
         });
     }
-
     const SignalGuard signals;  // before the screen, so that ncurses leaves them to us
-    std::optional<Screen> screen;
     if (options_.screen) {
-        screen.emplace();
+        paced.screen.emplace();
     }
-    ScreenView view;
-    view.image = baseName(options_.image);
-    view.speed = options_.speed;
-    view.status = "running";
-    std::array<double, 4> keyFreeAt{};
-    auto lastDraw = std::chrono::steady_clock::time_point{};
-
     // With a pty the board leaves reset once a terminal has the link open
     // and has had a moment to set its line up (picocom flushes what came
     // before), so that the greeting is not sent to nobody.
-    bool started = !pty_;
-    std::optional<std::chrono::steady_clock::time_point> startAt;
-    if (started) {
-        pacer.waitFor(board_.seconds());
+    paced.started = !pty_;
+    if (paced.started) {
+        paced.pacer.waitFor(board_.seconds());
     } else {
-        view.status = "waiting for a terminal on " + options_.uartPty;
-        if (!screen) {
+        paced.view.status = "waiting for a terminal on " + options_.uartPty;
+        if (!paced.screen) {
             std::fprintf(stderr, "boardsim: UART0 on %s (%s): the board starts when a terminal opens it\n",
                          options_.uartPty.c_str(), pty_->device().c_str());
         }
     }
-
-    StopReason reason = StopReason::Limit;
-    bool running = true;
     for (;;) {
-        if (!started) {
-            const auto now = std::chrono::steady_clock::now();
-            if (!pty_->connected()) {
-                startAt.reset();
-            } else if (!startAt) {
-                startAt = now + kTerminalSettle;
-            } else if (now >= *startAt) {
-                started = true;
-                view.status = "running";
-                pacer.waitFor(board_.seconds());
-            }
-            if (!started) {
-                std::this_thread::sleep_for(kIdleWait);
-            }
-        } else if (running) {
-            reason = board_.runUntil(Moment::at(std::min(board_.seconds() + slice, end)));
-            if (reason == StopReason::Requested && *countReached) {
-                reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
-            }
-            pacer.waitFor(board_.seconds());
-            passUart(board_.seconds());
-            if (reason != StopReason::Limit || board_.seconds() >= end || *countReached) {
-                running = false;
-                view.status = (reason == StopReason::Fault ? "FAULT: " + board_.fault()->message()
-                                                           : std::string("the run has ended")) +
-                              "; q quits";
-                if (!screen) {
-                    break;
-                }
-            }
-            if (pty_) {
-                for (const char c : pty_->receive()) {
-                    board_.hostSend(uint8_t(c));
-                }
-            }
+        if (!paced.started) {
+            awaitTerminal(paced);
+        } else if (paced.running) {
+            runSlice(paced);
         } else {
             std::this_thread::sleep_for(kIdleWait);
         }
@@ -252,46 +230,101 @@ StopReason LiveRun::runPaced()
             ending_ = std::string("interrupted (") + signalName(gSignal) + ")";
             break;
         }
-        if (!screen) {
+        if (!paced.screen) {
+            if (!paced.running) {
+                break;
+            }
             continue;
         }
-        bool quit = false;
-        for (int c = screen->key(); c != -1 && !quit; c = screen->key()) {
-            if (c == 'q' || c == 'Q') {
-                quit = true;
-            } else if (c >= '1' && c <= '4' && started && running) {
-                const auto k = size_t(c - '1');
-                // A key still held from the last press takes no new one.
-                if (board_.seconds() >= keyFreeAt[k]) {
-                    board_.pressKey(int(k) + 1, Moment::at(board_.seconds()), Moment::at(kKeyHold));
-                    keyFreeAt[k] = board_.seconds() + kKeyHold + options_.bounce + 0.001;
-                }
-            }
-        }
-        if (quit) {
-            if (running) {
-                ending_ = "q pressed";
-            }
+        if (takeKeys(paced)) {
             break;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastDraw >= kRedrawEvery) {
-            lastDraw = now;
-            view.lcd = board_.hasLcd() ? board_.lcdFrame() : std::vector<uint8_t>{};
-            view.led = board_.machine().led();
-            for (size_t k = 0; k < view.keysDown.size(); ++k) {
-                view.keysDown[k] = board_.machine().keyDown(int(k) + 1);
-            }
-            view.seconds = board_.seconds();
-            view.cclkHz = board_.machine().cclkHz();
-            view.instructions = board_.instructions();
-            view.uart = uartText_;
-            screen->draw(view);
-        }
+        redraw(paced);
     }
     // While it runs, the last slice reached its end (Limit): q or a signal
     // then end the run as its limit would.
-    return reason;
+    return paced.reason;
+}
+
+void LiveRun::awaitTerminal(Paced& paced)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!pty_->connected()) {
+        paced.startAt.reset();
+    } else if (!paced.startAt) {
+        paced.startAt = now + kTerminalSettle;
+    } else if (now >= *paced.startAt) {
+        paced.started = true;
+        paced.view.status = "running";
+        paced.pacer.waitFor(board_.seconds());
+        return;
+    }
+    std::this_thread::sleep_for(kIdleWait);
+}
+
+void LiveRun::runSlice(Paced& paced)
+{
+    StopReason reason = board_.runUntil(Moment::at(std::min(board_.seconds() + paced.slice, paced.end)));
+    const bool countReached = *paced.countReached;
+    if (reason == StopReason::Requested && countReached) {
+        reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
+    }
+    paced.reason = reason;
+    paced.pacer.waitFor(board_.seconds());
+    passUart(board_.seconds());
+    if (reason != StopReason::Limit || board_.seconds() >= paced.end || countReached) {
+        paced.running = false;
+        paced.view.status = (reason == StopReason::Fault ? "FAULT: " + board_.fault()->message()
+                                                         : std::string("the run has ended")) +
+                            "; q quits";
+    }
+    if (pty_) {
+        for (const char c : pty_->receive()) {
+            board_.hostSend(uint8_t(c));
+        }
+    }
+}
+
+bool LiveRun::takeKeys(Paced& paced)
+{
+    for (int c = paced.screen->key(); c != -1; c = paced.screen->key()) {
+        if (c == 'q' || c == 'Q') {
+            if (paced.running) {
+                ending_ = "q pressed";
+            }
+            return true;
+        }
+        if (c < '1' || c > '4' || !paced.started || !paced.running) {
+            continue;
+        }
+        const auto k = size_t(c - '1');
+        // A key still held from the last press takes no new one.
+        if (board_.seconds() >= paced.keyFreeAt[k]) {
+            board_.pressKey(int(k) + 1, Moment::at(board_.seconds()), Moment::at(kKeyHold));
+            paced.keyFreeAt[k] = board_.seconds() + kKeyHold + options_.bounce + 0.001;
+        }
+    }
+    return false;
+}
+
+void LiveRun::redraw(Paced& paced)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - paced.lastDraw < kRedrawEvery) {
+        return;
+    }
+    paced.lastDraw = now;
+    ScreenView& view = paced.view;
+    view.lcd = board_.hasLcd() ? board_.lcdFrame() : std::vector<uint8_t>{};
+    view.led = board_.machine().led();
+    for (size_t k = 0; k < view.keysDown.size(); ++k) {
+        view.keysDown[k] = board_.machine().keyDown(int(k) + 1);
+    }
+    view.seconds = board_.seconds();
+    view.cclkHz = board_.machine().cclkHz();
+    view.instructions = board_.instructions();
+    view.uart = uartText_;
+    paced.screen->draw(view);
 }
 
 }  // namespace boardsim

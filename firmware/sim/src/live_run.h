@@ -44,7 +44,12 @@ public:
 
 private:
     bool paced() const { return options_.screen || !options_.uartPty.empty(); }
+    struct Paced;
     StopReason runPaced();
+    void awaitTerminal(Paced& paced);
+    void runSlice(Paced& paced);
+    bool takeKeys(Paced& paced);  // true: q
+    void redraw(Paced& paced);
     void passUart(double until);
     void sampleLcd();
 

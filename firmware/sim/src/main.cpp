@@ -198,6 +198,21 @@ private:
     uint64_t periods_ = 0;
 };
 
+void showLive(std::optional<LiveRun>& live, const Event& e)
+{
+    if (live) {
+        live->observe(e);
+    }
+}
+
+std::string stopText(const std::optional<LiveRun>& live, StopReason reason, const Options& options)
+{
+    if (live && !live->ending().empty()) {
+        return live->ending();
+    }
+    return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
+}
+
 int report(const ElfImage& image, const Options& options)
 {
     ReportRequest request;
@@ -260,9 +275,7 @@ int simulate(const Options& options)
     Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) {
         printer(e);
-        if (live) {
-            live->observe(e);
-        }
+        showLive(live, e);
     });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, moment(press.at), moment(press.hold));
@@ -298,10 +311,7 @@ int simulate(const Options& options)
         return 1;
     }
     if (!options.quiet) {
-        line(board.instructions(), board.seconds(),
-             live && !live->ending().empty() ? "stop   " + live->ending()
-             : reason == StopReason::Limit   ? "stop   end of the run (--run " + options.run.text + ")"
-                                             : std::string("stop   LED periods counted"));
+        line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
     }
     bool complete = true;
     if (board.machine().terminal().garbled()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 
 namespace boardsim {
@@ -107,6 +108,39 @@ double parseSpeed(const std::string& text)
     return speed;
 }
 
+// --screen, --speed, --uart-pty, --lcd-movie; false for any other option.
+bool parseLiveOption(const std::string& arg, const std::function<const std::string&()>& value, Options& options)
+{
+    auto fileName = [&](std::string& to, const char* what) {
+        to = value();
+        if (to.empty()) {
+            throw UsageError(arg + " wants " + what);
+        }
+    };
+    if (arg == "--screen") {
+        options.screen = true;
+    } else if (arg == "--speed") {
+        options.speed = parseSpeed(value());
+    } else if (arg == "--uart-pty") {
+        fileName(options.uartPty, "a file name for the link");
+    } else if (arg == "--lcd-movie") {
+        fileName(options.lcdMovie, "a file name");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void checkLiveOptions(Options& options)
+{
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
+    }
+    if (options.screen) {
+        options.quiet = true;  // the terminal is the screen's; trace lines would tear it
+    }
+}
+
 KeyPress parsePress(const std::string& text)
 {
     const size_t at = text.find('@');
@@ -206,20 +240,8 @@ Options parseOptions(const std::vector<std::string>& args)
                 throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
             }
             options.bounce = bounce.seconds;
-        } else if (arg == "--screen") {
-            options.screen = true;
-        } else if (arg == "--speed") {
-            options.speed = parseSpeed(value());
-        } else if (arg == "--uart-pty") {
-            options.uartPty = value();
-            if (options.uartPty.empty()) {
-                throw UsageError("--uart-pty wants a file name for the link");
-            }
-        } else if (arg == "--lcd-movie") {
-            options.lcdMovie = value();
-            if (options.lcdMovie.empty()) {
-                throw UsageError("--lcd-movie wants a file name");
-            }
+        } else if (parseLiveOption(arg, value, options)) {
+            continue;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -239,12 +261,7 @@ Options parseOptions(const std::vector<std::string>& args)
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};
     }
-    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
-        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
-    }
-    if (options.screen) {
-        options.quiet = true;  // the terminal is the screen's; trace lines would tear it
-    }
+    checkLiveOptions(options);
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");
     }

@@ -67,20 +67,73 @@ std::vector<std::string> uartLines(const std::string& text, size_t width, size_t
 
 }  // namespace
 
+struct Screen::Terminal {
+    WINDOW* window = nullptr;  // the whole terminal
+    bool unicode = true;       // its locale can show the half blocks
+};
+
+namespace {
+
+void drawLcd(WINDOW* w, const std::vector<uint8_t>& frame, bool unicode)
+{
+    mvwaddch(w, 1, 0, ACS_ULCORNER);
+    mvwhline(w, 1, 1, ACS_HLINE, int(kLcdWidth));
+    mvwaddch(w, 1, int(kLcdWidth) + 1, ACS_URCORNER);
+    const std::vector<std::string> rows = frame.empty()
+                                              ? std::vector<std::string>(kLcdHeight / 2, std::string(kLcdWidth, ' '))
+                                              : lcdHalfBlocks(frame, unicode);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const int y = 2 + int(r);
+        mvwaddch(w, y, 0, ACS_VLINE);
+        wattron(w, COLOR_PAIR(kLcdColours));  // dark pixels on the green glass
+        mvwaddstr(w, y, 1, rows[r].c_str());
+        wattroff(w, COLOR_PAIR(kLcdColours));
+        mvwaddch(w, y, int(kLcdWidth) + 1, ACS_VLINE);
+    }
+    const int below = 2 + int(rows.size());
+    mvwaddch(w, below, 0, ACS_LLCORNER);
+    mvwhline(w, below, 1, ACS_HLINE, int(kLcdWidth));
+    mvwaddch(w, below, int(kLcdWidth) + 1, ACS_LRCORNER);
+    if (frame.empty()) {
+        mvwaddstr(w, 2 + int(kLcdHeight / 4), 20, "the image has no LcdFrame: no LCD");
+    }
+}
+
+// The lines under the LCD, from row `top`: LED and keys, time, help.
+void drawStatus(WINDOW* w, int top, const ScreenView& view)
+{
+    const char* led = !view.led.driven ? "-  (P0.31 not an output)" : view.led.high ? "*  on" : "o  off";
+    mvwprintw(w, top, 0, "LED %s", led);
+    mvwaddstr(w, top, 32, "keys");
+    for (size_t k = 0; k < view.keysDown.size(); ++k) {
+        wattrset(w, view.keysDown[k] ? A_REVERSE : A_NORMAL);
+        mvwprintw(w, top, 37 + int(k) * 7, "KEY_%zu", k + 1);
+    }
+    wattrset(w, A_NORMAL);
+    mvwprintw(w, top + 1, 0, "time %.3f s   cclk %.4f MHz   %llu instructions", view.seconds, view.cclkHz / 1e6,
+              static_cast<unsigned long long>(view.instructions));
+    mvwprintw(w, top + 2, 0, "1-4 press KEY_1..KEY_4   q quit   %s", view.status.c_str());
+}
+
+}  // namespace
+
 Screen::Screen()
 {
     if (isatty(STDOUT_FILENO) == 0 || isatty(STDIN_FILENO) == 0) {
         throw BoardError("--screen needs a terminal on standard input and output");
     }
     std::setlocale(LC_ALL, "");  // UTF-8 output for the half blocks
-    unicode_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    if (initscr() == nullptr) {
+    WINDOW* window = initscr();
+    if (window == nullptr) {
         throw BoardError("--screen: cannot set up the terminal");
     }
+    terminal_ = std::make_unique<Terminal>();
+    terminal_->window = window;
+    terminal_->unicode = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     cbreak();
     noecho();
-    nodelay(stdscr, TRUE);
-    keypad(stdscr, TRUE);
+    nodelay(window, TRUE);
+    keypad(window, TRUE);
     curs_set(0);
     if (has_colors()) {
         start_color();
@@ -93,75 +146,44 @@ Screen::~Screen()
     endwin();
 }
 
-int Screen::key()
+int Screen::key() const
 {
-    const int c = getch();
+    const int c = wgetch(terminal_->window);
     return c == ERR ? -1 : c;
 }
 
-void Screen::draw(const ScreenView& view)
+void Screen::draw(const ScreenView& view) const
 {
-    erase();
+    WINDOW* w = terminal_->window;
+    werase(w);
     int rows = 0;
     int columns = 0;
-    getmaxyx(stdscr, rows, columns);
+    getmaxyx(w, rows, columns);
     if (rows < kMinRows || columns < kMinColumns) {
-        mvprintw(0, 0, "boardsim: the terminal is %d x %d characters;", columns, rows);
-        mvprintw(1, 0, "the board needs at least %d x %d.", kMinColumns, kMinRows);
-        mvprintw(2, 0, "Enlarge it, or press q to quit.");
-        refresh();
+        mvwprintw(w, 0, 0, "boardsim: the terminal is %d x %d characters;", columns, rows);
+        mvwprintw(w, 1, 0, "the board needs at least %d x %d.", kMinColumns, kMinRows);
+        mvwprintw(w, 2, 0, "Enlarge it, or press q to quit.");
+        wrefresh(w);
         return;
     }
-    mvprintw(0, 0, "boardsim  %s", view.image.c_str());
-    mvprintw(0, columns - 20, "speed %gx", view.speed);
-
-    // The LCD in its frame, dark pixels on the green glass.
-    mvaddch(1, 0, ACS_ULCORNER);
-    mvhline(1, 1, ACS_HLINE, int(kLcdWidth));
-    mvaddch(1, int(kLcdWidth) + 1, ACS_URCORNER);
-    const std::vector<std::string> lcd =
-        view.lcd.empty() ? std::vector<std::string>(kLcdHeight / 2, std::string(kLcdWidth, ' '))
-                         : lcdHalfBlocks(view.lcd, unicode_);
-    for (size_t r = 0; r < lcd.size(); ++r) {
-        const int y = 2 + int(r);
-        mvaddch(y, 0, ACS_VLINE);
-        attron(COLOR_PAIR(kLcdColours));
-        mvaddstr(y, 1, lcd[r].c_str());
-        attroff(COLOR_PAIR(kLcdColours));
-        mvaddch(y, int(kLcdWidth) + 1, ACS_VLINE);
-    }
-    const int below = 2 + int(lcd.size());
-    mvaddch(below, 0, ACS_LLCORNER);
-    mvhline(below, 1, ACS_HLINE, int(kLcdWidth));
-    mvaddch(below, int(kLcdWidth) + 1, ACS_LRCORNER);
-    if (view.lcd.empty()) {
-        mvaddstr(2 + int(kLcdHeight / 4), 20, "the image has no LcdFrame: no LCD");
-    }
-
-    const char* led = !view.led.driven ? "-  (P0.31 not an output)" : view.led.high ? "*  on" : "o  off";
-    mvprintw(below + 1, 0, "LED %s", led);
-    mvaddstr(below + 1, 32, "keys");
-    for (size_t k = 0; k < view.keysDown.size(); ++k) {
-        if (view.keysDown[k]) {
-            attron(A_REVERSE);
-        }
-        mvprintw(below + 1, 37 + int(k) * 7, "KEY_%zu", k + 1);
-        attroff(A_REVERSE);
-    }
-    mvprintw(below + 2, 0, "time %.3f s   cclk %.4f MHz   %llu instructions", view.seconds, view.cclkHz / 1e6,
-             static_cast<unsigned long long>(view.instructions));
-    mvprintw(below + 3, 0, "1-4 press KEY_1..KEY_4   q quit   %s", view.status.c_str());
-    mvhline(below + 4, 0, ACS_HLINE, columns);
-    mvaddstr(below + 4, 2, " UART0 ");
-    const int first = below + 5;
+    mvwprintw(w, 0, 0, "boardsim  %s", view.image.c_str());
+    mvwprintw(w, 0, columns - 20, "speed %gx", view.speed);
+    drawLcd(w, view.lcd, terminal_->unicode);
+    const int below = 3 + int(kLcdHeight / 2);
+    drawStatus(w, below, view);
+    mvwhline(w, below + 3, 0, ACS_HLINE, columns);
+    mvwaddstr(w, below + 3, 2, " UART0 ");
+    const int first = below + 4;
     const auto lines = uartLines(view.uart, size_t(columns), size_t(rows - first));
     for (size_t i = 0; i < lines.size(); ++i) {
-        mvaddstr(first + int(i), 0, lines[i].c_str());
+        mvwaddstr(w, first + int(i), 0, lines[i].c_str());
     }
-    refresh();
+    wrefresh(w);
 }
 
 #else
+
+struct Screen::Terminal {};
 
 Screen::Screen()
 {
@@ -170,9 +192,9 @@ Screen::Screen()
 
 Screen::~Screen() = default;
 
-void Screen::draw(const ScreenView& /*view*/) {}
+void Screen::draw(const ScreenView& /*view*/) const {}
 
-int Screen::key()
+int Screen::key() const
 {
     return -1;
 }

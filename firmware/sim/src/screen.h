@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,16 +35,17 @@ public:
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
 
-    void draw(const ScreenView& view);
+    void draw(const ScreenView& view) const;
     // A key typed, or -1 when none waits. Never blocks.
-    int key();
+    int key() const;
 
     // The smallest terminal the view fits in.
     static constexpr int kMinColumns = 86;
     static constexpr int kMinRows = 34;
 
 private:
-    bool unicode_ = true;  // the terminal's locale can show the half blocks
+    struct Terminal;  // ncurses' window, kept out of this header with its macros
+    std::unique_ptr<Terminal> terminal_;
 };
 
 // The LCD rows as text lines of half blocks (U+2580, U+2584, U+2588, space),

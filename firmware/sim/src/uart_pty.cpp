@@ -86,7 +86,7 @@ void UartPty::send(const std::string& bytes)
     lost_ += bytes.size() - done;
 }
 
-std::string UartPty::receive()
+std::string UartPty::receive() const
 {
     std::string typed;
     char buffer[256];

@@ -27,7 +27,7 @@ public:
     // listens to.
     void send(const std::string& bytes);
     // What the program has typed since the last call.
-    std::string receive();
+    std::string receive() const;
     size_t lost() const { return lost_; }
 
 private:
