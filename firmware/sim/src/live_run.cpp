@@ -144,7 +144,7 @@ StopReason LiveRun::run()
         board_.scheduleAtTime(board_.seconds() + kMovieStep, *sampler);
     }
     StopReason reason = StopReason::Limit;
-    if (paced()) {
+    if (wantsPacing()) {
         reason = runPaced();
     } else {
         const When& end = options_.run;

@@ -43,7 +43,7 @@ public:
     const std::string& ending() const { return ending_; }
 
 private:
-    bool paced() const { return options_.screen || !options_.uartPty.empty(); }
+    bool wantsPacing() const { return options_.screen || !options_.uartPty.empty(); }
     struct Paced;
     StopReason runPaced();
     void awaitTerminal(Paced& paced);
