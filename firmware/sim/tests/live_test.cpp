@@ -248,6 +248,7 @@ TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
     EXPECT_TRUE(contains(boardsim.err(), "the board starts when a terminal opens it")) << boardsim.err();
 
     int fd = -1;
+    const auto opened = std::chrono::steady_clock::now();
     const std::string got = readLink(link, std::string(kGreeting) + "\n", fd);
     EXPECT_EQ(got, std::string(kGreeting) + "\n");  // once, unechoed, untranslated
     if (fd >= 0) {
@@ -258,6 +259,9 @@ TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
         close(fd);
     }
     ASSERT_TRUE(status) << "boardsim --uart-pty --run 20M did not end";
+    // Paced: 20M instructions are 0.9 s of the board's time, and take as long.
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - opened;
+    EXPECT_GT(took.count(), 0.8);
     EXPECT_EQ(*status, 0) << boardsim.err();
     EXPECT_TRUE(contains(boardsim.out(), "UART0  \"Hello my first UART pro\\n\"")) << boardsim.out();
     EXPECT_TRUE(contains(boardsim.out(), "stop   end of the run (--run 20M)")) << boardsim.out();
