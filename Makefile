@@ -50,13 +50,18 @@ firmware:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
 
-# The flash image and the board simulator; runs the image for three heartbeats:
-# the greeting on UART0 and the heartbeat, each line stamped with the instructions
+# The flash image and the board simulator. At a terminal: the board live on the
+# screen (keys 1-4, q quits). Otherwise: runs the image for three heartbeats, the
+# greeting on UART0 and the heartbeat, each line stamped with the instructions
 # executed since reset, and the LCD picture in $(BUILD)/lcd.png.
 sim:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
-	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --periods 3 --lcd $(BUILD)/lcd.png
+	if [ -t 0 ] && [ -t 1 ]; then \
+	  $(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --screen; \
+	else \
+	  $(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --periods 3 --lcd $(BUILD)/lcd.png; \
+	fi
 
 # Instructions from reset to the greeting, per DelayMs unit and per heartbeat;
 # flash and RAM use of the image.

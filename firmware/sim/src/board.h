@@ -99,6 +99,8 @@ public:
     {
         pressKey(key, Moment::instructions(at), Moment::instructions(hold));
     }
+    // The host's terminal sends `byte` to UART0 (see Lpc2294Machine::hostSend).
+    void hostSend(uint8_t byte) { machine_.hostSend(byte); }
     // The core's nIRQ / nFIQ inputs, as an interrupt controller drives them.
     void setCoreInterrupt(ArmException kind, bool asserted);
     // Sees every event as it happens; may call requestStop().

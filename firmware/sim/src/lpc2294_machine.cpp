@@ -10,6 +10,8 @@ namespace {
 
 constexpr unsigned kTxd0Pin = 0;
 constexpr unsigned kTxd0Function = 1;  // PINSEL0 bits 1:0 = 01
+constexpr unsigned kRxd0Pin = 1;
+constexpr unsigned kRxd0Function = 1;  // PINSEL0 bits 3:2 = 01
 
 // Erased flash reads as ones; RAM holds no useful value after power-up, so
 // it starts with a pattern rather than the zeros that could hide a missing
@@ -124,6 +126,27 @@ void Lpc2294Machine::transmit(const LineFrame& frame)
         garbleReported_ = true;
         board_.fault(garbleMessage());
     }
+}
+
+void Lpc2294Machine::hostSend(uint8_t byte)
+{
+    LineFrame frame;
+    frame.start = std::max(board_.now(), rxLineFreeAt_);
+    frame.baud = terminal_.baud();
+    frame.byte = byte;
+    rxLineFreeAt_ = frame.end();
+    board_.scheduleAt(frame.end(), [this, frame] {
+        const double rate = uart0.baud();
+        // A pin left to GPIO never passes the line to the UART.
+        if (pinSelect.port0Function(kRxd0Pin) != kRxd0Function || rate <= 0) {
+            return;
+        }
+        // At a rate more than a few percent off, the UART reads garbage, as
+        // the terminal does the other way.
+        for (const char c : receiveAt({frame}, rate)) {
+            uart0.receive(uint8_t(c));
+        }
+    });
 }
 
 std::string Lpc2294Machine::garbleMessage() const

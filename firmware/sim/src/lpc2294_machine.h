@@ -76,6 +76,10 @@ public:
     double cclkHz() const { return systemControl.cclkHz(); }
     double pclkHz() const { return systemControl.pclkHz(); }
     const HostTerminal& terminal() const { return terminal_; }
+    // The host's terminal types `byte`: an 8N1 frame at its rate on RxD0,
+    // after the ones it sent before; UART0 samples it at its own rate once
+    // the frame is over (when P0.1 is RxD0).
+    void hostSend(uint8_t byte);
     // Why the terminal's text is garbage, with what it shows.
     std::string garbleMessage() const;
 
@@ -95,6 +99,7 @@ private:
     LedState led_;
     HostTerminal terminal_;
     bool garbleReported_ = false;
+    double rxLineFreeAt_ = 0;  // the end of the last frame the host sent
 };
 
 }  // namespace boardsim

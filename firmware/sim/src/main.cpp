@@ -12,6 +12,7 @@
 #include "board.h"
 #include "isp_command.h"
 #include "lcd_picture.h"
+#include "live_run.h"
 #include "options.h"
 #include "output_file.h"
 #include "report.h"
@@ -199,6 +200,21 @@ private:
     uint64_t periods_ = 0;
 };
 
+void showLive(std::optional<LiveRun>& live, const Event& e)
+{
+    if (live) {
+        live->observe(e);
+    }
+}
+
+std::string stopText(const std::optional<LiveRun>& live, StopReason reason, const Options& options)
+{
+    if (live && !live->ending().empty()) {
+        return live->ending();
+    }
+    return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
+}
+
 int report(const ElfImage& image, const Options& options)
 {
     ReportRequest request;
@@ -302,7 +318,8 @@ BoardOptions boardOptionsFor(const Options& options)
     return boardOptions;
 }
 
-int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures)
+int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures,
+              const std::optional<LiveRun>& live)
 {
     if (reason == StopReason::Fault) {
         std::fflush(stdout);
@@ -310,9 +327,7 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
         return 1;
     }
     if (!options.quiet) {
-        line(board.instructions(), board.seconds(),
-             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
-                                         : std::string("stop   LED periods counted"));
+        line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
     }
     bool complete = pictures.allWritten();
     if (board.machine().terminal().garbled()) {
@@ -346,9 +361,14 @@ int simulate(const Options& options)
         }
     }
     Board board(image, boardOptions);
+    std::optional<LiveRun> live;
+    if (LiveRun::wanted(options)) {
+        live.emplace(board, options);
+    }
     Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) {
         printer(e);
+        showLive(live, e);
         if (ispLink && e.kind == EventKind::UartByte) {
             ispLink->write(std::string(1, char(e.value)));
         }
@@ -357,13 +377,13 @@ int simulate(const Options& options)
         board.pressKey(press.key, moment(press.at), moment(press.hold));
     }
     Pictures pictures(board, options);
-    const StopReason reason = board.runUntil(moment(options.run));
+    const StopReason reason = live ? live->run() : board.runUntil(moment(options.run));
     printer.flushUart(board.instructions(), board.seconds());
     pictures.writeFinal();
     if (!options.saveFlash.empty() && !ispLink) {
         saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
     }
-    return finishRun(board, reason, options, pictures);
+    return finishRun(board, reason, options, pictures, live);
 }
 
 }  // namespace

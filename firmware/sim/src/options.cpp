@@ -31,6 +31,14 @@ const char* usageText()
            "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
            "  --reset-after-isp  run what is in flash also when the host did not start it\n"
            "  --save-flash FILE  write the 256 KiB of flash to FILE when the run ends\n"
+           "  --screen           the board live in the terminal: LCD, LED, UART0, time;\n"
+           "                     keys 1-4 press KEY_1..KEY_4, q quits (runs until q\n"
+           "                     unless --run is given)\n"
+           "  --speed X          with --screen or --uart-pty: X times real time (default 1)\n"
+           "  --uart-pty LINK    UART0 on a pseudo-terminal, LINK a symlink to it (for\n"
+           "                     picocom -b 115200 LINK); runs in real time until\n"
+           "                     interrupted unless --run is given\n"
+           "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
@@ -93,6 +101,28 @@ double parseBaud(const std::string& text)
         throw UsageError("--baud: not a line speed: \"" + text + "\"");
     }
     return double(baud);
+}
+
+double parseSpeed(const std::string& text)
+{
+    char* end = nullptr;
+    const double speed = std::strtod(text.c_str(), &end);
+    const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!plain || end != text.c_str() + text.size() || !(speed >= 0.001) || speed > 1000) {
+        throw UsageError("--speed wants a factor from 0.001 to 1000, got \"" + text + "\"");
+    }
+    return speed;
+}
+
+// --screen, --speed, --uart-pty, --lcd-movie; false for any other option.
+void checkLiveOptions(Options& options)
+{
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
+    }
+    if (options.screen) {
+        options.quiet = true;  // the terminal is the screen's; trace lines would tear it
+    }
 }
 
 KeyPress parsePress(const std::string& text)
@@ -170,6 +200,14 @@ double parseIdle(const std::string& text)
     return idle.seconds;
 }
 
+std::string fileName(const std::string& option, const std::string& value)
+{
+    if (value.empty()) {
+        throw UsageError(option + " wants a file name");
+    }
+    return value;
+}
+
 using Flag = void (*)(Options&);
 using Valued = void (*)(Options&, const std::string&);
 
@@ -182,6 +220,7 @@ const std::map<std::string, Flag>& flags()
         {"--json", [](Options& o) { o.json = true; }},
         {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},
         {"--quiet", [](Options& o) { o.quiet = true; }},
+        {"--screen", [](Options& o) { o.screen = true; }},
         {"--help", [](Options& o) { o.help = true; }},
         {"-h", [](Options& o) { o.help = true; }},
     };
@@ -206,6 +245,9 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--isp", [](Options& o, const std::string& v) { o.ispLink = v; }},
         {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
         {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
+        {"--speed", [](Options& o, const std::string& v) { o.speed = parseSpeed(v); }},
+        {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
+        {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},
     };
     return table;
 }
@@ -222,9 +264,13 @@ void checkCombination(Options& options)
     if (!options.ispLink.empty() && options.report) {
         throw UsageError("--report runs an image from reset: not with --isp");
     }
+    if (!options.ispLink.empty() && !options.uartPty.empty()) {
+        throw UsageError("--isp already puts UART0 on its pseudo-terminal: not with --uart-pty");
+    }
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");
     }
+    checkLiveOptions(options);
 }
 
 }  // namespace

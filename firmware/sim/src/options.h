@@ -61,6 +61,10 @@ struct Options {
     std::string saveFlash;   // write the flash here when the run ends
     bool resetAfterIsp = false;
     double ispIdle = 10;     // seconds of silence that end the ISP session
+    bool screen = false;        // the board live in the terminal
+    double speed = 1;           // simulated seconds per wall second, when paced
+    std::string uartPty;        // a symlink to UART0's pseudo-terminal
+    std::string lcdMovie;       // the LCD over the run, as an animated GIF
 };
 
 // Throws UsageError with a message fit for the user.

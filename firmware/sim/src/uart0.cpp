@@ -6,6 +6,8 @@ namespace {
 constexpr uint8_t kLsrTransmitterIdle = 0x60;  // THRE | TEMT
 constexpr uint8_t kLsrThre = 0x20;
 constexpr uint8_t kLsrTemt = 0x40;
+constexpr uint8_t kLsrRdr = 0x01;
+constexpr uint8_t kLsrOe = 0x02;
 constexpr uint8_t kIirNoInterrupt = 0x01;
 constexpr size_t kFifoDepth = 16;
 
@@ -33,6 +35,8 @@ void Uart0::reset()
     fcr_ = 0x00;
     scr_ = 0x00;
     fifo_.clear();
+    rxFifo_.clear();
+    overrun_ = false;
     shifting_ = false;
     ++generation_;
 }
@@ -45,7 +49,10 @@ double Uart0::baud() const
 
 uint8_t Uart0::lineStatus() const
 {
-    uint8_t status = 0;
+    uint8_t status = overrun_ ? kLsrOe : 0;
+    if (!rxFifo_.empty()) {
+        status |= kLsrRdr;
+    }
     if (fifo_.empty()) {
         status |= kLsrThre;
         if (!shifting_) {
@@ -116,6 +123,16 @@ void Uart0::startNext(double at)
     });
 }
 
+void Uart0::receive(uint8_t byte)
+{
+    const size_t depth = (fcr_ & 0x01) != 0 ? kFifoDepth : 1;
+    if (rxFifo_.size() >= depth) {
+        overrun_ = true;  // the chip keeps what waits and loses the newcomer
+        return;
+    }
+    rxFifo_.push_back(byte);
+}
+
 std::string Uart0::registerName(uint32_t offset, bool write) const
 {
     switch (offset) {
@@ -129,11 +146,25 @@ std::string Uart0::registerName(uint32_t offset, bool write) const
 uint32_t Uart0::readRegister(uint32_t offset)
 {
     switch (offset) {
-    case kRbrThrDll: return dlab() ? dll_ : 0;  // nothing is ever received
+    case kRbrThrDll: {
+        if (dlab()) {
+            return dll_;
+        }
+        if (rxFifo_.empty()) {
+            return 0;
+        }
+        const uint8_t byte = rxFifo_.front();
+        rxFifo_.pop_front();
+        return byte;
+    }
     case kIerDlm: return dlab() ? dlm_ : ier_;
     case kIirFcr: return kIirNoInterrupt;
     case kLcr: return lcr_;
-    case kLsr: return lineStatus();
+    case kLsr: {
+        const uint8_t status = lineStatus();
+        overrun_ = false;  // reading LSR clears OE
+        return status;
+    }
     default: return scr_;
     }
 }
@@ -154,6 +185,9 @@ void Uart0::writeRegister(uint32_t offset, uint32_t value)
         fcr_ = byte;
         if ((byte & 0x04) != 0) {
             fifo_.clear();  // TX FIFO reset; a byte already shifting goes on
+        }
+        if ((byte & 0x02) != 0) {
+            rxFifo_.clear();
         }
         break;
     case kLcr: lcr_ = byte; break;

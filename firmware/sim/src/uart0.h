@@ -1,6 +1,9 @@
 // UART0's transmitter with its line: bytes written to THR wait in the
 // 16-byte FIFO and leave one at a time, each taking its frame's bit times
-// at pclk / (16 x divisor); THRE and TEMT follow. Nothing is ever received.
+// at pclk / (16 x divisor); THRE and TEMT follow. Bytes that arrive on RxD0
+// wait in the receive FIFO (16 deep, 1 with the FIFOs off) until RBR is read;
+// LSR shows them (RDR) and one lost to a full FIFO (OE, cleared by reading
+// LSR). Receive interrupts are not modelled (there is no VIC yet).
 // Registers are 8 bits wide at word addresses; the divisor latch bit (LCR
 // bit 7) puts DLL and DLM where RBR/THR and IER are.
 #pragma once
@@ -36,6 +39,10 @@ public:
     // "8N1", "7E2", ... from the line control register.
     std::string frameFormat() const;
 
+    // A byte whose stop bit has arrived on RxD0.
+    void receive(uint8_t byte);
+    size_t received() const { return rxFifo_.size(); }
+
     // A byte written to THR, once its stop bit has left TxD0.
     std::function<void(const LineFrame&)> onTransmit;
 
@@ -52,6 +59,8 @@ private:
     LineFrame frameFor(uint8_t byte, double start) const;
 
     std::deque<uint8_t> fifo_;
+    std::deque<uint8_t> rxFifo_;
+    bool overrun_ = false;
     bool shifting_ = false;
     uint64_t generation_ = 0;  // a transmission of before a reset does not end
 

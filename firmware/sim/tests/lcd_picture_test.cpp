@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "lcd_picture.h"
+#include "screen.h"
 #include "scratch_dir.h"
 
 using namespace boardsim;
@@ -48,4 +49,21 @@ TEST(LcdPicture, PbmHasTheScaledSizeAndTheDarkPixels)
     EXPECT_EQ(pixels[5 * width + 5], 1);
     EXPECT_EQ(pixels[6 * width + 6], 0);
     EXPECT_EQ(pixels[0], 0);              // border
+}
+
+TEST(LcdPicture, HalfBlocksPutTwoPixelRowsInACharacter)
+{
+    std::vector<uint8_t> frame(kLcdFrameBytes, 0);
+    frame[0] = 0x01;               // (0, 0): upper half of cell (0, 0)
+    frame[1] = 0x02;               // (1, 1): lower half of cell (1, 0)
+    frame[2] = 0x03;               // (2, 0) and (2, 1): both
+    frame[5 * kLcdWidth + 83] = 0x80;  // (83, 47): lower half of the last cell
+    const auto rows = lcdHalfBlocks(frame);
+    ASSERT_EQ(rows.size(), kLcdHeight / 2);
+    EXPECT_EQ(rows[0].substr(0, 3 * 3 + 1), "\u2580\u2584\u2588 ");
+    EXPECT_EQ(rows[23].substr(rows[23].size() - 3), "\u2584");
+    EXPECT_EQ(rows[1], std::string(kLcdWidth, ' '));
+    const auto plain = lcdHalfBlocks(frame, false);
+    EXPECT_EQ(plain[0].substr(0, 4), "',# ");
+    EXPECT_EQ(plain[23].size(), kLcdWidth);
 }

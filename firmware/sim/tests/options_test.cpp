@@ -90,3 +90,21 @@ TEST(Options, MomentsAreCountsOrTimes)
     EXPECT_THROW(parseOptions({"fw.elf", "--bounce", "5"}), UsageError);  // a count is no bounce time
     EXPECT_THROW(parseOptions({"fw.elf", "--json"}), UsageError);
 }
+
+TEST(Options, TheLiveRunsOptions)
+{
+    const Options o = parseOptions({"fw.elf", "--screen", "--speed", "0.5", "--uart-pty", "tty0", "--lcd-movie", "m.gif"});
+    EXPECT_TRUE(o.screen);
+    EXPECT_TRUE(o.quiet);  // the screen owns the terminal
+    EXPECT_DOUBLE_EQ(o.speed, 0.5);
+    EXPECT_EQ(o.uartPty, "tty0");
+    EXPECT_EQ(o.lcdMovie, "m.gif");
+    EXPECT_FALSE(parseOptions({"fw.elf", "--uart-pty", "tty0"}).quiet);
+    for (const char* bad : {"0", "-1", "1e3", "x", "", "2x", "1001"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--speed", bad}), UsageError) << bad;
+    }
+    EXPECT_DOUBLE_EQ(parseOptions({"fw.elf", "--speed", "1000"}).speed, 1000);
+    EXPECT_THROW(parseOptions({"fw.elf", "--uart-pty", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--lcd-movie", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--report", "--screen"}), UsageError);
+}

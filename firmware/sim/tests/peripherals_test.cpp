@@ -336,3 +336,71 @@ TEST_F(Peripherals, UartLineStatusFollowsTheBytesOnTheWire)
     ASSERT_EQ(board.faults.size(), 1u);
     EXPECT_NE(board.faults[0].find("FIFO full"), std::string::npos);
 }
+
+// What the host types reaches U0RBR one frame time later, in order; LSR bit 0
+// says a byte waits, bit 1 that one was lost to a full FIFO.
+TEST(PeripheralsReceive, UartReceivesWhatTheHostSendsOnRxD0)
+{
+    FakeBoard board;
+    Lpc2294Machine machine{board, 28800};  // a host at the rate the UART is set to
+    board.pclk = [&] { return machine.pclkHz(); };
+    machine.reset();
+    auto bus = [&](uint32_t address) { return machine.deviceAt(address).value(); };
+    auto rd = [&](uint32_t address) { return bus(address).first->read(bus(address).second, 4).value; };
+    auto wr = [&](uint32_t address, uint32_t v) { ASSERT_TRUE(bus(address).first->write(bus(address).second, 4, v).ok); };
+    auto divisor = [&](uint32_t d) {
+        wr(U0LCR, 0x83);
+        wr(U0RBR, d);  // DLL
+        wr(U0LCR, 0x03);
+    };
+    divisor(6);  // 2.7648 MHz / 96 = 28800 baud
+    wr(U0FCR, 0x07);
+    const double byteTime = 10 / 28800.0;
+
+    machine.hostSend('x');  // P0.1 still GPIO: the UART never sees it
+    board.advanceTo(2 * byteTime);
+    EXPECT_EQ(rd(U0LSR) & 0x01, 0u);
+
+    wr(PINSEL0, 0x05);  // P0.0 TxD0, P0.1 RxD0
+    const double start = board.time;
+    machine.hostSend('o');
+    machine.hostSend('k');
+    board.advanceTo(start + 0.9 * byteTime);
+    EXPECT_EQ(rd(U0LSR) & 0x01, 0u);  // the stop bit has not arrived yet
+    board.advanceTo(start + 1.1 * byteTime);
+    EXPECT_EQ(rd(U0LSR) & 0x01, 1u);
+    EXPECT_EQ(rd(U0RBR), uint32_t('o'));
+    EXPECT_EQ(rd(U0LSR) & 0x01, 0u);  // the second is still on the wire
+    board.advanceTo(start + 2.1 * byteTime);
+    EXPECT_EQ(rd(U0RBR), uint32_t('k'));
+    EXPECT_EQ(rd(U0LSR) & 0x03, 0u);
+
+    for (int i = 0; i < 17; ++i) {  // one more than the FIFO holds
+        machine.hostSend(uint8_t('a' + i));
+    }
+    board.advanceTo(board.time + 18 * byteTime);
+    EXPECT_EQ(rd(U0LSR) & 0x03, 0x03u);  // data waits, one lost
+    EXPECT_EQ(rd(U0LSR) & 0x02, 0u);     // OE cleared by the read
+    std::string got;
+    for (int i = 0; i < 20 && (rd(U0LSR) & 0x01) != 0; ++i) {
+        got += char(rd(U0RBR));
+    }
+    EXPECT_EQ(got, "abcdefghijklmnop");  // the newcomer was lost, not the oldest
+
+    machine.hostSend('z');
+    board.advanceTo(board.time + 2 * byteTime);
+    wr(U0FCR, 0x03);  // RX FIFO reset
+    EXPECT_EQ(rd(U0LSR) & 0x01, 0u);
+
+    wr(U0FCR, 0x00);  // FIFOs off: one byte waits, the next overruns
+    machine.hostSend('1');
+    machine.hostSend('2');
+    board.advanceTo(board.time + 3 * byteTime);
+    EXPECT_EQ(rd(U0LSR) & 0x03, 0x03u);
+    EXPECT_EQ(rd(U0RBR), uint32_t('1'));
+
+    divisor(24);  // 7200 baud: a quarter of the host's rate reads garbage
+    machine.hostSend('A');
+    board.advanceTo(board.time + 2 * byteTime);
+    EXPECT_NE(rd(U0RBR), uint32_t('A'));
+}
