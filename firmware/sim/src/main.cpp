@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include <memory>
 #include <set>
 
 #include "board.h"
+#include "gdb_board_target.h"
+#include "gdb_server.h"
 #include "lcd_picture.h"
 #include "options.h"
 #include "output_file.h"
@@ -223,9 +226,34 @@ std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, 
     return addresses;
 }
 
+// The board under gdb: nothing runs until gdb says so. The board's events
+// are printed as in a plain run.
+int debug(const ElfImage& image, const Options& options)
+{
+    BoardOptions boardOptions;
+    boardOptions.traceIo = options.traceIo;
+    const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
+    std::unique_ptr<Printer> printer;
+    GdbBoardTarget target(image, boardOptions, [&](Board& board) {
+        printer = std::make_unique<Printer>(board, options, shown);
+        board.setObserver([p = printer.get()](const Event& e) { (*p)(e); });
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, press.at, press.hold);
+        }
+    });
+    GdbServer server(*options.gdbPort);
+    std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
+    server.serve(target, std::cerr);
+    return 0;
+}
+
 int simulate(const Options& options)
 {
     const ElfImage image = ElfImage::fromFile(options.image);
+    if (options.gdbPort) {
+        return debug(image, options);
+    }
     if (options.report) {
         return report(image, options);
     }

@@ -20,6 +20,8 @@ const char* usageText()
            "  --trace-io         also print every peripheral register access\n"
            "  --report           print the image's instruction and memory figures\n"
            "  --quiet            print only faults and requested pictures\n"
+           "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
+           "                     and serve it (PORT 0: any free port, printed on stderr)\n"
            "Counts take the suffixes k and M. Every line starts with its instruction stamp.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
 }
@@ -132,6 +134,13 @@ Options parseOptions(const std::vector<std::string>& args)
             options.traceIo = true;
         } else if (arg == "--report") {
             options.report = true;
+        } else if (arg == "--gdb") {
+            const std::string& port = value();
+            if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(port) > 65535) {
+                throw UsageError("--gdb wants a TCP port (0 to 65535), got \"" + port + "\"");
+            }
+            options.gdbPort = uint16_t(std::stoul(port));
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -148,6 +157,10 @@ Options parseOptions(const std::vector<std::string>& args)
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
+    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty())) {
+        // Under gdb the run ends when gdb says so; pictures come from "monitor lcd".
+        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd or --lcd-at");
+    }
     if (options.periods && !options.runGiven) {
         options.run = kPeriodRunCap;
     }
