@@ -737,8 +737,6 @@ int Board::addWatchpoint(uint32_t address, uint32_t length, bool reads, bool wri
     const uint64_t last = uint64_t(address) + length - 1;
     check(uc_hook_add(uc_, &hook, types, reinterpret_cast<void*>(watchHook), this, address, last),
           "adding a watchpoint");
-    // Accesses compiled before the hook existed would not see it.
-    uc_ctl_flush_tlb(uc_);
     const int id = nextWatchId_++;
     watchHooks_[id] = hook;
     return id;
@@ -749,7 +747,6 @@ void Board::removeWatchpoint(int id)
     const auto found = watchHooks_.find(id);
     if (found != watchHooks_.end()) {
         uc_hook_del(uc_, found->second);
-        uc_ctl_flush_tlb(uc_);
         watchHooks_.erase(found);
     }
 }
