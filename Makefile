@@ -75,7 +75,7 @@ windows:
 # $(SAN_BUILD)/fuzz-findings, the corpus grows in the build tree.
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
-	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds -j $(JOBS)
+	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
 	mkdir -p $(SAN_BUILD)/fuzz-findings
 	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
@@ -83,6 +83,9 @@ fuzz:
 	$(SAN_ENV) $(SAN_BUILD)/bin/elf_loader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/firmware/sim/fuzz/corpus $(SAN_BUILD)/firmware/sim/fuzz/seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/gdb_packet_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/firmware/sim/fuzz/gdb-corpus firmware/sim/fuzz/gdb-seeds
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
