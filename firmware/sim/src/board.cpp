@@ -385,7 +385,7 @@ void Board::onInstruction(uint32_t address)
         uc_emu_stop(uc_);
         return;
     }
-    if (stopRequested_ || fault_ || count_ >= limit_ || (breakpointCount_ != 0 && atBreakpoint(address))) {
+    if (stopRequested_ || fault_ || count_ >= limit_ || atBreakpoint(address)) {
         uc_emu_stop(uc_);
         return;
     }
@@ -696,6 +696,9 @@ StopReason Board::runForDebugger(uint64_t limit)
 
 bool Board::atBreakpoint(uint32_t address)
 {
+    if (breakpointCount_ == 0) {
+        return false;
+    }
     const bool hit = address / 2 < marks_.size()
                          ? (marks_[address / 2] & kBreakpoint) != 0
                          : std::find(ramBreakpoints_.begin(), ramBreakpoints_.end(), address) != ramBreakpoints_.end();
@@ -764,13 +767,12 @@ namespace {
 
 const MemoryRegion* plainRegion(uint32_t address, size_t size)
 {
-    for (const MemoryRegion& region : Lpc2294Machine::memory()) {
-        if (address >= region.base && address - region.base < region.size &&
-            size <= region.size - (address - region.base)) {
-            return &region;
-        }
-    }
-    return nullptr;
+    const auto& regions = Lpc2294Machine::memory();
+    const auto found = std::find_if(regions.begin(), regions.end(), [&](const MemoryRegion& region) {
+        return address >= region.base && address - region.base < region.size &&
+               size <= region.size - (address - region.base);
+    });
+    return found == regions.end() ? nullptr : &*found;
 }
 
 }  // namespace

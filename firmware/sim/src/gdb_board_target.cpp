@@ -1,5 +1,6 @@
 #include "gdb_board_target.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "lcd_picture.h"
@@ -103,14 +104,15 @@ bool GdbBoardTarget::removePoint(GdbPoint type, uint32_t address, uint32_t lengt
         board_->setBreakpoint(address, false);
         return true;
     }
-    for (auto at = watches_.begin(); at != watches_.end(); ++at) {
-        if (at->type == type && at->address == address && at->length == length) {
-            board_->removeWatchpoint(at->id);
-            watches_.erase(at);
-            return true;
-        }
+    const auto at = std::find_if(watches_.begin(), watches_.end(), [&](const Watch& watch) {
+        return watch.type == type && watch.address == address && watch.length == length;
+    });
+    if (at == watches_.end()) {
+        return false;
     }
-    return false;
+    board_->removeWatchpoint(at->id);
+    watches_.erase(at);
+    return true;
 }
 
 void GdbBoardTarget::resume(bool step)

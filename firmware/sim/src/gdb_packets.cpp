@@ -102,6 +102,43 @@ std::string hex8(uint32_t value)
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
+std::string stopReply(const GdbStop& stop)
+{
+    char head[4];
+    std::snprintf(head, sizeof head, "T%02x", unsigned(stop.signal) & 0xFF);
+    std::string text = head;
+    switch (stop.why) {
+    case GdbStop::Breakpoint: text += "swbreak:;"; break;
+    case GdbStop::WriteWatch: text += "watch:" + hex8(stop.dataAddress) + ";"; break;
+    case GdbStop::ReadWatch: text += "rwatch:" + hex8(stop.dataAddress) + ";"; break;
+    case GdbStop::AccessWatch: text += "awatch:" + hex8(stop.dataAddress) + ";"; break;
+    case GdbStop::Signal: break;
+    }
+    return text;
+}
+
+std::string features(std::string_view args)
+{
+    const size_t colon = args.find(':');
+    if (colon == std::string_view::npos) {
+        return kError;
+    }
+    if (args.substr(0, colon) != "target.xml") {
+        return "E00";  // no such annex
+    }
+    uint32_t offset = 0;
+    uint32_t length = 0;
+    if (!parseAddressLength(args.substr(colon + 1), 0, offset, length)) {
+        return kError;
+    }
+    const std::string& xml = armTargetXml();
+    if (offset >= xml.size()) {
+        return "l";
+    }
+    const size_t take = std::min<size_t>({length, xml.size() - offset, kGdbPacketSize - 1});
+    return (offset + take < xml.size() ? "m" : "l") + xml.substr(offset, take);
+}
+
 }  // namespace
 
 std::string toHex(std::string_view bytes)
@@ -184,59 +221,63 @@ std::string GdbSession::feed(std::string_view bytes)
     std::string out;
     for (const char c : bytes) {
         switch (state_) {
-        case State::Idle:
-            if (c == '$') {
-                state_ = State::Payload;
-                packet_.clear();
-                oversized_ = false;
-                sum_ = 0;
-            } else if (c == '-' && !lastSent_.empty()) {
-                out += lastSent_;
-            } else if (c == kInterrupt && running_) {
-                target_.interrupt();
-            }
-            // '+' and line noise between packets need nothing.
-            break;
-        case State::Payload:
-            if (c == '#') {
-                state_ = State::Checksum1;
-            } else if (c == '$') {
-                // A packet cut short; what follows is a new one.
-                packet_.clear();
-                oversized_ = false;
-                sum_ = 0;
-            } else {
-                sum_ = uint8_t(sum_ + static_cast<unsigned char>(c));
-                if (packet_.size() < kGdbPacketSize) {
-                    packet_ += c;
-                } else {
-                    oversized_ = true;  // counted into the checksum, not kept
-                }
-            }
-            break;
+        case State::Idle: out += idleByte(c); break;
+        case State::Payload: payloadByte(c); break;
         case State::Checksum1: {
             const int digit = hexDigit(c);
+            // A non-hex digit leaves a claim no sum can match.
             claimed_ = uint8_t(digit < 0 ? 0 : digit << 4);
-            if (digit < 0) {
-                sum_ = uint8_t(~claimed_);  // cannot match any more
-            }
+            checksumValid_ = digit >= 0;
             state_ = State::Checksum2;
             break;
         }
         case State::Checksum2: {
             const int digit = hexDigit(c);
             state_ = State::Idle;
-            if (digit < 0) {
-                out += '-';
-                break;
-            }
-            claimed_ = uint8_t(claimed_ | digit);
-            out += packetReceived();
+            claimed_ = uint8_t(claimed_ | (digit < 0 ? 0 : digit));
+            out += checksumValid_ && digit >= 0 ? packetReceived() : "-";
             break;
         }
         }
     }
     return out;
+}
+
+std::string GdbSession::idleByte(char c)
+{
+    if (c == '$') {
+        startPacket();
+    } else if (c == '-') {
+        return lastSent_;
+    } else if (c == kInterrupt && running_) {
+        target_.interrupt();
+    }
+    // '+' and line noise between packets need nothing.
+    return "";
+}
+
+void GdbSession::startPacket()
+{
+    state_ = State::Payload;
+    packet_.clear();
+    oversized_ = false;
+    sum_ = 0;
+}
+
+void GdbSession::payloadByte(char c)
+{
+    if (c == '#') {
+        state_ = State::Checksum1;
+    } else if (c == '$') {
+        startPacket();  // a packet cut short; what follows is a new one
+    } else {
+        sum_ = uint8_t(sum_ + static_cast<unsigned char>(c));
+        if (packet_.size() < kGdbPacketSize) {
+            packet_ += c;
+        } else {
+            oversized_ = true;  // counted into the checksum, not kept
+        }
+    }
 }
 
 std::string GdbSession::packetReceived()
@@ -288,20 +329,6 @@ std::string GdbSession::poll()
     return out + reply(stopReply(*stop));
 }
 
-std::string GdbSession::stopReply(const GdbStop& stop)
-{
-    char head[4];
-    std::snprintf(head, sizeof head, "T%02x", unsigned(stop.signal) & 0xFF);
-    std::string text = head;
-    switch (stop.why) {
-    case GdbStop::Breakpoint: text += "swbreak:;"; break;
-    case GdbStop::WriteWatch: text += "watch:" + hex8(stop.dataAddress) + ";"; break;
-    case GdbStop::ReadWatch: text += "rwatch:" + hex8(stop.dataAddress) + ";"; break;
-    case GdbStop::AccessWatch: text += "awatch:" + hex8(stop.dataAddress) + ";"; break;
-    case GdbStop::Signal: break;
-    }
-    return text;
-}
 
 std::string GdbSession::handle(const std::string& packet)
 {
@@ -405,27 +432,6 @@ std::string GdbSession::handleQuery(const std::string& packet)
     return "";
 }
 
-std::string GdbSession::features(std::string_view args)
-{
-    const size_t colon = args.find(':');
-    if (colon == std::string_view::npos) {
-        return kError;
-    }
-    if (args.substr(0, colon) != "target.xml") {
-        return "E00";  // no such annex
-    }
-    uint32_t offset = 0;
-    uint32_t length = 0;
-    if (!parseAddressLength(args.substr(colon + 1), 0, offset, length)) {
-        return kError;
-    }
-    const std::string& xml = armTargetXml();
-    if (offset >= xml.size()) {
-        return "l";
-    }
-    const size_t take = std::min<size_t>({length, xml.size() - offset, kGdbPacketSize - 1});
-    return (offset + take < xml.size() ? "m" : "l") + xml.substr(offset, take);
-}
 
 std::string GdbSession::readRegisters()
 {

@@ -87,10 +87,12 @@ public:
 private:
     enum class State { Idle, Payload, Checksum1, Checksum2 };
 
+    std::string idleByte(char c);
+    void startPacket();
+    void payloadByte(char c);
     std::string packetReceived();
     std::string reply(std::string_view payload);
     std::string handle(const std::string& packet);
-    std::string stopReply(const GdbStop& stop);
     std::string handleQuery(const std::string& packet);
     std::string handleResume(char action);
     std::string resumeAt(std::string_view address, char action);
@@ -103,7 +105,6 @@ private:
     std::string writeMemory(std::string_view args, bool binary);
     std::string point(const std::string& packet);
     std::string monitor(std::string_view hexCommand);
-    std::string features(std::string_view args);
 
     GdbTarget& target_;
     State state_ = State::Idle;
@@ -111,6 +112,7 @@ private:
     bool oversized_ = false;
     uint8_t sum_ = 0;
     uint8_t claimed_ = 0;
+    bool checksumValid_ = false;
     std::string lastSent_;
     bool running_ = false;
     End end_ = End::None;

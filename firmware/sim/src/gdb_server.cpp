@@ -50,6 +50,37 @@ private:
     int fd_;
 };
 
+// True when gdb killed the target.
+bool serveConnection(int fd, GdbTarget& target)
+{
+    GdbSession session(target);
+    char buffer[4096];
+    while (session.end() == GdbSession::End::None) {
+        pollfd ready{fd, POLLIN, 0};
+        // While the board runs, only a glance at the connection between slices.
+        const int events = ::poll(&ready, 1, session.running() ? 0 : -1);
+        if (events < 0 && errno != EINTR) {
+            return false;
+        }
+        if (events > 0) {
+            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return false;  // gdb went away; the board stays as it is
+            }
+            if (!sendAll(fd, session.feed(std::string_view(buffer, size_t(got))))) {
+                return false;
+            }
+        }
+        if (session.running() && !sendAll(fd, session.poll())) {
+            return false;
+        }
+    }
+    return session.end() == GdbSession::End::Kill;
+}
+
 }  // namespace
 
 GdbServer::GdbServer(uint16_t port)
@@ -80,7 +111,7 @@ GdbServer::~GdbServer()
     ::close(listener_);
 }
 
-void GdbServer::serve(GdbTarget& target, std::ostream& log)
+void GdbServer::serve(GdbTarget& target, std::ostream& log) const
 {
     for (;;) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -102,34 +133,5 @@ void GdbServer::serve(GdbTarget& target, std::ostream& log)
     }
 }
 
-bool GdbServer::serveConnection(int fd, GdbTarget& target)
-{
-    GdbSession session(target);
-    char buffer[4096];
-    while (session.end() == GdbSession::End::None) {
-        pollfd ready{fd, POLLIN, 0};
-        // While the board runs, only a glance at the connection between slices.
-        const int events = ::poll(&ready, 1, session.running() ? 0 : -1);
-        if (events < 0 && errno != EINTR) {
-            return false;
-        }
-        if (events > 0) {
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;  // gdb went away; the board stays as it is
-            }
-            if (!sendAll(fd, session.feed(std::string_view(buffer, size_t(got))))) {
-                return false;
-            }
-        }
-        if (session.running() && !sendAll(fd, session.poll())) {
-            return false;
-        }
-    }
-    return session.end() == GdbSession::End::Kill;
-}
 
 }  // namespace boardsim

@@ -21,12 +21,9 @@ public:
 
     // Serves one gdb after another, the target kept as each left it, until
     // one kills the target. Progress lines go to `log`.
-    void serve(GdbTarget& target, std::ostream& log);
+    void serve(GdbTarget& target, std::ostream& log) const;
 
 private:
-    // True when gdb killed the target.
-    bool serveConnection(int fd, GdbTarget& target);
-
     int listener_ = -1;
     uint16_t port_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <utility>
 
 namespace boardsim {
 
@@ -102,6 +103,38 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
     }
 }
 
+uint16_t parsePort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(text) > 65535) {
+        throw UsageError("--gdb wants a TCP port (0 to 65535), got \"" + text + "\"");
+    }
+    return uint16_t(std::stoul(text));
+}
+
+// Under gdb the run ends when gdb says so, and pictures come from "monitor lcd".
+void refuseWithGdb(const Options& options)
+{
+    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty())) {
+        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd or --lcd-at");
+    }
+}
+
+// The options that only switch something on.
+bool Options::*switchOf(const std::string& arg)
+{
+    const std::pair<const char*, bool Options::*> switches[] = {
+        {"--calls", &Options::showCalls}, {"--trace-io", &Options::traceIo}, {"--report", &Options::report},
+        {"--quiet", &Options::quiet},     {"--help", &Options::help},        {"-h", &Options::help},
+    };
+    for (const auto& [name, member] : switches) {
+        if (arg == name) {
+            return member;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 Options parseOptions(const std::vector<std::string>& args)
@@ -128,23 +161,10 @@ Options parseOptions(const std::vector<std::string>& args)
             options.shots.push_back(parseShot(value()));
         } else if (arg == "--watch") {
             options.extraWatched.push_back(value());
-        } else if (arg == "--calls") {
-            options.showCalls = true;
-        } else if (arg == "--trace-io") {
-            options.traceIo = true;
-        } else if (arg == "--report") {
-            options.report = true;
         } else if (arg == "--gdb") {
-            const std::string& port = value();
-            if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoul(port) > 65535) {
-                throw UsageError("--gdb wants a TCP port (0 to 65535), got \"" + port + "\"");
-            }
-            options.gdbPort = uint16_t(std::stoul(port));
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
+            options.gdbPort = parsePort(value());
+        } else if (bool Options::*on = switchOf(arg)) {
+            options.*on = true;
         } else if (!arg.empty() && arg[0] == '-') {
             throw UsageError("unknown option " + arg);
         } else if (options.image.empty()) {
@@ -157,10 +177,7 @@ Options parseOptions(const std::vector<std::string>& args)
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
-    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty())) {
-        // Under gdb the run ends when gdb says so; pictures come from "monitor lcd".
-        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd or --lcd-at");
-    }
+    refuseWithGdb(options);
     if (options.periods && !options.runGiven) {
         options.run = kPeriodRunCap;
     }
