@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 namespace boardsim {
 namespace {
@@ -302,7 +303,12 @@ std::string GdbSession::packetReceived()
     if (running_) {
         return "+";  // gdb waits for the stop reply; nothing else is answered meanwhile
     }
-    return "+" + handle(packet);
+    try {
+        return "+" + handle(packet);
+    } catch (const std::exception&) {
+        // What the target could not do is an error for gdb, not the end of the session.
+        return "+" + reply(kError);
+    }
 }
 
 std::string GdbSession::reply(std::string_view payload)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -27,7 +28,13 @@ public:
     std::vector<std::string> monitorCommands;
 
     uint32_t readRegister(int regnum) override { return registers.at(size_t(regnum)); }
-    void writeRegister(int regnum, uint32_t value) override { registers.at(size_t(regnum)) = value; }
+    void writeRegister(int regnum, uint32_t value) override
+    {
+        if (regnum == 13 && value == 0xdeadbeef) {
+            throw std::runtime_error("the target refuses this one");
+        }
+        registers.at(size_t(regnum)) = value;
+    }
     bool readMemory(uint32_t address, size_t size, std::vector<uint8_t>& out) override
     {
         if (uint64_t(address) + size > memory.size()) {

@@ -216,6 +216,17 @@ TEST(GdbClient, BreakpointRegistersMemoryStepAndKill)
     EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
 }
 
+TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult second =
+        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--gdb", std::to_string(stub.port())});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(contains(second.err, "cannot listen on 127.0.0.1:" + std::to_string(stub.port()))) << second.err;
+    EXPECT_EQ(second.out, "");
+}
+
 TEST(GdbClient, RegisterWriteTakesEffect)
 {
     Stub stub(FIRMWARE_ELF);

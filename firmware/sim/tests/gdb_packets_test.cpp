@@ -150,6 +150,8 @@ TEST(GdbPackets, RegistersInGdbArmNumbering)
     EXPECT_EQ(ask(session, "P19=10000000"), "OK");
     EXPECT_EQ(target.registers[25], 0x10u);
     EXPECT_EQ(ask(session, "Pf=1"), "E01");
+    EXPECT_EQ(ask(session, "Pd=efbeadde"), "E01");  // the target threw
+    EXPECT_EQ(ask(session, "pd"), "0d030201");
 
     std::string changed = all;
     changed.replace(8, 8, "efbeadde");
