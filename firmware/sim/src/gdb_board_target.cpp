@@ -115,6 +115,18 @@ bool GdbBoardTarget::removePoint(GdbPoint type, uint32_t address, uint32_t lengt
     return true;
 }
 
+void GdbBoardTarget::removeAllPoints()
+{
+    for (const uint32_t address : breakpoints_) {
+        board_->setBreakpoint(address, false);
+    }
+    breakpoints_.clear();
+    for (const Watch& watch : watches_) {
+        board_->removeWatchpoint(watch.id);
+    }
+    watches_.clear();
+}
+
 void GdbBoardTarget::resume(bool step)
 {
     step_ = step;

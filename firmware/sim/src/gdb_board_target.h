@@ -29,6 +29,7 @@ public:
     bool writeMemory(uint32_t address, const std::vector<uint8_t>& bytes) override;
     bool insertPoint(GdbPoint type, uint32_t address, uint32_t length) override;
     bool removePoint(GdbPoint type, uint32_t address, uint32_t length) override;
+    void removeAllPoints() override;
     void resume(bool step) override;
     std::optional<GdbStop> advance() override;
     void interrupt() override { interrupted_ = true; }

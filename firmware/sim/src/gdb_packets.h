@@ -50,6 +50,8 @@ public:
     // False when the kind of point or its length is not supported.
     virtual bool insertPoint(GdbPoint type, uint32_t address, uint32_t length) = 0;
     virtual bool removePoint(GdbPoint type, uint32_t address, uint32_t length) = 0;
+    // When gdb has gone: the next gdb knows nothing of these.
+    virtual void removeAllPoints() = 0;
     // Starts a run (one instruction when `step`); advance() carries it on.
     virtual void resume(bool step) = 0;
     // Runs a while; returns the stop when the run has ended.

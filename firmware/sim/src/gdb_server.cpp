@@ -51,7 +51,7 @@ private:
 };
 
 // True when gdb killed the target.
-bool serveConnection(int fd, GdbTarget& target)
+bool converse(int fd, GdbTarget& target)
 {
     GdbSession session(target);
     char buffer[4096];
@@ -79,6 +79,14 @@ bool serveConnection(int fd, GdbTarget& target)
         }
     }
     return session.end() == GdbSession::End::Kill;
+}
+
+// A gdb that hung up did not remove its breakpoints and watchpoints.
+bool serveConnection(int fd, GdbTarget& target)
+{
+    const bool killed = converse(fd, target);
+    target.removeAllPoints();
+    return killed;
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ public:
         }
         return false;
     }
+    void removeAllPoints() override { points.clear(); }
     void resume(bool step) override
     {
         ++resumes;

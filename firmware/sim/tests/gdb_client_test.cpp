@@ -327,9 +327,19 @@ TEST(GdbClient, InterruptHangUpMidRunAndMalformedPackets)
         gdbLike.send("+" + packet("c"));
         EXPECT_EQ(gdbLike.receive(endsPacket, 300), "+");
     }  // hangs up while the board runs
+    {
+        // A breakpoint in DelayMs's inner loop, left behind.
+        const Connection gdbLike(stub.port());
+        ASSERT_TRUE(gdbLike.connected());
+        gdbLike.send(packet("Z0,4c,4"));
+        EXPECT_EQ(gdbLike.receive(endsPacket), "+" + packet("OK"));
+    }
 
-    const CommandResult r = gdb(stub, {"monitor time", "p $pc", "kill"});
+    // The next gdb meets none of what the others left.
+    const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "kill"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, 0x")) << r.out;
+    EXPECT_FALSE(contains(r.out, "SIGTRAP")) << r.out;
     const std::vector<uint64_t> t = times(r.out);
     ASSERT_EQ(t.size(), 1u) << r.out;
     EXPECT_GT(t[0], 100'000u);  // the board ran while the first client had it running
