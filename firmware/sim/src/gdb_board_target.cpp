@@ -163,6 +163,12 @@ std::optional<GdbStop> GdbBoardTarget::advance()
     return std::nullopt;
 }
 
+GdbStop GdbBoardTarget::halted()
+{
+    // A faulted board shows its signal to every gdb that comes.
+    return board_->fault() ? GdbStop{signalOf(board_->fault()->kind), GdbStop::Signal, 0, ""} : GdbStop{};
+}
+
 GdbStop GdbBoardTarget::faultStop() const
 {
     const Fault& fault = *board_->fault();

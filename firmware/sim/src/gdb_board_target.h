@@ -33,6 +33,7 @@ public:
     void resume(bool step) override;
     std::optional<GdbStop> advance() override;
     void interrupt() override { interrupted_ = true; }
+    GdbStop halted() override;
     std::string monitor(const std::string& command) override;
 
 private:

@@ -58,6 +58,9 @@ public:
     virtual std::optional<GdbStop> advance() = 0;
     // The running run ends at the next advance() with SIGINT.
     virtual void interrupt() = 0;
+    // Why the target is halted, for a gdb that connects (its console text is
+    // not shown).
+    virtual GdbStop halted() { return GdbStop{}; }
     // A monitor command; returns the text for gdb's console.
     virtual std::string monitor(const std::string& command) = 0;
 };
@@ -77,7 +80,7 @@ class GdbSession {
 public:
     enum class End { None, Detach, Kill };
 
-    explicit GdbSession(GdbTarget& target) : target_(target) {}
+    explicit GdbSession(GdbTarget& target) : target_(target), lastStop_(target.halted()) {}
 
     std::string feed(std::string_view bytes);
     // While a c or s runs: carries it on; the stop reply once it ended.
@@ -118,7 +121,7 @@ private:
     std::string lastSent_;
     bool running_ = false;
     End end_ = End::None;
-    GdbStop lastStop_{kSigTrap, GdbStop::Signal, 0, ""};
+    GdbStop lastStop_;
 };
 
 }  // namespace boardsim

@@ -293,9 +293,10 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         const char* image;
         const char* signal;
         const char* mentions;
+        const char* stopReply;
     };
-    for (const Case& c : {Case{"probe_undefined.elf", "SIGILL", "undefined instruction"},
-                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000"}}) {
+    for (const Case& c : {Case{"probe_undefined.elf", "SIGILL", "undefined instruction", "T04"},
+                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"}}) {
         const std::string image = std::string(PROBE_DIR) + "/" + c.image;
         Stub stub(image);
         ASSERT_NE(stub.port(), 0) << stub.err();
@@ -304,6 +305,11 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         EXPECT_TRUE(contains(r.out, std::string("Program received signal ") + c.signal)) << c.image << r.out;
         EXPECT_TRUE(contains(r.out, "boardsim: fault after")) << r.out;
         EXPECT_TRUE(contains(r.out, c.mentions)) << r.out;
+        // The next gdb finds the board stopped by the fault.
+        const Connection next(stub.port());
+        ASSERT_TRUE(next.connected());
+        next.send(packet("?"));
+        EXPECT_EQ(next.receive(endsPacket), "+" + packet(c.stopReply));
     }
 }
 
