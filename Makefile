@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench firmware sim sim-report sim-bench debug windows fuzz configure clean
+.PHONY: run test bench plot firmware sim sim-report sim-bench debug windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -37,6 +37,12 @@ bench:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target bench_dactables -j $(JOBS) >/dev/null
 	$(BUILD)/bin/bench_dactables
+
+# Every table in tables/ checked and drawn by romtable, into tables/plots/.
+plot:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target romtable -j $(JOBS) >/dev/null
+	scripts/plot-tables $(BUILD)/bin/romtable tables tables/plots
 
 # The ARM objects (main.o, itemactions.o) and the flash image (.elf, .hex, .bin)
 # in $(BUILD)/firmware; prints flash and RAM use.
@@ -93,7 +99,8 @@ windows:
 # $(SAN_BUILD)/fuzz-findings, the corpus grows in the build tree.
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
-	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
+	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds \
+	  table_reader_fuzzer table_reader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
 	mkdir -p $(SAN_BUILD)/fuzz-findings
 	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
@@ -101,6 +108,9 @@ fuzz:
 	$(SAN_ENV) $(SAN_BUILD)/bin/elf_loader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/firmware/sim/fuzz/corpus $(SAN_BUILD)/firmware/sim/fuzz/seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/table_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -max_len=80000 -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/tools/romtable/fuzz/corpus $(SAN_BUILD)/tools/romtable/fuzz/seeds
 	$(SAN_ENV) $(SAN_BUILD)/bin/gdb_packet_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/firmware/sim/fuzz/gdb-corpus firmware/sim/fuzz/gdb-seeds

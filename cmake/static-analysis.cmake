@@ -25,7 +25,7 @@ if(NOT CLANG_TIDY OR NOT CPPCHECK)
 endif()
 
 set(src ${PROJECT_SOURCE_DIR})
-set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_writer.cpp waveform.cpp)
+set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_writer.cpp)
 list(TRANSFORM dactables_sources PREPEND dactables/)
 set(firmware_sources firmware/src/main.cpp firmware/src/menu/itemactions.cpp firmware/board/cstartup.c)
 foreach(name uart0 keys lcd font5x7 gui menu)
@@ -51,7 +51,12 @@ list(JOIN entries ",\n" entries)
 set(firmware_database ${CMAKE_BINARY_DIR}/static-analysis/firmware)
 file(WRITE ${firmware_database}/compile_commands.json "[\n${entries}\n]\n")
 
-set(host_sources ${dactables_sources} ${sim_sources})
+set(romtable_sources "")
+if(WITH_ROMTABLE)
+  file(GLOB romtable_sources RELATIVE ${src} CONFIGURE_DEPENDS ${src}/tools/romtable/*.cpp)
+endif()
+
+set(host_sources ${dactables_sources} ${sim_sources} ${romtable_sources})
 add_test(NAME clang_tidy_host
   COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${host_sources}
   WORKING_DIRECTORY ${src})
@@ -72,6 +77,12 @@ add_test(NAME cppcheck_firmware
   COMMAND ${CPPCHECK} ${cppcheck_args} -D__DEBUG_RAM=1 -Ifirmware/src -Ifirmware/board ${firmware_sources}
   WORKING_DIRECTORY ${src})
 set(cppcheck_tests cppcheck_dactables cppcheck_firmware)
+if(romtable_sources)
+  add_test(NAME cppcheck_romtable
+    COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Itools/romtable ${romtable_sources}
+    WORKING_DIRECTORY ${src})
+  list(APPEND cppcheck_tests cppcheck_romtable)
+endif()
 if(sim_sources)
   add_test(NAME cppcheck_sim
     COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Ifirmware/sim/src ${sim_sources}

@@ -44,7 +44,7 @@ ExternalProject_Add(dactables_windows
   CMAKE_ARGS
     -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=${windows_build_type}
-    -DWITH_DACTABLES=ON -DWITH_FIRMWARE=OFF -DWITH_SIM=OFF -DBUILD_TESTING=OFF
+    -DWITH_DACTABLES=ON -DWITH_ROMTABLE=OFF -DWITH_FIRMWARE=OFF -DWITH_SIM=OFF -DBUILD_TESTING=OFF
   # Only the program; the outer make's job slots are not for this inner one.
   BUILD_COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS
                 ${CMAKE_COMMAND} --build <BINARY_DIR> --target dactables

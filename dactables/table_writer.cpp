@@ -54,20 +54,55 @@ char* put_int(char* p, int32_t value)
     return std::to_chars(p, p + 12, value).ptr;
 }
 
+// "00" to "99", for writing numbers two digits at a time.
+struct DigitPairs {
+    char text[200];
+};
+
+constexpr DigitPairs make_digit_pairs()
+{
+    DigitPairs pairs{};
+    for (std::size_t n = 0; n < 100; ++n) {
+        pairs.text[2 * n] = static_cast<char>('0' + n / 10);
+        pairs.text[2 * n + 1] = static_cast<char>('0' + n % 10);
+    }
+    return pairs;
+}
+
+constexpr DigitPairs DIGIT_PAIRS = make_digit_pairs();
+
+void put_pair(char* p, uint32_t two_digits)
+{
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): two digits of a field, no string
+    std::memcpy(p, DIGIT_PAIRS.text + 2 * static_cast<std::size_t>(two_digits), 2);
+}
+
 // "%6d": right-aligned in six characters, wider when the number needs it.
-// Every entry goes through here, so the usual case (0 to 999999, the whole
-// field) is filled in place, digit by digit from the right.
+// Every single entry goes through here, so the usual case (0 to 99999: every
+// code and word of the tables) is written two digits at a time.
 char* put_field6(char* p, int32_t value)
 {
-    if (value >= 0 && value < 1000000) {
+    if (value >= 0 && value < 100000) {
         // NOLINTNEXTLINE(bugprone-not-null-terminated-result): six blanks of the field, no string
         std::memcpy(p, "      ", 6);
-        char* digit = p + 6;
-        uint32_t rest = static_cast<uint32_t>(value);
-        do {
-            *--digit = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        } while (rest != 0);
+        const auto v = static_cast<uint32_t>(value);
+        if (v >= 100) {
+            const uint32_t high = v / 100;
+            put_pair(p + 4, v - high * 100);
+            if (high >= 100) {
+                const uint32_t top = high / 100;
+                put_pair(p + 2, high - top * 100);
+                p[1] = static_cast<char>('0' + top);
+            } else if (high >= 10) {
+                put_pair(p + 2, high);
+            } else {
+                p[3] = static_cast<char>('0' + high);
+            }
+        } else if (v >= 10) {
+            put_pair(p + 4, v);
+        } else {
+            p[5] = static_cast<char>('0' + v);
+        }
         return p + 6;
     }
     char digits[12];
@@ -81,35 +116,6 @@ char* put_field6(char* p, int32_t value)
     return p + length;
 }
 
-// "%6d ," for every byte, made at compile time: a byte pair is two of these
-// with a blank between, and most tables are byte pairs.
-constexpr std::size_t ENTRY_LENGTH = 8;
-
-struct ByteEntries {
-    char text[256][ENTRY_LENGTH];
-};
-
-constexpr ByteEntries make_byte_entries()
-{
-    ByteEntries entries{};
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        char* entry = entries.text[byte];
-        for (std::size_t i = 0; i < 6; ++i) {
-            entry[i] = ' ';
-        }
-        std::size_t i = 6;
-        unsigned rest = byte;
-        do {
-            entry[--i] = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        } while (rest != 0);
-        entry[6] = ' ';
-        entry[7] = ',';
-    }
-    return entries;
-}
-
-constexpr ByteEntries BYTE_ENTRIES = make_byte_entries();
 
 // Text of one header line, written with a line end after it.
 void write_header_line(TableOut* out, const char* text)
@@ -140,6 +146,7 @@ void table_begin(TableOut* out, FILE* file)
     out->file = file;
     out->failed = false;
     out->used = 0;
+    out->has_last_single = false;
 }
 
 void write_header_top(TableOut* out, HeaderVariant variant, int32_t depth)
@@ -175,31 +182,31 @@ void write_header_rest(TableOut* out, HeaderVariant variant, int32_t step)
     }
 }
 
-bool line_end_due(BreakRule rule, uint32_t q, uint32_t count)
-{
-    return rule == BreakRule::Index ? q % 10 == 0 : count % 5 == 0;
-}
-
 void write_line_end(TableOut* out)
 {
     commit(out, put_line_end(reserve(out)));
 }
 
-void write_single(TableOut* out, int32_t value)
+void write_single_formatted(TableOut* out, int32_t value)
 {
-    char* p = put_field6(reserve(out), value);
+    char* start = reserve(out);
+    char* p = put_field6(start, value);
     p[0] = ' ';
     p[1] = ',';
-    commit(out, p + 2);
+    p += 2;
+    // Only the usual eight characters are kept; wider entries are rare.
+    out->has_last_single = p - start == sizeof out->last_single_text;
+    if (out->has_last_single) {
+        out->last_single = value;
+        std::memcpy(out->last_single_text, start, sizeof out->last_single_text);
+    }
+    commit(out, p);
 }
 
-void write_byte_pair(TableOut* out, uint16_t word)
+void write_byte_pair_after_flush(TableOut* out, uint16_t word)
 {
-    char* p = reserve(out);
-    std::memcpy(p, BYTE_ENTRIES.text[word >> 8], ENTRY_LENGTH);
-    p[ENTRY_LENGTH] = ' ';
-    std::memcpy(p + ENTRY_LENGTH + 1, BYTE_ENTRIES.text[word & 0xFF], ENTRY_LENGTH);
-    commit(out, p + 2 * ENTRY_LENGTH + 1);
+    flush_block(out);
+    write_byte_pair(out, word);
 }
 
 bool table_close(TableOut* out)

@@ -126,6 +126,42 @@ TEST(TableEntries, ManyBlocksArriveWholeAndInOrder)
               expected);
 }
 
+TEST(TableEntries, RepeatedAndChangingValuesAcrossBlocks)
+{
+    // Every digit count, each value repeated (copied from the last text) and
+    // interleaved with pairs and line ends, over many blocks.
+    const int32_t values[] = {0, 9, 10, 99, 100, 999, 1000, 9999, 10000, 99999, 100000, 999999, 1234567, -7, 5};
+    std::string expected;
+    char field[48];
+    for (int round = 0; round < 400; ++round) {
+        for (int32_t value : values) {
+            for (int repeat = 0; repeat < 3; ++repeat) {
+                std::snprintf(field, sizeof field, "%6d ,", value);
+                expected += field;
+            }
+            std::snprintf(field, sizeof field, "%6d , %6d ,", (round * 7) & 0xFF, value & 0xFF);
+            expected += field;
+            if (value == 5) {
+                expected += "\r\n";
+            }
+        }
+    }
+    EXPECT_EQ(written([&] {
+                  for (int round = 0; round < 400; ++round) {
+                      for (int32_t value : values) {
+                          for (int repeat = 0; repeat < 3; ++repeat) {
+                              write_single(&table, value);
+                          }
+                          write_byte_pair(&table, static_cast<uint16_t>((round * 7) << 8 | (value & 0xFF)));
+                          if (value == 5) {
+                              write_line_end(&table);
+                          }
+                      }
+                  }
+              }),
+              expected);
+}
+
 TEST(TableEntries, StepOfZeroWritesNothing)
 {
     EXPECT_EQ(written([] { write_entries(&table, option_row(7), 0); }), "");

@@ -1,6 +1,7 @@
 /* C start-up, entered from the reset handler in System mode with IRQ and FIQ
    masked and memory initialised. Kept in C because C++ may not call main. */
 #include "config.h"
+#include "clock_setup.h"
 
 typedef void (*Constructor)(void);
 
@@ -13,6 +14,9 @@ void BoardStart(void);
 void BoardStart(void)
 {
     Constructor *ctor;
+
+    /* The clock plan first: everything after it, UART rates included, counts on it. */
+    BoardClockInit();
 
     /* Dynamic initialisers of C++ globals, should any module ever have one. */
     /* The linker script defines both symbols around the one .init_array

@@ -23,6 +23,10 @@ std::string NameOf(std::uint32_t address)
         {0xE0028000, "IO0PIN"},  {0xE0028004, "IO0SET"},  {0xE0028008, "IO0DIR"},
         {0xE002800C, "IO0CLR"},  {0xE000C000, "U0THR/DLL"}, {0xE000C004, "U0IER/DLM"},
         {0xE000C008, "U0FCR"},   {0xE000C00C, "U0LCR"},   {0xE000C014, "U0LSR"},
+        {0xE01FC000, "MAMCR"},   {0xE01FC004, "MAMTIM"},  {0xE01FC040, "MEMMAP"},
+        {0xE01FC080, "PLLCON"},  {0xE01FC084, "PLLCFG"},  {0xE01FC088, "PLLSTAT"},
+        {0xE01FC08C, "PLLFEED"}, {0xE01FC100, "VPBDIV"},
+        {0xE0004004, "T0TCR"},   {0xE000400C, "T0PR"},
     };
     auto found = names.find(address);
     if (found != names.end())

@@ -59,10 +59,16 @@ void StartMenu()
     Menu_Init();
 }
 
-// Runs DealKey once per sample of `pins`, as the main loop would.
-void DealKeys(std::vector<std::uint32_t> pins)
+// Runs DealKey once per pass as the main loop would, each state of `pins`
+// held for two passes: a key counts once two passes agree on it.
+void DealKeys(const std::vector<std::uint32_t> &pins)
 {
-    board_pins::Script script(std::move(pins));
+    std::vector<std::uint32_t> passes;
+    for (std::uint32_t state : pins)
+    {
+        passes.insert(passes.end(), 2, state);
+    }
+    board_pins::Script script(std::move(passes));
     script.Install();
     while (true)
     {
@@ -156,16 +162,20 @@ TEST(Menu, VersionShowsABlankScreenUntilANewKeyPressThenTheMenu)
     StartMenu();
     Frame menu = Snapshot();
     std::vector<Frame> seen;
-    // DealKey sees KEY_3 pressed; the action then sees it still held, released,
-    // and a KEY_1 press and release. The frame is captured at every read.
-    board_pins::Script script({KeysDown({3}), KeysDown({3}), kUp, kUp, KeysDown({1}), kUp},
+    // Two passes of DealKey see KEY_3 pressed; the action then sees it still
+    // held, released, and a KEY_1 press and release, each for two samples a
+    // pass apart. The frame is captured at every read.
+    board_pins::Script script({KeysDown({3}), KeysDown({3}), KeysDown({3}), kUp, kUp, kUp, KeysDown({1}),
+                               KeysDown({1}), kUp, kUp},
                               [&seen](std::size_t) { seen.push_back(Snapshot()); });
     script.Install();
     DealKey();
-    EXPECT_EQ(script.ReadsDone(), 6u);
-    ASSERT_EQ(seen.size(), 6u);
+    DealKey();
+    EXPECT_EQ(script.ReadsDone(), 10u);
+    ASSERT_EQ(seen.size(), 10u);
     EXPECT_EQ(seen[0], menu);
-    for (std::size_t read = 1; read < seen.size(); read++)
+    EXPECT_EQ(seen[1], menu);
+    for (std::size_t read = 2; read < seen.size(); read++)
     {
         EXPECT_TRUE(Blank(seen[read])) << "read " << read;
     }

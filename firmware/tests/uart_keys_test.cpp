@@ -59,65 +59,112 @@ TEST(Uart0, SendStrOfAnEmptyOrNullStringSendsNothing)
     EXPECT_TRUE(event_log::Events().empty());
 }
 
-TEST(Keys, InitMakesOnlyTheKeyPinsInputs)
+TEST(Keys, InitMakesOnlyTheKeyPinsInputsAndStartsTimer0OnThePeripheralClock)
 {
     ResetBoard();
     fake_registers::Preset(kIo0Dir, 0xFFFFFFFF);
     KeySysInit();
     EXPECT_EQ(fake_registers::Value(kIo0Dir), 0xFFF0FFFFu);
+    EXPECT_EQ(fake_registers::Value(0xE000400C), 0u);  // T0PR: every pclk counts
+    EXPECT_EQ(fake_registers::Value(0xE0004004), 1u);  // T0TCR: counting
 }
 
-TEST(Keys, APressIsReportedOnceWhileHeldAndAgainAfterRelease)
+using board_pins::KeysDown;
+const std::uint32_t kUp = KeysDown({});
+
+// Samples a pass apart (20 ms): a key counts once two passes agree on it.
+TEST(Keys, APressCountsOnceWhenTwoSamplesASettlingTimeApartAgree)
 {
     ResetBoard();
     KeySysInit();
-    using board_pins::KeysDown;
-    board_pins::Script script({KeysDown({}), KeysDown({2}), KeysDown({2}), KeysDown({}), KeysDown({2}),
-                               KeysDown({2, 4}), KeysDown({1, 3})});
+    board_pins::Script script({kUp, KeysDown({2}), KeysDown({2}), KeysDown({2}), kUp, kUp, KeysDown({2}),
+                               KeysDown({2}), KeysDown({2, 4}), KeysDown({2, 4}), KeysDown({1, 3}),
+                               KeysDown({1, 3})});
     script.Install();
-    EXPECT_EQ(KeyGetPress(), NO_KEY);
-    EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_2);
-    EXPECT_EQ(KeyGetPress(), NO_KEY);
-    EXPECT_EQ(KeyGetPress(), NO_KEY);
-    EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_2);
-    EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_4);   // only KEY_4 is new
-    EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_1);   // two new at once: the lower
-    EXPECT_EQ(script.ReadsDone(), 7u);              // one sample per call
+    const INT8U expected[] = {NO_KEY, NO_KEY, KEY_DOWN | KEY_2, NO_KEY, NO_KEY, NO_KEY, NO_KEY,
+                              KEY_DOWN | KEY_2, NO_KEY, KEY_DOWN | KEY_4,  // only KEY_4 is new
+                              NO_KEY, KEY_DOWN | KEY_1};                   // two new at once: the lower
+    for (INT8U want : expected)
+    {
+        EXPECT_EQ(KeyGetPress(), want) << "sample " << script.ReadsDone();
+    }
+    EXPECT_EQ(script.ReadsDone(), std::size(expected));  // one sample per call
 }
 
-TEST(Keys, WaitAnyKeyDownEndsAfterAPressAndRelease)
+// Contacts chatter for a few milliseconds on press and release: sampled
+// every millisecond, that is still one press.
+TEST(Keys, ChatterOnPressAndReleaseIsOnePress)
 {
     ResetBoard();
-    using board_pins::KeysDown;
-    board_pins::Script script({KeysDown({}), KeysDown({}), KeysDown({3}), KeysDown({3}), KeysDown({})});
+    KeySysInit();
+    const std::uint32_t down = KeysDown({3});
+    std::vector<std::uint32_t> samples = {kUp, kUp, down, kUp, down, kUp, down};
+    samples.insert(samples.end(), 30, down);
+    for (std::uint32_t s : {kUp, down, kUp, down, kUp})
+    {
+        samples.push_back(s);
+    }
+    samples.insert(samples.end(), 30, kUp);
+    board_pins::Script script(samples, nullptr, 1);
     script.Install();
-    WaitAnyKeyDown();
-    EXPECT_EQ(script.ReadsDone(), 5u);
+    int presses = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+    {
+        presses += KeyGetPress() == (KEY_DOWN | KEY_3) ? 1 : 0;
+    }
+    EXPECT_EQ(presses, 1);
 }
 
-TEST(Keys, WaitAnyKeyDownIgnoresAKeyAlreadyHeldOnEntry)
+TEST(Keys, WaitAnyKeyDownEndsAfterASettledPressAndRelease)
 {
     ResetBoard();
-    using board_pins::KeysDown;
-    // KEY_3 is still held from the press that started the caller; its release
-    // is not a press. The wait ends with the KEY_1 press and release after it.
-    board_pins::Script script(
-        {KeysDown({3}), KeysDown({3}), KeysDown({}), KeysDown({}), KeysDown({1}), KeysDown({})});
+    KeySysInit();
+    std::vector<std::uint32_t> samples(15, kUp);
+    samples.insert(samples.end(), {KeysDown({3}), kUp});  // a 1 ms glitch is no press
+    samples.insert(samples.end(), 15, KeysDown({3}));
+    samples.insert(samples.end(), 12, kUp);
+    board_pins::Script script(samples, nullptr, 1);
     script.Install();
     WaitAnyKeyDown();
-    EXPECT_EQ(script.ReadsDone(), 6u);
+    EXPECT_EQ(script.ReadsDone(), samples.size() - 1);  // up for the settling time after the press
+}
+
+TEST(Keys, WaitAnyKeyDownIgnoresAKeyHeldOnEntryAndItsBouncingRelease)
+{
+    ResetBoard();
+    KeySysInit();
+    // KEY_3 is still held from the press that started the caller; its
+    // release, chatter and all, is not a press. The wait ends with the
+    // KEY_1 press and release after it.
+    std::vector<std::uint32_t> samples(15, KeysDown({3}));
+    samples.insert(samples.end(), {kUp, KeysDown({3}), kUp, KeysDown({3})});
+    samples.insert(samples.end(), 15, kUp);
+    samples.insert(samples.end(), 15, KeysDown({1}));
+    samples.insert(samples.end(), 12, kUp);
+    board_pins::Script script(samples, nullptr, 1);
+    script.Install();
+    // The menu saw the KEY_3 press that runs the caller.
+    INT8U seen = NO_KEY;
+    while (seen == NO_KEY)
+    {
+        seen = KeyGetPress();
+    }
+    ASSERT_EQ(seen, KEY_DOWN | KEY_3);
+    WaitAnyKeyDown();
+    EXPECT_EQ(script.ReadsDone(), samples.size() - 1);
 }
 
 TEST(Keys, AfterWaitAnyKeyDownTheNextPressOfTheSameKeyCounts)
 {
     ResetBoard();
     KeySysInit();
-    using board_pins::KeysDown;
-    board_pins::Script script({KeysDown({3}), KeysDown({3}), KeysDown({}), KeysDown({3}), KeysDown({}),
-                               KeysDown({3})});
+    const std::uint32_t down = KeysDown({3});
+    board_pins::Script script({down, down, kUp, kUp, down, down, kUp, kUp, down, down});
     script.Install();
+    EXPECT_EQ(KeyGetPress(), NO_KEY);
     EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_3);
     WaitAnyKeyDown();
+    EXPECT_EQ(KeyGetPress(), NO_KEY);
     EXPECT_EQ(KeyGetPress(), KEY_DOWN | KEY_3);
 }
 

@@ -3,6 +3,7 @@
 #include <unicorn/unicorn.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -54,9 +55,9 @@ void watchHook(uc_engine* /*uc*/, uc_mem_type type, uint64_t address, int /*size
     guarded(boardOf(user), [&] { boardOf(user).onWatchedAccess(type == UC_MEM_WRITE, uint32_t(address)); });
 }
 
-void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t /*size*/, void* user)
+void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t size, void* user)
 {
-    guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address)); });
+    guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address), size); });
 }
 
 void interruptHook(uc_engine* /*uc*/, uint32_t number, void* user)
@@ -135,13 +136,15 @@ std::string Fault::message() const
 }
 
 Board::Board(const ElfImage& image, BoardOptions options)
-    : image_(image), options_(std::move(options)), machine_(static_cast<BoardServices&>(*this))
+    : image_(image), options_(std::move(options)), machine_(static_cast<BoardServices&>(*this), options_.hostBaud)
 {
     check(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_), "starting the ARM engine");
     try {
         check(uc_ctl_set_cpu_model(uc_, kCpuModel), "selecting the ARMv4T core");
         mapMemory();
         machine_.reset();
+        cclkHz_ = machine_.cclkHz();
+        clocksChanged();
         mapPeripherals();
 
         if (auto frame = image_.find("LcdFrame")) {
@@ -152,9 +155,9 @@ Board::Board(const ElfImage& image, BoardOptions options)
             lcdFrameAddress_ = frame->address;
         }
 
+        findLoops();
+        installCodeHooks();
         uc_hook hook;
-        check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(codeHook), this, 1, 0),
-              "hooking instructions");
         check(uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(interruptHook), this, 1, 0),
               "hooking exceptions");
         check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(badMemoryHook), this, 1,
@@ -185,6 +188,7 @@ void Board::mapMemory()
             contents = flashContents(image_, region.size, region.powerUpFill);
             requireValidUserCode(contents);
             markCode(contents);
+            timeCode(contents);
         }
         check(uc_mem_write(uc_, region.base, contents.data(), contents.size()), "loading memory");
     }
@@ -223,6 +227,78 @@ void Board::markCode(const std::vector<uint8_t>& flash)
     }
 }
 
+// The vectors and their table are never a busy-wait loop.
+constexpr uint32_t kFirstLoopAddress = 0x40;
+
+void Board::findLoops()
+{
+    loopAt_.assign(flashWords_.size(), -1);
+    if (!options_.fastLoops) {
+        return;
+    }
+    for (const LoopRegion& loop : findLoopRegions(flashWords_, timing_, [this](size_t i) {
+             return i * 4 >= kFirstLoopAddress && marks_[i * 2] == 0 && marks_[i * 2 + 1] == 0;
+         })) {
+        if (loop.counter >= 0) {
+            loopAt_[loop.start / 4] = int16_t(countdowns_.size());
+            countdowns_.push_back({loop, 0, 0, {}});
+        }
+    }
+}
+
+void Board::installCodeHooks()
+{
+    uc_hook hook;
+    check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(codeHook), this, 1, 0),
+          "hooking instructions");
+}
+
+// At the first instruction of a countdown ("subs rN, rN, #step; bne" back to
+// it): once a turn has run from here to here with the fetch timing as it
+// was, every turn but the last is alike, so they are counted without being
+// run, as far as nothing the run must see falls among them (an instruction
+// deadline, a timed action). The counter is all a turn leaves behind: the
+// turn that runs next sets the flags anew.
+void Board::skipTurns(Countdown& loop)
+{
+    const uint64_t turnLength = loop.region.length();
+    const bool oneTurnAgo = count_ == loop.visitCount + turnLength && loop.visitFetch == fetch_;
+    const uint64_t turnCycles = cycles_ - loop.visitCycles;
+    loop.visitCount = count_;
+    loop.visitCycles = cycles_;
+    loop.visitFetch = fetch_;
+    // A debugger's breakpoint in the loop must see every turn.
+    if (!oneTurnAgo || turnCycles == 0 || !profileCounts_.empty() || breakpointCount_ != 0) {
+        return;
+    }
+    const uint32_t counter = reg(cpuReg(loop.region.counter));
+    if (counter == 0 || counter % loop.region.step != 0) {
+        return;
+    }
+    uint64_t turns = counter / loop.region.step - 1;  // the last one runs, and leaves
+    const uint64_t deadline = std::min(limit_, nextDue_);
+    turns = std::min(turns, deadline > count_ ? (deadline - count_) / turnLength : 0);
+    turns = std::min(turns, nextTimedCycle_ > cycles_ ? (nextTimedCycle_ - cycles_) / turnCycles : 0);
+    if (turns == 0) {
+        return;
+    }
+    setReg(cpuReg(loop.region.counter), counter - uint32_t(turns) * loop.region.step);
+    count_ += turns * turnLength;
+    cycles_ += turns * turnCycles;
+    loop.visitCount = count_;
+    loop.visitCycles = cycles_;
+}
+
+void Board::timeCode(const std::vector<uint8_t>& flash)
+{
+    flashWords_.resize(flash.size() / 4);
+    std::memcpy(flashWords_.data(), flash.data(), flashWords_.size() * 4);
+    timing_.resize(flashWords_.size());
+    for (size_t i = 0; i < flashWords_.size(); ++i) {
+        timing_[i] = armTiming(flashWords_[i]);
+    }
+}
+
 void Board::markAddress(uint32_t address, Mark mark, const std::string& name)
 {
     if (address / 2 >= marks_.size()) {
@@ -245,6 +321,26 @@ StopReason Board::runUntil(uint64_t limit)
         return StopReason::Fault;
     }
     return stopRequested_ ? StopReason::Requested : StopReason::Limit;
+}
+
+StopReason Board::runUntil(Moment end)
+{
+    if (!end.isTime) {
+        return runUntil(end.count);
+    }
+    // Shared with the action, which may outlive this call when the run ends
+    // early (a fault, a stop): it then only marks a flag nobody reads.
+    auto reached = std::make_shared<bool>(false);
+    auto active = std::make_shared<bool>(true);
+    scheduleAtTime(end.seconds, [this, reached, active] {
+        if (*active) {
+            *reached = true;
+            requestStop();
+        }
+    });
+    const StopReason reason = runUntil(UINT64_MAX);
+    *active = false;
+    return reason == StopReason::Requested && *reached ? StopReason::Limit : reason;
 }
 
 void Board::startEngine()
@@ -308,19 +404,96 @@ void Board::schedule(uint64_t at, std::function<void()> action)
     nextDue_ = due_.begin()->first;
 }
 
-void Board::pressKey(int key, uint64_t at, uint64_t hold)
+void Board::scheduleAtTime(double at, std::function<void()> action)
+{
+    timed_.emplace(at, std::move(action));
+    planTimedActions();
+}
+
+void Board::schedule(Moment at, std::function<void()> action)
+{
+    if (at.isTime) {
+        scheduleAtTime(at.seconds, std::move(action));
+    } else {
+        schedule(at.count, std::move(action));
+    }
+}
+
+void Board::planTimedActions()
+{
+    if (timed_.empty()) {
+        nextTimedCycle_ = UINT64_MAX;
+        return;
+    }
+    const double ahead = (timed_.begin()->first - secondsAtClock_) * cclkHz_;
+    nextTimedCycle_ = ahead <= 0 ? cyclesAtClock_ : cyclesAtClock_ + uint64_t(std::ceil(ahead - 1e-6));
+}
+
+double Board::seconds() const
+{
+    return secondsAtClock_ + double(cycles_ - cyclesAtClock_) / cclkHz_;
+}
+
+void Board::clocksChanged()
+{
+    secondsAtClock_ = seconds();
+    cyclesAtClock_ = cycles_;
+    cclkHz_ = machine_.cclkHz();
+    const SystemControl& scb = machine_.systemControl;
+    fetch_.configure(scb.mamMode(), scb.mamFetchCycles());
+    // The VPB bridge waits for the slower peripheral clock.
+    vpbWait_ = scb.vpbDivider();
+    for (const Placement& p : machine_.peripherals()) {
+        p.device->pclkChanged();
+    }
+    planTimedActions();
+}
+
+void Board::pressKey(int key, Moment at, Moment hold)
 {
     if (key < 1 || key > Lpc2294Machine::kKeyCount) {
         throw BoardError("there is no KEY_" + std::to_string(key));
     }
-    schedule(at, [this, key] {
-        machine_.setKey(key, true);
-        record(EventKind::Key, 0, uint32_t(key), 1, count_);
+    schedule(at, [this, key, hold] {
+        const uint32_t bit = 1u << (key - 1);
+        if ((keysHeld_ & bit) != 0) {
+            throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
+        }
+        keysHeld_ |= bit;
+        keyEdge(key, true);
+        auto release = [this, key, bit] {
+            keysHeld_ &= ~bit;
+            keyEdge(key, false);
+        };
+        if (hold.isTime) {
+            scheduleAtTime(seconds() + hold.seconds, release);
+        } else {
+            schedule(count_ + hold.count, release);
+        }
     });
-    schedule(at + hold, [this, key] {
-        machine_.setKey(key, false);
-        record(EventKind::Key, 0, uint32_t(key), 0, count_);
-    });
+}
+
+void Board::keyEdge(int key, bool down)
+{
+    record(EventKind::Key, 0, uint32_t(key), down ? 1 : 0, count_);
+    // Contacts chatter: the level flips at a few uneven moments within the
+    // bounce time before it settles where the edge goes.
+    const double start = seconds();
+    double t = start;
+    bool level = down;
+    machine_.setKey(key, level);
+    while (options_.bounceSeconds > 0) {
+        bounceSeed_ = bounceSeed_ * 1103515245u + 12345u;
+        t += options_.bounceSeconds * (0.05 + 0.25 * double((bounceSeed_ >> 16) & 0x7FFF) / 32768.0);
+        if (t >= start + options_.bounceSeconds) {
+            break;
+        }
+        level = !level;
+        scheduleAtTime(t, [this, key, level] { machine_.setKey(key, level); });
+    }
+    if (level != down) {
+        scheduleAtTime(start + options_.bounceSeconds, [this, key, down] { machine_.setKey(key, down); });
+    }
 }
 
 void Board::setInterruptLine(unsigned line, bool asserted)
@@ -369,19 +542,78 @@ void Board::runDueActions()
         action();
     }
     nextDue_ = due_.empty() ? UINT64_MAX : due_.begin()->first;
+    while (!timed_.empty() && cycles_ >= nextTimedCycle_) {
+        auto action = std::move(timed_.begin()->second);
+        timed_.erase(timed_.begin());
+        planTimedActions();
+        action();
+    }
+}
+
+// The instruction before has run: its cycles count now that it is known
+// where it went (a conditional branch not taken costs one cycle).
+void Board::settle(uint32_t address)
+{
+    if (pendingCycles_ != 0) {
+        // Not taken: 1S, and the fetch it waited for all the same.
+        cycles_ += pendingSkippable_ && address == pendingAddress_ + 4 ? 1 + pendingFetchWait_ : pendingCycles_;
+        pendingCycles_ = 0;
+    }
+}
+
+void Board::charge(uint32_t address, uint32_t size)
+{
+    if (!options_.cycleModel || size != 4) {
+        pendingCycles_ = 1;  // Thumb code: one cycle each, no model yet
+        pendingSkippable_ = false;
+        return;
+    }
+    const bool inFlash = address / 4 < timing_.size();
+    uint32_t word = 0;
+    InsnTiming t;
+    if (inFlash) {
+        word = flashWords_[address / 4];
+        t = timing_[address / 4];
+    } else {
+        uc_mem_read(uc_, address, &word, 4);
+        t = armTiming(word);
+    }
+    uint32_t cost = t.cycles;
+    if ((t.flags & (InsnTiming::kMultiply | InsnTiming::kMemory)) != 0) {
+        if ((t.flags & InsnTiming::kConditional) != 0 && !conditionPasses(word, reg(CpuReg::CPSR))) {
+            cost = 1;
+        } else if ((t.flags & InsnTiming::kMultiply) != 0) {
+            cost += multiplierCycles(reg(cpuReg(t.multiplierRegister)));
+        } else if ((t.flags & InsnTiming::kFlashLiteral) != 0 && inFlash) {
+            const uint32_t offset = word & 0xFFF;
+            const uint32_t literal = (word & (1u << 23)) != 0 ? address + 8 + offset : address + 8 - offset;
+            cost += fetch_.dataWait(literal);
+        }
+    }
+    pendingFetchWait_ = inFlash ? fetch_.wait(address, address == lastFetch_ + 4) : 0;
+    cost += pendingFetchWait_;
+    lastFetch_ = address;
+    pendingCycles_ = cost;
+    pendingAddress_ = address;
+    pendingSkippable_ = (t.flags & (InsnTiming::kConditional | InsnTiming::kWritesPc)) ==
+                        (InsnTiming::kConditional | InsnTiming::kWritesPc);
 }
 
 // Called before each instruction executes. Stopping here leaves the
 // instruction unexecuted and uncounted: the next run starts with it.
-void Board::onInstruction(uint32_t address)
+void Board::onInstruction(uint32_t address, uint32_t size)
 {
-    if (count_ >= nextDue_) {
+    settle(address);
+    if (address / 4 < loopAt_.size() && loopAt_[address / 4] >= 0 && !stopRequested_ && !fault_) {
+        skipTurns(countdowns_[size_t(loopAt_[address / 4])]);
+    }
+    if (count_ >= nextDue_ || cycles_ >= nextTimedCycle_) {
         runDueActions();
     }
     if (address == callReturn_) {
         callReturned_ = true;
         stopRequested_ = true;
-        finishReturns(address);
+        finishReturns(address, count_);
         uc_emu_stop(uc_);
         return;
     }
@@ -395,8 +627,9 @@ void Board::onInstruction(uint32_t address)
     ++count_;
     previousPc_ = lastPc_;
     lastPc_ = address;
+    charge(address, size);
     if (calls_.returnDue(address)) {
-        finishReturns(address);
+        finishReturns(address, count_ - 1);
     }
     if (address / 2 < marks_.size()) {
         if (const uint8_t mark = marks_[address / 2]; mark != 0) {
@@ -466,6 +699,9 @@ void Board::enterException(const PendingException& pending)
     setReg(CpuReg::SPSR, cpsr);
     setReg(CpuReg::LR, exceptionLink(pending.kind, pending.address, (cpsr & kThumbBit) != 0));
     setReg(CpuReg::PC, entry.vector);
+    if (pending.kind != ArmException::SoftwareInterrupt && pending.kind != ArmException::Undefined) {
+        cycles_ += 3;  // 2S + 1N; an SWI or undefined instruction counts it as its own
+    }
     if (pending.kind != ArmException::SoftwareInterrupt) {
         record(EventKind::Exception, pending.address, entry.vector, uint32_t(pending.kind), count_);
     }
@@ -478,11 +714,11 @@ void Board::noteCall(uint32_t address)
     record(EventKind::Call, address, address, reg(CpuReg::R0), count_ - 1);
 }
 
-void Board::finishReturns(uint32_t address)
+// `stamp`: the instructions done before the return address runs.
+void Board::finishReturns(uint32_t address, uint64_t stamp)
 {
     for (uint32_t function : calls_.returned(address, reg(CpuReg::SP))) {
-        // Stamped with the instructions done before the return address runs.
-        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), count_ - (address == callReturn_ ? 0 : 1));
+        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), stamp);
     }
 }
 
@@ -561,6 +797,8 @@ bool Board::onBadMemory(int type, uint64_t address, int size, int64_t value)
 
 uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size)
 {
+    ++busAccesses_;
+    cycles_ += vpbWait_;
     const BusResult result = device.read(offset, size);
     if (!result.ok) {
         raiseFault(std::to_string(size * 8) + "-bit read of " + device.registerName(offset, false) + " (" +
@@ -576,6 +814,8 @@ uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t off
 
 void Board::onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
 {
+    ++busAccesses_;
+    cycles_ += vpbWait_;
     if (options_.traceIo) {
         record(EventKind::IoWrite, lastPc_, base + offset, value, count_);
     }
@@ -592,9 +832,15 @@ void Board::emit(EventKind kind, uint32_t address, uint32_t value)
     record(kind, lastPc_, address, value, count_);
 }
 
-void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp)
+void Board::emitAt(double time, EventKind kind, uint32_t address, uint32_t value)
 {
-    events_.push_back({stamp, kind, pc, address, value});
+    record(kind, lastPc_, address, value, count_, time);
+}
+
+void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
+                   std::optional<double> time)
+{
+    events_.push_back({stamp, time.value_or(seconds()), kind, pc, address, value});
     if (observer_) {
         observer_(events_.back());
     }

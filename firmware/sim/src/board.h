@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "arm7tdmi.h"
+#include "arm_timing.h"
 #include "board_error.h"
 #include "call_tracker.h"
 #include "cpu_registers.h"
 #include "elf_image.h"
 #include "events.h"
+#include "loop_regions.h"
 #include "lpc2294_machine.h"
 
 struct uc_struct;
@@ -37,6 +39,23 @@ std::vector<std::string> defaultWatchedFunctions();
 struct BoardOptions {
     bool traceIo = false;  // report every peripheral register access
     std::vector<std::string> watchedFunctions = defaultWatchedFunctions();
+    double hostBaud = kDefaultHostBaud;  // the terminal on TxD0
+    // Key contacts chatter this long when they close and open (0: clean edges).
+    double bounceSeconds = 0.005;
+    // Off: every instruction takes one cycle (to measure the model's cost).
+    bool cycleModel = true;
+    // Off: countdown loops run every turn (to measure what skipping their
+    // turns saves, and to compare).
+    bool fastLoops = true;
+};
+
+// A moment of a run: a number of executed instructions, or a simulated time.
+struct Moment {
+    bool isTime = false;
+    uint64_t count = 0;
+    double seconds = 0;
+    static Moment instructions(uint64_t n) { return {false, n, 0}; }
+    static Moment at(double s) { return {true, 0, s}; }
 };
 
 enum class StopReason { Limit, Fault, Requested };
@@ -59,10 +78,21 @@ public:
     std::optional<uint64_t> call(uint32_t address, const std::vector<uint32_t>& args,
                                  uint64_t maxInstructions);
 
+    // Runs until `end` (an instruction count or a time), a fault or a stop.
+    StopReason runUntil(Moment end);
+
     // `action` runs once `at` instructions have executed, before the next one.
     void schedule(uint64_t at, std::function<void()> action);
-    // KEY_k goes down at `at` and up again `hold` instructions later.
-    void pressKey(int key, uint64_t at, uint64_t hold);
+    // `action` runs once the simulated time has reached `at`.
+    void scheduleAtTime(double at, std::function<void()> action);
+    void schedule(Moment at, std::function<void()> action);
+    // KEY_k goes down at `at` and up again after `hold` (instructions or
+    // time), its contacts chattering for the bounce time at each edge.
+    void pressKey(int key, Moment at, Moment hold);
+    void pressKey(int key, uint64_t at, uint64_t hold)
+    {
+        pressKey(key, Moment::instructions(at), Moment::instructions(hold));
+    }
     // The core's nIRQ / nFIQ inputs, as an interrupt controller drives them.
     void setCoreInterrupt(ArmException kind, bool asserted);
     // Sees every event as it happens; may call requestStop().
@@ -76,6 +106,8 @@ public:
     uint64_t executions(uint32_t address) const;
 
     uint64_t instructions() const { return count_; }
+    uint64_t cycles() const { return cycles_; }
+    double seconds() const;  // simulated time since reset
     const std::vector<Event>& events() const { return events_; }
     const std::optional<Fault>& fault() const { return fault_; }
     std::string uartOutput() const;
@@ -118,7 +150,7 @@ public:
     bool readPlainMemory(uint32_t address, size_t size, std::vector<uint8_t>& out) const;
 
     // Unicorn callbacks (C linkage trampolines live in board.cpp).
-    void onInstruction(uint32_t address);
+    void onInstruction(uint32_t address, uint32_t size);
     void onInterrupt(uint32_t number);
     bool onBadMemory(int type, uint64_t address, int size, int64_t value);
     uint64_t onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size);
@@ -136,14 +168,24 @@ private:
 
     // BoardServices, for the machine's peripherals.
     void emit(EventKind kind, uint32_t address, uint32_t value) override;
-    uint64_t now() const override { return count_; }
-    void scheduleAt(uint64_t tick, std::function<void()> action) override { schedule(tick, std::move(action)); }
+    void emitAt(double time, EventKind kind, uint32_t address, uint32_t value) override;
+    double now() const override { return seconds(); }
+    void scheduleAt(double at, std::function<void()> action) override { scheduleAtTime(at, std::move(action)); }
+    double pclkHz() const override { return machine_.pclkHz(); }
     void setInterruptLine(unsigned line, bool asserted) override;
     void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
+    void clocksChanged() override;
+    uint64_t busAccesses() const override { return busAccesses_; }
+
+    void settle(uint32_t address);
+    void charge(uint32_t address, uint32_t size);
+    void planTimedActions();
+    void keyEdge(int key, bool down);
 
     void mapMemory();
     void mapPeripherals();
     void markCode(const std::vector<uint8_t>& flash);
+    void timeCode(const std::vector<uint8_t>& flash);
     void markAddress(uint32_t address, Mark mark, const std::string& name);
     void startEngine();
     void runDueActions();
@@ -151,9 +193,19 @@ private:
     void trapCoprocessor(uint32_t address);
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);
-    void finishReturns(uint32_t address);
+    void finishReturns(uint32_t address, uint64_t stamp);
+    struct Countdown {
+        LoopRegion region;
+        uint64_t visitCount;  // count_ and cycles_ when its first instruction last came up
+        uint64_t visitCycles;
+        FetchTiming visitFetch;
+    };
+    void installCodeHooks();
+    void findLoops();
+    void skipTurns(Countdown& loop);
     void reachedTrap(uint32_t address);
-    void record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp);
+    void record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
+                std::optional<double> time = std::nullopt);
     void raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp = std::nullopt,
                     FaultKind kind = FaultKind::Other);
     bool atBreakpoint(uint32_t address);
@@ -185,6 +237,31 @@ private:
 
     std::multimap<uint64_t, std::function<void()>> due_;
     uint64_t nextDue_ = UINT64_MAX;
+    std::multimap<double, std::function<void()>> timed_;
+    uint64_t nextTimedCycle_ = UINT64_MAX;
+
+    // Time: cycles of the core clock, folded into seconds at each change of
+    // the clock.
+    uint64_t cycles_ = 0;
+    double cclkHz_ = 0;
+    uint64_t cyclesAtClock_ = 0;
+    double secondsAtClock_ = 0;
+    unsigned vpbWait_ = 0;  // extra cycles of a peripheral access
+    uint64_t busAccesses_ = 0;
+    std::vector<uint32_t> flashWords_;
+    std::vector<InsnTiming> timing_;  // one per flash word
+    FetchTiming fetch_;
+    uint32_t lastFetch_ = 0xFFFFFFFF;
+    uint32_t pendingCycles_ = 0;  // of the instruction running, settled at the next one
+    uint32_t pendingAddress_ = 0;
+    uint32_t pendingFetchWait_ = 0;
+    bool pendingSkippable_ = false;  // a conditional branch: 1 cycle if not taken
+    uint32_t keysHeld_ = 0;           // by pressKey, bit k-1 for KEY_k
+
+    // Countdown loops whose turns can be skipped (see loop_regions.h).
+    std::vector<Countdown> countdowns_;
+    std::vector<int16_t> loopAt_;  // per flash word: the countdown starting there, or -1
+    uint32_t bounceSeed_ = 1;
 
     uint32_t profileBegin_ = 0;
     std::vector<uint64_t> profileCounts_;

@@ -1,5 +1,6 @@
 // What the board reports while it runs. Every event carries its stamp: the
-// number of instructions executed since reset when it happened.
+// number of instructions executed since reset when it happened, and the
+// simulated time.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,8 @@ enum class EventKind {
 };
 
 struct Event {
-    uint64_t stamp = 0;
+    uint64_t stamp = 0;     // instructions executed since reset
+    double time = 0;        // simulated seconds since reset
     EventKind kind = EventKind::UartByte;
     uint32_t pc = 0;       // the instruction behind it (0 for key events)
     uint32_t address = 0;

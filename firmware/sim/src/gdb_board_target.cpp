@@ -1,6 +1,7 @@
 #include "gdb_board_target.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "lcd_picture.h"
@@ -31,7 +32,7 @@ const char* kMonitorHelp =
     "  press K [HOLD]  press KEY_K (1..4) now, for HOLD instructions (default 1M)\n"
     "  lcd FILE        write the LCD picture (PNG; .pbm for PBM)\n"
     "  reset           reset the board: the image from its first instruction\n"
-    "  time            instructions executed since reset\n";
+    "  time            instructions executed and simulated time since reset\n";
 
 }  // namespace
 
@@ -223,7 +224,10 @@ std::string GdbBoardTarget::monitor(const std::string& command)
             return "board reset; the next instruction is the reset vector's\n";
         }
         if (verb == "time" && args.empty()) {
-            return std::to_string(board_->instructions()) + " instructions since reset\n";
+            char text[96];
+            std::snprintf(text, sizeof text, "%llu instructions since reset, %.3f ms\n",
+                          static_cast<unsigned long long>(board_->instructions()), board_->seconds() * 1e3);
+            return text;
         }
     } catch (const std::exception& e) {
         return verb + ": " + e.what() + "\n";

@@ -43,18 +43,21 @@ const std::vector<MemoryRegion>& Lpc2294Machine::memory()
     return regions;
 }
 
-Lpc2294Machine::Lpc2294Machine(BoardServices& board) : board_(board)
+Lpc2294Machine::Lpc2294Machine(BoardServices& board, double hostBaud) : board_(board), terminal_(hostBaud)
 {
     placements_ = {
+        {kTimer0Base, &timer0},
+        {kTimer1Base, &timer1},
         {kUart0Base, &uart0},
         {kGpio0Base, &port0},
         {kPinSelectBase, &pinSelect},
+        {kSystemControlBase, &systemControl},
     };
     for (const Placement& p : placements_) {
         p.device->attach(board);
     }
     port0.onOutputsChanged = [this] { noteLed(); };
-    uart0.onTransmit = [this](uint8_t byte) { transmit(byte); };
+    uart0.onTransmit = [this](const LineFrame& frame) { transmit(frame); };
 }
 
 std::optional<std::pair<Peripheral*, uint32_t>> Lpc2294Machine::deviceAt(uint32_t address) const
@@ -70,6 +73,7 @@ std::optional<std::pair<Peripheral*, uint32_t>> Lpc2294Machine::deviceAt(uint32_
 
 void Lpc2294Machine::reset()
 {
+    garbleReported_ = false;
     for (const Placement& p : placements_) {
         p.device->reset();
     }
@@ -104,16 +108,40 @@ void Lpc2294Machine::noteLed()
     }
 }
 
-void Lpc2294Machine::transmit(uint8_t byte)
+void Lpc2294Machine::transmit(const LineFrame& frame)
 {
     if (pinSelect.port0Function(kTxd0Pin) != kTxd0Function) {
         // The transmitter runs but P0.0 is not connected to it: the byte
         // never leaves the chip.
-        board_.fault("byte " + hex(byte) + " written to U0THR while P0.0 is not TxD0 (PINSEL0 = " +
+        board_.fault("byte " + hex(frame.byte) + " written to U0THR while P0.0 is not TxD0 (PINSEL0 = " +
                      hex(pinSelect.pinsel0()) + ")");
         return;
     }
-    board_.emit(EventKind::UartByte, kUart0Base, byte);
+    board_.emitAt(frame.end(), EventKind::UartByte, kUart0Base, frame.byte);
+    // A terminal at another rate reads garbage; by the end of the first
+    // line there is enough of it to show.
+    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_) {
+        garbleReported_ = true;
+        board_.fault(garbleMessage());
+    }
+}
+
+std::string Lpc2294Machine::garbleMessage() const
+{
+    char rates[160];
+    std::snprintf(rates, sizeof rates, "UART0 sends at %.0f baud, the terminal listens at %.0f baud (%.1f %% apart)",
+                  terminal_.lineBaud(), terminal_.baud(), 100.0 * (terminal_.lineBaud() / terminal_.baud() - 1));
+    std::string seen;
+    for (unsigned char c : terminal_.seen()) {
+        if (c >= 0x20 && c < 0x7F) {
+            seen += char(c);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            seen += escape;
+        }
+    }
+    return std::string(rates) + ": it shows \"" + seen + "\"";
 }
 
 }  // namespace boardsim

@@ -1,17 +1,22 @@
 // The board as a machine: the LPC2294's memories and the peripherals the
 // firmware touches, where each sits on the bus, and what is wired to the
 // pins (the status LED on P0.31, KEY_1..KEY_4 on P0.16..P0.19 with board
-// pull-ups, TxD0 on P0.0 when PINSEL0 routes it there). A new peripheral is
-// a model of its own and one line in peripherals().
+// pull-ups, TxD0 on P0.0 when PINSEL0 routes it there, the host's terminal
+// at the other end of TxD0). A new peripheral is a model of its own and one
+// line in the placements.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "peripheral.h"
 #include "pin_select.h"
 #include "port0.h"
+#include "serial_line.h"
+#include "system_control.h"
+#include "timer.h"
 #include "uart0.h"
 
 namespace boardsim {
@@ -20,9 +25,13 @@ constexpr uint32_t kFlashBase = 0x00000000;
 constexpr uint32_t kFlashSize = 256 * 1024;
 constexpr uint32_t kRamBase = 0x40000000;
 constexpr uint32_t kRamSize = 16 * 1024;
+constexpr uint32_t kTimer0Base = 0xE0004000;
+constexpr uint32_t kTimer1Base = 0xE0008000;
 constexpr uint32_t kUart0Base = 0xE000C000;
 constexpr uint32_t kGpio0Base = 0xE0028000;
 constexpr uint32_t kPinSelectBase = 0xE002C000;
+constexpr uint32_t kSystemControlBase = 0xE01FC000;
+constexpr double kDefaultHostBaud = 115200;
 
 struct MemoryRegion {
     const char* name;
@@ -50,7 +59,8 @@ public:
     static constexpr unsigned kFirstKeyPin = 16;
     static constexpr int kKeyCount = 4;
 
-    explicit Lpc2294Machine(BoardServices& board);
+    // `hostBaud`: the rate the terminal on TxD0 listens at.
+    explicit Lpc2294Machine(BoardServices& board, double hostBaud = kDefaultHostBaud);
     Lpc2294Machine(const Lpc2294Machine&) = delete;
     Lpc2294Machine& operator=(const Lpc2294Machine&) = delete;
 
@@ -63,18 +73,28 @@ public:
     void setKey(int key, bool down);  // key 1..4; throws for any other
     bool keyDown(int key) const;
     LedState led() const;
+    double cclkHz() const { return systemControl.cclkHz(); }
+    double pclkHz() const { return systemControl.pclkHz(); }
+    const HostTerminal& terminal() const { return terminal_; }
+    // Why the terminal's text is garbage, with what it shows.
+    std::string garbleMessage() const;
 
+    SystemControl systemControl;
     PinSelect pinSelect;
     Port0 port0;
     Uart0 uart0;
+    Timer timer0{0, 4};  // VIC channels 4 and 5
+    Timer timer1{1, 5};
 
 private:
     void noteLed();
-    void transmit(uint8_t byte);
+    void transmit(const LineFrame& frame);
 
     BoardServices& board_;
     std::vector<Placement> placements_;
     LedState led_;
+    HostTerminal terminal_;
+    bool garbleReported_ = false;
 };
 
 }  // namespace boardsim

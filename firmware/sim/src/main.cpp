@@ -22,9 +22,14 @@ namespace {
 
 using namespace boardsim;
 
-void line(uint64_t stamp, const std::string& what)
+void line(uint64_t stamp, double seconds, const std::string& what)
 {
-    std::printf("%12llu  %s\n", static_cast<unsigned long long>(stamp), what.c_str());
+    std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
+}
+
+Moment moment(const When& when)
+{
+    return when.isTime ? Moment::at(when.seconds) : Moment::instructions(when.count);
 }
 
 std::string quoted(const std::string& text)
@@ -106,10 +111,10 @@ public:
         }
     }
 
-    void flushUart(uint64_t stamp)
+    void flushUart(uint64_t stamp, double seconds)
     {
         if (!pendingUart_.empty() && !options_.quiet) {
-            line(stamp, "UART0  " + quoted(pendingUart_));
+            line(stamp, seconds, "UART0  " + quoted(pendingUart_));
         }
         pendingUart_.clear();
     }
@@ -119,7 +124,7 @@ private:
     {
         pendingUart_ += char(e.value);
         if (e.value == '\n') {
-            flushUart(e.stamp);
+            flushUart(e.stamp, e.time);
         }
     }
 
@@ -127,14 +132,14 @@ private:
     {
         if (!options_.quiet) {
             const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
-            line(e.stamp, std::string("LED    ") + state);
+            line(e.stamp, e.time, std::string("LED    ") + state);
         }
     }
 
     void key(const Event& e) const
     {
         if (!options_.quiet) {
-            line(e.stamp, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
+            line(e.stamp, e.time, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
         }
     }
 
@@ -145,7 +150,7 @@ private:
         }
         if (e.kind == EventKind::Swi) {
             if (options_.showCalls) {
-                line(e.stamp, "swi    code " + std::to_string(e.value));
+                line(e.stamp, e.time, "swi    code " + std::to_string(e.value));
             }
             return;
         }
@@ -154,9 +159,9 @@ private:
         }
         const std::string name = board_.image().describe(e.address);
         if (e.kind == EventKind::Call) {
-            line(e.stamp, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
+            line(e.stamp, e.time, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
         } else {
-            line(e.stamp, "return " + name);
+            line(e.stamp, e.time, "return " + name);
         }
     }
 
@@ -168,14 +173,14 @@ private:
         const bool read = e.kind == EventKind::IoRead;
         char name[16];
         std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
-        line(e.stamp, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
+        line(e.stamp, e.time, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
                           (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
     }
 
     void exception(const Event& e) const
     {
         if (!options_.quiet) {
-            line(e.stamp, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
+            line(e.stamp, e.time, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
                               board_.locate(e.pc));
         }
     }
@@ -197,10 +202,14 @@ private:
 
 int report(const ElfImage& image, const Options& options)
 {
-    constexpr uint64_t kReportRun = 50'000'000;
-    constexpr uint64_t kReportPeriods = 3;
-    const auto problems = printReport(image, std::cout, options.runGiven ? options.run : kReportRun,
-                                      options.periods.value_or(kReportPeriods));
+    ReportRequest request;
+    if (options.runGiven) {
+        request.limit = moment(options.run);
+    }
+    request.periods = options.periods.value_or(request.periods);
+    request.hostBaud = options.baud;
+    request.json = options.json;
+    const auto problems = printReport(image, std::cout, request);
     std::cout.flush();
     for (const std::string& problem : problems) {
         std::cerr << "boardsim: report incomplete: " << problem << "\n";
@@ -232,6 +241,8 @@ int debug(const ElfImage& image, const Options& options)
 {
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
@@ -239,7 +250,7 @@ int debug(const ElfImage& image, const Options& options)
         printer = std::make_unique<Printer>(board, options, shown);
         board.setObserver([p = printer.get()](const Event& e) { (*p)(e); });
         for (const KeyPress& press : options.presses) {
-            board.pressKey(press.key, press.at, press.hold);
+            board.pressKey(press.key, moment(press.at), moment(press.hold));
         }
     });
     GdbServer server(*options.gdbPort);
@@ -263,6 +274,8 @@ int simulate(const Options& options)
 
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     Board board(image, boardOptions);
     if (!options.shots.empty() && !board.hasLcd()) {
@@ -272,27 +285,27 @@ int simulate(const Options& options)
     Printer printer(board, options, std::move(shown));
     board.setObserver([&](const Event& e) { printer(e); });
     for (const KeyPress& press : options.presses) {
-        board.pressKey(press.key, press.at, press.hold);
+        board.pressKey(press.key, moment(press.at), moment(press.hold));
     }
     auto writeShot = [&](const std::string& path) {
         writeLcdPicture(board.lcdFrame(), path);
         if (!options.quiet) {
-            line(board.instructions(), "LCD    picture written to " + path);
+            line(board.instructions(), board.seconds(), "LCD    picture written to " + path);
         }
     };
     std::vector<const LcdShot*> unwritten;
     for (const LcdShot& shot : options.shots) {
         if (shot.at) {
             unwritten.push_back(&shot);
-            board.schedule(*shot.at, [&, path = shot.path, entry = unwritten.size() - 1] {
+            board.schedule(moment(*shot.at), [&, path = shot.path, entry = unwritten.size() - 1] {
                 writeShot(path);
                 unwritten[entry] = nullptr;
             });
         }
     }
 
-    const StopReason reason = board.runUntil(options.run);
-    printer.flushUart(board.instructions());
+    const StopReason reason = board.runUntil(moment(options.run));
+    printer.flushUart(board.instructions(), board.seconds());
 
     for (const LcdShot& shot : options.shots) {
         if (!shot.at) {
@@ -305,15 +318,21 @@ int simulate(const Options& options)
         return 1;
     }
     if (!options.quiet) {
-        line(board.instructions(), reason == StopReason::Limit ? "stop   instruction bound reached"
-                                                               : "stop   LED periods counted");
+        line(board.instructions(), board.seconds(),
+             reason == StopReason::Limit ? "stop   end of the run (--run " + options.run.text + ")"
+                                         : std::string("stop   LED periods counted"));
     }
     bool complete = true;
+    if (board.machine().terminal().garbled()) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
+        complete = false;
+    }
     for (const LcdShot* shot : unwritten) {
         if (shot != nullptr) {
             std::fflush(stdout);
             std::cerr << "boardsim: " << shot->path << " not written: the run ended after " << board.instructions()
-                      << " instructions, before " << *shot->at << "\n";
+                      << " instructions (" << board.seconds() * 1e3 << " ms), before " << shot->at->text << "\n";
             complete = false;
         }
     }

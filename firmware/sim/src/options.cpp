@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -10,20 +11,24 @@ namespace boardsim {
 const char* usageText()
 {
     return "usage: boardsim IMAGE.elf [options]\n"
-           "  --run N            stop once N instructions have run (default 5M)\n"
-           "  --periods N        stop after N complete LED periods (low and high phase)\n"
-           "  --press K@T[:D]    press KEY_K (1..4) once T instructions have run, for D\n"
-           "                     instructions (default 1M, longer than a heartbeat)\n"
+           "  --run T            stop at T: an instruction count (5M) or a time (2s) (default 5M)\n"
+           "  --periods N        stop after N heartbeats (LED low for a DelayMs, then high)\n"
+           "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
+           "                     longer than a heartbeat); T and D are counts or times\n"
+           "  --bounce T         contact chatter at each key edge (default 5ms; 0: clean)\n"
+           "  --baud N           the rate the terminal on UART0 listens at (default 115200)\n"
            "  --lcd FILE         write the LCD picture at the end (PNG; .pbm for PBM)\n"
-           "  --lcd-at T:FILE    write the LCD picture once T instructions have run\n"
+           "  --lcd-at T:FILE    write the LCD picture at T\n"
            "  --calls            also print calls and returns of the board's functions\n"
            "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
            "  --trace-io         also print every peripheral register access\n"
-           "  --report           print the image's instruction and memory figures\n"
+           "  --report           print the image's clock, timing and memory figures\n"
+           "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
            "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
            "                     and serve it (PORT 0: any free port, printed on stderr)\n"
-           "Counts take the suffixes k and M. Every line starts with its instruction stamp.\n"
+           "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
+           "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
 }
 
@@ -52,7 +57,39 @@ uint64_t parseCount(const std::string& text)
     return value * scale;
 }
 
+When parseWhen(const std::string& text)
+{
+    static const struct {
+        const char* suffix;
+        double scale;
+    } units[] = {{"us", 1e-6}, {"ms", 1e-3}, {"s", 1.0}};
+    for (const auto& unit : units) {
+        const std::string suffix = unit.suffix;
+        if (text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            const std::string number = text.substr(0, text.size() - suffix.size());
+            char* end = nullptr;
+            const double value = std::strtod(number.c_str(), &end);
+            const bool plain = number.find_first_not_of("0123456789.") == std::string::npos;
+            if (number.empty() || !plain || end != number.c_str() + number.size() || !(value >= 0) || value > 1e6 ||
+                !std::isdigit(static_cast<unsigned char>(number[0]))) {
+                throw UsageError("not a time: \"" + text + "\"");
+            }
+            return {true, 0, value * unit.scale, text};
+        }
+    }
+    return {false, parseCount(text), 0, text};
+}
+
 namespace {
+
+double parseBaud(const std::string& text)
+{
+    const uint64_t baud = parseCount(text);
+    if (baud < 50 || baud > 4'000'000) {
+        throw UsageError("--baud: not a line speed: \"" + text + "\"");
+    }
+    return double(baud);
+}
 
 KeyPress parsePress(const std::string& text)
 {
@@ -68,10 +105,10 @@ KeyPress parsePress(const std::string& text)
     press.key = key[0] - '0';
     const std::string rest = text.substr(at + 1);
     const size_t colon = rest.find(':');
-    press.at = parseCount(rest.substr(0, colon));
-    press.hold = colon == std::string::npos ? kDefaultHold : parseCount(rest.substr(colon + 1));
-    if (press.hold == 0) {
-        throw UsageError("--press: a press must last at least one instruction");
+    press.at = parseWhen(rest.substr(0, colon));
+    press.hold = colon == std::string::npos ? When{false, kDefaultHold, 0, "1M"} : parseWhen(rest.substr(colon + 1));
+    if (press.hold.isTime ? press.hold.seconds <= 0 : press.hold.count == 0) {
+        throw UsageError("--press: a press must last a while");
     }
     return press;
 }
@@ -82,23 +119,30 @@ LcdShot parseShot(const std::string& text)
     if (colon == std::string::npos || colon + 1 == text.size()) {
         throw UsageError("--lcd-at wants T:FILE, got \"" + text + "\"");
     }
-    return {parseCount(text.substr(0, colon)), text.substr(colon + 1)};
+    return {parseWhen(text.substr(0, colon)), text.substr(colon + 1)};
 }
 
 // A key cannot go down again before it has come up: the second press would
-// be lost on the board, and the log would show down, down, up, up.
+// be lost on the board, and the log would show down, down, up, up. Presses
+// given in instructions are checked here; the board checks the rest as it
+// runs, when counts and times can be compared.
 void refuseOverlappingPresses(std::vector<KeyPress> presses)
 {
+    presses.erase(std::remove_if(presses.begin(), presses.end(),
+                                 [](const KeyPress& p) { return p.at.isTime || p.hold.isTime; }),
+                  presses.end());
     std::stable_sort(presses.begin(), presses.end(), [](const KeyPress& a, const KeyPress& b) {
-        return a.key != b.key ? a.key < b.key : a.at < b.at;
+        return a.key != b.key ? a.key < b.key : a.at.count < b.at.count;
     });
     for (size_t i = 1; i < presses.size(); ++i) {
         const KeyPress& held = presses[i - 1];
         const KeyPress& next = presses[i];
-        if (next.key == held.key && next.at <= held.at + held.hold) {
-            throw UsageError("--press: KEY_" + std::to_string(next.key) + " pressed at " + std::to_string(next.at) +
-                             " while still held from " + std::to_string(held.at) + " until " +
-                             std::to_string(held.at + held.hold) + "; a key must be up before it goes down again");
+        if (next.key == held.key && next.at.count <= held.at.count + held.hold.count) {
+            throw UsageError("--press: KEY_" + std::to_string(next.key) + " pressed at " +
+                             std::to_string(next.at.count) + " while still held from " +
+                             std::to_string(held.at.count) + " until " +
+                             std::to_string(held.at.count + held.hold.count) +
+                             "; a key must be up before it goes down again");
         }
     }
 }
@@ -125,7 +169,8 @@ bool Options::*switchOf(const std::string& arg)
 {
     const std::pair<const char*, bool Options::*> switches[] = {
         {"--calls", &Options::showCalls}, {"--trace-io", &Options::traceIo}, {"--report", &Options::report},
-        {"--quiet", &Options::quiet},     {"--help", &Options::help},        {"-h", &Options::help},
+        {"--json", &Options::json},       {"--quiet", &Options::quiet},      {"--help", &Options::help},
+        {"-h", &Options::help},
     };
     for (const auto& [name, member] : switches) {
         if (arg == name) {
@@ -149,7 +194,7 @@ Options parseOptions(const std::vector<std::string>& args)
             return args[++i];
         };
         if (arg == "--run") {
-            options.run = parseCount(value());
+            options.run = parseWhen(value());
             options.runGiven = true;
         } else if (arg == "--periods") {
             options.periods = parseCount(value());
@@ -165,6 +210,15 @@ Options parseOptions(const std::vector<std::string>& args)
             options.gdbPort = parsePort(value());
         } else if (bool Options::*on = switchOf(arg)) {
             options.*on = true;
+        } else if (arg == "--baud") {
+            options.baud = parseBaud(value());
+        } else if (arg == "--bounce") {
+            const std::string& text = value();
+            const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
+            if (!bounce.isTime || bounce.seconds > 0.1) {
+                throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
+            }
+            options.bounce = bounce.seconds;
         } else if (!arg.empty() && arg[0] == '-') {
             throw UsageError("unknown option " + arg);
         } else if (options.image.empty()) {
@@ -179,7 +233,10 @@ Options parseOptions(const std::vector<std::string>& args)
     refuseOverlappingPresses(options.presses);
     refuseWithGdb(options);
     if (options.periods && !options.runGiven) {
-        options.run = kPeriodRunCap;
+        options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (options.json && !options.report) {
+        throw UsageError("--json goes with --report");
     }
     return options;
 }

@@ -13,14 +13,23 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// When something happens: after a number of instructions ("5M") or at a
+// simulated time ("250ms").
+struct When {
+    bool isTime = false;
+    uint64_t count = 0;
+    double seconds = 0;
+    std::string text;  // as given, for messages
+};
+
 struct KeyPress {
     int key = 0;
-    uint64_t at = 0;
-    uint64_t hold = 0;
+    When at;
+    When hold;
 };
 
 struct LcdShot {
-    std::optional<uint64_t> at;  // none: at the end of the run
+    std::optional<When> at;  // none: at the end of the run
     std::string path;
 };
 
@@ -29,10 +38,12 @@ struct LcdShot {
 constexpr uint64_t kDefaultHold = 1'000'000;
 constexpr uint64_t kDefaultRun = 5'000'000;
 constexpr uint64_t kPeriodRunCap = 1'000'000'000;
+constexpr double kDefaultBaud = 115200;
+constexpr double kDefaultBounce = 0.005;
 
 struct Options {
     std::string image;
-    uint64_t run = kDefaultRun;
+    When run = {false, kDefaultRun, 0, "5M"};
     bool runGiven = false;
     std::optional<uint64_t> periods;
     std::vector<KeyPress> presses;
@@ -43,13 +54,18 @@ struct Options {
     bool report = false;
     std::optional<uint16_t> gdbPort;  // serve gdb instead of running alone
     bool quiet = false;
+    bool json = false;
     bool help = false;
+    double baud = kDefaultBaud;
+    double bounce = kDefaultBounce;
 };
 
 // Throws UsageError with a message fit for the user.
 Options parseOptions(const std::vector<std::string>& args);
 // "5000000", "5M", "200k"
 uint64_t parseCount(const std::string& text);
+// A count, or a time: "2s", "250ms", "80us".
+When parseWhen(const std::string& text);
 const char* usageText();
 
 }  // namespace boardsim

@@ -1,8 +1,8 @@
 // One on-chip peripheral as the bus sees it. A model describes its registers
 // in a table (offset, name, access, reset value) and handles accesses the
 // table allows; it never knows where it is mapped: the machine places it.
-// What it needs of the board (events, time, scheduled work, interrupt
-// lines, faults) it asks through BoardServices.
+// What it needs of the board (events, time, clocks, scheduled work,
+// interrupt lines, faults) it asks through BoardServices.
 #pragma once
 
 #include <cstdint>
@@ -27,13 +27,24 @@ struct RegisterSpec {
 class BoardServices {
 public:
     virtual void emit(EventKind kind, uint32_t address, uint32_t value) = 0;
-    // Time since reset, in the board's ticks (executed instructions).
-    virtual uint64_t now() const = 0;
-    virtual void scheduleAt(uint64_t tick, std::function<void()> action) = 0;
+    // The same for something that happened at `time`, a moment of the last
+    // instruction (a byte's stop bit ending between two instructions).
+    virtual void emitAt(double time, EventKind kind, uint32_t address, uint32_t value) = 0;
+    // Simulated time since reset, in seconds.
+    virtual double now() const = 0;
+    // `action` runs once simulated time reaches `at` (seconds since reset),
+    // before the next instruction.
+    virtual void scheduleAt(double at, std::function<void()> action) = 0;
+    // The peripheral clock now, in hertz.
+    virtual double pclkHz() const = 0;
     // Drives interrupt request line `line` (a VIC channel number, 0..31).
     virtual void setInterruptLine(unsigned line, bool asserted) = 0;
     // Stops the run: the model saw something the chip would not do.
     virtual void fault(std::string what) = 0;
+    // The clocks or the memory timing changed.
+    virtual void clocksChanged() = 0;
+    // Peripheral bus accesses since reset, this one included.
+    virtual uint64_t busAccesses() const = 0;
 
 protected:
     ~BoardServices() = default;
@@ -59,6 +70,8 @@ public:
     virtual std::string registerName(uint32_t offset, bool write) const;
 
     void attach(BoardServices& board) { board_ = &board; }
+    // The peripheral clock changed: a model that counts it re-plans.
+    virtual void pclkChanged() {}
 
 protected:
     // Access widths in bytes the registers take: bit n set = n bytes.

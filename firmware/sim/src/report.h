@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "board.h"
 #include "elf_image.h"
 
 namespace boardsim {
@@ -20,10 +22,42 @@ struct ImageUse {
 
 ImageUse imageUse(const ElfImage& image);
 
-// Runs the image from reset through `periods` heartbeats (at most `limit`
-// instructions) and prints the figures. Returns what could not be measured
-// (a fault, a run too short for a figure), one sentence each.
-std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, uint64_t limit,
-                                     uint64_t periods);
+struct ReportRequest {
+    Moment limit = Moment::instructions(50'000'000);
+    uint64_t periods = 3;
+    double hostBaud = kDefaultHostBaud;
+    bool json = false;
+};
+
+// What a run from reset through a few heartbeats shows.
+struct Figures {
+    uint64_t instructions = 0;
+    double seconds = 0;
+    double wallSeconds = 0;
+    double cclkHz = 0;
+    double pclkHz = 0;
+    std::optional<double> uartBaud;
+    std::string frameFormat;
+    std::optional<std::string> greeting;
+    std::optional<uint64_t> greetingInstructions;
+    std::optional<double> greetingSeconds;  // reset to the greeting's last stop bit
+    std::optional<uint32_t> delayArgument;
+    std::optional<uint64_t> delayInstructions;
+    std::optional<double> delayUnitInstructions;
+    std::optional<double> delayUnitCycles;
+    std::optional<double> delayUnitSeconds;
+    std::optional<uint64_t> delayZeroInstructions;
+    std::optional<uint64_t> heartbeatLow, heartbeatHigh;  // instructions
+    std::optional<double> heartbeatSeconds;
+    uint64_t heartbeats = 0;
+    std::vector<std::string> problems;  // what could not be measured, or went wrong
+};
+
+Figures measure(const ElfImage& image, const ReportRequest& request);
+
+// Runs the image and prints the figures, as text or as one JSON object.
+// Returns what could not be measured (a fault, a run too short for a
+// figure), one sentence each.
+std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, const ReportRequest& request);
 
 }  // namespace boardsim

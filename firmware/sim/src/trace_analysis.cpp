@@ -12,9 +12,10 @@ std::vector<CallSpan> callsOf(const std::vector<Event>& events, uint32_t address
         }
         if (e.kind == EventKind::Call) {
             open.push_back(calls.size());
-            calls.push_back({e.stamp, std::nullopt, e.value});
+            calls.push_back({e.stamp, std::nullopt, e.value, e.time, 0});
         } else if (e.kind == EventKind::Return && !open.empty()) {
             calls[open.back()].returned = e.stamp;
+            calls[open.back()].returnedAt = e.time;
             open.pop_back();
         }
     }
@@ -60,10 +61,11 @@ std::optional<HeartbeatPeriod> HeartbeatTracker::feed(const Event& e)
     std::optional<HeartbeatPeriod> done;
     if (e.value == 0 && phase_ != Phase::Low) {
         if (phase_ == Phase::High && beating_) {
-            done = HeartbeatPeriod{lowStart_, highStart_, e.stamp};
+            done = HeartbeatPeriod{lowStart_, highStart_, e.stamp, lowStartTime_, e.time};
         }
         phase_ = Phase::Low;
         lowStart_ = e.stamp;
+        lowStartTime_ = e.time;
         delayEntered_ = false;
         delayDone_ = false;
     } else if (e.value != 0 && phase_ != Phase::High) {

@@ -14,6 +14,8 @@ struct CallSpan {
     uint64_t entered = 0;               // instructions done before its first one
     std::optional<uint64_t> returned;   // instructions done after its last one
     uint32_t argument = 0;              // r0 on entry
+    double enteredAt = 0;               // simulated seconds
+    double returnedAt = 0;              // valid with `returned`
 
     std::optional<uint64_t> length() const
     {
@@ -42,6 +44,8 @@ struct HeartbeatPeriod {
     uint64_t lowStart = 0;
     uint64_t highStart = 0;
     uint64_t end = 0;
+    double startTime = 0;  // simulated seconds of lowStart
+    double endTime = 0;    // and of end
     uint64_t low() const { return highStart - lowStart; }
     uint64_t high() const { return end - highStart; }
     uint64_t length() const { return end - lowStart; }
@@ -59,6 +63,7 @@ private:
     Phase phase_ = Phase::Unknown;
     uint64_t lowStart_ = 0;
     uint64_t highStart_ = 0;
+    double lowStartTime_ = 0;
     bool delayEntered_ = false;  // in the current low phase
     bool delayDone_ = false;     // a whole DelayMs in the current low phase
     bool beating_ = false;       // the current high phase follows such a low phase

@@ -1,11 +1,15 @@
-// UART0 as seen by a polled transmitter: the transmitter is always ready,
-// nothing is ever received. Registers are 8 bits wide at word addresses;
-// the divisor latch bit (LCR bit 7) puts DLL and DLM where RBR/THR and IER are.
+// UART0's transmitter with its line: bytes written to THR wait in the
+// 16-byte FIFO and leave one at a time, each taking its frame's bit times
+// at pclk / (16 x divisor); THRE and TEMT follow. Nothing is ever received.
+// Registers are 8 bits wide at word addresses; the divisor latch bit (LCR
+// bit 7) puts DLL and DLM where RBR/THR and IER are.
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "peripheral.h"
+#include "serial_line.h"
 
 namespace boardsim {
 
@@ -26,12 +30,14 @@ public:
     std::string registerName(uint32_t offset, bool write) const override;
 
     uint32_t divisor() const { return (uint32_t(dlm_) << 8) | dll_; }
+    // Bits per second on TxD0 at the present peripheral clock.
+    double baud() const;
     uint8_t lineControl() const { return lcr_; }
     // "8N1", "7E2", ... from the line control register.
     std::string frameFormat() const;
 
-    // A byte written to THR, on its way to TxD0.
-    std::function<void(uint8_t)> onTransmit;
+    // A byte written to THR, once its stop bit has left TxD0.
+    std::function<void(const LineFrame&)> onTransmit;
 
 protected:
     unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
@@ -40,6 +46,14 @@ protected:
 
 private:
     bool dlab() const { return (lcr_ & 0x80) != 0; }
+    void queue(uint8_t byte);
+    void startNext(double at);
+    uint8_t lineStatus() const;
+    LineFrame frameFor(uint8_t byte, double start) const;
+
+    std::deque<uint8_t> fifo_;
+    bool shifting_ = false;
+    uint64_t generation_ = 0;  // a transmission of before a reset does not end
 
     uint8_t dll_ = 1;
     uint8_t dlm_ = 0;

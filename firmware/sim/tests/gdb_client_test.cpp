@@ -284,7 +284,7 @@ TEST(GdbClient, MonitorCommands)
     EXPECT_TRUE(contains(r.out, "monitor commands:")) << r.out;
     EXPECT_EQ(slurp(picture).substr(0, 4), "\x89PNG");
     // The board's own report of the press.
-    EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " +KEY_3 +down"))) << stub.out();
+    EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " .*KEY_3 +down"))) << stub.out();
 }
 
 TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)

@@ -21,11 +21,11 @@ TEST(Options, PressesWithAndWithoutHold)
     const Options o = parseOptions({"fw.elf", "--press", "1@2000000", "--press", "4@3M:500"});
     ASSERT_EQ(o.presses.size(), 2u);
     EXPECT_EQ(o.presses[0].key, 1);
-    EXPECT_EQ(o.presses[0].at, 2'000'000u);
-    EXPECT_EQ(o.presses[0].hold, kDefaultHold);
+    EXPECT_EQ(o.presses[0].at.count, 2'000'000u);
+    EXPECT_EQ(o.presses[0].hold.count, kDefaultHold);
     EXPECT_EQ(o.presses[1].key, 4);
-    EXPECT_EQ(o.presses[1].at, 3'000'000u);
-    EXPECT_EQ(o.presses[1].hold, 500u);
+    EXPECT_EQ(o.presses[1].at.count, 3'000'000u);
+    EXPECT_EQ(o.presses[1].hold.count, 500u);
     EXPECT_THROW(parseOptions({"fw.elf", "--press", "5@10"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--press", "1@10:0"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--press", "1"}), UsageError);
@@ -37,15 +37,15 @@ TEST(Options, PicturesAtTheEndOrAtMoments)
     ASSERT_EQ(o.shots.size(), 2u);
     EXPECT_FALSE(o.shots[0].at);
     EXPECT_EQ(o.shots[0].path, "end.png");
-    EXPECT_EQ(*o.shots[1].at, 1'000'000u);
+    EXPECT_EQ(o.shots[1].at->count, 1'000'000u);
     EXPECT_EQ(o.shots[1].path, "early.png");
 }
 
 TEST(Options, PeriodsLiftTheDefaultInstructionBoundButNotAGivenOne)
 {
-    EXPECT_EQ(parseOptions({"fw.elf"}).run, kDefaultRun);
-    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3"}).run, kPeriodRunCap);
-    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3", "--run", "2M"}).run, 2'000'000u);
+    EXPECT_EQ(parseOptions({"fw.elf"}).run.count, kDefaultRun);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3"}).run.count, kPeriodRunCap);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3", "--run", "2M"}).run.count, 2'000'000u);
 }
 
 TEST(Options, Mistakes)
@@ -77,4 +77,29 @@ TEST(Options, GdbPortAndWhatDoesNotGoWithIt)
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--run", "5M"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--lcd", "a.png"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--report"}), UsageError);
+}
+
+TEST(Options, MomentsAreCountsOrTimes)
+{
+    const When count = parseWhen("250k");
+    EXPECT_FALSE(count.isTime);
+    EXPECT_EQ(count.count, 250'000u);
+    EXPECT_DOUBLE_EQ(parseWhen("2s").seconds, 2.0);
+    EXPECT_DOUBLE_EQ(parseWhen("250ms").seconds, 0.25);
+    EXPECT_DOUBLE_EQ(parseWhen("80us").seconds, 80e-6);
+    EXPECT_DOUBLE_EQ(parseWhen("1.5ms").seconds, 1.5e-3);
+    EXPECT_TRUE(parseWhen("0ms").isTime);
+    for (const char* bad : {"ms", "-1ms", "2 s", "1e3s", "2min", ".5s"}) {
+        EXPECT_THROW(parseWhen(bad), UsageError) << bad;
+    }
+    const Options o = parseOptions({"fw.elf", "--run", "2s", "--press", "3@250ms:80ms", "--baud", "28800",
+                                    "--bounce", "0", "--lcd-at", "1ms:a.png"});
+    EXPECT_TRUE(o.run.isTime);
+    EXPECT_DOUBLE_EQ(o.presses[0].at.seconds, 0.25);
+    EXPECT_DOUBLE_EQ(o.presses[0].hold.seconds, 0.08);
+    EXPECT_DOUBLE_EQ(o.baud, 28800);
+    EXPECT_DOUBLE_EQ(o.bounce, 0);
+    EXPECT_THROW(parseOptions({"fw.elf", "--baud", "7"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--bounce", "5"}), UsageError);  // a count is no bounce time
+    EXPECT_THROW(parseOptions({"fw.elf", "--json"}), UsageError);
 }

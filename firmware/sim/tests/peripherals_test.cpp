@@ -4,6 +4,7 @@
 // written from the manual, not from the models' own constants.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,32 +14,60 @@ using namespace boardsim;
 
 namespace {
 
+// Time stands still unless a test moves it; scheduled work runs when it does.
 class FakeBoard : public BoardServices {
 public:
-    void emit(EventKind kind, uint32_t address, uint32_t value) override
+    void emit(EventKind kind, uint32_t address, uint32_t value) override { emitAt(time, kind, address, value); }
+    void emitAt(double at, EventKind kind, uint32_t address, uint32_t value) override
     {
-        events.push_back({0, kind, 0, address, value});
+        events.push_back({0, at, kind, 0, address, value});
     }
-    uint64_t now() const override { return 0; }
-    void scheduleAt(uint64_t, std::function<void()>) override {}
-    void setInterruptLine(unsigned, bool) override {}
+    double now() const override { return time; }
+    void scheduleAt(double at, std::function<void()> action) override { due.emplace(at, std::move(action)); }
+    double pclkHz() const override { return pclk ? pclk() : 11059200.0 / 4; }
+    void setInterruptLine(unsigned line, bool asserted) override { lines[line] = asserted; }
     void fault(std::string what) override { faults.push_back(std::move(what)); }
+    void clocksChanged() override { ++clockChanges; }
+    uint64_t busAccesses() const override { return accesses; }
 
+    void advanceTo(double t)
+    {
+        while (!due.empty() && due.begin()->first <= t) {
+            time = due.begin()->first;
+            auto action = std::move(due.begin()->second);
+            due.erase(due.begin());
+            action();
+        }
+        time = t;
+    }
+
+    double time = 0;
+    uint64_t accesses = 0;
+    int clockChanges = 0;
+    std::function<double()> pclk;
+    std::multimap<double, std::function<void()>> due;
+    std::map<unsigned, bool> lines;
     std::vector<Event> events;
     std::vector<std::string> faults;
 };
 
 class Peripherals : public ::testing::Test {
 protected:
-    Peripherals() { machine.reset(); }
+    Peripherals()
+    {
+        board.pclk = [this] { return machine.pclkHz(); };
+        machine.reset();
+    }
 
     BusResult read(uint32_t address, unsigned size = 4)
     {
+        ++board.accesses;
         const auto device = machine.deviceAt(address);
         return device ? device->first->read(device->second, size) : BusResult::refuse("unclaimed");
     }
     bool write(uint32_t address, uint32_t value, unsigned size = 4)
     {
+        ++board.accesses;
         const auto device = machine.deviceAt(address);
         return device && device->first->write(device->second, size, value).ok;
     }
@@ -56,7 +85,12 @@ protected:
 constexpr uint32_t PINSEL0 = 0xE002C000, PINSEL1 = 0xE002C004, PINSEL2 = 0xE002C014;
 constexpr uint32_t IO0PIN = 0xE0028000, IO0SET = 0xE0028004, IO0DIR = 0xE0028008, IO0CLR = 0xE002800C;
 constexpr uint32_t U0RBR = 0xE000C000, U0IER = 0xE000C004, U0IIR = 0xE000C008, U0LCR = 0xE000C00C,
-                   U0LSR = 0xE000C014, U0SCR = 0xE000C01C;
+                   U0LSR = 0xE000C014, U0SCR = 0xE000C01C, U0FCR = 0xE000C008;
+constexpr uint32_t MAMCR = 0xE01FC000, MAMTIM = 0xE01FC004, MEMMAP = 0xE01FC040, PLLCON = 0xE01FC080,
+                   PLLCFG = 0xE01FC084, PLLSTAT = 0xE01FC088, PLLFEED = 0xE01FC08C, VPBDIV = 0xE01FC100;
+constexpr uint32_t T0IR = 0xE0004000, T0TCR = 0xE0004004, T0TC = 0xE0004008, T0PR = 0xE000400C,
+                   T0MCR = 0xE0004014, T0MR0 = 0xE0004018, T1TC = 0xE0008008;
+constexpr double kFosc = 11059200;
 
 }  // namespace
 
@@ -72,6 +106,13 @@ TEST_F(Peripherals, ResetValuesAreTheManualsAndResetRestoresThem)
         EXPECT_EQ(value(U0LSR), 0x60u);  // THRE and TEMT: transmitter empty
         EXPECT_EQ(value(U0IER), 0u);
         EXPECT_EQ(value(U0SCR), 0u);
+        EXPECT_EQ(value(MAMCR), 0u);
+        EXPECT_EQ(value(MAMTIM), 7u);
+        EXPECT_EQ(value(MEMMAP), 0u);
+        EXPECT_EQ(value(PLLSTAT), 0u);
+        EXPECT_EQ(value(VPBDIV), 0u);
+        EXPECT_EQ(value(T0TC), 0u);
+        EXPECT_EQ(value(T0TCR), 0u);
         ASSERT_TRUE(write(U0LCR, 0x80));  // divisor latch: DLL resets to 1, DLM to 0
         EXPECT_EQ(value(U0RBR), 0x01u);
         EXPECT_EQ(value(U0IER), 0x00u);
@@ -128,12 +169,14 @@ TEST_F(Peripherals, UartSendsOnTxD0OnlyWhenPinsel0RoutesIt)
     EXPECT_EQ(machine.uart0.frameFormat(), "8N1");
 
     ASSERT_TRUE(write(U0RBR, 'A', 1));  // P0.0 still GPIO: the byte never leaves
+    board.advanceTo(0.01);
     ASSERT_EQ(board.faults.size(), 1u);
     EXPECT_NE(board.faults[0].find("TxD0"), std::string::npos) << board.faults[0];
     EXPECT_TRUE(board.events.empty());
 
     ASSERT_TRUE(write(PINSEL0, 0x05));  // P0.0 TxD0, P0.1 RxD0
     ASSERT_TRUE(write(U0RBR, 'B', 1));
+    board.advanceTo(0.02);
     ASSERT_EQ(board.events.size(), 1u);
     EXPECT_EQ(board.events[0].kind, EventKind::UartByte);
     EXPECT_EQ(board.events[0].value, uint32_t('B'));
@@ -153,6 +196,9 @@ TEST_F(Peripherals, AccessesTheChipDoesNotOfferAreRefused)
     EXPECT_FALSE(read(0xE000C010).ok);          // UART0 has no modem control register
     EXPECT_FALSE(read(0xE002C008).ok);          // between PINSEL1 and PINSEL2
     EXPECT_FALSE(machine.deviceAt(0xE0020000));  // SPI0: not modelled, so unclaimed
+    EXPECT_FALSE(read(PLLFEED).ok);             // write-only
+    EXPECT_FALSE(write(PLLSTAT, 0));            // read-only
+    EXPECT_FALSE(read(0xE0004040).ok);          // past T0EMR
 }
 
 TEST_F(Peripherals, RegistersHaveTheirManualNamesAsTheAccessReachesThem)
@@ -165,4 +211,128 @@ TEST_F(Peripherals, RegistersHaveTheirManualNamesAsTheAccessReachesThem)
     ASSERT_TRUE(write(U0LCR, 0x80));
     EXPECT_EQ(name(U0RBR, true), "U0DLL");
     EXPECT_EQ(name(U0IER, false), "U0DLM");
+}
+
+// The clocks after reset: the PLL off and bypassed, VPB at a quarter.
+TEST_F(Peripherals, PllTakesEffectOnlyThroughAValidFeedAndLocksBeforeItConnects)
+{
+    EXPECT_DOUBLE_EQ(machine.cclkHz(), kFosc);
+    EXPECT_DOUBLE_EQ(machine.pclkHz(), kFosc / 4);
+
+    ASSERT_TRUE(write(PLLCFG, 0x23));  // M = 4, P = 2: Fcco 176.9 MHz
+    ASSERT_TRUE(write(PLLCON, 1));
+    EXPECT_EQ(value(PLLSTAT), 0u);     // nothing until the feed
+    // Broken feeds change nothing: a wrong value, the wrong order, another
+    // access between the two writes.
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0x56));
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    EXPECT_EQ(value(PLLCON), 1u);      // this read comes between 0xAA and 0x55
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    EXPECT_EQ(value(PLLSTAT), 0u);
+
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    EXPECT_EQ(value(PLLSTAT), 0x123u);  // MSEL 3, PSEL 1, PLLE; not yet locked
+    board.advanceTo(1e-3);
+    EXPECT_EQ(value(PLLSTAT), 0x523u);  // PLOCK
+    EXPECT_DOUBLE_EQ(machine.cclkHz(), kFosc);  // enabled, not connected
+
+    ASSERT_TRUE(write(PLLCON, 3));
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    EXPECT_EQ(value(PLLSTAT), 0x723u);
+    EXPECT_DOUBLE_EQ(machine.cclkHz(), 4 * kFosc);
+    EXPECT_DOUBLE_EQ(machine.pclkHz(), kFosc);
+    ASSERT_TRUE(write(VPBDIV, 1));
+    EXPECT_DOUBLE_EQ(machine.pclkHz(), 4 * kFosc);
+    ASSERT_TRUE(write(VPBDIV, 3));  // reserved: the divider stays
+    EXPECT_DOUBLE_EQ(machine.pclkHz(), 4 * kFosc);
+    EXPECT_TRUE(board.faults.empty());
+    EXPECT_GT(board.clockChanges, 0);
+}
+
+TEST_F(Peripherals, PllConnectedBeforeLockOrOutsideTheOscillatorsRangeFails)
+{
+    ASSERT_TRUE(write(PLLCFG, 0x23));
+    ASSERT_TRUE(write(PLLCON, 3));  // enable and connect in one feed: no lock yet
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    ASSERT_EQ(board.faults.size(), 1u);
+    EXPECT_NE(board.faults[0].find("before it locked"), std::string::npos) << board.faults[0];
+
+    machine.reset();
+    board.faults.clear();
+    ASSERT_TRUE(write(PLLCFG, 0x03));  // M = 4, P = 1: Fcco 88.5 MHz, too slow
+    ASSERT_TRUE(write(PLLCON, 1));
+    ASSERT_TRUE(write(PLLFEED, 0xAA));
+    ASSERT_TRUE(write(PLLFEED, 0x55));
+    ASSERT_EQ(board.faults.size(), 1u);
+    EXPECT_NE(board.faults[0].find("outside 156-320 MHz"), std::string::npos) << board.faults[0];
+}
+
+TEST_F(Peripherals, TimerCountsThePeripheralClockThroughItsPrescaler)
+{
+    ASSERT_TRUE(write(T0PR, 9));  // TC every 10 pclk cycles
+    ASSERT_TRUE(write(T0TCR, 1));
+    board.advanceTo(1e-3);        // 2764.8 pclk cycles at Fosc / 4
+    EXPECT_EQ(value(T0TC), 276u);
+    EXPECT_EQ(value(T1TC), 0u);   // Timer1 was never started
+    ASSERT_TRUE(write(T0TCR, 0)); // stopped: holds its count
+    board.advanceTo(2e-3);
+    EXPECT_EQ(value(T0TC), 276u);
+    ASSERT_TRUE(write(T0TCR, 2)); // reset
+    EXPECT_EQ(value(T0TC), 0u);
+}
+
+TEST_F(Peripherals, TimerMatchInterruptsResetsAndStopsAsMcrAsks)
+{
+    ASSERT_TRUE(write(T0MR0, 1000));
+    ASSERT_TRUE(write(T0MCR, 0x3));  // MR0: interrupt and reset TC
+    ASSERT_TRUE(write(T0TCR, 1));
+    board.advanceTo(1500 / (kFosc / 4));
+    EXPECT_EQ(value(T0IR), 1u);
+    EXPECT_TRUE(board.lines[4]);      // Timer0's request line
+    EXPECT_NEAR(value(T0TC), 500, 2);  // reset at 1000, counting again
+    ASSERT_TRUE(write(T0IR, 1));      // writing 1 clears the flag
+    EXPECT_EQ(value(T0IR), 0u);
+    EXPECT_FALSE(board.lines[4]);
+
+    ASSERT_TRUE(write(T0MCR, 0x4));   // MR0: stop
+    board.advanceTo(3000 / (kFosc / 4));
+    EXPECT_EQ(value(T0TC), 1000u);
+    EXPECT_EQ(value(T0TCR) & 1, 0u);
+}
+
+TEST_F(Peripherals, UartLineStatusFollowsTheBytesOnTheWire)
+{
+    ASSERT_TRUE(write(PINSEL0, 0x05));
+    ASSERT_TRUE(write(U0LCR, 0x83));
+    ASSERT_TRUE(write(U0RBR, 6));       // 2.7648 MHz / 96 = 28800 baud
+    ASSERT_TRUE(write(U0LCR, 0x03));
+    ASSERT_TRUE(write(U0FCR, 0x07));    // FIFOs on
+    EXPECT_DOUBLE_EQ(machine.uart0.baud(), 28800);
+    ASSERT_TRUE(write(U0RBR, 'a', 1));  // straight to the shifter
+    EXPECT_EQ(value(U0LSR) & 0x60, 0x20u);  // THRE, not TEMT
+    ASSERT_TRUE(write(U0RBR, 'b', 1));  // waits in the FIFO
+    EXPECT_EQ(value(U0LSR) & 0x60, 0x00u);
+    const double byteTime = 10 / 28800.0;
+    board.advanceTo(1.5 * byteTime);
+    EXPECT_EQ(value(U0LSR) & 0x60, 0x20u);
+    board.advanceTo(2.5 * byteTime);
+    EXPECT_EQ(value(U0LSR) & 0x60, 0x60u);
+    ASSERT_EQ(board.events.size(), 2u);
+    EXPECT_NEAR(board.events[1].time, 2 * byteTime, 1e-9);  // back to back
+    // The host listens at 115200: four times too slow a line is garbage to it.
+    EXPECT_TRUE(machine.terminal().garbled());
+    EXPECT_NE(machine.terminal().seen(), "ab");
+    for (int i = 0; i < 17; ++i) {  // one shifting, sixteen waiting
+        ASSERT_TRUE(write(U0RBR, 'x', 1));
+    }
+    EXPECT_TRUE(board.faults.empty());
+    ASSERT_TRUE(write(U0RBR, 'y', 1));  // lost on the chip
+    ASSERT_EQ(board.faults.size(), 1u);
+    EXPECT_NE(board.faults[0].find("FIFO full"), std::string::npos);
 }

@@ -81,9 +81,17 @@ TEST(ProbeImage, SwiEntersTheVectorAndTheHandlerFlipsOnlyTheRequestedBit)
 TEST(ProbeImage, UartSendsOnlyTheTransmitHoldingBytes)
 {
     const ElfImage image = probe("healthy");
-    Board board(image);
-    board.runUntil(300);
+    Board board(image, watching("key_loop"));
+    runTo(board, "key_loop");
+    // The probe waits only for THRE: two bytes are still on their way.
+    EXPECT_EQ(board.uartOutput(), "O");
+    board.runUntil(Moment::at(board.seconds() + 0.001));
     EXPECT_EQ(board.uartOutput(), "OK\n");  // the divisor 6 written under DLAB is not sent
+    // 8N1 at 11.0592 MHz / (16 x 6) = 115200 baud: 10 bits, 86.8 us a byte, back to back.
+    const auto bytes = only(board.events(), EventKind::UartByte);
+    ASSERT_EQ(bytes.size(), 3u);
+    EXPECT_NEAR(bytes[1].time - bytes[0].time, 10 / 115200.0, 1e-7);
+    EXPECT_NEAR(bytes[2].time - bytes[1].time, 10 / 115200.0, 1e-7);
     EXPECT_EQ(board.machine().uart0.divisor(), 6u);
     EXPECT_FALSE(board.fault());
 }
@@ -91,8 +99,8 @@ TEST(ProbeImage, UartSendsOnlyTheTransmitHoldingBytes)
 TEST(ProbeImage, LedPhasesHaveTheLengthsCountedFromTheCode)
 {
     const ElfImage image = probe("healthy");
-    Board board(image);
-    board.runUntil(300);
+    Board board(image, watching("key_loop"));
+    runTo(board, "key_loop");
     const auto leds = only(board.events(), EventKind::Led);
     // IO0DIR first: the pin becomes an output at the latch's reset level, low.
     ASSERT_GE(leds.size(), 2u);
@@ -109,23 +117,27 @@ TEST(ProbeImage, LedPhasesHaveTheLengthsCountedFromTheCode)
 TEST(ProbeImage, PressedKeyReadsLowOnlyWhileHeld)
 {
     const ElfImage image = probe("healthy");
-    Board board(image);
-    board.runUntil(250);
-    board.pressKey(2, 260, 100);
+    BoardOptions clean = watching("key_loop");
+    clean.bounceSeconds = 0;
+    Board board(image, clean);
+    runTo(board, "key_loop");
+    const uint64_t t = board.instructions();
+    board.pressKey(2, t + 10, 100);
     auto scratch = [&] {
         auto bytes = board.readMemory(kRamBase, 4);
         return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
     };
     constexpr uint32_t kKeys = 0xFu << 16;
+    board.runUntil(t + 5);
     EXPECT_EQ(scratch() & kKeys, kKeys);
-    board.runUntil(300);
+    board.runUntil(t + 60);
     EXPECT_EQ(scratch() & kKeys, kKeys & ~(1u << 17));
-    board.runUntil(400);
+    board.runUntil(t + 160);
     EXPECT_EQ(scratch() & kKeys, kKeys);
     const auto keys = only(board.events(), EventKind::Key);
     ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[0].stamp, 260u);
-    EXPECT_EQ(keys[1].stamp, 360u);
+    EXPECT_EQ(keys[0].stamp, t + 10);
+    EXPECT_EQ(keys[1].stamp, t + 110);
 }
 
 TEST(ProbeImage, RunningInPiecesEqualsRunningAtOnce)
@@ -139,6 +151,7 @@ TEST(ProbeImage, RunningInPiecesEqualsRunningAtOnce)
         EXPECT_EQ(pieces.instructions(), bound);
     }
     EXPECT_EQ(pieces.reg(CpuReg::PC), whole.reg(CpuReg::PC));
+    EXPECT_EQ(pieces.cycles(), whole.cycles());
     EXPECT_EQ(pieces.reg(CpuReg::R6), whole.reg(CpuReg::R6));
     ASSERT_EQ(pieces.events().size(), whole.events().size());
     for (size_t i = 0; i < whole.events().size(); ++i) {
@@ -322,4 +335,28 @@ TEST(ProbeImage, InterruptsAreTakenAsTheArm7tdmiTakesThemWhenCpsrAllows)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->address, 0x1Cu);
     EXPECT_EQ(board.reg(CpuReg::CPSR) & 0xFF, 0x11u | 0xC0u);
+}
+
+// The probe's blink loop, counted by hand from the ARM7TDMI's cycle table
+// with the MAM off at reset (MAMTIM 7: every fetch takes 7 cycles, 6 more
+// than the core's one) and one cycle more for a VPB access at VPBDIV = 1:
+// low phase: str 2 + mov 1 + 10 x subs 1 + 9 x bne taken 3 + bne not taken 1,
+// with 12+10 fetches (22 x 6) and the str's VPB cycle: 174 cycles;
+// high phase: str 2 + subs 1 + bne taken 3, 3 fetches (18), 1 VPB: 25 cycles.
+TEST(ProbeImage, LedPhasesTakeTheCyclesOfTheManualsTable)
+{
+    const ElfImage image = probe("healthy");
+    for (const bool fastLoops : {true, false}) {
+        BoardOptions options = watching("key_loop");
+        options.fastLoops = fastLoops;
+        Board board(image, options);
+        runTo(board, "key_loop");
+        const auto leds = only(board.events(), EventKind::Led);
+        ASSERT_EQ(leds.size(), 8u);  // output, high, then three pulses
+        constexpr double kCclk = 11059200;
+        for (size_t i = 2; i + 1 < leds.size(); ++i) {
+            const double cycles = (leds[i + 1].time - leds[i].time) * kCclk;
+            EXPECT_NEAR(cycles, leds[i].value == 0 ? 174 : 25, 1e-6) << "phase " << i << " fast " << fastLoops;
+        }
+    }
 }

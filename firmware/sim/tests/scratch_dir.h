@@ -33,4 +33,9 @@ struct CommandResult {
 // closed to /dev/null.
 CommandResult runCommand(const std::vector<std::string>& args);
 
+// Copies the ELF file `from` to `to` with the first "bl callee" inside
+// function `caller` replaced by a no-op. False when there is none.
+bool patchCallToNop(const std::string& from, const std::string& to, const std::string& caller,
+                    const std::string& callee);
+
 }  // namespace boardsim::testing

@@ -10,10 +10,10 @@ namespace {
 
 constexpr uint32_t kDelay = 0x100;
 
-Event led(uint64_t at, bool high) { return {at, EventKind::Led, 0, 1, high ? 1u : 0u}; }
-Event call(uint64_t at, uint32_t fn, uint32_t r0 = 0) { return {at, EventKind::Call, fn, fn, r0}; }
-Event ret(uint64_t at, uint32_t fn) { return {at, EventKind::Return, 0, fn, 0}; }
-Event byte(uint64_t at, char c) { return {at, EventKind::UartByte, 0, 0, uint8_t(c)}; }
+Event led(uint64_t at, bool high) { return {at, 0, EventKind::Led, 0, 1, high ? 1u : 0u}; }
+Event call(uint64_t at, uint32_t fn, uint32_t r0 = 0) { return {at, 0, EventKind::Call, fn, fn, r0}; }
+Event ret(uint64_t at, uint32_t fn) { return {at, 0, EventKind::Return, 0, fn, 0}; }
+Event byte(uint64_t at, char c) { return {at, 0, EventKind::UartByte, 0, 0, uint8_t(c)}; }
 
 }  // namespace
 
@@ -40,7 +40,7 @@ TEST(Heartbeat, ADelayCutByAnEdgeOrAnLedThatStopsBeingAnOutputIsNoBeat)
     const std::vector<Event> events = {
         call(5, kDelay), led(10, false), ret(50, kDelay), led(60, true),  // delay began before the low phase
         led(100, false), call(101, kDelay), ret(200, kDelay), led(201, true),
-        {250, EventKind::Led, 0, 0, 1},                                   // P0.31 made an input
+        {250, 0, EventKind::Led, 0, 0, 1},                                   // P0.31 made an input
         led(300, false), led(400, true), led(500, false),
     };
     EXPECT_TRUE(heartbeatPeriods(events, kDelay).empty());

@@ -34,6 +34,9 @@
 
         .text
 reset:
+        ldr     r1, =0xE01FC100         /* VPBDIV: pclk = cclk = the crystal, */
+        mov     r2, #1                  /* so the UART's divisor 6 gives 115200 baud */
+        str     r2, [r1]
         ldr     sp, =0x40004000         /* Supervisor stack */
         msr     cpsr_c, #0xDF           /* System mode, IRQ and FIQ masked */
         ldr     sp, =0x40003F00

@@ -1,0 +1,199 @@
+#include "commands.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export.h"
+#include "plot.h"
+#include "table_file.h"
+#include "table_format.h"
+#include "waveform_fit.h"
+
+namespace {
+
+constexpr char USAGE[] =
+    "usage: romtable check FILE\n"
+    "       romtable show FILE\n"
+    "       romtable plot FILE OUT.png\n"
+    "       romtable export --c NAME FILE [-o OUT]\n"
+    "       romtable export --bin le|be FILE [-o OUT]\n";
+
+int usage(FILE* err)
+{
+    std::fputs(USAGE, err);
+    return 2;
+}
+
+void print_problems(const std::string& path, const CheckResult& result, FILE* to)
+{
+    for (const Problem& p : result.problems) {
+        std::fprintf(to, "%s:%d:%d: %s\n", path.c_str(), p.line, p.column, p.message.c_str());
+    }
+}
+
+// The file read and checked; false (with the reasons printed) unless it is a
+// sound table.
+bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE* err)
+{
+    std::string bytes;
+    std::string error;
+    if (!read_table_file(path, &bytes, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return false;
+    }
+    *result = check_table(bytes);
+    print_problems(path, *result, problems_to);
+    return result->ok();
+}
+
+std::string options_text(const std::vector<int>& options)
+{
+    std::string text;
+    for (int option : options) {
+        text += (text.empty() ? "" : " or ") + std::to_string(option);
+    }
+    return text;
+}
+
+int check(const std::string& path, FILE* out, FILE* err)
+{
+    CheckResult result;
+    if (!load(path, &result, out, err)) {
+        if (result.header_read || !result.problems.empty()) {
+            std::fprintf(out, "%s: %zu problem(s)\n", path.c_str(), result.problems.size());
+        }
+        return 1;
+    }
+    std::fprintf(out, "%s: ok, %zu entries, %s\n", path.c_str(), result.table.values.size(),
+                 summarize(result.table).kind.c_str());
+    return 0;
+}
+
+int show(const std::string& path, FILE* out, FILE* err)
+{
+    CheckResult result;
+    if (!load(path, &result, err, err)) {
+        return 1;
+    }
+    const Table& t = result.table;
+    const Summary s = summarize(t);
+    std::fprintf(out, "kind:     %s\n", s.kind.c_str());
+    std::fprintf(out, "options:  %s\n", options_text(s.options).c_str());
+    std::fprintf(out, "header:   %s, DEPTH = %d", header_name(t.header), t.depth);
+    if (t.header == Header::Width8Step) {
+        std::fprintf(out, ", STEP = %d", t.step);
+    }
+    std::fprintf(out, "\nentries:  %zu (sample index %u to %u)\n", t.values.size(), t.indices.front(),
+                 t.indices.back());
+    std::fprintf(out, "minimum:  code %u = %.4f V\n", s.min_code, s.min_volts);
+    std::fprintf(out, "maximum:  code %u = %.4f V\n", s.max_code, s.max_volts);
+    std::fprintf(out, "model:    %s, reference %.2f V\n", converter_name(s.converter),
+                 s.converter == Converter::Dac12 ? DAC12_REF_VOLTS : TLV_REF_VOLTS);
+    if (s.period_samples == 0) {
+        std::fprintf(out, "period:   too few entries to tell\n");
+        return 0;
+    }
+    std::fprintf(out, "period:   %g samples (%g per table of %d)\n", s.period_samples,
+                 static_cast<double>(t.depth) / s.period_samples, t.depth);
+    std::fprintf(out, "phase:    %.1f degrees (0 sine, 90 cosine)\n", s.phase_degrees);
+    return 0;
+}
+
+int plot(const std::string& path, const std::string& png, FILE* err)
+{
+    CheckResult result;
+    if (!load(path, &result, err, err)) {
+        return 1;
+    }
+    std::string error;
+    if (!plot_table(result.table, summarize(result.table), png, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+bool write_all(const std::string& target, const std::string& bytes, FILE* out, FILE* err)
+{
+    if (target.empty()) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
+            std::fprintf(err, "romtable: cannot write the output\n");
+            return false;
+        }
+        return true;
+    }
+    // An incomplete file is removed, but only a plain file: the target may be
+    // a device or a pipe, which must never be unlinked.
+    struct stat before {};
+    const bool existed = stat(target.c_str(), &before) == 0;
+    const bool removable = !existed || S_ISREG(before.st_mode);
+    FILE* file = std::fopen(target.c_str(), "wb");
+    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int write_error = errno;
+    if (file != nullptr && std::fclose(file) != 0) {
+        written = false;
+    }
+    if (!written) {
+        std::fprintf(err, "romtable: cannot write %s: %s\n", target.c_str(), std::strerror(write_error));
+        if (file != nullptr && removable) {
+            std::remove(target.c_str());
+        }
+    }
+    return written;
+}
+
+int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
+{
+    // export --c NAME FILE [-o OUT] | export --bin le|be FILE [-o OUT]
+    if (args.size() != 3 && !(args.size() == 5 && args[3] == "-o")) {
+        return usage(err);
+    }
+    const std::string& form = args[0];
+    const std::string& how = args[1];
+    const std::string& path = args[2];
+    const std::string target = args.size() == 5 ? args[4] : "";
+    if (form == "--c" && !is_c_name(how)) {
+        std::fprintf(err, "romtable: %s is no C identifier\n", how.c_str());
+        return 2;
+    }
+    if (form != "--c" && !(form == "--bin" && (how == "le" || how == "be"))) {
+        return usage(err);
+    }
+    CheckResult result;
+    if (!load(path, &result, err, err)) {
+        return 1;
+    }
+    const std::string bytes = form == "--c"
+                                  ? c_header(result.table, how, path)
+                                  : binary_words(result.table, how == "le" ? ByteOrder::Little : ByteOrder::Big);
+    return write_all(target, bytes, out, err) ? 0 : 1;
+}
+
+}  // namespace
+
+int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (args.empty()) {
+        return usage(err);
+    }
+    const std::string& command = args[0];
+    if (command == "check" && args.size() == 2) {
+        return check(args[1], out, err);
+    }
+    if (command == "show" && args.size() == 2) {
+        return show(args[1], out, err);
+    }
+    if (command == "plot" && args.size() == 3) {
+        return plot(args[1], args[2], err);
+    }
+    if (command == "export") {
+        return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    return usage(err);
+}

@@ -1,0 +1,168 @@
+// The command line on files that are no tables, and its statuses.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "test_tables.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string contents(FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char block[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        text.append(block, got);
+    }
+    return text;
+}
+
+struct CloseFile {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+Outcome romtable(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "romtable");
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(arg.c_str());
+    }
+    const std::unique_ptr<FILE, CloseFile> out(std::tmpfile());
+    const std::unique_ptr<FILE, CloseFile> err(std::tmpfile());
+    Outcome run{run_romtable(static_cast<int>(argv.size()), argv.data(), out.get(), err.get()), "", ""};
+    run.out = contents(out.get());
+    run.err = contents(err.get());
+    return run;
+}
+
+}  // namespace
+
+TEST(Commands, FilesThatAreNoTablesGetAClearError)
+{
+    TempDir dir;
+    const std::string big = dir.path + "/big.txt";
+    {
+        FILE* file = std::fopen(big.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+        ASSERT_EQ(truncate(big.c_str(), 2LL << 30), 0);  // 2 GiB, sparse
+    }
+    std::string noise(70000, '\0');
+    std::mt19937 random(14);
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    write_file(dir.path + "/noise.bin", noise);
+
+    struct Case {
+        std::string path;
+        const char* says;
+    };
+    for (const Case& c : {Case{dir.path, "is a directory"}, Case{dir.path + "/missing.txt", "No such file"},
+                          Case{big, "too large for a table"}}) {
+        for (const char* command : {"check", "show"}) {
+            const Outcome run = romtable({command, c.path});
+            EXPECT_EQ(run.status, 1) << command << " " << c.path;
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        }
+    }
+    const Outcome noisy = romtable({"check", dir.path + "/noise.bin"});
+    EXPECT_EQ(noisy.status, 1);
+    EXPECT_NE(noisy.out.find("noise.bin:1:1: not a DAC table"), std::string::npos) << noisy.out;
+}
+
+TEST(Commands, CheckPrintsEachProblemWithLineAndColumn)
+{
+    TempDir dir;
+    const std::string good = dir.path + "/good.txt";
+    const std::string bad = dir.path + "/bad.txt";
+    write_file(good, sample_table(2));
+    write_file(bad, replaced(replaced(sample_table(2), "  1372 ,", "  1373 ,"), "\r\n", "\n", 40));
+
+    const Outcome ok = romtable({"check", good});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_NE(ok.out.find("good.txt: ok, 4096 entries, TLV5617A codes, cosine (option 2)"), std::string::npos)
+        << ok.out;
+
+    const Outcome failed = romtable({"check", bad});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("bad.txt:3:1: a TLV5617A code is a multiple of 4"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.out.find("bad.txt:3:73: line ends in LF alone"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.out.find("2 problem(s)"), std::string::npos) << failed.out;
+
+    // show and export refuse a damaged table instead of describing it.
+    EXPECT_EQ(romtable({"show", bad}).status, 1);
+    EXPECT_EQ(romtable({"export", "--bin", "le", bad}).status, 1);
+}
+
+TEST(Commands, WrongCommandLinesGetUsage)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"check"}, {"check", "a", "b"}, {"plot", "a"}, {"export", "--bin", "middle", "a"},
+             {"export", "--c", "9lives", "a"}, {"export", "--hex", "a", "b"}, {"frobnicate", "a"}}) {
+        const Outcome run = romtable(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_FALSE(run.err.empty());
+    }
+}
+
+TEST(Commands, ExportWritesFileOrRemovesTheIncompleteOne)
+{
+    TempDir dir;
+    const std::string table = dir.path + "/t.txt";
+    write_file(table, sample_table(9));
+    const Outcome run = romtable({"export", "--bin", "be", table, "-o", dir.path + "/t.bin"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string bytes = read_file(dir.path + "/t.bin");
+    ASSERT_EQ(bytes.size(), 8192u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]), 1365);
+
+    struct stat device {};
+    if (stat("/dev/full", &device) == 0 && S_ISCHR(device.st_mode) && access("/dev/full", W_OK) == 0) {
+        const Outcome full = romtable({"export", "--c", "sine", table, "-o", "/dev/full"});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.err.find("cannot write"), std::string::npos);
+        // The device stays: only a plain file that was cut short is removed.
+        ASSERT_EQ(stat("/dev/full", &device), 0);
+        EXPECT_TRUE(S_ISCHR(device.st_mode));
+    }
+    // A plain file cut short (by a file-size limit, in a child process) is removed.
+    const std::string limited = dir.path + "/limited.h";
+    write_file(limited, "old");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const char* argv[] = {"romtable", "export", "--c", "sine", table.c_str(), "-o", limited.c_str()};
+        FILE* null = std::fopen("/dev/null", "w");
+        _exit(run_romtable(7, argv, null, null));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(access(limited.c_str(), F_OK), -1) << "the cut file is still there";
+    const Outcome nowhere = romtable({"export", "--c", "sine", table, "-o", dir.path + "/no/such/dir.h"});
+    EXPECT_EQ(nowhere.status, 1);
+}

@@ -1,0 +1,119 @@
+// Every table the generator writes, checked, shown, plotted and exported by
+// the built romtable.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "test_tables.h"
+
+namespace {
+
+// Runs a shell command line, standard output captured; returns the exit status.
+int shell(const std::string& command, std::string* out)
+{
+    out->clear();
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    char block[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0) {
+        out->append(block, got);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string quoted(const std::string& text)
+{
+    return "'" + text + "'";  // temporary paths hold no quote
+}
+
+// The one table dactables writes in `dir` for this input.
+std::string generate(const TempDir& dir, const std::string& input)
+{
+    std::string out;
+    EXPECT_EQ(shell("cd " + quoted(dir.path) + " && printf '" + input + "' | " + DACTABLES_EXE + " >/dev/null", &out), 0);
+    std::string found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        found = entry.path().string();
+    }
+    EXPECT_FALSE(found.empty()) << input;
+    return found;
+}
+
+}  // namespace
+
+TEST(GeneratedTables, EveryOptionPassesTheCheckAsItsKind)
+{
+    struct Case {
+        const char* input;
+        const char* kind;
+    };
+    for (const Case& c : {Case{"1\\n", "sine (option 1)"}, Case{"2\\n", "cosine (option 2)"},
+                          Case{"3\\n", "(option 3)"}, Case{"4\\n", "TLV5617A words in byte pairs, sine (option 4"},
+                          Case{"5\\n", "sine (option 5)"}, Case{"6\\n", "(option 6)"},
+                          Case{"7\\n1\\n", "(option 7)"}, Case{"7\\n3\\n", "(option 7)"},
+                          Case{"7\\n-1\\n", "(option 7)"}, Case{"7\\n4095\\n", "(option 7)"},
+                          Case{"8\\n1\\n", "(option 8)"}, Case{"8\\n-3\\n", "(option 8)"},
+                          Case{"8\\n7\\n", "(option 8)"}, Case{"9\\n", "(option 9)"}}) {
+        TempDir dir;
+        const std::string table = generate(dir, c.input);
+        std::string out;
+        EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + " check " + quoted(table), &out), 0) << c.input << out;
+        EXPECT_NE(out.find(c.kind), std::string::npos) << c.input << out;
+        EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + " show " + quoted(table), &out), 0) << c.input;
+        EXPECT_NE(out.find("kind:"), std::string::npos) << out;
+    }
+}
+
+TEST(GeneratedTables, ShowNamesRangeAndVoltages)
+{
+    TempDir dir;
+    const std::string table = generate(dir, "9\\n");
+    std::string out;
+    ASSERT_EQ(shell(std::string(ROMTABLE_EXE) + " show " + quoted(table), &out), 0);
+    EXPECT_NE(out.find("entries:  4096 (sample index 0 to 4095)"), std::string::npos) << out;
+    EXPECT_NE(out.find("minimum:  code 0 = 0.0000 V"), std::string::npos) << out;
+    EXPECT_NE(out.find("maximum:  code 2703 = 0.9899 V"), std::string::npos) << out;
+    EXPECT_NE(out.find("model:    MSP430x2xx DAC12, reference 1.50 V"), std::string::npos) << out;
+    EXPECT_NE(out.find("period:   4096 samples (1 per table of 4096)"), std::string::npos) << out;
+    EXPECT_NE(out.find("phase:    0.0 degrees"), std::string::npos) << out;
+}
+
+TEST(GeneratedTables, PlotDrawsAPicture)
+{
+    if (!HAVE_GNUPLOT) {
+        GTEST_SKIP() << "gnuplot missing";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "6\\n");
+    const std::string png = dir.path + "/plot's picture.png";
+    std::string out;
+    ASSERT_EQ(shell(std::string(ROMTABLE_EXE) + " plot " + quoted(table) + " \"" + png + "\" 2>&1", &out), 0) << out;
+    const std::string bytes = read_file(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1A\n");
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    EXPECT_EQ(byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19), 960);  // IHDR width
+    EXPECT_EQ(byte(20) << 24 | byte(21) << 16 | byte(22) << 8 | byte(23), 540);  // and height
+
+    // Without gnuplot: a message, status 1, no picture.
+    std::filesystem::remove(png);
+    ASSERT_NE(shell("ROMTABLE_GNUPLOT=/nonexistent/gnuplot " + std::string(ROMTABLE_EXE) + " plot " + quoted(table) +
+                        " \"" + png + "\" 2>&1",
+                    &out),
+              0);
+    EXPECT_NE(out.find("gnuplot is not installed"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(png));
+
+    // A folder in the way is refused and stays.
+    std::filesystem::create_directory(png);
+    EXPECT_NE(shell(std::string(ROMTABLE_EXE) + " plot " + quoted(table) + " \"" + png + "\" 2>&1", &out), 0);
+    EXPECT_NE(out.find("is not a plain file"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_directory(png));
+}
