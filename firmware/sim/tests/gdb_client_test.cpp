@@ -249,6 +249,25 @@ TEST(GdbClient, RegisterWriteTakesEffect)
     EXPECT_LT(shortened * 50, whole) << "DelayMs(1) took " << shortened << ", DelayMs(200) " << whole;
 }
 
+TEST(GdbClient, BreakpointInACountdownLoopSeesEveryTurn)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // DelayMs's inner loop, "subs r3, r3, #1; bne": the board fast-forwards
+    // such loops, but not past a breakpoint in them.
+    const CommandResult r = gdb(stub, {"break *((char*)&DelayMs + 12)", "continue", "continue", "p $r3", "continue",
+                                       "p $r3", "continue", "p $r3", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::regex value("\\$[0-9]+ = ([0-9]+)");
+    std::vector<int> counters;
+    for (auto at = std::sregex_iterator(r.out.begin(), r.out.end(), value); at != std::sregex_iterator(); ++at) {
+        counters.push_back(std::stoi((*at)[1]));
+    }
+    ASSERT_EQ(counters.size(), 3u) << r.out;
+    EXPECT_EQ(counters[0] - counters[1], 1) << r.out;
+    EXPECT_EQ(counters[1] - counters[2], 1) << r.out;
+}
+
 TEST(GdbClient, WatchpointOnLcdFrameFiresWhenTheScreenIsDrawn)
 {
     Stub stub(FIRMWARE_ELF);
