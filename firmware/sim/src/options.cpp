@@ -164,6 +164,31 @@ void refuseWithGdb(const Options& options)
     }
 }
 
+double parseBounce(const std::string& text)
+{
+    const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
+    if (!bounce.isTime || bounce.seconds > 0.1) {
+        throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
+    }
+    return bounce.seconds;
+}
+
+// What can only be checked, or settled, once every option is read.
+void finish(Options& options)
+{
+    if (options.image.empty() && !options.help) {
+        throw UsageError("no image given");
+    }
+    refuseOverlappingPresses(options.presses);
+    refuseWithGdb(options);
+    if (options.periods && !options.runGiven) {
+        options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (options.json && !options.report) {
+        throw UsageError("--json goes with --report");
+    }
+}
+
 // The options that only switch something on.
 bool Options::*switchOf(const std::string& arg)
 {
@@ -213,12 +238,7 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (arg == "--baud") {
             options.baud = parseBaud(value());
         } else if (arg == "--bounce") {
-            const std::string& text = value();
-            const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
-            if (!bounce.isTime || bounce.seconds > 0.1) {
-                throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
-            }
-            options.bounce = bounce.seconds;
+            options.bounce = parseBounce(value());
         } else if (!arg.empty() && arg[0] == '-') {
             throw UsageError("unknown option " + arg);
         } else if (options.image.empty()) {
@@ -227,17 +247,7 @@ Options parseOptions(const std::vector<std::string>& args)
             throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
         }
     }
-    if (options.image.empty() && !options.help) {
-        throw UsageError("no image given");
-    }
-    refuseOverlappingPresses(options.presses);
-    refuseWithGdb(options);
-    if (options.periods && !options.runGiven) {
-        options.run = {false, kPeriodRunCap, 0, "1000M"};
-    }
-    if (options.json && !options.report) {
-        throw UsageError("--json goes with --report");
-    }
+    finish(options);
     return options;
 }
 
