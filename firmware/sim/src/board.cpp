@@ -1048,13 +1048,18 @@ bool Board::writeMemory(uint32_t address, const std::vector<uint8_t>& bytes)
     // Code translated from the old bytes would otherwise still run.
     uc_ctl_remove_cache(uc_, address, end);
     if (region->base == kFlashBase) {
-        // Keep the coprocessor marks true to the new words.
-        for (uint32_t word = address & ~3u; word < end && word / 2 < marks_.size(); word += 4) {
+        // What the board knows of each flash word (coprocessor marks, timing,
+        // countdown loops) follows the new words.
+        for (uint32_t word = address & ~3u; word < end && word / 4 < flashWords_.size(); word += 4) {
             uint32_t value = 0;
             uc_mem_read(uc_, word, &value, 4);
             uint8_t& mark = marks_[word / 2];
             mark = isCoprocessorInstruction(value) ? (mark | kCoprocessor) : (mark & ~kCoprocessor);
+            flashWords_[word / 4] = value;
+            timing_[word / 4] = armTiming(value);
         }
+        countdowns_.clear();
+        findLoops();
     }
     return true;
 }

@@ -268,6 +268,28 @@ TEST(GdbClient, BreakpointInACountdownLoopSeesEveryTurn)
     EXPECT_EQ(counters[1] - counters[2], 1) << r.out;
 }
 
+TEST(GdbClient, PatchedFlashRunsAsPatched)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // One stop per pass of main's loop (DealKey's callee saves lr below
+    // main's stack), with no breakpoint set, so the board fast-forwards
+    // DelayMs's countdown. Then "subs r3, r3, #1" becomes "#2": each pass's
+    // two DelayMs(200) take half the turns.
+    const CommandResult r =
+        gdb(stub, {"break DelayMs", "continue", "delete", "eval \"awatch *(int*)%u\", $sp - 4", "continue",
+                   "monitor time", "continue", "monitor time", "set *(int*)((char*)&DelayMs + 12) = 0xe2533002",
+                   "x/i (char*)&DelayMs + 12", "continue", "monitor time", "continue", "monitor time", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "subs\tr3, r3, #2")) << r.out;
+    const std::vector<uint64_t> t = times(r.out);
+    ASSERT_EQ(t.size(), 4u) << r.out;
+    const double before = double(t[1] - t[0]);
+    const double after = double(t[3] - t[2]);
+    EXPECT_GT(after, 0.45 * before) << r.out;
+    EXPECT_LT(after, 0.55 * before) << r.out;
+}
+
 TEST(GdbClient, WatchpointOnLcdFrameFiresWhenTheScreenIsDrawn)
 {
     Stub stub(FIRMWARE_ELF);
