@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench plot firmware sim sim-report sim-bench debug windows fuzz configure clean
+.PHONY: run test bench plot firmware sim sim-report sim-bench debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -65,6 +65,26 @@ sim-report:
 	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
 	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --report
 
+# Flashes a real board over its serial boot loader: PORT=/dev/ttyUSB0. With
+# -control, lpc21isp resets the board through DTR and holds P0.14 low
+# through RTS, as the usual ISP adapters wire them.
+PORT ?= /dev/ttyUSB0
+flash:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image -j $(JOBS)
+	lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(PORT) 115200 11059
+
+# The same command against the simulated board, waiting in its boot loader
+# on a pseudo-terminal; the board then runs what was flashed for 100 ms.
+flash-sim:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	rm -f $(BUILD)/ttyISP
+	$(BUILD)/bin/boardsim --isp $(BUILD)/ttyISP --run 100ms & \
+	  for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD)/ttyISP ] && break; sleep 0.2; done; \
+	  lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(BUILD)/ttyISP 115200 11059; \
+	  status=$$?; wait; exit $$status
+
 # Simulated instructions per wall-clock second on the real image (best of 3
 # runs of 50M instructions).
 sim-bench:
@@ -99,7 +119,7 @@ windows:
 # $(SAN_BUILD)/fuzz-findings, the corpus grows in the build tree.
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
-	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds \
+	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds isp_fuzzer \
 	  table_reader_fuzzer table_reader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
 	mkdir -p $(SAN_BUILD)/fuzz-findings
 	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
@@ -108,6 +128,9 @@ fuzz:
 	$(SAN_ENV) $(SAN_BUILD)/bin/elf_loader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/firmware/sim/fuzz/corpus $(SAN_BUILD)/firmware/sim/fuzz/seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/isp_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/firmware/sim/fuzz/isp_corpus firmware/sim/fuzz/isp_seeds
 	$(SAN_ENV) $(SAN_BUILD)/bin/table_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -max_len=80000 -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/tools/romtable/fuzz/corpus $(SAN_BUILD)/tools/romtable/fuzz/seeds

@@ -164,9 +164,10 @@ Board::Board(const ElfImage& image, BoardOptions options)
                           0),
               "hooking bad memory accesses");
 
-        // Reset state of the core: Supervisor mode, IRQ and FIQ masked, ARM state.
-        setReg(CpuReg::CPSR, kResetCpsr);
-        setReg(CpuReg::PC, 0);
+        // Reset state of the core: Supervisor mode, IRQ and FIQ masked, ARM
+        // state; or as the boot loader's G command leaves it.
+        setReg(CpuReg::CPSR, kResetCpsr | (options_.startThumb ? kThumbBit : 0));
+        setReg(CpuReg::PC, options_.startAddress.value_or(0));
     } catch (...) {
         uc_close(uc_);
         throw;
@@ -185,8 +186,11 @@ void Board::mapMemory()
         check(uc_mem_map(uc_, region.base, region.size, protection), "mapping memory");
         std::vector<uint8_t> contents(region.size, region.powerUpFill);
         if (region.base == kFlashBase) {
-            contents = flashContents(image_, region.size, region.powerUpFill);
-            requireValidUserCode(contents);
+            contents = options_.flash ? *options_.flash : flashContents(image_, region.size, region.powerUpFill);
+            contents.resize(region.size, region.powerUpFill);
+            if (!options_.startAddress) {
+                requireValidUserCode(contents);
+            }
             markCode(contents);
             timeCode(contents);
         }

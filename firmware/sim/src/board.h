@@ -44,6 +44,12 @@ struct BoardOptions {
     double bounceSeconds = 0.005;
     // Off: every instruction takes one cycle (to measure the model's cost).
     bool cycleModel = true;
+    // The flash as a programmer left it, instead of the image's contents.
+    std::optional<std::vector<uint8_t>> flash;
+    // Where the boot loader's G command started the code; none: a reset
+    // (which starts the code only when the vector words sum to 0).
+    std::optional<uint32_t> startAddress;
+    bool startThumb = false;
     // Off: countdown loops run every turn (to measure what skipping their
     // turns saves, and to compare).
     bool fastLoops = true;

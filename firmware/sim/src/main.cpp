@@ -12,6 +12,7 @@
 #include "board.h"
 #include "gdb_board_target.h"
 #include "gdb_server.h"
+#include "isp_command.h"
 #include "lcd_picture.h"
 #include "options.h"
 #include "output_file.h"
@@ -261,7 +262,7 @@ int debug(const ElfImage& image, const Options& options)
 
 int simulate(const Options& options)
 {
-    const ElfImage image = ElfImage::fromFile(options.image);
+    const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
     if (options.gdbPort) {
         return debug(image, options);
     }
@@ -271,19 +272,35 @@ int simulate(const Options& options)
     for (const LcdShot& shot : options.shots) {
         checkWritable(shot.path);
     }
+    if (!options.saveFlash.empty()) {
+        checkWritable(options.saveFlash);
+    }
 
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    // The ISP port is UART0: after the boot loader, the code's bytes go there too.
+    std::unique_ptr<PtyLink> ispLink;
+    if (!options.ispLink.empty()) {
+        ispLink = std::make_unique<PtyLink>(options.ispLink);
+        if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
+            return 0;
+        }
+    }
     Board board(image, boardOptions);
     if (!options.shots.empty() && !board.hasLcd()) {
         throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
     }
 
     Printer printer(board, options, std::move(shown));
-    board.setObserver([&](const Event& e) { printer(e); });
+    board.setObserver([&](const Event& e) {
+        printer(e);
+        if (ispLink && e.kind == EventKind::UartByte) {
+            ispLink->write(std::string(1, char(e.value)));
+        }
+    });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, moment(press.at), moment(press.hold));
     }

@@ -11,6 +11,7 @@ namespace boardsim {
 const char* usageText()
 {
     return "usage: boardsim IMAGE.elf [options]\n"
+           "       boardsim --isp LINK [IMAGE.elf] [options]\n"
            "  --run T            stop at T: an instruction count (5M) or a time (2s) (default 5M)\n"
            "  --periods N        stop after N heartbeats (LED low for a DelayMs, then high)\n"
            "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
@@ -27,6 +28,11 @@ const char* usageText()
            "  --quiet            print only faults and requested pictures\n"
            "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
            "                     and serve it (PORT 0: any free port, printed on stderr)\n"
+           "  --isp LINK         start in the ISP boot loader (as with P0.14 low at reset) on a\n"
+           "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash\n"
+           "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
+           "  --reset-after-isp  run what is in flash also when the host did not start it\n"
+           "  --save-flash FILE  write the 256 KiB of flash to FILE when the run ends\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
@@ -159,8 +165,9 @@ uint16_t parsePort(const std::string& text)
 // Under gdb the run ends when gdb says so, and pictures come from "monitor lcd".
 void refuseWithGdb(const Options& options)
 {
-    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty())) {
-        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd or --lcd-at");
+    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty() ||
+                            !options.ispLink.empty() || !options.saveFlash.empty())) {
+        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd, --lcd-at, --isp or --save-flash");
     }
 }
 
@@ -176,13 +183,16 @@ double parseBounce(const std::string& text)
 // What can only be checked, or settled, once every option is read.
 void finish(Options& options)
 {
-    if (options.image.empty() && !options.help) {
+    if (options.image.empty() && !options.help && options.ispLink.empty()) {
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
     refuseWithGdb(options);
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (!options.ispLink.empty() && options.report) {
+        throw UsageError("--report runs an image from reset: not with --isp");
     }
     if (options.json && !options.report) {
         throw UsageError("--json goes with --report");
@@ -195,7 +205,7 @@ bool Options::*switchOf(const std::string& arg)
     const std::pair<const char*, bool Options::*> switches[] = {
         {"--calls", &Options::showCalls}, {"--trace-io", &Options::traceIo}, {"--report", &Options::report},
         {"--json", &Options::json},       {"--quiet", &Options::quiet},      {"--help", &Options::help},
-        {"-h", &Options::help},
+        {"-h", &Options::help},           {"--reset-after-isp", &Options::resetAfterIsp},
     };
     for (const auto& [name, member] : switches) {
         if (arg == name) {
@@ -239,6 +249,18 @@ Options parseOptions(const std::vector<std::string>& args)
             options.baud = parseBaud(value());
         } else if (arg == "--bounce") {
             options.bounce = parseBounce(value());
+        } else if (arg == "--isp") {
+            options.ispLink = value();
+        } else if (arg == "--isp-idle") {
+            const When idle = parseWhen(value());
+            if (!idle.isTime || idle.seconds <= 0) {
+                throw UsageError("--isp-idle wants a time, got \"" + idle.text + "\"");
+            }
+            options.ispIdle = idle.seconds;
+        } else if (arg == "--reset-after-isp") {
+            options.resetAfterIsp = true;
+        } else if (arg == "--save-flash") {
+            options.saveFlash = value();
         } else if (!arg.empty() && arg[0] == '-') {
             throw UsageError("unknown option " + arg);
         } else if (options.image.empty()) {

@@ -58,6 +58,10 @@ struct Options {
     bool help = false;
     double baud = kDefaultBaud;
     double bounce = kDefaultBounce;
+    std::string ispLink;     // serve the ISP boot loader on a pty linked here
+    std::string saveFlash;   // write the flash here when the run ends
+    bool resetAfterIsp = false;
+    double ispIdle = 10;     // seconds of silence that end the ISP session
 };
 
 // Throws UsageError with a message fit for the user.

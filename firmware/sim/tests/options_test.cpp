@@ -77,6 +77,8 @@ TEST(Options, GdbPortAndWhatDoesNotGoWithIt)
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--run", "5M"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--lcd", "a.png"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--report"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--isp", "/tmp/link"}), UsageError);
+    EXPECT_THROW(parseOptions({"--gdb", "1"}), UsageError);  // gdb needs an image
 }
 
 TEST(Options, MomentsAreCountsOrTimes)

@@ -8,7 +8,10 @@
 #include <elf.h>
 
 #include <cstring>
+#include <csignal>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <iterator>
 
 #include "elf_image.h"
@@ -44,6 +47,75 @@ std::string slurp(const std::string& path)
 }
 
 }  // namespace
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        throw std::runtime_error("cannot start " + args[0]);
+    }
+    return pid;
+}
+
+}  // namespace
+
+Child::Child(const std::vector<std::string>& args) : pid_(spawn(args, capture_.file("out"), capture_.file("err"))) {}
+
+Child::~Child()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+CommandResult Child::wait(double seconds)
+{
+    CommandResult result;
+    int raw = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    pid_t done = 0;
+    while ((done = waitpid(pid_, &raw, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (done == pid_) {
+        pid_ = -1;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    } else {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    result.out = slurp(capture_.file("out"));
+    result.err = slurp(capture_.file("err"));
+    return result;
+}
+
+bool waitForPath(const std::string& path, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!std::filesystem::exists(path)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 CommandResult runCommand(const std::vector<std::string>& args)
 {

@@ -33,6 +33,27 @@ struct CommandResult {
 // closed to /dev/null.
 CommandResult runCommand(const std::vector<std::string>& args);
 
+// A program running beside the test, its output going to files; killed
+// when the test ends, also when an assertion failed on the way.
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& args);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // Waits at most `seconds` for it to end; its result, or status -1 and
+    // the output so far when it did not end (it is then killed).
+    CommandResult wait(double seconds);
+
+private:
+    ScratchDir capture_;
+    int pid_ = -1;
+};
+
+// Waits at most `seconds` for `path` to exist.
+bool waitForPath(const std::string& path, double seconds);
+
 // Copies the ELF file `from` to `to` with the first "bl callee" inside
 // function `caller` replaced by a no-op. False when there is none.
 bool patchCallToNop(const std::string& from, const std::string& to, const std::string& caller,
