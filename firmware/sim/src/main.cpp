@@ -238,8 +238,9 @@ std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, 
 
 // The board under gdb: nothing runs until gdb says so. The board's events
 // are printed as in a plain run.
-int debug(const ElfImage& image, const Options& options)
+int debug(const Options& options)
 {
+    const ElfImage image = ElfImage::fromFile(options.image);
     BoardOptions boardOptions;
     boardOptions.traceIo = options.traceIo;
     boardOptions.hostBaud = options.baud;
@@ -263,9 +264,6 @@ int debug(const ElfImage& image, const Options& options)
 int simulate(const Options& options)
 {
     const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
-    if (options.gdbPort) {
-        return debug(image, options);
-    }
     if (options.report) {
         return report(image, options);
     }
@@ -366,7 +364,7 @@ int main(int argc, char** argv)
             std::cout << usageText();
             return 0;
         }
-        return simulate(options);
+        return options.gdbPort ? debug(options) : simulate(options);
     } catch (const UsageError& e) {
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
         return 2;

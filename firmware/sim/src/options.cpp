@@ -180,6 +180,15 @@ double parseBounce(const std::string& text)
     return bounce.seconds;
 }
 
+double parseIdle(const std::string& text)
+{
+    const When idle = parseWhen(text);
+    if (!idle.isTime || idle.seconds <= 0) {
+        throw UsageError("--isp-idle wants a time, got \"" + idle.text + "\"");
+    }
+    return idle.seconds;
+}
+
 // What can only be checked, or settled, once every option is read.
 void finish(Options& options)
 {
@@ -252,11 +261,7 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (arg == "--isp") {
             options.ispLink = value();
         } else if (arg == "--isp-idle") {
-            const When idle = parseWhen(value());
-            if (!idle.isTime || idle.seconds <= 0) {
-                throw UsageError("--isp-idle wants a time, got \"" + idle.text + "\"");
-            }
-            options.ispIdle = idle.seconds;
+            options.ispIdle = parseIdle(value());
         } else if (arg == "--reset-after-isp") {
             options.resetAfterIsp = true;
         } else if (arg == "--save-flash") {
