@@ -209,8 +209,7 @@ TEST(GdbClient, BreakpointRegistersMemoryStepAndKill)
     EXPECT_TRUE(contains(r.out, "$2 = 0x1f")) << r.out;          // main runs in System mode
     EXPECT_TRUE(std::regex_search(r.out, std::regex("cpsr +0x[0-9a-f]*5f"))) << r.out;
     EXPECT_TRUE(contains(r.out, "0xe59ff018\t0xe59ff018")) << r.out;  // the vectors: ldr pc, [pc, #24]
-    EXPECT_TRUE(contains(r.out, "$3 = (void (*)()) 0x")) << r.out;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs>\n")) ) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs>\n"))) << r.out;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\+4>\n"))) << r.out;
     EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
     EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
