@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench plot firmware sim sim-report sim-bench flash flash-sim windows fuzz configure clean
+.PHONY: run test bench plot firmware sim sim-report sim-bench debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -97,6 +97,24 @@ sim-bench:
 	cmake --build $(BUILD) --target firmware_image boardsim_bench -j $(JOBS)
 	$(BUILD)/bin/boardsim_bench $(BUILD)/firmware/firmware.elf 50000000 3
 
+# The image under gdb: boardsim waits on 127.0.0.1:$(GDB_PORT) before the
+# first instruction (its own lines go to $(BUILD)/boardsim-debug.log), and
+# gdb-multiarch attaches with the image's symbols. boardsim runs in a session
+# of its own, so that gdb's Ctrl-C interrupts the board rather than killing
+# it; it ends with gdb.
+GDB_PORT ?= 3333
+debug:
+	@command -v gdb-multiarch >/dev/null || { echo "make debug: gdb-multiarch is missing (scripts/bootstrap installs it)"; exit 1; }
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	@log=$(BUILD)/boardsim-debug.log; \
+	setsid $(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --gdb $(GDB_PORT) >$$log 2>&1 & sim=$$!; \
+	trap 'kill $$sim 2>/dev/null' EXIT INT TERM; \
+	for i in $$(seq 100); do grep -q 'waiting for gdb' $$log && break; kill -0 $$sim 2>/dev/null || break; sleep 0.1; done; \
+	grep -q 'waiting for gdb' $$log || { cat $$log; exit 1; }; \
+	gdb-multiarch -q -nx -ex 'set architecture arm' -ex 'target remote 127.0.0.1:$(GDB_PORT)' \
+	  $(BUILD)/firmware/firmware.elf
+
 # dactables.exe for 64-bit Windows (MinGW-w64, runtime linked in): $(BUILD)/windows/dactables.exe.
 windows:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -107,7 +125,7 @@ windows:
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
 	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds isp_fuzzer \
-	  table_reader_fuzzer table_reader_fuzz_seeds -j $(JOBS)
+	  table_reader_fuzzer table_reader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
 	mkdir -p $(SAN_BUILD)/fuzz-findings
 	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
@@ -121,6 +139,9 @@ fuzz:
 	$(SAN_ENV) $(SAN_BUILD)/bin/table_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -max_len=80000 -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/tools/romtable/fuzz/corpus $(SAN_BUILD)/tools/romtable/fuzz/seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/gdb_packet_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/firmware/sim/fuzz/gdb-corpus firmware/sim/fuzz/gdb-seeds
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

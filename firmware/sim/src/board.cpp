@@ -49,6 +49,12 @@ auto guarded(Board& board, Work&& work) -> decltype(work())
     }
 }
 
+void watchHook(uc_engine* /*uc*/, uc_mem_type type, uint64_t address, int /*size*/, int64_t /*value*/,
+               void* user)
+{
+    guarded(boardOf(user), [&] { boardOf(user).onWatchedAccess(type == UC_MEM_WRITE, uint32_t(address)); });
+}
+
 void codeHook(uc_engine* /*uc*/, uint64_t address, uint32_t size, void* user)
 {
     guarded(boardOf(user), [&] { boardOf(user).onInstruction(uint32_t(address), size); });
@@ -104,6 +110,11 @@ bool isAbortOrUndefined(ArmException kind)
 {
     return kind == ArmException::Undefined || kind == ArmException::PrefetchAbort ||
            kind == ArmException::DataAbort;
+}
+
+FaultKind faultKindOf(ArmException kind)
+{
+    return kind == ArmException::Undefined ? FaultKind::UndefinedInstruction : FaultKind::BadAccess;
 }
 
 }  // namespace
@@ -260,7 +271,8 @@ void Board::skipTurns(Countdown& loop)
     loop.visitCount = count_;
     loop.visitCycles = cycles_;
     loop.visitFetch = fetch_;
-    if (!oneTurnAgo || turnCycles == 0 || !profileCounts_.empty()) {
+    // A debugger's breakpoint in the loop must see every turn.
+    if (!oneTurnAgo || turnCycles == 0 || !profileCounts_.empty() || breakpointCount_ != 0) {
         return;
     }
     const uint32_t counter = reg(cpuReg(loop.region.counter));
@@ -609,7 +621,7 @@ void Board::onInstruction(uint32_t address, uint32_t size)
         uc_emu_stop(uc_);
         return;
     }
-    if (stopRequested_ || fault_ || count_ >= limit_) {
+    if (stopRequested_ || fault_ || count_ >= limit_ || atBreakpoint(address)) {
         uc_emu_stop(uc_);
         return;
     }
@@ -686,7 +698,8 @@ void Board::enterException(const PendingException& pending)
     const uint32_t cpsr = reg(CpuReg::CPSR);
     if (isAbortOrUndefined(pending.kind)) {
         if ((cpsr & kModeMask) == entry.mode) {
-            raiseFault(pending.what + ", inside the " + entry.name + " handler", pending.blame);
+            raiseFault(pending.what + ", inside the " + entry.name + " handler", pending.blame, std::nullopt,
+                       faultKindOf(pending.kind));
             return;
         }
         lastException_ = pending;
@@ -731,7 +744,7 @@ void Board::reachedTrap(uint32_t address)
         // name what it was handling, where it happened.
         raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
                        "; its handler hangs at " + trap,
-                   lastException_->blame, lastExceptionStamp_);
+                   lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
         return;
     }
     raiseFault("execution reached " + trap + " from " + locate(previousPc_), address);
@@ -786,7 +799,7 @@ bool Board::onBadMemory(int type, uint64_t address, int size, int64_t value)
                              lastPc_};
         break;
     default:
-        raiseFault("bad memory access at " + where, lastPc_);
+        raiseFault("bad memory access at " + where, lastPc_, std::nullopt, FaultKind::BadAccess);
         break;
     }
     return false;  // the core stops with an error
@@ -800,7 +813,7 @@ uint64_t Board::onPeripheralRead(Peripheral& device, uint32_t base, uint32_t off
     if (!result.ok) {
         raiseFault(std::to_string(size * 8) + "-bit read of " + device.registerName(offset, false) + " (" +
                        hex(base + offset) + "): " + result.problem,
-                   lastPc_);
+                   lastPc_, std::nullopt, FaultKind::BadAccess);
         return 0;
     }
     if (options_.traceIo) {
@@ -820,7 +833,7 @@ void Board::onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset
     if (!result.ok) {
         raiseFault(std::to_string(size * 8) + "-bit write of " + hex(value) + " to " +
                        device.registerName(offset, true) + " (" + hex(base + offset) + "): " + result.problem,
-                   lastPc_);
+                   lastPc_, std::nullopt, FaultKind::BadAccess);
     }
 }
 
@@ -843,7 +856,7 @@ void Board::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value
     }
 }
 
-void Board::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp)
+void Board::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp, FaultKind kind)
 {
     if (fault_) {
         return;  // the first fault is the one that matters
@@ -853,6 +866,7 @@ void Board::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> st
     found.pc = pc;
     found.what = std::move(what);
     found.location = locate(pc);
+    found.kind = kind;
     const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
     uint32_t word = 0;
     if (uc_mem_read(uc_, pc, &word, thumb ? 2 : 4) == UC_ERR_OK) {
@@ -926,6 +940,138 @@ std::string Board::registerName(uint32_t address, bool write) const
         return device->first->registerName(device->second, write);
     }
     return hex(address);
+}
+
+// Debugger support.
+
+StopReason Board::runForDebugger(uint64_t limit)
+{
+    debugStop_.reset();
+    return runUntil(limit);
+}
+
+bool Board::atBreakpoint(uint32_t address)
+{
+    if (breakpointCount_ == 0) {
+        return false;
+    }
+    const bool hit = address / 2 < marks_.size()
+                         ? (marks_[address / 2] & kBreakpoint) != 0
+                         : std::find(ramBreakpoints_.begin(), ramBreakpoints_.end(), address) != ramBreakpoints_.end();
+    if (hit) {
+        debugStop_ = DebugStop{DebugStop::Breakpoint, address};
+        stopRequested_ = true;
+    }
+    return hit;
+}
+
+void Board::setBreakpoint(uint32_t address, bool on)
+{
+    bool was = false;
+    if (address / 2 < marks_.size()) {
+        uint8_t& mark = marks_[address / 2];
+        was = (mark & kBreakpoint) != 0;
+        mark = on ? (mark | kBreakpoint) : (mark & ~kBreakpoint);
+    } else {
+        const auto at = std::find(ramBreakpoints_.begin(), ramBreakpoints_.end(), address);
+        was = at != ramBreakpoints_.end();
+        if (was && !on) {
+            ramBreakpoints_.erase(at);
+        } else if (!was && on) {
+            ramBreakpoints_.push_back(address);
+        }
+    }
+    if (was != on) {
+        breakpointCount_ = on ? breakpointCount_ + 1 : breakpointCount_ - 1;
+    }
+}
+
+int Board::addWatchpoint(uint32_t address, uint32_t length, bool reads, bool writes)
+{
+    if (length == 0 || (!reads && !writes)) {
+        throw BoardError("a watchpoint needs a length and an access to watch");
+    }
+    const int types = (reads ? UC_HOOK_MEM_READ : 0) | (writes ? UC_HOOK_MEM_WRITE : 0);
+    uc_hook hook = 0;
+    const uint64_t last = uint64_t(address) + length - 1;
+    check(uc_hook_add(uc_, &hook, types, reinterpret_cast<void*>(watchHook), this, address, last),
+          "adding a watchpoint");
+    const int id = nextWatchId_++;
+    watchHooks_[id] = hook;
+    return id;
+}
+
+void Board::removeWatchpoint(int id)
+{
+    const auto found = watchHooks_.find(id);
+    if (found != watchHooks_.end()) {
+        uc_hook_del(uc_, found->second);
+        watchHooks_.erase(found);
+    }
+}
+
+void Board::onWatchedAccess(bool write, uint32_t address)
+{
+    // The instruction completes; the run stops before the next one.
+    if (!debugStop_) {
+        debugStop_ = DebugStop{write ? DebugStop::WriteWatch : DebugStop::ReadWatch, address};
+    }
+    stopRequested_ = true;
+}
+
+namespace {
+
+const MemoryRegion* plainRegion(uint32_t address, size_t size)
+{
+    const auto& regions = Lpc2294Machine::memory();
+    const auto found = std::find_if(regions.begin(), regions.end(), [&](const MemoryRegion& region) {
+        return address >= region.base && address - region.base < region.size &&
+               size <= region.size - (address - region.base);
+    });
+    return found == regions.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+bool Board::readPlainMemory(uint32_t address, size_t size, std::vector<uint8_t>& out) const
+{
+    if (plainRegion(address, size) == nullptr) {
+        return false;
+    }
+    out.resize(size);
+    return uc_mem_read(uc_, address, out.data(), size) == UC_ERR_OK;
+}
+
+bool Board::writeMemory(uint32_t address, const std::vector<uint8_t>& bytes)
+{
+    const MemoryRegion* region = plainRegion(address, bytes.size());
+    if (region == nullptr) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
+    }
+    if (uc_mem_write(uc_, address, bytes.data(), bytes.size()) != UC_ERR_OK) {
+        return false;
+    }
+    const uint32_t end = address + uint32_t(bytes.size());
+    // Code translated from the old bytes would otherwise still run.
+    uc_ctl_remove_cache(uc_, address, end);
+    if (region->base == kFlashBase) {
+        // What the board knows of each flash word (coprocessor marks, timing,
+        // countdown loops) follows the new words.
+        for (uint32_t word = address & ~3u; word < end && word / 4 < flashWords_.size(); word += 4) {
+            uint32_t value = 0;
+            uc_mem_read(uc_, word, &value, 4);
+            uint8_t& mark = marks_[word / 2];
+            mark = isCoprocessorInstruction(value) ? (mark | kCoprocessor) : (mark & ~kCoprocessor);
+            flashWords_[word / 4] = value;
+            timing_[word / 4] = armTiming(value);
+        }
+        countdowns_.clear();
+        findLoops();
+    }
+    return true;
 }
 
 }  // namespace boardsim

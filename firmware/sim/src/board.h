@@ -136,15 +136,37 @@ public:
     // the core has stopped.
     void abandonRun(std::exception_ptr error);
 
+    // For a debugger. A breakpoint stops the run before the instruction at
+    // its address executes; a watchpoint stops it after the instruction that
+    // read or wrote the range. Either ends runUntil() as Requested, and
+    // debugStop() then tells which (it is cleared when the next run starts
+    // through runForDebugger()).
+    struct DebugStop {
+        enum Kind { Breakpoint, WriteWatch, ReadWatch } kind;
+        uint32_t address;  // the instruction, or the data address accessed
+    };
+    StopReason runForDebugger(uint64_t limit);
+    const std::optional<DebugStop>& debugStop() const { return debugStop_; }
+    void setBreakpoint(uint32_t address, bool on);
+    // Returns an id for removeWatchpoint().
+    int addWatchpoint(uint32_t address, uint32_t length, bool reads, bool writes);
+    void removeWatchpoint(int id);
+    // Writes RAM or flash (the debugger may patch flash); false, and nothing
+    // written, when the range is not all in one of them.
+    bool writeMemory(uint32_t address, const std::vector<uint8_t>& bytes);
+    // Reads RAM or flash only: a peripheral register read has side effects.
+    bool readPlainMemory(uint32_t address, size_t size, std::vector<uint8_t>& out) const;
+
     // Unicorn callbacks (C linkage trampolines live in board.cpp).
     void onInstruction(uint32_t address, uint32_t size);
     void onInterrupt(uint32_t number);
     bool onBadMemory(int type, uint64_t address, int size, int64_t value);
     uint64_t onPeripheralRead(Peripheral& device, uint32_t base, uint32_t offset, unsigned size);
     void onPeripheralWrite(Peripheral& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value);
+    void onWatchedAccess(bool write, uint32_t address);
 
 private:
-    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4 };
+    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4, kBreakpoint = 8 };
     struct PendingException {
         ArmException kind;
         uint32_t address;  // the instruction it concerns
@@ -193,7 +215,9 @@ private:
     void reachedTrap(uint32_t address);
     void record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
                 std::optional<double> time = std::nullopt);
-    void raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp = std::nullopt);
+    void raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp = std::nullopt,
+                    FaultKind kind = FaultKind::Other);
+    bool atBreakpoint(uint32_t address);
 
     const ElfImage& image_;
     BoardOptions options_;
@@ -256,6 +280,12 @@ private:
     std::optional<Fault> fault_;
     std::exception_ptr abandoned_;
     std::optional<uint32_t> lcdFrameAddress_;
+
+    std::vector<uint32_t> ramBreakpoints_;  // breakpoints outside flash (marks_ holds the others)
+    size_t breakpointCount_ = 0;
+    std::map<int, size_t> watchHooks_;  // Unicorn hook handles by id
+    int nextWatchId_ = 1;
+    std::optional<DebugStop> debugStop_;
 };
 
 }  // namespace boardsim

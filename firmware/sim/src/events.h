@@ -29,6 +29,9 @@ struct Event {
     uint32_t value = 0;
 };
 
+// What a fault was, as a debugger would report it.
+enum class FaultKind { Other, BadAccess, UndefinedInstruction };
+
 struct Fault {
     uint64_t stamp = 0;
     uint32_t pc = 0;
@@ -36,6 +39,7 @@ struct Fault {
     uint32_t instruction = 0;
     std::string what;       // what went wrong, naming the address involved
     std::string location;   // "0x00000064 <main+0x4>"
+    FaultKind kind = FaultKind::Other;
 
     std::string message() const;
 };

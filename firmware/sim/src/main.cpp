@@ -10,6 +10,8 @@
 #include <set>
 
 #include "board.h"
+#include "gdb_board_target.h"
+#include "gdb_server.h"
 #include "isp_command.h"
 #include "lcd_picture.h"
 #include "live_run.h"
@@ -338,6 +340,28 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
     return complete ? 0 : 1;
 }
 
+// The board under gdb: nothing runs until gdb says so. The board's events
+// are printed as in a plain run.
+int debug(const Options& options)
+{
+    const ElfImage image = ElfImage::fromFile(options.image);
+    BoardOptions boardOptions = boardOptionsFor(options);
+    const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
+    std::unique_ptr<Printer> printer;
+    GdbBoardTarget target(image, boardOptions, [&](Board& board) {
+        printer = std::make_unique<Printer>(board, options, shown);
+        board.setObserver([p = printer.get()](const Event& e) { (*p)(e); });
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, moment(press.at), moment(press.hold));
+        }
+    });
+    GdbServer server(*options.gdbPort);
+    std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
+    server.serve(target, std::cerr);
+    return 0;
+}
+
 int simulate(const Options& options)
 {
     const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
@@ -396,7 +420,7 @@ int main(int argc, char** argv)
             std::cout << usageText();
             return 0;
         }
-        return simulate(options);
+        return options.gdbPort ? debug(options) : simulate(options);
     } catch (const UsageError& e) {
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
         return 2;

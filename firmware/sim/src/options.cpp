@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <limits>
+#include <utility>
 
 namespace boardsim {
 
@@ -26,6 +27,8 @@ const char* usageText()
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
+           "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
+           "                     and serve it (PORT 0: any free port, printed on stderr)\n"
            "  --isp LINK         start in the ISP boot loader (as with P0.14 low at reset) on a\n"
            "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash\n"
            "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
@@ -182,6 +185,26 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
 }
 
 
+uint16_t parsePort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(text) > 65535) {
+        throw UsageError("--gdb wants a TCP port (0 to 65535), got \"" + text + "\"");
+    }
+    return uint16_t(std::stoul(text));
+}
+
+// Under gdb the run ends when gdb says so, and pictures come from "monitor lcd".
+void refuseWithGdb(const Options& options)
+{
+    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty() ||
+                            !options.ispLink.empty() || !options.saveFlash.empty() || options.screen ||
+                            !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd, --lcd-at, --isp, --save-flash, "
+                         "--screen, --uart-pty or --lcd-movie");
+    }
+}
+
 double parseBounce(const std::string& text)
 {
     const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
@@ -246,6 +269,7 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
         {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
         {"--speed", [](Options& o, const std::string& v) { o.speed = parseSpeed(v); }},
+        {"--gdb", [](Options& o, const std::string& v) { o.gdbPort = parsePort(v); }},
         {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
         {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},
     };
@@ -258,6 +282,7 @@ void checkCombination(Options& options)
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
+    refuseWithGdb(options);
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};
     }

@@ -52,6 +52,7 @@ struct Options {
     bool showCalls = false;
     bool traceIo = false;
     bool report = false;
+    std::optional<uint16_t> gdbPort;  // serve gdb instead of running alone
     bool quiet = false;
     bool json = false;
     bool help = false;

@@ -66,6 +66,21 @@ TEST(Options, AKeyMustBeUpBeforeItGoesDownAgain)
     EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "2@1500k"}));  // other keys overlap freely
 }
 
+TEST(Options, GdbPortAndWhatDoesNotGoWithIt)
+{
+    EXPECT_EQ(*parseOptions({"fw.elf", "--gdb", "3333"}).gdbPort, 3333);
+    EXPECT_EQ(*parseOptions({"fw.elf", "--gdb", "0", "--press", "3@1M"}).gdbPort, 0);
+    EXPECT_FALSE(parseOptions({"fw.elf"}).gdbPort);
+    for (const char* port : {"", "x", "-1", "65536", "123456", "3333x"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--gdb", port}), UsageError) << port;
+    }
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--run", "5M"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--lcd", "a.png"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--report"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--isp", "/tmp/link"}), UsageError);
+    EXPECT_THROW(parseOptions({"--gdb", "1"}), UsageError);  // gdb needs an image
+}
+
 TEST(Options, MomentsAreCountsOrTimes)
 {
     const When count = parseWhen("250k");
