@@ -22,8 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         answered += loader.receive(std::string(reinterpret_cast<const char*>(data + at), piece)).size();
         at += piece;
     }
-    // An upload answers each line with at most a block of 20 lines.
-    if (answered > 2 * size + 1400 * (size / 2 + 1) + 64) {
+    // Echo aside, a line gets at most a block of 20 uploaded lines (61
+    // characters each and the sum) for an answer.
+    const auto lines = size_t(std::count(data, data + size, uint8_t('\n')));
+    if (answered > 2 * size + 1400 * (lines + 1)) {
         std::abort();
     }
     const auto& flash = loader.flash();
