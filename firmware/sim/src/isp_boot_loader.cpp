@@ -350,16 +350,29 @@ int IspBootLoader::erase(const std::vector<uint32_t>& args)
     return kSuccess;
 }
 
-int IspBootLoader::write(const std::vector<uint32_t>& args)
+namespace {
+
+// W and R: an address on a word boundary and a count of whole words.
+int transferArguments(const std::vector<uint32_t>& args)
 {
     if (args.size() != 2) {
-        return kParamError;
+        return IspBootLoader::kParamError;
     }
     if (args[0] % 4 != 0) {
-        return kAddrError;
+        return IspBootLoader::kAddrError;
     }
     if (args[1] == 0 || args[1] % 4 != 0) {
-        return kCountError;
+        return IspBootLoader::kCountError;
+    }
+    return IspBootLoader::kSuccess;
+}
+
+}  // namespace
+
+int IspBootLoader::write(const std::vector<uint32_t>& args)
+{
+    if (const int code = transferArguments(args); code != kSuccess) {
+        return code;
     }
     if (!downloadable(args[0], args[1])) {
         return kAddrNotMapped;
@@ -406,14 +419,8 @@ void IspBootLoader::writeData(const std::string& text, std::string& out)
 
 int IspBootLoader::read(const std::vector<uint32_t>& args)
 {
-    if (args.size() != 2) {
-        return kParamError;
-    }
-    if (args[0] % 4 != 0) {
-        return kAddrError;
-    }
-    if (args[1] == 0 || args[1] % 4 != 0) {
-        return kCountError;
+    if (const int code = transferArguments(args); code != kSuccess) {
+        return code;
     }
     if (at(args[0], args[1]) == nullptr) {
         return kAddrNotMapped;
