@@ -4,7 +4,7 @@
 
 namespace boardsim {
 
-const RegisterSpec* Peripheral::spec(uint32_t offset) const
+const RegisterSpec* Peripheral::findRegister(uint32_t offset) const
 {
     const std::vector<RegisterSpec>& table = registers();
     const auto found =
@@ -14,13 +14,13 @@ const RegisterSpec* Peripheral::spec(uint32_t offset) const
 
 std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const
 {
-    const RegisterSpec* r = spec(offset);
+    const RegisterSpec* r = findRegister(offset);
     return r != nullptr ? r->name : std::string(name()) + "+" + std::to_string(offset);
 }
 
 BusResult Peripheral::check(uint32_t offset, unsigned size, bool write) const
 {
-    const RegisterSpec* r = spec(offset);
+    const RegisterSpec* r = findRegister(offset);
     if (r == nullptr) {
         return BusResult::refuse(std::string("no such ") + name() + " register");
     }

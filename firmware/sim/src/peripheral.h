@@ -80,7 +80,7 @@ protected:
     virtual void writeRegister(uint32_t offset, uint32_t value) = 0;
 
     BoardServices& board() const { return *board_; }
-    const RegisterSpec* spec(uint32_t offset) const;
+    const RegisterSpec* findRegister(uint32_t offset) const;
 
 private:
     BusResult check(uint32_t offset, unsigned size, bool write) const;
