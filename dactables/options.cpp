@@ -42,9 +42,8 @@ const OptionRow* option_row(int32_t number)
     return &OPTION_ROWS[n - 1];
 }
 
-uint32_t entry_value(const OptionRow* row, uint32_t q)
+uint32_t voltage_code(const OptionRow* row, double v)
 {
-    const double v = sample_voltage(q, row->waveform, row->plus_one_volt);
     switch (row->conversion) {
     case Conversion::Tlv5617:
         return static_cast<uint16_t>(DAC_V2Code_5617(v) | row->control_bits);
@@ -54,6 +53,11 @@ uint32_t entry_value(const OptionRow* row, uint32_t q)
         break;
     }
     return DAC12_V2Int_121(hundredths(v)) | row->control_bits;
+}
+
+uint32_t entry_value(const OptionRow* row, uint32_t q)
+{
+    return voltage_code(row, sample_voltage(q, row->waveform, row->plus_one_volt));
 }
 
 void write_entries(TableOut* out, const OptionRow* row, uint32_t step)

@@ -34,6 +34,8 @@ const OptionRow* option_row(int32_t number);
 
 // The number one entry holds: the TLV code or word, or the DAC12 code.
 uint32_t entry_value(const OptionRow* row, uint32_t q);
+// The value a row writes for voltage v: its conversion and control bits.
+uint32_t voltage_code(const OptionRow* row, double v);
 
 // Every entry of the row's table, each after its line-break rule. step is the
 // distance between the indices of a stepped row (unsigned: negative steps wrap

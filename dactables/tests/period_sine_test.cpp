@@ -27,16 +27,7 @@ double libm_voltage(uint32_t q, Waveform waveform, bool with_offset)
 // entry_value on the C library's voltage, through the program's converters.
 uint32_t libm_entry(const OptionRow* row, uint32_t q)
 {
-    const double v = libm_voltage(q, row->waveform, row->plus_one_volt);
-    switch (row->conversion) {
-    case Conversion::Tlv5617:
-        return static_cast<uint16_t>(DAC_V2Code_5617(v) | row->control_bits);
-    case Conversion::Tlv5618:
-        return static_cast<uint16_t>(DAC_V2Code_5618(v) | row->control_bits);
-    case Conversion::Dac12Hundredths:
-        break;
-    }
-    return DAC12_V2Int_121(hundredths(v)) | row->control_bits;
+    return voltage_code(row, libm_voltage(q, row->waveform, row->plus_one_volt));
 }
 
 bool within_one_ulp(double a, double b)
