@@ -23,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "gdb_packets.h"
 #include "scratch_dir.h"
 
 using boardsim::testing::CommandResult;
@@ -182,16 +183,7 @@ private:
     bool connected_ = false;
 };
 
-std::string packet(const std::string& payload)
-{
-    unsigned sum = 0;
-    for (const char c : payload) {
-        sum += static_cast<unsigned char>(c);
-    }
-    char tail[4];
-    std::snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
-    return "$" + payload + tail;
-}
+std::string packet(const std::string& payload) { return boardsim::framePacket(payload); }
 
 auto endsPacket = [](const std::string& got) { return got.size() >= 3 && got[got.size() - 3] == '#'; };
 
