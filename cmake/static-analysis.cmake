@@ -33,7 +33,7 @@ foreach(name uart0 keys lcd font5x7 gui menu)
 endforeach()
 set(sim_sources "")
 if(WITH_SIM)
-  file(GLOB sim_sources RELATIVE ${src} CONFIGURE_DEPENDS ${src}/firmware/sim/src/*.cpp)
+  file(GLOB_RECURSE sim_sources RELATIVE ${src} CONFIGURE_DEPENDS ${src}/firmware/sim/src/*.cpp)
 endif()
 
 # The firmware's compile database: ARM7TDMI, ARM state, soft float, freestanding.

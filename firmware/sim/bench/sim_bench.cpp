@@ -9,7 +9,7 @@
 #include <exception>
 #include <string>
 
-#include "board.h"
+#include "core/board.h"
 
 namespace {
 

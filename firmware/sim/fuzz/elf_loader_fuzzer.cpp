@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "elf_image.h"
+#include "image/elf_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

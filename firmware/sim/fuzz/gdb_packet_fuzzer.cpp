@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_gdb_target.h"
-#include "gdb_packets.h"
+#include "frontends/gdb/gdb_packets.h"
 
 namespace {
 

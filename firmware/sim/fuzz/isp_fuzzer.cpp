@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "isp_boot_loader.h"
+#include "machine/isp_boot_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -3,7 +3,7 @@
 // clock each with memory that does not wait), and the MAM's fetch waits.
 #include <gtest/gtest.h>
 
-#include "arm_timing.h"
+#include "core/arm_timing.h"
 
 using namespace boardsim;
 

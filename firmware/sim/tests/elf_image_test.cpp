@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "board_error.h"
-#include "elf_image.h"
-#include "flash_image.h"
+#include "core/board_error.h"
+#include "image/elf_image.h"
+#include "image/flash_image.h"
 
 using namespace boardsim;
 

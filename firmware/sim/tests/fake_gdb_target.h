@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "gdb_packets.h"
+#include "frontends/gdb/gdb_packets.h"
 
 namespace boardsim::testing {
 

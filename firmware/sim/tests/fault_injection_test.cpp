@@ -11,7 +11,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "elf_image.h"
+#include "image/elf_image.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
-#include "board.h"
-#include "lcd_picture.h"
-#include "trace_analysis.h"
+#include "core/board.h"
+#include "frontends/common/lcd_picture.h"
+#include "frontends/report/trace_analysis.h"
 
 using namespace boardsim;
 

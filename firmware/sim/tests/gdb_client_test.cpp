@@ -23,7 +23,7 @@
 #include <sstream>
 #include <thread>
 
-#include "gdb_packets.h"
+#include "frontends/gdb/gdb_packets.h"
 #include "scratch_dir.h"
 
 using boardsim::testing::CommandResult;

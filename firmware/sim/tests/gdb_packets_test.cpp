@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "fake_gdb_target.h"
-#include "gdb_packets.h"
+#include "frontends/gdb/gdb_packets.h"
 
 using boardsim::GdbPoint;
 using boardsim::GdbSession;

@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "isp_boot_loader.h"
+#include "machine/isp_boot_loader.h"
 
 using namespace boardsim;
 

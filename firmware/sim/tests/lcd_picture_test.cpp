@@ -5,9 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "board.h"
-#include "lcd_picture.h"
-#include "screen.h"
+#include "core/board.h"
+#include "frontends/common/lcd_picture.h"
+#include "frontends/live/screen.h"
 #include "scratch_dir.h"
 
 using namespace boardsim;

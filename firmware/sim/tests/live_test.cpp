@@ -21,9 +21,9 @@
 #include <sstream>
 #include <thread>
 
-#include "board.h"
+#include "core/board.h"
 #include "scratch_dir.h"
-#include "uart_pty.h"
+#include "frontends/live/uart_pty.h"
 
 #ifdef BOARDSIM_HAVE_GIF
 #include <gif_lib.h>

@@ -1,7 +1,7 @@
 // The command line.
 #include <gtest/gtest.h>
 
-#include "options.h"
+#include "frontends/cli/options.h"
 
 using namespace boardsim;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "lpc2294_machine.h"
+#include "machine/lpc2294_machine.h"
 
 using namespace boardsim;
 

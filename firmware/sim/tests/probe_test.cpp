@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 
-#include "board.h"
-#include "trace_analysis.h"
+#include "core/board.h"
+#include "frontends/report/trace_analysis.h"
 
 using namespace boardsim;
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <iterator>
 
-#include "elf_image.h"
+#include "image/elf_image.h"
 #include <sstream>
 #include <stdexcept>
 #include <vector>

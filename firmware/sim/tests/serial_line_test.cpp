@@ -1,7 +1,7 @@
 // What a terminal reads off TxD0 at its own rate.
 #include <gtest/gtest.h>
 
-#include "serial_line.h"
+#include "machine/serial_line.h"
 
 using namespace boardsim;
 

@@ -2,7 +2,7 @@
 // the status LED.
 #include <gtest/gtest.h>
 
-#include "trace_analysis.h"
+#include "frontends/report/trace_analysis.h"
 
 using namespace boardsim;
 

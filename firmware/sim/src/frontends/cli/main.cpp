@@ -1,0 +1,431 @@
+// boardsim: runs a firmware.elf for the LPC2294 board and prints what the
+// board shows: UART0 output, the LED's edges, key presses, LCD pictures and
+// faults, each stamped with the instructions executed since reset.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <memory>
+#include <set>
+
+#include "core/board.h"
+#include "frontends/gdb/gdb_board_target.h"
+#include "frontends/gdb/gdb_server.h"
+#include "frontends/isp/isp_command.h"
+#include "frontends/common/lcd_picture.h"
+#include "frontends/live/live_run.h"
+#include "frontends/cli/options.h"
+#include "frontends/common/output_file.h"
+#include "frontends/report/report.h"
+#include "frontends/report/trace_analysis.h"
+
+namespace {
+
+using namespace boardsim;
+
+void line(uint64_t stamp, double seconds, const std::string& what)
+{
+    std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
+}
+
+Moment moment(const When& when)
+{
+    return when.isTime ? Moment::at(when.seconds) : Moment::instructions(when.count);
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", value);
+    return text;
+}
+
+// A value that points at data (RAM, a peripheral, a data section of the
+// image) reads better in hex with what it points at; anything else is a number.
+std::string argumentText(const ElfImage& image, uint32_t value)
+{
+    const Section* section = image.sectionAt(value);
+    const bool data = (value >= kRamBase && value - kRamBase < kRamSize) || value >= 0xE0000000u ||
+                      (section != nullptr && !section->executable);
+    if (!data) {
+        return std::to_string(value);
+    }
+    std::string text = hex(value);
+    const std::string symbol = image.describe(value);
+    if (!symbol.empty()) {
+        text += " <" + symbol + ">";
+    } else if (section != nullptr) {
+        text += " <" + section->name + ">";
+    }
+    return text;
+}
+
+class Printer {
+public:
+    Printer(Board& board, const Options& options, std::set<uint32_t> shown)
+        : board_(board), options_(options), shown_(std::move(shown))
+    {
+        if (options.periods) {
+            const auto delayMs = board.image().find("DelayMs");
+            if (!delayMs) {
+                throw BoardError("--periods: the image has no DelayMs, so its heartbeat cannot be told");
+            }
+            heartbeat_.emplace(delayMs->address);
+        }
+    }
+
+    void operator()(const Event& e)
+    {
+        countPeriods(e);
+        switch (e.kind) {
+        case EventKind::UartByte: uart(e); break;
+        case EventKind::Led: led(e); break;
+        case EventKind::Key: key(e); break;
+        case EventKind::Call:
+        case EventKind::Return:
+        case EventKind::Swi: call(e); break;
+        case EventKind::IoRead:
+        case EventKind::IoWrite: io(e); break;
+        case EventKind::Exception: exception(e); break;
+        }
+    }
+
+    void flushUart(uint64_t stamp, double seconds)
+    {
+        if (!pendingUart_.empty() && !options_.quiet) {
+            line(stamp, seconds, "UART0  " + quoted(pendingUart_));
+        }
+        pendingUart_.clear();
+    }
+
+private:
+    void uart(const Event& e)
+    {
+        pendingUart_ += char(e.value);
+        if (e.value == '\n') {
+            flushUart(e.stamp, e.time);
+        }
+    }
+
+    void led(const Event& e) const
+    {
+        if (!options_.quiet) {
+            const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
+            line(e.stamp, e.time, std::string("LED    ") + state);
+        }
+    }
+
+    void key(const Event& e) const
+    {
+        if (!options_.quiet) {
+            line(e.stamp, e.time, "KEY_" + std::to_string(e.address) + (e.value ? "  down" : "  up"));
+        }
+    }
+
+    void call(const Event& e) const
+    {
+        if (options_.quiet) {
+            return;
+        }
+        if (e.kind == EventKind::Swi) {
+            if (options_.showCalls) {
+                line(e.stamp, e.time, "swi    code " + std::to_string(e.value));
+            }
+            return;
+        }
+        if (!options_.showCalls && shown_.count(e.address) == 0) {
+            return;
+        }
+        const std::string name = board_.image().describe(e.address);
+        if (e.kind == EventKind::Call) {
+            line(e.stamp, e.time, "call   " + name + "(r0 = " + argumentText(board_.image(), e.value) + ")");
+        } else {
+            line(e.stamp, e.time, "return " + name);
+        }
+    }
+
+    void io(const Event& e) const
+    {
+        if (options_.quiet) {
+            return;
+        }
+        const bool read = e.kind == EventKind::IoRead;
+        char name[16];
+        std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
+        line(e.stamp, e.time, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
+                          (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
+    }
+
+    void exception(const Event& e) const
+    {
+        if (!options_.quiet) {
+            line(e.stamp, e.time, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
+                              board_.locate(e.pc));
+        }
+    }
+
+    void countPeriods(const Event& e)
+    {
+        if (heartbeat_ && heartbeat_->feed(e) && ++periods_ >= *options_.periods) {
+            board_.requestStop();
+        }
+    }
+
+    Board& board_;
+    const Options& options_;
+    std::set<uint32_t> shown_;  // functions named by --watch
+    std::optional<HeartbeatTracker> heartbeat_;
+    std::string pendingUart_;
+    uint64_t periods_ = 0;
+};
+
+void showLive(std::optional<LiveRun>& live, const Event& e)
+{
+    if (live) {
+        live->observe(e);
+    }
+}
+
+std::string stopText(const std::optional<LiveRun>& live, StopReason reason, const Options& options)
+{
+    if (live && !live->ending().empty()) {
+        return live->ending();
+    }
+    return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
+}
+
+int report(const ElfImage& image, const Options& options)
+{
+    ReportRequest request;
+    if (options.runGiven) {
+        request.limit = moment(options.run);
+    }
+    request.periods = options.periods.value_or(request.periods);
+    request.hostBaud = options.baud;
+    request.json = options.json;
+    const auto problems = printReport(image, std::cout, request);
+    std::cout.flush();
+    for (const std::string& problem : problems) {
+        std::cerr << "boardsim: report incomplete: " << problem << "\n";
+    }
+    return problems.empty() ? 0 : 1;
+}
+
+// Functions named by --watch, as the board knows them; data is refused.
+std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, BoardOptions& boardOptions)
+{
+    std::set<uint32_t> addresses;
+    for (const std::string& name : options.extraWatched) {
+        const auto symbol = image.find(name);
+        if (!symbol) {
+            throw UsageError("--watch: the image has no symbol " + name);
+        }
+        if (!symbol->isFunction) {
+            throw UsageError("--watch: " + name + " is data, not a function (at " + hex(symbol->address) + ")");
+        }
+        boardOptions.watchedFunctions.push_back(symbol->name);
+        addresses.insert(symbol->address);
+    }
+    return addresses;
+}
+
+// The LCD pictures a run was asked for: at moments scheduled on the board,
+// and at its end.
+class Pictures {
+public:
+    Pictures(Board& board, const Options& options) : board_(board), options_(options)
+    {
+        if (!options.shots.empty() && !board.hasLcd()) {
+            throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
+        }
+        for (const LcdShot& shot : options.shots) {
+            if (shot.at) {
+                pending_.push_back(&shot);
+                board.schedule(moment(*shot.at), [this, entry = pending_.size() - 1] {
+                    write(pending_[entry]->path);
+                    pending_[entry] = nullptr;
+                });
+            }
+        }
+    }
+
+    void writeFinal()
+    {
+        for (const LcdShot& shot : options_.shots) {
+            if (!shot.at) {
+                write(shot.path);
+            }
+        }
+    }
+
+    // Says which pictures the run ended too early for; false if any.
+    bool allWritten() const
+    {
+        bool all = true;
+        for (const LcdShot* shot : pending_) {
+            if (shot != nullptr) {
+                std::fflush(stdout);
+                std::cerr << "boardsim: " << shot->path << " not written: the run ended after "
+                          << board_.instructions() << " instructions (" << board_.seconds() * 1e3 << " ms), before "
+                          << shot->at->text << "\n";
+                all = false;
+            }
+        }
+        return all;
+    }
+
+private:
+    void write(const std::string& path)
+    {
+        writeLcdPicture(board_.lcdFrame(), path);
+        if (!options_.quiet) {
+            line(board_.instructions(), board_.seconds(), "LCD    picture written to " + path);
+        }
+    }
+
+    Board& board_;
+    const Options& options_;
+    std::vector<const LcdShot*> pending_;
+};
+
+BoardOptions boardOptionsFor(const Options& options)
+{
+    BoardOptions boardOptions;
+    boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
+    return boardOptions;
+}
+
+int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures,
+              const std::optional<LiveRun>& live)
+{
+    if (reason == StopReason::Fault) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.fault()->message() << "\n";
+        return 1;
+    }
+    if (!options.quiet) {
+        line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
+    }
+    bool complete = pictures.allWritten();
+    if (board.machine().terminal().garbled()) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
+        complete = false;
+    }
+    return complete ? 0 : 1;
+}
+
+// The board under gdb: nothing runs until gdb says so. The board's events
+// are printed as in a plain run.
+int debug(const Options& options)
+{
+    const ElfImage image = ElfImage::fromFile(options.image);
+    BoardOptions boardOptions = boardOptionsFor(options);
+    const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
+    std::unique_ptr<Printer> printer;
+    GdbBoardTarget target(image, boardOptions, [&](Board& board) {
+        printer = std::make_unique<Printer>(board, options, shown);
+        board.setObserver([p = printer.get()](const Event& e) { (*p)(e); });
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, moment(press.at), moment(press.hold));
+        }
+    });
+    GdbServer server(*options.gdbPort);
+    std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
+    server.serve(target, std::cerr);
+    return 0;
+}
+
+int simulate(const Options& options)
+{
+    const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
+    if (options.report) {
+        return report(image, options);
+    }
+    for (const LcdShot& shot : options.shots) {
+        checkWritable(shot.path);
+    }
+    if (!options.saveFlash.empty()) {
+        checkWritable(options.saveFlash);
+    }
+    BoardOptions boardOptions = boardOptionsFor(options);
+    std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    // The ISP port is UART0: after the boot loader, the code's bytes go there too.
+    std::unique_ptr<PtyLink> ispLink;
+    if (!options.ispLink.empty()) {
+        ispLink = std::make_unique<PtyLink>(options.ispLink);
+        if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
+            return 0;
+        }
+    }
+    Board board(image, boardOptions);
+    std::optional<LiveRun> live;
+    if (LiveRun::wanted(options)) {
+        live.emplace(board, options);
+    }
+    Printer printer(board, options, std::move(shown));
+    board.setObserver([&](const Event& e) {
+        printer(e);
+        showLive(live, e);
+        if (ispLink && e.kind == EventKind::UartByte) {
+            ispLink->write(std::string(1, char(e.value)));
+        }
+    });
+    for (const KeyPress& press : options.presses) {
+        board.pressKey(press.key, moment(press.at), moment(press.hold));
+    }
+    Pictures pictures(board, options);
+    const StopReason reason = live ? live->run() : board.runUntil(moment(options.run));
+    printer.flushUart(board.instructions(), board.seconds());
+    pictures.writeFinal();
+    if (!options.saveFlash.empty() && !ispLink) {
+        saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
+    }
+    return finishRun(board, reason, options, pictures, live);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (options.help) {
+            std::cout << usageText();
+            return 0;
+        }
+        return options.gdbPort ? debug(options) : simulate(options);
+    } catch (const UsageError& e) {
+        std::cerr << "boardsim: " << e.what() << "\n" << usageText();
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "boardsim: " << e.what() << "\n";
+        return 1;
+    }
+}

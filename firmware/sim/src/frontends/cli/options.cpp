@@ -1,0 +1,327 @@
+#include "frontends/cli/options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <limits>
+#include <utility>
+
+namespace boardsim {
+
+const char* usageText()
+{
+    return "usage: boardsim IMAGE.elf [options]\n"
+           "       boardsim --isp LINK [IMAGE.elf] [options]\n"
+           "  --run T            stop at T: an instruction count (5M) or a time (2s) (default 5M)\n"
+           "  --periods N        stop after N heartbeats (LED low for a DelayMs, then high)\n"
+           "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
+           "                     longer than a heartbeat); T and D are counts or times\n"
+           "  --bounce T         contact chatter at each key edge (default 5ms; 0: clean)\n"
+           "  --baud N           the rate the terminal on UART0 listens at (default 115200)\n"
+           "  --lcd FILE         write the LCD picture at the end (PNG; .pbm for PBM)\n"
+           "  --lcd-at T:FILE    write the LCD picture at T\n"
+           "  --calls            also print calls and returns of the board's functions\n"
+           "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
+           "  --trace-io         also print every peripheral register access\n"
+           "  --report           print the image's clock, timing and memory figures\n"
+           "  --json             with --report: one JSON object\n"
+           "  --quiet            print only faults and requested pictures\n"
+           "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
+           "                     and serve it (PORT 0: any free port, printed on stderr)\n"
+           "  --isp LINK         start in the ISP boot loader (as with P0.14 low at reset) on a\n"
+           "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash\n"
+           "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
+           "  --reset-after-isp  run what is in flash also when the host did not start it\n"
+           "  --save-flash FILE  write the 256 KiB of flash to FILE when the run ends\n"
+           "  --screen           the board live in the terminal: LCD, LED, UART0, time;\n"
+           "                     keys 1-4 press KEY_1..KEY_4, q quits (runs until q\n"
+           "                     unless --run is given)\n"
+           "  --speed X          with --screen or --uart-pty: X times real time (default 1)\n"
+           "  --uart-pty LINK    UART0 on a pseudo-terminal, LINK a symlink to it (for\n"
+           "                     picocom -b 115200 LINK); runs in real time until\n"
+           "                     interrupted unless --run is given\n"
+           "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
+           "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
+           "the instructions executed and the simulated time.\n"
+           "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
+}
+
+uint64_t parseCount(const std::string& text)
+{
+    size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) {
+        ++digits;
+    }
+    if (digits == 0 || digits > 18) {
+        throw UsageError("not a count: \"" + text + "\"");
+    }
+    uint64_t value = std::stoull(text.substr(0, digits));
+    const std::string suffix = text.substr(digits);
+    uint64_t scale = 1;
+    if (suffix == "k") {
+        scale = 1'000;
+    } else if (suffix == "M") {
+        scale = 1'000'000;
+    } else if (!suffix.empty()) {
+        throw UsageError("not a count: \"" + text + "\"");
+    }
+    if (value > std::numeric_limits<uint64_t>::max() / scale) {
+        throw UsageError("count too large: \"" + text + "\"");
+    }
+    return value * scale;
+}
+
+When parseWhen(const std::string& text)
+{
+    static const struct {
+        const char* suffix;
+        double scale;
+    } units[] = {{"us", 1e-6}, {"ms", 1e-3}, {"s", 1.0}};
+    for (const auto& unit : units) {
+        const std::string suffix = unit.suffix;
+        if (text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            const std::string number = text.substr(0, text.size() - suffix.size());
+            char* end = nullptr;
+            const double value = std::strtod(number.c_str(), &end);
+            const bool plain = number.find_first_not_of("0123456789.") == std::string::npos;
+            if (number.empty() || !plain || end != number.c_str() + number.size() || !(value >= 0) || value > 1e6 ||
+                !std::isdigit(static_cast<unsigned char>(number[0]))) {
+                throw UsageError("not a time: \"" + text + "\"");
+            }
+            return {true, 0, value * unit.scale, text};
+        }
+    }
+    return {false, parseCount(text), 0, text};
+}
+
+namespace {
+
+double parseBaud(const std::string& text)
+{
+    const uint64_t baud = parseCount(text);
+    if (baud < 50 || baud > 4'000'000) {
+        throw UsageError("--baud: not a line speed: \"" + text + "\"");
+    }
+    return double(baud);
+}
+
+double parseSpeed(const std::string& text)
+{
+    char* end = nullptr;
+    const double speed = std::strtod(text.c_str(), &end);
+    const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!plain || end != text.c_str() + text.size() || !(speed >= 0.001) || speed > 1000) {
+        throw UsageError("--speed wants a factor from 0.001 to 1000, got \"" + text + "\"");
+    }
+    return speed;
+}
+
+// --screen, --speed, --uart-pty, --lcd-movie; false for any other option.
+void checkLiveOptions(Options& options)
+{
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
+    }
+    if (options.screen) {
+        options.quiet = true;  // the terminal is the screen's; trace lines would tear it
+    }
+}
+
+KeyPress parsePress(const std::string& text)
+{
+    const size_t at = text.find('@');
+    if (at == std::string::npos) {
+        throw UsageError("--press wants K@T[:D], got \"" + text + "\"");
+    }
+    KeyPress press;
+    const std::string key = text.substr(0, at);
+    if (key.size() != 1 || key[0] < '1' || key[0] > '4') {
+        throw UsageError("--press: key must be 1, 2, 3 or 4, got \"" + key + "\"");
+    }
+    press.key = key[0] - '0';
+    const std::string rest = text.substr(at + 1);
+    const size_t colon = rest.find(':');
+    press.at = parseWhen(rest.substr(0, colon));
+    press.hold = colon == std::string::npos ? When{false, kDefaultHold, 0, "1M"} : parseWhen(rest.substr(colon + 1));
+    if (press.hold.isTime ? press.hold.seconds <= 0 : press.hold.count == 0) {
+        throw UsageError("--press: a press must last a while");
+    }
+    return press;
+}
+
+LcdShot parseShot(const std::string& text)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon + 1 == text.size()) {
+        throw UsageError("--lcd-at wants T:FILE, got \"" + text + "\"");
+    }
+    return {parseWhen(text.substr(0, colon)), text.substr(colon + 1)};
+}
+
+// A key cannot go down again before it has come up: the second press would
+// be lost on the board, and the log would show down, down, up, up. Presses
+// given in instructions are checked here; the board checks the rest as it
+// runs, when counts and times can be compared.
+void refuseOverlappingPresses(std::vector<KeyPress> presses)
+{
+    presses.erase(std::remove_if(presses.begin(), presses.end(),
+                                 [](const KeyPress& p) { return p.at.isTime || p.hold.isTime; }),
+                  presses.end());
+    std::stable_sort(presses.begin(), presses.end(), [](const KeyPress& a, const KeyPress& b) {
+        return a.key != b.key ? a.key < b.key : a.at.count < b.at.count;
+    });
+    for (size_t i = 1; i < presses.size(); ++i) {
+        const KeyPress& held = presses[i - 1];
+        const KeyPress& next = presses[i];
+        if (next.key == held.key && next.at.count <= held.at.count + held.hold.count) {
+            throw UsageError("--press: KEY_" + std::to_string(next.key) + " pressed at " +
+                             std::to_string(next.at.count) + " while still held from " +
+                             std::to_string(held.at.count) + " until " +
+                             std::to_string(held.at.count + held.hold.count) +
+                             "; a key must be up before it goes down again");
+        }
+    }
+}
+
+
+uint16_t parsePort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(text) > 65535) {
+        throw UsageError("--gdb wants a TCP port (0 to 65535), got \"" + text + "\"");
+    }
+    return uint16_t(std::stoul(text));
+}
+
+// Under gdb the run ends when gdb says so, and pictures come from "monitor lcd".
+void refuseWithGdb(const Options& options)
+{
+    if (options.gdbPort && (options.runGiven || options.periods || options.report || !options.shots.empty() ||
+                            !options.ispLink.empty() || !options.saveFlash.empty() || options.screen ||
+                            !options.uartPty.empty() || !options.lcdMovie.empty())) {
+        throw UsageError("--gdb does not go with --run, --periods, --report, --lcd, --lcd-at, --isp, --save-flash, "
+                         "--screen, --uart-pty or --lcd-movie");
+    }
+}
+
+double parseBounce(const std::string& text)
+{
+    const When bounce = text == "0" ? When{true, 0, 0, text} : parseWhen(text);
+    if (!bounce.isTime || bounce.seconds > 0.1) {
+        throw UsageError("--bounce wants a time up to 100ms (or 0), got \"" + text + "\"");
+    }
+    return bounce.seconds;
+}
+
+double parseIdle(const std::string& text)
+{
+    const When idle = parseWhen(text);
+    if (!idle.isTime || idle.seconds <= 0) {
+        throw UsageError("--isp-idle wants a time, got \"" + text + "\"");
+    }
+    return idle.seconds;
+}
+
+std::string fileName(const std::string& option, const std::string& value)
+{
+    if (value.empty()) {
+        throw UsageError(option + " wants a file name");
+    }
+    return value;
+}
+
+using Flag = void (*)(Options&);
+using Valued = void (*)(Options&, const std::string&);
+
+const std::map<std::string, Flag>& flags()
+{
+    static const std::map<std::string, Flag> table = {
+        {"--calls", [](Options& o) { o.showCalls = true; }},
+        {"--trace-io", [](Options& o) { o.traceIo = true; }},
+        {"--report", [](Options& o) { o.report = true; }},
+        {"--json", [](Options& o) { o.json = true; }},
+        {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},
+        {"--quiet", [](Options& o) { o.quiet = true; }},
+        {"--screen", [](Options& o) { o.screen = true; }},
+        {"--help", [](Options& o) { o.help = true; }},
+        {"-h", [](Options& o) { o.help = true; }},
+    };
+    return table;
+}
+
+const std::map<std::string, Valued>& valuedOptions()
+{
+    static const std::map<std::string, Valued> table = {
+        {"--run",
+         [](Options& o, const std::string& v) {
+             o.run = parseWhen(v);
+             o.runGiven = true;
+         }},
+        {"--periods", [](Options& o, const std::string& v) { o.periods = parseCount(v); }},
+        {"--press", [](Options& o, const std::string& v) { o.presses.push_back(parsePress(v)); }},
+        {"--lcd", [](Options& o, const std::string& v) { o.shots.push_back({std::nullopt, v}); }},
+        {"--lcd-at", [](Options& o, const std::string& v) { o.shots.push_back(parseShot(v)); }},
+        {"--watch", [](Options& o, const std::string& v) { o.extraWatched.push_back(v); }},
+        {"--baud", [](Options& o, const std::string& v) { o.baud = parseBaud(v); }},
+        {"--bounce", [](Options& o, const std::string& v) { o.bounce = parseBounce(v); }},
+        {"--isp", [](Options& o, const std::string& v) { o.ispLink = v; }},
+        {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
+        {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
+        {"--speed", [](Options& o, const std::string& v) { o.speed = parseSpeed(v); }},
+        {"--gdb", [](Options& o, const std::string& v) { o.gdbPort = parsePort(v); }},
+        {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
+        {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},
+    };
+    return table;
+}
+
+void checkCombination(Options& options)
+{
+    if (options.image.empty() && !options.help && options.ispLink.empty()) {
+        throw UsageError("no image given");
+    }
+    refuseOverlappingPresses(options.presses);
+    refuseWithGdb(options);
+    if (options.periods && !options.runGiven) {
+        options.run = {false, kPeriodRunCap, 0, "1000M"};
+    }
+    if (!options.ispLink.empty() && options.report) {
+        throw UsageError("--report runs an image from reset: not with --isp");
+    }
+    if (!options.ispLink.empty() && !options.uartPty.empty()) {
+        throw UsageError("--isp already puts UART0 on its pseudo-terminal: not with --uart-pty");
+    }
+    if (options.json && !options.report) {
+        throw UsageError("--json goes with --report");
+    }
+    checkLiveOptions(options);
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (const auto flag = flags().find(arg); flag != flags().end()) {
+            flag->second(options);
+        } else if (const auto valued = valuedOptions().find(arg); valued != valuedOptions().end()) {
+            if (i + 1 >= args.size()) {
+                throw UsageError(arg + " needs a value");
+            }
+            valued->second(options, args[++i]);
+        } else if (!arg.empty() && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else if (options.image.empty()) {
+            options.image = arg;
+        } else {
+            throw UsageError("only one image, got \"" + options.image + "\" and \"" + arg + "\"");
+        }
+    }
+    checkCombination(options);
+    return options;
+}
+
+}  // namespace boardsim

@@ -1,0 +1,62 @@
+// The board as gdb's target: registers, RAM and flash, breakpoints and
+// watchpoints, runs in slices (so that gdb's interrupt is seen), faults
+// as signals, and the monitor commands.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/board.h"
+#include "frontends/gdb/gdb_packets.h"
+
+namespace boardsim {
+
+class GdbBoardTarget final : public GdbTarget {
+public:
+    // `prepare` sees each board built: the first one and each after a
+    // monitor reset.
+    GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {});
+
+    Board& board() { return *board_; }
+
+    uint32_t readRegister(int regnum) override;
+    void writeRegister(int regnum, uint32_t value) override;
+    bool readMemory(uint32_t address, size_t size, std::vector<uint8_t>& out) override;
+    bool writeMemory(uint32_t address, const std::vector<uint8_t>& bytes) override;
+    bool insertPoint(GdbPoint type, uint32_t address, uint32_t length) override;
+    bool removePoint(GdbPoint type, uint32_t address, uint32_t length) override;
+    void removeAllPoints() override;
+    void resume(bool step) override;
+    std::optional<GdbStop> advance() override;
+    void interrupt() override { interrupted_ = true; }
+    GdbStop halted() override;
+    std::string monitor(const std::string& command) override;
+
+private:
+    struct Watch {
+        GdbPoint type;
+        uint32_t address;
+        uint32_t length;
+        int id;
+    };
+
+    void rebuild();
+    int addWatch(GdbPoint type, uint32_t address, uint32_t length);
+    GdbStop faultStop() const;
+    GdbStop watchStop(const Board::DebugStop& stop) const;
+
+    const ElfImage& image_;
+    BoardOptions options_;
+    std::function<void(Board&)> prepare_;
+    std::unique_ptr<Board> board_;
+    bool step_ = false;
+    bool interrupted_ = false;
+    std::set<uint32_t> breakpoints_;
+    std::vector<Watch> watches_;
+};
+
+}  // namespace boardsim

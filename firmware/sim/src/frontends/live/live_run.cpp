@@ -1,0 +1,330 @@
+#include "frontends/live/live_run.h"
+
+#include <csignal>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <thread>
+
+#include "frontends/common/output_file.h"
+#include "frontends/live/screen.h"
+
+namespace boardsim {
+namespace {
+
+// Wall time per slice of the run: short enough for keys and the UART to
+// feel immediate, long enough that the slices cost little.
+constexpr double kWallSlice = 0.01;
+constexpr double kMovieStep = 0.01;  // GIF delays are in hundredths of a second
+// A key typed is held this long: the firmware's key driver wants two
+// main-loop passes (about 18 ms apart) to agree after the contacts settle.
+constexpr double kKeyHold = 0.080;
+constexpr auto kRedrawEvery = std::chrono::milliseconds(33);
+constexpr auto kIdleWait = std::chrono::milliseconds(20);
+constexpr auto kTerminalSettle = std::chrono::milliseconds(100);
+
+volatile std::sig_atomic_t gSignal = 0;
+
+extern "C" void noteSignal(int number)
+{
+    gSignal = number;
+}
+
+// SIGINT, SIGTERM and SIGHUP end the run in order, so that the terminal is
+// given back and the pty's link removed; the old handlers return after.
+class SignalGuard {
+public:
+    SignalGuard()
+    {
+        gSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = noteSignal;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], &action, &old_[i]);
+        }
+    }
+    ~SignalGuard()
+    {
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], &old_[i], nullptr);
+        }
+    }
+    SignalGuard(const SignalGuard&) = delete;
+    SignalGuard& operator=(const SignalGuard&) = delete;
+
+private:
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> old_{};
+};
+
+const char* signalName(int number)
+{
+    switch (number) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    default: return "SIGHUP";
+    }
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool LiveRun::wanted(const Options& options)
+{
+    return options.screen || !options.uartPty.empty() || !options.lcdMovie.empty();
+}
+
+LiveRun::LiveRun(Board& board, const Options& options) : board_(board), options_(options)
+{
+    if (!options.lcdMovie.empty()) {
+        if (!board.hasLcd()) {
+            throw BoardError("the image has no LcdFrame symbol, so there is no LCD movie");
+        }
+        if (!lcdMovieSupported()) {
+            throw BoardError("--lcd-movie: boardsim was built without giflib");
+        }
+        checkWritable(options.lcdMovie);
+        movie_.emplace();
+    }
+    if (!options.uartPty.empty()) {
+        pty_ = std::make_unique<UartPty>(options.uartPty);
+    }
+}
+
+LiveRun::~LiveRun() = default;
+
+void LiveRun::observe(const Event& e)
+{
+    if (e.kind == EventKind::UartByte) {
+        uartPending_.emplace_back(e.time, char(e.value));
+    }
+}
+
+void LiveRun::passUart(double until)
+{
+    std::string bytes;
+    auto sent = uartPending_.begin();
+    for (; sent != uartPending_.end() && sent->first <= until; ++sent) {
+        bytes += sent->second;
+    }
+    uartPending_.erase(uartPending_.begin(), sent);
+    uartText_ += bytes;
+    if (pty_ && !bytes.empty()) {
+        pty_->send(bytes);
+    }
+}
+
+void LiveRun::sampleLcd()
+{
+    movie_->add(board_.seconds(), board_.lcdFrame());
+}
+
+StopReason LiveRun::run()
+{
+    if (movie_) {
+        sampleLcd();
+        // Rescheduled from inside itself for as long as the run goes.
+        auto sampler = std::make_shared<std::function<void()>>();
+        *sampler = [this, weak = std::weak_ptr<std::function<void()>>(sampler)] {
+            sampleLcd();
+            if (const auto again = weak.lock()) {
+                board_.scheduleAtTime(board_.seconds() + kMovieStep, *again);
+            }
+        };
+        sampler_ = sampler;
+        board_.scheduleAtTime(board_.seconds() + kMovieStep, *sampler);
+    }
+    StopReason reason = StopReason::Limit;
+    if (wantsPacing()) {
+        reason = runPaced();
+    } else {
+        const When& end = options_.run;
+        reason = board_.runUntil(end.isTime ? Moment::at(end.seconds) : Moment::instructions(end.count));
+    }
+    sampler_.reset();
+    if (movie_) {
+        sampleLcd();
+        try {
+            movie_->write(options_.lcdMovie, board_.seconds());
+        } catch (const BoardError&) {
+            if (reason != StopReason::Fault) {
+                throw;  // else the fault is the news, not the movie
+            }
+        }
+    }
+    return reason;
+}
+
+// The state of a paced run between its slices.
+struct LiveRun::Paced {
+    explicit Paced(const Options& options) : pacer(options.speed), slice(std::max(0.0005, kWallSlice * options.speed))
+    {
+        view.image = baseName(options.image);
+        view.speed = options.speed;
+        view.status = "running";
+        if (options.runGiven && options.run.isTime) {
+            end = options.run.seconds;
+        }
+    }
+
+    Pacer pacer;
+    double slice;
+    double end = std::numeric_limits<double>::infinity();
+    // Shared with the action that ends a run by count, which outlives the run
+    // when it ends first.
+    std::shared_ptr<bool> countReached = std::make_shared<bool>(false);
+    std::optional<Screen> screen;
+    ScreenView view;
+    std::array<double, 4> keyFreeAt{};
+    std::chrono::steady_clock::time_point lastDraw{};
+    std::optional<std::chrono::steady_clock::time_point> startAt;
+    bool started = false;
+    bool running = true;
+    StopReason reason = StopReason::Limit;
+};
+
+StopReason LiveRun::runPaced()
+{
+    Paced paced(options_);
+    if (options_.runGiven && !options_.run.isTime) {
+        board_.schedule(options_.run.count, [this, reached = paced.countReached] {
+            *reached = true;
+            board_.requestStop();
+        });
+    }
+    const SignalGuard signals;  // before the screen, so that ncurses leaves them to us
+    if (options_.screen) {
+        paced.screen.emplace();
+    }
+    // With a pty the board leaves reset once a terminal has the link open
+    // and has had a moment to set its line up (picocom flushes what came
+    // before), so that the greeting is not sent to nobody.
+    paced.started = !pty_;
+    if (paced.started) {
+        paced.pacer.waitFor(board_.seconds());
+    } else {
+        paced.view.status = "waiting for a terminal on " + options_.uartPty;
+        if (!paced.screen) {
+            std::fprintf(stderr, "boardsim: UART0 on %s (%s): the board starts when a terminal opens it\n",
+                         options_.uartPty.c_str(), pty_->device().c_str());
+        }
+    }
+    for (;;) {
+        if (!paced.started) {
+            awaitTerminal(paced);
+        } else if (paced.running) {
+            runSlice(paced);
+        } else {
+            std::this_thread::sleep_for(kIdleWait);
+        }
+        if (gSignal != 0) {
+            ending_ = std::string("interrupted (") + signalName(gSignal) + ")";
+            break;
+        }
+        if (!paced.screen) {
+            if (!paced.running) {
+                break;
+            }
+            continue;
+        }
+        if (takeKeys(paced)) {
+            break;
+        }
+        redraw(paced);
+    }
+    // While it runs, the last slice reached its end (Limit): q or a signal
+    // then end the run as its limit would.
+    return paced.reason;
+}
+
+void LiveRun::awaitTerminal(Paced& paced)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!pty_->connected()) {
+        paced.startAt.reset();
+    } else if (!paced.startAt) {
+        paced.startAt = now + kTerminalSettle;
+    } else if (now >= *paced.startAt) {
+        paced.started = true;
+        paced.view.status = "running";
+        paced.pacer.waitFor(board_.seconds());
+        return;
+    }
+    std::this_thread::sleep_for(kIdleWait);
+}
+
+void LiveRun::runSlice(Paced& paced)
+{
+    StopReason reason = board_.runUntil(Moment::at(std::min(board_.seconds() + paced.slice, paced.end)));
+    const bool countReached = *paced.countReached;
+    if (reason == StopReason::Requested && countReached) {
+        reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
+    }
+    paced.reason = reason;
+    paced.pacer.waitFor(board_.seconds());
+    passUart(board_.seconds());
+    if (reason != StopReason::Limit || board_.seconds() >= paced.end || countReached) {
+        paced.running = false;
+        paced.view.status = (reason == StopReason::Fault ? "FAULT: " + board_.fault()->message()
+                                                         : std::string("the run has ended")) +
+                            "; q quits";
+    }
+    if (pty_) {
+        for (const char c : pty_->receive()) {
+            board_.hostSend(uint8_t(c));
+        }
+    }
+}
+
+bool LiveRun::takeKeys(Paced& paced)
+{
+    for (int c = paced.screen->key(); c != -1; c = paced.screen->key()) {
+        if (c == 'q' || c == 'Q') {
+            if (paced.running) {
+                ending_ = "q pressed";
+            }
+            return true;
+        }
+        if (c < '1' || c > '4' || !paced.started || !paced.running) {
+            continue;
+        }
+        const auto k = size_t(c - '1');
+        // A key still held from the last press takes no new one.
+        if (board_.seconds() >= paced.keyFreeAt[k]) {
+            board_.pressKey(int(k) + 1, Moment::at(board_.seconds()), Moment::at(kKeyHold));
+            paced.keyFreeAt[k] = board_.seconds() + kKeyHold + options_.bounce + 0.001;
+        }
+    }
+    return false;
+}
+
+void LiveRun::redraw(Paced& paced)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - paced.lastDraw < kRedrawEvery) {
+        return;
+    }
+    paced.lastDraw = now;
+    ScreenView& view = paced.view;
+    view.lcd = board_.hasLcd() ? board_.lcdFrame() : std::vector<uint8_t>{};
+    view.led = board_.machine().led();
+    for (size_t k = 0; k < view.keysDown.size(); ++k) {
+        view.keysDown[k] = board_.machine().keyDown(int(k) + 1);
+    }
+    view.seconds = board_.seconds();
+    view.cclkHz = board_.machine().cclkHz();
+    view.instructions = board_.instructions();
+    view.uart = uartText_;
+    paced.screen->draw(view);
+}
+
+}  // namespace boardsim

@@ -1,0 +1,94 @@
+#include "machine/serial_line.h"
+
+#include <cmath>
+
+namespace boardsim {
+namespace {
+
+constexpr double kTolerance = 0.03;
+
+// Level of the line at `t`: idle high, each frame's bits in turn.
+class Line {
+public:
+    explicit Line(const std::vector<LineFrame>& frames) : frames_(frames) {}
+
+    bool level(double t) const
+    {
+        for (const LineFrame& f : frames_) {
+            if (t >= f.start && t < f.end()) {
+                const auto bit = unsigned((t - f.start) * f.baud);
+                if (bit == 0) {
+                    return false;  // start bit
+                }
+                if (bit <= f.dataBits) {
+                    return ((f.byte >> (bit - 1)) & 1) != 0;
+                }
+                if (f.parity >= 0 && bit == f.dataBits + 1) {
+                    return f.parity != 0;
+                }
+                return true;  // stop bits
+            }
+        }
+        return true;
+    }
+
+    // The next falling edge at or after `t`: the start of a low bit.
+    bool nextFall(double t, double& at) const
+    {
+        for (const LineFrame& f : frames_) {
+            if (f.end() <= t) {
+                continue;
+            }
+            for (unsigned bit = 0; bit < f.bits(); ++bit) {
+                const double edge = f.start + bit / f.baud;
+                if (edge + 1e-12 < t) {
+                    continue;
+                }
+                const bool low = !level(edge + 0.5 / f.baud);
+                const bool wasHigh = bit == 0 ? true : level(edge - 0.5 / f.baud);
+                if (low && wasHigh) {
+                    at = edge;
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    const std::vector<LineFrame>& frames_;
+};
+
+}  // namespace
+
+std::string receiveAt(const std::vector<LineFrame>& frames, double baud)
+{
+    const Line line(frames);
+    std::string text;
+    double t = 0;
+    double edge = 0;
+    while (line.nextFall(t, edge)) {
+        const double bit = 1.0 / baud;
+        uint8_t byte = 0;
+        for (unsigned i = 0; i < 8; ++i) {
+            if (line.level(edge + (1.5 + i) * bit)) {
+                byte |= uint8_t(1u << i);
+            }
+        }
+        text += char(byte);
+        t = edge + 9.5 * bit;  // the middle of the stop bit: hunt for the next start from there
+    }
+    return text;
+}
+
+bool HostTerminal::receive(const LineFrame& frame)
+{
+    frames_.push_back(frame);
+    lineBaud_ = frame.baud;
+    if (std::fabs(frame.baud / baud_ - 1.0) > kTolerance) {
+        garbled_ = true;
+    }
+    return garbled_;
+}
+
+}  // namespace boardsim
