@@ -9,7 +9,8 @@
 #include <exception>
 #include <string>
 
-#include "core/board.h"
+#include "frontends/common/firmware_profile.h"
+#include "machine/board.h"
 
 namespace {
 
@@ -24,12 +25,12 @@ bool measure(const boardsim::ElfImage& image, const Setting& setting, uint64_t i
     double bestRate = 0;
     double bestRealTime = 0;
     for (int run = 0; run < runs; ++run) {
-        boardsim::BoardOptions options;
+        boardsim::BoardOptions options = boardsim::boardOptionsFor(image);
         options.fastLoops = setting.fastLoops;
         options.cycleModel = setting.cycleModel;
         boardsim::Board board(image, options);
         uint64_t events = 0;
-        board.setObserver([&](const boardsim::Event&) { ++events; });
+        board.subscribe([&](const boardsim::Event&) { ++events; });
         const auto start = std::chrono::steady_clock::now();
         board.runUntil(instructions);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fake_gdb_target.h"
+#include "support/fake_gdb_target.h"
 #include "frontends/gdb/gdb_packets.h"
 
 namespace {

@@ -1,23 +1,12 @@
 #include "image/flash_image.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "core/board_error.h"
+#include "util/text.h"
 
 namespace boardsim {
-namespace {
-
-std::string hex(uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
-    return text;
-}
-
-}  // namespace
-
 std::vector<uint8_t> flashContents(const ElfImage& image, uint32_t flashSize, uint8_t erased)
 {
     std::vector<uint8_t> flash(flashSize, erased);

@@ -83,6 +83,11 @@ std::string receiveAt(const std::vector<LineFrame>& frames, double baud)
 
 bool HostTerminal::receive(const LineFrame& frame)
 {
+    if (frames_.size() >= kKeptFrames) {
+        // A long run keeps only the recent past: what the terminal shows is
+        // for messages, and memory must not grow with the run.
+        frames_.erase(frames_.begin(), frames_.begin() + kKeptFrames / 2);
+    }
     frames_.push_back(frame);
     lineBaud_ = frame.baud;
     if (std::fabs(frame.baud / baud_ - 1.0) > kTolerance) {

@@ -40,10 +40,11 @@ public:
     double baud() const { return baud_; }
     bool garbled() const { return garbled_; }
     double lineBaud() const { return lineBaud_; }
-    // What the terminal has shown so far.
+    // What the terminal has shown of the last frames it kept.
     std::string seen() const { return receiveAt(frames_, baud_); }
 
 private:
+    static constexpr size_t kKeptFrames = 1024;
     double baud_;
     double lineBaud_ = 0;
     bool garbled_ = false;

@@ -2,27 +2,109 @@
 
 #include <algorithm>
 
+#include "core/board_error.h"
+#include "util/text.h"
+
 namespace boardsim {
+
+Peripheral::Peripheral(std::string name, uint32_t size, std::vector<RegisterSpec> table)
+    : name_(std::move(name)), size_(size), table_(std::move(table)), slots_(table_.size()),
+      byWord_((size + 3) / 4, -1)
+{
+    for (size_t i = 0; i < table_.size(); ++i) {
+        const uint32_t offset = table_[i].offset;
+        if (offset % 4 == 0 && offset / 4 < byWord_.size() && byWord_[offset / 4] < 0) {
+            byWord_[offset / 4] = int16_t(i);
+        }
+    }
+}
+
+int Peripheral::indexOf(uint32_t offset) const
+{
+    return offset % 4 == 0 && offset / 4 < byWord_.size() ? byWord_[offset / 4] : -1;
+}
 
 const RegisterSpec* Peripheral::findRegister(uint32_t offset) const
 {
-    const std::vector<RegisterSpec>& table = registers();
-    const auto found =
-        std::find_if(table.begin(), table.end(), [offset](const RegisterSpec& r) { return r.offset == offset; });
-    return found == table.end() ? nullptr : &*found;
+    const int index = indexOf(offset);
+    return index < 0 ? nullptr : &table_[size_t(index)];
+}
+
+void Peripheral::handle(uint32_t offset, Reader read, Writer write)
+{
+    const int index = indexOf(offset);
+    if (index < 0) {
+        strayHandlers_.push_back(offset);  // reported by validate()
+        return;
+    }
+    slots_[size_t(index)].read = std::move(read);
+    slots_[size_t(index)].write = std::move(write);
+}
+
+uint32_t Peripheral::stored(uint32_t offset) const
+{
+    const int index = indexOf(offset);
+    if (index < 0) {
+        throw BoardError(name_ + " has no register at offset " + hex(offset));
+    }
+    return slots_[size_t(index)].value;
+}
+
+void Peripheral::store(uint32_t offset, uint32_t value)
+{
+    const int index = indexOf(offset);
+    if (index < 0) {
+        throw BoardError(name_ + " has no register at offset " + hex(offset));
+    }
+    slots_[size_t(index)].value = value;
+}
+
+void Peripheral::validate() const
+{
+    const auto fail = [this](const std::string& what) { throw BoardError("the " + name_ + " model: " + what); };
+    for (const uint32_t offset : strayHandlers_) {
+        fail("a handler for offset " + hex(offset) + ", where its register table has no register");
+    }
+    for (size_t i = 0; i < table_.size(); ++i) {
+        const RegisterSpec& r = table_[i];
+        const Slot& slot = slots_[i];
+        const std::string what = r.name + " (offset " + hex(r.offset) + ")";
+        if (r.offset % 4 != 0 || r.offset >= size_) {
+            fail(what + " lies outside its " + std::to_string(size_) + " bytes or off a word boundary");
+        }
+        if (indexOf(r.offset) != int(i)) {
+            fail(what + " shares its offset with " + table_[size_t(indexOf(r.offset))].name);
+        }
+        if (r.behaviour == Behaviour::Storage && (slot.read || slot.write)) {
+            fail(what + " is plain storage in the table but has a handler");
+        }
+        if (r.behaviour == Behaviour::Handled && r.readable() && !slot.read) {
+            fail(what + " is readable and handled, but has no reader");
+        }
+        if (r.behaviour == Behaviour::Handled && r.writable() && !slot.write) {
+            fail(what + " is writable and handled, but has no writer");
+        }
+    }
+}
+
+void Peripheral::reset()
+{
+    for (size_t i = 0; i < table_.size(); ++i) {
+        slots_[i].value = table_[i].reset;
+    }
+    resetState();
 }
 
 std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const
 {
     const RegisterSpec* r = findRegister(offset);
-    return r != nullptr ? r->name : std::string(name()) + "+" + std::to_string(offset);
+    return r != nullptr ? r->name : name_ + "+" + hex(offset);
 }
 
-BusResult Peripheral::check(uint32_t offset, unsigned size, bool write) const
+BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) const
 {
-    const RegisterSpec* r = findRegister(offset);
     if (r == nullptr) {
-        return BusResult::refuse(std::string("no such ") + name() + " register");
+        return BusResult::refuse("no such " + name_ + " register");
     }
     if (size > 4 || (accessWidths() & (1u << size)) == 0) {
         std::string widths;
@@ -31,31 +113,41 @@ BusResult Peripheral::check(uint32_t offset, unsigned size, bool write) const
                 widths += (widths.empty() ? "" : " or ") + std::to_string(bytes * 8) + "-bit";
             }
         }
-        return BusResult::refuse(std::string(name()) + " registers take " + widths + " accesses only");
+        return BusResult::refuse(name_ + " registers take " + widths + " accesses only");
     }
-    if (write && r->access == Access::ReadOnly) {
-        return BusResult::refuse(std::string(r->name) + " is read-only");
+    if (write && !r->writable()) {
+        return BusResult::refuse(r->name + " is read-only");
     }
-    if (!write && r->access == Access::WriteOnly) {
-        return BusResult::refuse(std::string(r->name) + " is write-only");
+    if (!write && !r->readable()) {
+        return BusResult::refuse(r->name + " is write-only");
     }
     return BusResult::done();
 }
 
 BusResult Peripheral::read(uint32_t offset, unsigned size)
 {
-    BusResult result = check(offset, size, false);
+    const int index = indexOf(offset);
+    const RegisterSpec* r = index < 0 ? nullptr : &table_[size_t(index)];
+    BusResult result = check(r, size, false);
     if (result.ok) {
-        result.value = readRegister(offset);
+        const Slot& slot = slots_[size_t(index)];
+        result.value = slot.read ? slot.read() : slot.value;
     }
     return result;
 }
 
 BusResult Peripheral::write(uint32_t offset, unsigned size, uint32_t value)
 {
-    BusResult result = check(offset, size, true);
+    const int index = indexOf(offset);
+    const RegisterSpec* r = index < 0 ? nullptr : &table_[size_t(index)];
+    BusResult result = check(r, size, true);
     if (result.ok) {
-        writeRegister(offset, value);
+        Slot& slot = slots_[size_t(index)];
+        if (slot.write) {
+            slot.write(value);
+        } else {
+            slot.value = value & r->writableBits();
+        }
     }
     return result;
 }

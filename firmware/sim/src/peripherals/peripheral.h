@@ -1,8 +1,10 @@
-// One on-chip peripheral as the bus sees it. A model describes its registers
-// in a table (offset, name, access, reset value) and handles accesses the
-// table allows; it never knows where it is mapped: the machine places it.
-// What it needs of the board (events, time, clocks, scheduled work,
-// interrupt lines, faults) it asks through BoardServices.
+// One on-chip peripheral as the bus sees it. A model describes its
+// registers in a table (register_table.h) and binds a reader or writer to
+// each register whose access has effects; plain storage registers need no
+// code. Reset values come from the table. The model never knows where it is
+// mapped or which interrupt channel it drives: the machine places it and
+// hands it an interrupt line. What it needs of the board (time, clocks,
+// scheduled work, events, faults) it asks through BoardServices.
 #pragma once
 
 #include <cstdint>
@@ -10,19 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/bus_result.h"
+#include "core/bus_target.h"
 #include "core/events.h"
+#include "peripherals/register_table.h"
 
 namespace boardsim {
-
-enum class Access { ReadWrite, ReadOnly, WriteOnly };
-
-struct RegisterSpec {
-    uint32_t offset;
-    const char* name;
-    Access access;
-    uint32_t reset;  // the value after reset, from the user manual
-};
 
 class BoardServices {
 public:
@@ -37,8 +31,6 @@ public:
     virtual void scheduleAt(double at, std::function<void()> action) = 0;
     // The peripheral clock now, in hertz.
     virtual double pclkHz() const = 0;
-    // Drives interrupt request line `line` (a VIC channel number, 0..31).
-    virtual void setInterruptLine(unsigned line, bool asserted) = 0;
     // Stops the run: the model saw something the chip would not do.
     virtual void fault(std::string what) = 0;
     // The clocks or the memory timing changed.
@@ -50,42 +42,99 @@ protected:
     ~BoardServices() = default;
 };
 
-class Peripheral {
+// Where a model's interrupt request goes: a channel of the interrupt
+// controller, chosen by the machine. Unconnected, it goes nowhere.
+class InterruptLine {
 public:
-    virtual ~Peripheral() = default;
+    using Sink = std::function<void(bool)>;
+    InterruptLine() = default;
+    explicit InterruptLine(Sink sink) : sink_(std::move(sink)) {}
+    void set(bool asserted) const
+    {
+        if (sink_) {
+            sink_(asserted);
+        }
+    }
+    bool connected() const { return bool(sink_); }
 
-    virtual const char* name() const = 0;
-    // Bytes of address space the model answers for.
-    virtual uint32_t size() const = 0;
-    virtual const std::vector<RegisterSpec>& registers() const = 0;
-    virtual void reset() = 0;
+private:
+    Sink sink_;
+};
+
+class Peripheral : public BusTarget {
+public:
+    // `name` is the model's name in messages ("UART0"); `size` the bytes of
+    // address space it answers for.
+    Peripheral(std::string name, uint32_t size, std::vector<RegisterSpec> table);
+    ~Peripheral() override = default;
+    Peripheral(const Peripheral&) = delete;
+    Peripheral& operator=(const Peripheral&) = delete;
+
+    const char* name() const { return name_.c_str(); }
+    uint32_t size() const override { return size_; }
+    const std::vector<RegisterSpec>& registers() const { return table_; }
+    const RegisterSpec* findRegister(uint32_t offset) const;
+
+    // Every register to its reset value, then the model's own state.
+    void reset();
 
     // Checks the access against the register table and the model's access
-    // widths, then hands it to the model.
-    BusResult read(uint32_t offset, unsigned size);
-    BusResult write(uint32_t offset, unsigned size, uint32_t value);
+    // widths, then stores, reads back or hands it to the model's handler.
+    BusResult read(uint32_t offset, unsigned size) override;
+    BusResult write(uint32_t offset, unsigned size, uint32_t value) override;
 
     // The register's name for a trace: where one address holds several
     // registers, the one this access reaches.
-    virtual std::string registerName(uint32_t offset, bool write) const;
+    std::string registerName(uint32_t offset, bool write) const override;
+
+    // Throws BoardError when the table and the handlers disagree: a handled
+    // register without its reader or writer, a handler for a storage
+    // register or an offset the table lacks, two registers at one offset,
+    // a register outside the model's space.
+    void validate() const;
 
     void attach(BoardServices& board) { board_ = &board; }
+    void connectInterrupt(InterruptLine line) { irq_ = std::move(line); }
     // The peripheral clock changed: a model that counts it re-plans.
     virtual void pclkChanged() {}
 
 protected:
+    using Reader = std::function<uint32_t()>;
+    using Writer = std::function<void(uint32_t)>;
+
+    // Binds the handlers of a Handled register (either may be empty where
+    // the access is refused anyway).
+    void handle(uint32_t offset, Reader read, Writer write);
+    // The value a register holds in the bus's storage.
+    uint32_t stored(uint32_t offset) const;
+    void store(uint32_t offset, uint32_t value);
+
     // Access widths in bytes the registers take: bit n set = n bytes.
     virtual unsigned accessWidths() const { return 1u << 4; }
-    virtual uint32_t readRegister(uint32_t offset) = 0;
-    virtual void writeRegister(uint32_t offset, uint32_t value) = 0;
+    // The model's state beyond the register values (FIFOs, timers), after
+    // the registers have their reset values.
+    virtual void resetState() {}
 
     BoardServices& board() const { return *board_; }
-    const RegisterSpec* findRegister(uint32_t offset) const;
+    const InterruptLine& irq() const { return irq_; }
 
 private:
-    BusResult check(uint32_t offset, unsigned size, bool write) const;
+    struct Slot {
+        uint32_t value = 0;
+        Reader read;
+        Writer write;
+    };
+    int indexOf(uint32_t offset) const;
+    BusResult check(const RegisterSpec* r, unsigned size, bool write) const;
 
+    std::string name_;
+    uint32_t size_;
+    std::vector<RegisterSpec> table_;
+    std::vector<Slot> slots_;          // one per table row
+    std::vector<int16_t> byWord_;      // table row of each word offset, or -1
+    std::vector<uint32_t> strayHandlers_;  // handlers bound to offsets the table lacks
     BoardServices* board_ = nullptr;
+    InterruptLine irq_;
 };
 
 }  // namespace boardsim

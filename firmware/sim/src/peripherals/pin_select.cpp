@@ -2,7 +2,11 @@
 
 namespace boardsim {
 
-const std::vector<RegisterSpec>& PinSelect::registers() const
+using namespace pinsel;
+
+namespace {
+
+const std::vector<RegisterSpec>& pinselTable()
 {
     static const std::vector<RegisterSpec> table = {
         {kPinsel0, "PINSEL0", Access::ReadWrite, 0x00000000},
@@ -16,36 +20,17 @@ const std::vector<RegisterSpec>& PinSelect::registers() const
     return table;
 }
 
-void PinSelect::reset()
-{
-    for (const RegisterSpec& r : registers()) {
-        *slot(r.offset) = r.reset;
-    }
-}
+}  // namespace
 
-uint32_t* PinSelect::slot(uint32_t offset)
+PinSelect::PinSelect() : Peripheral("PINSEL", 0x18, pinselTable())
 {
-    switch (offset) {
-    case kPinsel0: return &pinsel0_;
-    case kPinsel1: return &pinsel1_;
-    default: return &pinsel2_;  // the table admits no other offset
-    }
+    reset();
 }
 
 unsigned PinSelect::port0Function(unsigned pin) const
 {
-    const uint32_t word = pin < 16 ? pinsel0_ : pinsel1_;
+    const uint32_t word = pin < 16 ? pinsel0() : pinsel1();
     return (word >> (2 * (pin % 16))) & 0x3u;
-}
-
-uint32_t PinSelect::readRegister(uint32_t offset)
-{
-    return *slot(offset);
-}
-
-void PinSelect::writeRegister(uint32_t offset, uint32_t value)
-{
-    *slot(offset) = value;
 }
 
 }  // namespace boardsim

@@ -2,41 +2,51 @@
 
 namespace boardsim {
 
-const std::vector<RegisterSpec>& Port0::registers() const
+using namespace gpio;
+
+namespace {
+
+const std::vector<RegisterSpec>& gpioTable()
 {
-    // IO0PIN has no reset value of its own: it reads the pins.
+    // IO0PIN has no reset value of its own: it reads the pins. IO0SET reads
+    // back the output latch.
     static const std::vector<RegisterSpec> table = {
-        {kPin, "IO0PIN", Access::ReadWrite, 0x00000000},
-        {kSet, "IO0SET", Access::ReadWrite, 0x00000000},
-        {kDir, "IO0DIR", Access::ReadWrite, 0x00000000},
-        {kClr, "IO0CLR", Access::WriteOnly, 0x00000000},
+        {kPin, "IO0PIN", Access::ReadWrite, 0x00000000, Behaviour::Handled, {}, true},
+        {kSet, "IO0SET", Access::ReadWrite, 0x00000000, Behaviour::Handled},
+        {kDir, "IO0DIR", Access::ReadWrite, 0x00000000, Behaviour::Handled},
+        {kClr, "IO0CLR", Access::WriteOnly, 0x00000000, Behaviour::Handled},
     };
     return table;
 }
 
-void Port0::reset()
+}  // namespace
+
+Port0::Port0() : Peripheral("GPIO0", 0x10, gpioTable())
 {
-    dir_ = 0;
-    latch_ = 0;
+    handle(kPin, [this] { return pins(); },
+           [this](uint32_t v) {
+               latch_ = v;  // writing IO0PIN loads the latch directly
+               changed();
+           });
+    handle(kSet, [this] { return latch_; },
+           [this](uint32_t v) {
+               latch_ |= v;
+               changed();
+           });
+    handle(kDir, [this] { return direction(); },
+           [this](uint32_t v) {
+               store(kDir, v);
+               changed();
+           });
+    handle(kClr, nullptr, [this](uint32_t v) {
+        latch_ &= ~v;
+        changed();
+    });
+    reset();
 }
 
-uint32_t Port0::readRegister(uint32_t offset)
+void Port0::changed() const
 {
-    switch (offset) {
-    case kPin: return pins();
-    case kSet: return latch_;  // IO0SET reads back the output latch
-    default: return dir_;      // kDir; IO0CLR is write-only
-    }
-}
-
-void Port0::writeRegister(uint32_t offset, uint32_t value)
-{
-    switch (offset) {
-    case kPin: latch_ = value; break;  // writing IO0PIN loads the latch directly
-    case kSet: latch_ |= value; break;
-    case kDir: dir_ = value; break;
-    default: latch_ &= ~value; break;  // kClr
-    }
     if (onOutputsChanged) {
         onOutputsChanged();
     }

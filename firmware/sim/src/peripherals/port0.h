@@ -7,23 +7,21 @@
 
 namespace boardsim {
 
+namespace gpio {
+constexpr uint32_t kPin = 0x00;
+constexpr uint32_t kSet = 0x04;
+constexpr uint32_t kDir = 0x08;
+constexpr uint32_t kClr = 0x0C;
+}  // namespace gpio
+
 class Port0 final : public Peripheral {
 public:
-    static constexpr uint32_t kPin = 0x00;
-    static constexpr uint32_t kSet = 0x04;
-    static constexpr uint32_t kDir = 0x08;
-    static constexpr uint32_t kClr = 0x0C;
-
-    Port0() { reset(); }
-    const char* name() const override { return "GPIO0"; }
-    uint32_t size() const override { return 0x10; }
-    const std::vector<RegisterSpec>& registers() const override;
-    void reset() override;
+    Port0();
 
     // Level of every pin: outputs read back what they drive, inputs read
     // what the outside world puts on them.
-    uint32_t pins() const { return (latch_ & dir_) | (outside_ & ~dir_); }
-    uint32_t direction() const { return dir_; }
+    uint32_t pins() const { return (latch_ & direction()) | (outside_ & ~direction()); }
+    uint32_t direction() const { return stored(gpio::kDir); }
     uint32_t latch() const { return latch_; }
 
     // Level the outside world puts on the pins (a pulled-up input reads 1).
@@ -34,12 +32,11 @@ public:
     std::function<void()> onOutputsChanged;
 
 protected:
-    unsigned accessWidths() const override { return 1u << 4; }
-    uint32_t readRegister(uint32_t offset) override;
-    void writeRegister(uint32_t offset, uint32_t value) override;
+    void resetState() override { latch_ = 0; }
 
 private:
-    uint32_t dir_ = 0;
+    void changed() const;
+
     uint32_t latch_ = 0;
     uint32_t outside_ = 0xFFFFFFFF;
 };

@@ -4,14 +4,17 @@
 #include <string>
 
 namespace boardsim {
+
+using namespace scb;
+
 namespace {
 
-constexpr uint32_t kPlle = 0x1;
-constexpr uint32_t kPllc = 0x2;
-constexpr uint32_t kPlock = 1u << 10;
 constexpr double kFccoMinHz = 156e6;
 constexpr double kFccoMaxHz = 320e6;
 constexpr double kCclkMaxHz = 60e6;
+constexpr uint32_t kFeedFirst = 0xAA;
+constexpr uint32_t kFeedSecond = 0x55;
+constexpr uint32_t kReservedVpbdiv = 0x3;
 
 std::string mhz(double hz)
 {
@@ -20,33 +23,67 @@ std::string mhz(double hz)
     return text;
 }
 
-}  // namespace
-
-const std::vector<RegisterSpec>& SystemControl::registers() const
+const std::vector<RegisterSpec>& scbTable()
 {
     static const std::vector<RegisterSpec> table = {
-        {kMamcr, "MAMCR", Access::ReadWrite, 0x0},    // MAM off
-        {kMamtim, "MAMTIM", Access::ReadWrite, 0x7},  // 7 fetch cycles
-        {kMemmap, "MEMMAP", Access::ReadWrite, 0x0},  // boot block mapped at 0
-        {kPllcon, "PLLCON", Access::ReadWrite, 0x0},
-        {kPllcfg, "PLLCFG", Access::ReadWrite, 0x0},
-        {kPllstat, "PLLSTAT", Access::ReadOnly, 0x0},
-        {kPllfeed, "PLLFEED", Access::WriteOnly, 0x0},
-        {kVpbdiv, "VPBDIV", Access::ReadWrite, 0x0},  // pclk = cclk / 4
+        {kMamcr, "MAMCR", Access::ReadWrite, 0x0, Behaviour::Handled, {kMamMode}},  // MAM off
+        {kMamtim, "MAMTIM", Access::ReadWrite, 0x7, Behaviour::Handled, {kMamFetchCycles}},  // 7 fetch cycles
+        {kMemmap, "MEMMAP", Access::ReadWrite, 0x0, Behaviour::Storage, {kMap}},  // boot block mapped at 0
+        // As written; they take effect at the next valid feed.
+        {kPllcon, "PLLCON", Access::ReadWrite, 0x0, Behaviour::Storage, {kPllEnable, kPllConnect}},
+        {kPllcfg, "PLLCFG", Access::ReadWrite, 0x0, Behaviour::Storage, {kMsel, kPsel}},
+        {kPllstat, "PLLSTAT", Access::ReadOnly, 0x0, Behaviour::Handled,
+         {kStatMsel, kStatPsel, kStatPlle, kStatPllc, kPlock}},
+        {kPllfeed, "PLLFEED", Access::WriteOnly, 0x0, Behaviour::Handled, {{"PLLFEED", 0, 8}}},
+        {kVpbdiv, "VPBDIV", Access::ReadWrite, 0x0, Behaviour::Handled, {kVpbDivider}},  // pclk = cclk / 4
     };
     return table;
 }
 
-void SystemControl::reset()
+}  // namespace
+
+SystemControl::SystemControl() : Peripheral("SCB", 0x104, scbTable())
 {
-    mamcr_ = 0;
-    mamtim_ = 7;
-    memmap_ = 0;
-    pllcon_ = pllcfg_ = activeCon_ = activeCfg_ = 0;
-    vpbdiv_ = 0;
+    handle(kMamcr, [this] { return stored(kMamcr); },
+           [this](uint32_t v) {
+               store(kMamcr, v & kMamMode.mask());
+               board().clocksChanged();
+           });
+    handle(kMamtim, [this] { return stored(kMamtim); },
+           [this](uint32_t v) {
+               store(kMamtim, v & kMamFetchCycles.mask());
+               board().clocksChanged();
+           });
+    handle(kPllstat,
+           [this] {
+               return kStatMsel.of(kMsel.get(activeCfg_)) | kStatPsel.of(kPsel.get(activeCfg_)) |
+                      kStatPlle.of(kPllEnable.get(activeCon_)) | kStatPllc.of(kPllConnect.get(activeCon_)) |
+                      kPlock.of(locked_ ? 1 : 0);
+           },
+           nullptr);
+    handle(kPllfeed, nullptr, [this](uint32_t v) { feed(v); });
+    handle(kVpbdiv, [this] { return stored(kVpbdiv); },
+           [this](uint32_t v) {
+               // 11 is reserved: writing it leaves the divider as it was.
+               if (kVpbDivider.get(v) != kReservedVpbdiv) {
+                   store(kVpbdiv, v & kVpbDivider.mask());
+                   board().clocksChanged();
+               }
+           });
+    reset();
+}
+
+void SystemControl::resetState()
+{
+    activeCon_ = activeCfg_ = 0;
     locked_ = false;
     ++lockGeneration_;
     feedStarted_ = false;
+}
+
+bool SystemControl::pllConnected() const
+{
+    return kPllEnable.in(activeCon_) && kPllConnect.in(activeCon_);
 }
 
 double SystemControl::cclkHz() const
@@ -56,42 +93,10 @@ double SystemControl::cclkHz() const
 
 unsigned SystemControl::vpbDivider() const
 {
-    switch (vpbdiv_ & 0x3) {
+    switch (kVpbDivider.get(stored(kVpbdiv))) {
     case 1: return 1;
     case 2: return 2;
     default: return 4;
-    }
-}
-
-uint32_t SystemControl::readRegister(uint32_t offset)
-{
-    switch (offset) {
-    case kMamcr: return mamcr_;
-    case kMamtim: return mamtim_;
-    case kMemmap: return memmap_;
-    case kPllcon: return pllcon_;
-    case kPllcfg: return pllcfg_;
-    case kPllstat: return (activeCfg_ & 0x7F) | ((activeCon_ & 0x3) << 8) | (locked_ ? kPlock : 0);
-    default: return vpbdiv_;  // kVpbdiv; PLLFEED is write-only
-    }
-}
-
-void SystemControl::writeRegister(uint32_t offset, uint32_t value)
-{
-    switch (offset) {
-    case kMamcr: mamcr_ = value & 0x3; board().clocksChanged(); break;
-    case kMamtim: mamtim_ = value & 0x7; board().clocksChanged(); break;
-    case kMemmap: memmap_ = value & 0x3; break;
-    case kPllcon: pllcon_ = value & 0x3; break;
-    case kPllcfg: pllcfg_ = value & 0x7F; break;
-    case kPllfeed: feed(value); return;
-    default:
-        // 11 is reserved: writing it leaves the divider as it was.
-        if ((value & 0x3) != 0x3) {
-            vpbdiv_ = value & 0x3;
-            board().clocksChanged();
-        }
-        break;
     }
 }
 
@@ -100,12 +105,12 @@ void SystemControl::feed(uint32_t value)
     // 0xAA then 0x55 on two consecutive bus accesses: anything else between
     // them, or any other value, and PLLCON and PLLCFG stay as they were.
     const uint64_t access = board().busAccesses();
-    if (value == 0xAA) {
+    if (value == kFeedFirst) {
         feedStarted_ = true;
         feedStartAccess_ = access;
         return;
     }
-    const bool valid = value == 0x55 && feedStarted_ && access == feedStartAccess_ + 1;
+    const bool valid = value == kFeedSecond && feedStarted_ && access == feedStartAccess_ + 1;
     feedStarted_ = false;
     if (valid) {
         applyFeed();
@@ -114,11 +119,13 @@ void SystemControl::feed(uint32_t value)
 
 void SystemControl::applyFeed()
 {
-    const bool configChanged = (pllcfg_ != activeCfg_) || ((pllcon_ & kPlle) != (activeCon_ & kPlle));
+    const uint32_t pllcon = stored(kPllcon);
+    const uint32_t pllcfg = stored(kPllcfg);
+    const bool configChanged = pllcfg != activeCfg_ || kPllEnable.get(pllcon) != kPllEnable.get(activeCon_);
     const double fcclkBefore = cclkHz();
-    activeCfg_ = pllcfg_;
-    activeCon_ = pllcon_;
-    if ((activeCon_ & kPlle) == 0) {
+    activeCfg_ = pllcfg;
+    activeCon_ = pllcon;
+    if (!kPllEnable.in(activeCon_)) {
         locked_ = false;
         ++lockGeneration_;
     } else if (configChanged) {
@@ -136,7 +143,7 @@ void SystemControl::applyFeed()
             }
         });
     }
-    if ((activeCon_ & kPllc) != 0 && (activeCon_ & kPlle) != 0) {
+    if (pllConnected()) {
         if (!locked_) {
             board().fault("PLL connected before it locked (PLLSTAT.PLOCK = 0)");
             return;

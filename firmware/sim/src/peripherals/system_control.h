@@ -8,56 +8,60 @@
 
 namespace boardsim {
 
+namespace scb {
+constexpr uint32_t kMamcr = 0x000;
+constexpr uint32_t kMamtim = 0x004;
+constexpr uint32_t kMemmap = 0x040;
+constexpr uint32_t kPllcon = 0x080;
+constexpr uint32_t kPllcfg = 0x084;
+constexpr uint32_t kPllstat = 0x088;
+constexpr uint32_t kPllfeed = 0x08C;
+constexpr uint32_t kVpbdiv = 0x100;
+
+constexpr Field kMamMode{"MAM_mode_control", 0, 2};
+constexpr Field kMamFetchCycles{"MAM_fetch_cycle_timing", 0, 3};
+constexpr Field kMap{"MAP", 0, 2};
+constexpr Field kPllEnable{"PLLE", 0, 1};
+constexpr Field kPllConnect{"PLLC", 1, 1};
+constexpr Field kMsel{"MSEL", 0, 5};
+constexpr Field kPsel{"PSEL", 5, 2};
+constexpr Field kStatMsel{"MSEL", 0, 5};
+constexpr Field kStatPsel{"PSEL", 5, 2};
+constexpr Field kStatPlle{"PLLE", 8, 1};
+constexpr Field kStatPllc{"PLLC", 9, 1};
+constexpr Field kPlock{"PLOCK", 10, 1};
+constexpr Field kVpbDivider{"VPBDIV", 0, 2};
+}  // namespace scb
+
 class SystemControl final : public Peripheral {
 public:
-    static constexpr uint32_t kMamcr = 0x000;
-    static constexpr uint32_t kMamtim = 0x004;
-    static constexpr uint32_t kMemmap = 0x040;
-    static constexpr uint32_t kPllcon = 0x080;
-    static constexpr uint32_t kPllcfg = 0x084;
-    static constexpr uint32_t kPllstat = 0x088;
-    static constexpr uint32_t kPllfeed = 0x08C;
-    static constexpr uint32_t kVpbdiv = 0x100;
-
     // The board's crystal.
     static constexpr double kFoscHz = 11059200.0;
     // How long the PLL takes to lock after it is enabled (well inside the
     // user manual's bound).
     static constexpr double kLockSeconds = 100e-6;
 
-    SystemControl() { reset(); }
-    const char* name() const override { return "SCB"; }
-    uint32_t size() const override { return 0x104; }
-    const std::vector<RegisterSpec>& registers() const override;
-    void reset() override;
+    SystemControl();
 
     double cclkHz() const;
     double pclkHz() const { return cclkHz() / vpbDivider(); }
     unsigned vpbDivider() const;
-    unsigned mamMode() const { return mamcr_ & 0x3; }
-    unsigned mamFetchCycles() const { return mamtim_ & 0x7; }
+    unsigned mamMode() const { return scb::kMamMode.get(stored(scb::kMamcr)); }
+    unsigned mamFetchCycles() const { return scb::kMamFetchCycles.get(stored(scb::kMamtim)); }
     bool pllLocked() const { return locked_; }
-    bool pllConnected() const { return (activeCon_ & 0x3) == 0x3; }
+    bool pllConnected() const;
 
 protected:
-    unsigned accessWidths() const override { return 1u << 4; }
-    uint32_t readRegister(uint32_t offset) override;
-    void writeRegister(uint32_t offset, uint32_t value) override;
+    void resetState() override;
 
 private:
     void feed(uint32_t value);
     void applyFeed();
-    unsigned multiplier() const { return (activeCfg_ & 0x1F) + 1; }
-    unsigned divider() const { return 1u << ((activeCfg_ >> 5) & 0x3); }
+    unsigned multiplier() const { return scb::kMsel.get(activeCfg_) + 1; }
+    unsigned divider() const { return 1u << scb::kPsel.get(activeCfg_); }
 
-    uint32_t mamcr_ = 0;
-    uint32_t mamtim_ = 0;
-    uint32_t memmap_ = 0;
-    uint32_t pllcon_ = 0;  // as written, waiting for a feed
-    uint32_t pllcfg_ = 0;
     uint32_t activeCon_ = 0;  // in effect since the last valid feed
     uint32_t activeCfg_ = 0;
-    uint32_t vpbdiv_ = 0;
     bool locked_ = false;
     uint64_t lockGeneration_ = 0;   // a lock scheduled for an older PLL setting does not count
     bool feedStarted_ = false;      // 0xAA written, 0x55 must be the next bus access

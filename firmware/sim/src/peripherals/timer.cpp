@@ -1,62 +1,120 @@
 #include "peripherals/timer.h"
 
-#include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace boardsim {
+
+using namespace timer;
+
 namespace {
 
-constexpr uint32_t kEnable = 0x1;
-constexpr uint32_t kCounterReset = 0x2;
+std::vector<RegisterSpec> timerTable(const std::string& p)
+{
+    const Field twelveBits{"BITS", 0, 12};
+    std::vector<RegisterSpec> table = {
+        {kIr, p + "IR", Access::ReadWrite, 0, Behaviour::Handled, {kInterruptFlags}},
+        {kTcr, p + "TCR", Access::ReadWrite, 0, Behaviour::Handled, {kCounterEnable, kCounterReset}},
+        {kTc, p + "TC", Access::ReadWrite, 0, Behaviour::Handled},
+        {kPr, p + "PR", Access::ReadWrite, 0, Behaviour::Handled},
+        {kPc, p + "PC", Access::ReadWrite, 0, Behaviour::Handled},
+        {kMcr, p + "MCR", Access::ReadWrite, 0, Behaviour::Handled, {kMatchControl}},
+    };
+    for (unsigned n = 0; n < 4; ++n) {
+        table.push_back({kMr0 + 4 * n, p + "MR" + std::to_string(n), Access::ReadWrite, 0, Behaviour::Handled});
+    }
+    table.push_back({kCcr, p + "CCR", Access::ReadWrite, 0, Behaviour::Storage, {twelveBits}});
+    // Nothing is ever captured: the capture pins are not modelled.
+    for (unsigned n = 0; n < 4; ++n) {
+        table.push_back({kCr0 + 4 * n, p + "CR" + std::to_string(n), Access::ReadOnly, 0});
+    }
+    table.push_back({kEmr, p + "EMR", Access::ReadWrite, 0, Behaviour::Storage, {twelveBits}});
+    return table;
+}
 
 }  // namespace
 
-Timer::Timer(unsigned index, unsigned line) : name_("TIMER" + std::to_string(index)), line_(line)
+Timer::Timer(unsigned index)
+    : Peripheral("TIMER" + std::to_string(index), 0x40, timerTable("T" + std::to_string(index)))
 {
-    static const struct {
-        uint32_t offset;
-        const char* suffix;
-        Access access;
-    } layout[] = {
-        {kIr, "IR", Access::ReadWrite},   {kTcr, "TCR", Access::ReadWrite}, {kTc, "TC", Access::ReadWrite},
-        {kPr, "PR", Access::ReadWrite},   {kPc, "PC", Access::ReadWrite},   {kMcr, "MCR", Access::ReadWrite},
-        {0x18, "MR0", Access::ReadWrite}, {0x1C, "MR1", Access::ReadWrite}, {0x20, "MR2", Access::ReadWrite},
-        {0x24, "MR3", Access::ReadWrite}, {kCcr, "CCR", Access::ReadWrite}, {0x2C, "CR0", Access::ReadOnly},
-        {0x30, "CR1", Access::ReadOnly},  {0x34, "CR2", Access::ReadOnly},  {0x38, "CR3", Access::ReadOnly},
-        {kEmr, "EMR", Access::ReadWrite},
-    };
-    names_.reserve(std::size(layout));  // the table points into it: no reallocation
-    for (const auto& r : layout) {
-        names_.push_back("T" + std::to_string(index) + r.suffix);
-        table_.push_back({r.offset, names_.back().c_str(), r.access, 0});
+    handle(kIr, [this] { return stored(kIr); },
+           [this](uint32_t v) {
+               const uint32_t flags = stored(kIr) & ~v;  // writing 1 clears the flag
+               store(kIr, flags);
+               if (kInterruptFlags.get(flags) == 0) {
+                   irq().set(false);
+               }
+           });
+    handle(kTcr, [this] { return stored(kTcr); },
+           [this](uint32_t v) {
+               catchUp();
+               store(kTcr, v & (kCounterEnable.mask() | kCounterReset.mask()));
+               if (kCounterReset.in(v)) {
+                   tc_ = 0;
+                   pc_ = 0;
+               }
+               planNextMatch();
+           });
+    handle(kTc, [this] { return counter(); },
+           [this](uint32_t v) {
+               catchUp();
+               tc_ = v;
+               planNextMatch();
+           });
+    handle(kPc, [this] { return catchUp(), pc_; },
+           [this](uint32_t v) {
+               catchUp();
+               pc_ = v;
+               planNextMatch();
+           });
+    handle(kPr, [this] { return stored(kPr); }, [this](uint32_t v) { replanning(kPr, v); });
+    handle(kMcr, [this] { return stored(kMcr); }, [this](uint32_t v) { replanning(kMcr, v & kMatchControl.mask()); });
+    for (unsigned n = 0; n < 4; ++n) {
+        const uint32_t offset = kMr0 + 4 * n;
+        handle(offset, [this, offset] { return stored(offset); },
+               [this, offset](uint32_t v) { replanning(offset, v); });
     }
+    reset();
 }
 
-void Timer::reset()
+void Timer::resetState()
 {
-    ir_ = tcr_ = tc_ = pr_ = pc_ = mcr_ = ccr_ = emr_ = 0;
-    std::fill(std::begin(mr_), std::end(mr_), 0u);
+    tc_ = pc_ = 0;
     anchor_ = 0;
+    anchorHz_ = 0;
     anchorFraction_ = 0;
     ++plan_;
+}
+
+bool Timer::counting() const
+{
+    const uint32_t tcr = stored(kTcr);
+    return kCounterEnable.in(tcr) && !kCounterReset.in(tcr);
+}
+
+void Timer::replanning(uint32_t offset, uint32_t value)
+{
+    catchUp();
+    store(offset, value);
+    planNextMatch();
 }
 
 void Timer::catchUp()
 {
     const double now = board().now();
     if (counting()) {
-        // Whole pclk cycles since the anchor; the rest carries over.
-        const double cycles = (now - anchor_) * board().pclkHz() + anchorFraction_;
+        // Whole pclk cycles since the anchor, at the rate of that stretch;
+        // the rest carries over.
+        const double cycles = (now - anchor_) * anchorHz_ + anchorFraction_;
         const double whole = std::floor(cycles + 1e-6);
         anchorFraction_ = cycles - whole > 0 ? cycles - whole : 0;
-        const uint64_t ticks = uint64_t(whole);
-        const uint64_t period = uint64_t(pr_) + 1;
+        const auto ticks = uint64_t(whole);
+        const uint64_t period = uint64_t(stored(kPr)) + 1;
         const uint64_t total = uint64_t(pc_) + ticks;
         tc_ += uint32_t(total / period);
         pc_ = uint32_t(total % period);
     }
     anchor_ = now;
+    anchorHz_ = board().pclkHz();
 }
 
 uint32_t Timer::counter()
@@ -68,7 +126,7 @@ uint32_t Timer::counter()
 void Timer::pclkChanged()
 {
     // Counted so far at the old rate; from here on at the new one.
-    ++plan_;
+    catchUp();
     planNextMatch();
 }
 
@@ -78,13 +136,15 @@ void Timer::planNextMatch()
     if (!counting()) {
         return;
     }
+    const uint32_t mcr = stored(kMcr);
     uint64_t soonest = UINT64_MAX;
     unsigned which = 0;
     for (unsigned n = 0; n < 4; ++n) {
-        if (((mcr_ >> (3 * n)) & 0x7) == 0) {
+        if (((mcr >> (3 * n)) & 0x7) == 0) {
             continue;  // a match without an action needs no moment
         }
-        const uint64_t steps = mr_[n] > tc_ ? uint64_t(mr_[n] - tc_) : (uint64_t(1) << 32) - tc_ + mr_[n];
+        const uint32_t mr = match(n);
+        const uint64_t steps = mr > tc_ ? uint64_t(mr - tc_) : (uint64_t(1) << 32) - tc_ + mr;
         if (steps < soonest) {
             soonest = steps;
             which = n;
@@ -93,76 +153,29 @@ void Timer::planNextMatch()
     if (soonest == UINT64_MAX) {
         return;
     }
-    const double pclkCycles = double(soonest) * (double(pr_) + 1) - double(pc_) - anchorFraction_;
+    const double pclkCycles = double(soonest) * (double(stored(kPr)) + 1) - double(pc_) - anchorFraction_;
     board().scheduleAt(anchor_ + pclkCycles / board().pclkHz(), [this, plan, which] {
         if (plan == plan_) {
-            match(which);
+            matched(which);
         }
     });
 }
 
-void Timer::match(unsigned n)
+void Timer::matched(unsigned n)
 {
     catchUp();
-    tc_ = mr_[n];
+    tc_ = match(n);
     pc_ = 0;
-    const uint32_t actions = (mcr_ >> (3 * n)) & 0x7;
-    if ((actions & 0x1) != 0) {
-        ir_ |= 1u << n;
-        board().setInterruptLine(line_, true);
+    const uint32_t actions = (stored(kMcr) >> (3 * n)) & 0x7;
+    if ((actions & kMatchInterrupt) != 0) {
+        store(kIr, stored(kIr) | (1u << n));
+        irq().set(true);
     }
-    if ((actions & 0x2) != 0) {
+    if ((actions & kMatchReset) != 0) {
         tc_ = 0;
     }
-    if ((actions & 0x4) != 0) {
-        tcr_ &= ~kEnable;
-    }
-    planNextMatch();
-}
-
-uint32_t Timer::readRegister(uint32_t offset)
-{
-    switch (offset) {
-    case kIr: return ir_;
-    case kTcr: return tcr_;
-    case kTc: return counter();
-    case kPr: return pr_;
-    case kPc: catchUp(); return pc_;
-    case kMcr: return mcr_;
-    case kCcr: return ccr_;
-    case kEmr: return emr_;
-    default:
-        if (offset >= kMr0 && offset < kCcr) {
-            return mr_[(offset - kMr0) / 4];
-        }
-        return 0;  // CR0..3: nothing is ever captured
-    }
-}
-
-void Timer::writeRegister(uint32_t offset, uint32_t value)
-{
-    catchUp();
-    switch (offset) {
-    case kIr:
-        ir_ &= ~value;  // writing 1 clears the flag
-        if ((ir_ & 0xFF) == 0) {
-            board().setInterruptLine(line_, false);
-        }
-        break;
-    case kTcr:
-        tcr_ = value & 0x3;
-        if ((tcr_ & kCounterReset) != 0) {
-            tc_ = 0;
-            pc_ = 0;
-        }
-        break;
-    case kTc: tc_ = value; break;
-    case kPr: pr_ = value; break;
-    case kPc: pc_ = value; break;
-    case kMcr: mcr_ = value & 0xFFF; break;
-    case kCcr: ccr_ = value & 0xFFF; break;
-    case kEmr: emr_ = value & 0xFFF; break;
-    default: mr_[(offset - kMr0) / 4] = value; break;
+    if ((actions & kMatchStop) != 0) {
+        store(kTcr, stored(kTcr) & ~kCounterEnable.mask());
     }
     planNextMatch();
 }

@@ -6,56 +6,57 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "peripherals/peripheral.h"
 
 namespace boardsim {
 
+namespace timer {
+constexpr uint32_t kIr = 0x00;
+constexpr uint32_t kTcr = 0x04;
+constexpr uint32_t kTc = 0x08;
+constexpr uint32_t kPr = 0x0C;
+constexpr uint32_t kPc = 0x10;
+constexpr uint32_t kMcr = 0x14;
+constexpr uint32_t kMr0 = 0x18;
+constexpr uint32_t kCcr = 0x28;
+constexpr uint32_t kCr0 = 0x2C;
+constexpr uint32_t kEmr = 0x3C;
+
+// TCR
+constexpr Field kCounterEnable{"CE", 0, 1};
+constexpr Field kCounterReset{"CR", 1, 1};
+// MCR: three bits per match register, MRnI, MRnR, MRnS.
+constexpr Field kMatchControl{"MCR", 0, 12};
+constexpr uint32_t kMatchInterrupt = 0x1;
+constexpr uint32_t kMatchReset = 0x2;
+constexpr uint32_t kMatchStop = 0x4;
+constexpr Field kInterruptFlags{"IR", 0, 8};  // MR0..3 and CR0..3 interrupts
+}  // namespace timer
+
 class Timer final : public Peripheral {
 public:
-    static constexpr uint32_t kIr = 0x00;
-    static constexpr uint32_t kTcr = 0x04;
-    static constexpr uint32_t kTc = 0x08;
-    static constexpr uint32_t kPr = 0x0C;
-    static constexpr uint32_t kPc = 0x10;
-    static constexpr uint32_t kMcr = 0x14;
-    static constexpr uint32_t kMr0 = 0x18;
-    static constexpr uint32_t kCcr = 0x28;
-    static constexpr uint32_t kCr0 = 0x2C;
-    static constexpr uint32_t kEmr = 0x3C;
-
-    // `index` names the registers (0: T0TC, ...); `line` is its interrupt
-    // request line.
-    Timer(unsigned index, unsigned line);
-    Timer(const Timer&) = delete;
-    Timer& operator=(const Timer&) = delete;
-    const char* name() const override { return name_.c_str(); }
-    uint32_t size() const override { return 0x40; }
-    const std::vector<RegisterSpec>& registers() const override { return table_; }
-    void reset() override;
-    void pclkChanged() override;
+    // `index` names it and its registers: 0 for TIMER0 (T0TC, ...).
+    explicit Timer(unsigned index);
 
     uint32_t counter();  // TC now
+    void pclkChanged() override;
 
 protected:
-    unsigned accessWidths() const override { return 1u << 4; }
-    uint32_t readRegister(uint32_t offset) override;
-    void writeRegister(uint32_t offset, uint32_t value) override;
+    void resetState() override;
 
 private:
-    bool counting() const { return (tcr_ & 0x3) == 0x1; }
+    bool counting() const;
+    uint32_t match(unsigned n) const { return stored(timer::kMr0 + 4 * n); }
     void catchUp();         // brings TC and PC to the present
     void planNextMatch();   // schedules the next match that has an action
-    void match(unsigned n);
+    void matched(unsigned n);
+    // A write that changes what the next match is: count up to now first.
+    void replanning(uint32_t offset, uint32_t value);
 
-    std::string name_;
-    std::vector<std::string> names_;
-    std::vector<RegisterSpec> table_;
-    unsigned line_;
-    uint32_t ir_ = 0, tcr_ = 0, tc_ = 0, pr_ = 0, pc_ = 0, mcr_ = 0, ccr_ = 0, emr_ = 0;
-    uint32_t mr_[4] = {};
+    uint32_t tc_ = 0, pc_ = 0;
     double anchor_ = 0;         // the time TC and PC were last brought up to
+    double anchorHz_ = 0;       // the peripheral clock since then
     double anchorFraction_ = 0; // part of a pclk cycle already gone at the anchor
     uint64_t plan_ = 0;         // a scheduled match of an older plan is void
 };

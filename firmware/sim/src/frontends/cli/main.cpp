@@ -9,16 +9,18 @@
 #include <memory>
 #include <set>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "frontends/gdb/gdb_board_target.h"
 #include "frontends/gdb/gdb_server.h"
 #include "frontends/isp/isp_command.h"
 #include "frontends/common/lcd_picture.h"
 #include "frontends/live/live_run.h"
 #include "frontends/cli/options.h"
+#include "frontends/common/firmware_profile.h"
 #include "frontends/common/output_file.h"
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
+#include "util/text.h"
 
 namespace {
 
@@ -27,40 +29,6 @@ using namespace boardsim;
 void line(uint64_t stamp, double seconds, const std::string& what)
 {
     std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
-}
-
-Moment moment(const When& when)
-{
-    return when.isTime ? Moment::at(when.seconds) : Moment::instructions(when.count);
-}
-
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            out += escape;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string hex(uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
-    return text;
 }
 
 // A value that points at data (RAM, a peripheral, a data section of the
@@ -221,7 +189,7 @@ int report(const ElfImage& image, const Options& options)
 {
     ReportRequest request;
     if (options.runGiven) {
-        request.limit = moment(options.run);
+        request.limit = options.run;
     }
     request.periods = options.periods.value_or(request.periods);
     request.hostBaud = options.baud;
@@ -246,7 +214,7 @@ std::set<uint32_t> watchedByName(const ElfImage& image, const Options& options, 
         if (!symbol->isFunction) {
             throw UsageError("--watch: " + name + " is data, not a function (at " + hex(symbol->address) + ")");
         }
-        boardOptions.watchedFunctions.push_back(symbol->name);
+        boardOptions.watched.push_back(symbol->address);
         addresses.insert(symbol->address);
     }
     return addresses;
@@ -264,7 +232,7 @@ public:
         for (const LcdShot& shot : options.shots) {
             if (shot.at) {
                 pending_.push_back(&shot);
-                board.schedule(moment(*shot.at), [this, entry = pending_.size() - 1] {
+                board.schedule(*shot.at, [this, entry = pending_.size() - 1] {
                     write(pending_[entry]->path);
                     pending_[entry] = nullptr;
                 });
@@ -311,9 +279,9 @@ private:
     std::vector<const LcdShot*> pending_;
 };
 
-BoardOptions boardOptionsFor(const Options& options)
+BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
 {
-    BoardOptions boardOptions;
+    BoardOptions boardOptions = boardOptionsFor(image);
     boardOptions.traceIo = options.traceIo;
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
@@ -345,15 +313,15 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
 int debug(const Options& options)
 {
     const ElfImage image = ElfImage::fromFile(options.image);
-    BoardOptions boardOptions = boardOptionsFor(options);
+    BoardOptions boardOptions = boardOptionsFor(image, options);
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
     GdbBoardTarget target(image, boardOptions, [&](Board& board) {
         printer = std::make_unique<Printer>(board, options, shown);
-        board.setObserver([p = printer.get()](const Event& e) { (*p)(e); });
+        board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
         for (const KeyPress& press : options.presses) {
-            board.pressKey(press.key, moment(press.at), moment(press.hold));
+            board.pressKey(press.key, press.at, press.hold);
         }
     });
     GdbServer server(*options.gdbPort);
@@ -374,12 +342,12 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty()) {
         checkWritable(options.saveFlash);
     }
-    BoardOptions boardOptions = boardOptionsFor(options);
+    BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     // The ISP port is UART0: after the boot loader, the code's bytes go there too.
-    std::unique_ptr<PtyLink> ispLink;
+    std::unique_ptr<Pty> ispLink;
     if (!options.ispLink.empty()) {
-        ispLink = std::make_unique<PtyLink>(options.ispLink);
+        ispLink = std::make_unique<Pty>(options.ispLink, true, std::cerr);
         if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
             return 0;
         }
@@ -390,7 +358,7 @@ int simulate(const Options& options)
         live.emplace(board, options);
     }
     Printer printer(board, options, std::move(shown));
-    board.setObserver([&](const Event& e) {
+    board.subscribe([&](const Event& e) {
         printer(e);
         showLive(live, e);
         if (ispLink && e.kind == EventKind::UartByte) {
@@ -398,10 +366,10 @@ int simulate(const Options& options)
         }
     });
     for (const KeyPress& press : options.presses) {
-        board.pressKey(press.key, moment(press.at), moment(press.hold));
+        board.pressKey(press.key, press.at, press.hold);
     }
     Pictures pictures(board, options);
-    const StopReason reason = live ? live->run() : board.runUntil(moment(options.run));
+    const StopReason reason = live ? live->run() : board.runUntil(options.run);
     printer.flushUart(board.instructions(), board.seconds());
     pictures.writeFinal();
     if (!options.saveFlash.empty() && !ispLink) {

@@ -7,19 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "machine/lpc2294.h"
+#include "util/when.h"
+
 namespace boardsim {
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
-};
-
-// When something happens: after a number of instructions ("5M") or at a
-// simulated time ("250ms").
-struct When {
-    bool isTime = false;
-    uint64_t count = 0;
-    double seconds = 0;
-    std::string text;  // as given, for messages
 };
 
 struct KeyPress {
@@ -38,8 +32,6 @@ struct LcdShot {
 constexpr uint64_t kDefaultHold = 1'000'000;
 constexpr uint64_t kDefaultRun = 5'000'000;
 constexpr uint64_t kPeriodRunCap = 1'000'000'000;
-constexpr double kDefaultBaud = 115200;
-constexpr double kDefaultBounce = 0.005;
 
 struct Options {
     std::string image;
@@ -56,7 +48,7 @@ struct Options {
     bool quiet = false;
     bool json = false;
     bool help = false;
-    double baud = kDefaultBaud;
+    double baud = kDefaultHostBaud;
     double bounce = kDefaultBounce;
     std::string ispLink;     // serve the ISP boot loader on a pty linked here
     std::string saveFlash;   // write the flash here when the run ends
@@ -70,10 +62,6 @@ struct Options {
 
 // Throws UsageError with a message fit for the user.
 Options parseOptions(const std::vector<std::string>& args);
-// "5000000", "5M", "200k"
-uint64_t parseCount(const std::string& text);
-// A count, or a time: "2s", "250ms", "80us".
-When parseWhen(const std::string& text);
 const char* usageText();
 
 }  // namespace boardsim

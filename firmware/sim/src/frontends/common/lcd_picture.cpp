@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "core/board.h"
+#include "machine/board.h"
 
 #ifdef BOARDSIM_HAVE_PNG
 #include <png.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "frontends/gdb/gdb_packets.h"
 
 namespace boardsim {

@@ -19,14 +19,14 @@ void saveFlash(const std::vector<uint8_t>& flash, const std::string& path)
     }
 }
 
-bool bootThroughIsp(const ElfImage& image, const Options& options, PtyLink& link, BoardOptions& boardOptions)
+bool bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions)
 {
     constexpr uint8_t kErased = 0xFF;
     std::vector<uint8_t> flash = image.loadChunks().empty() ? std::vector<uint8_t>(kFlashSize, kErased)
                                                             : flashContents(image, kFlashSize, kErased);
     if (!options.quiet) {
         std::printf("ISP    boot loader on %s (%s), waiting for the host\n", options.ispLink.c_str(),
-                    link.slaveName().c_str());
+                    link.device().c_str());
         std::fflush(stdout);
     }
     const IspOutcome outcome = serveIsp(link, std::move(flash), options.ispIdle);

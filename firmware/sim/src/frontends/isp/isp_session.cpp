@@ -4,7 +4,7 @@
 
 namespace boardsim {
 
-IspOutcome serveIsp(PtyLink& link, std::vector<uint8_t> flash, double idleSeconds)
+IspOutcome serveIsp(Pty& link, std::vector<uint8_t> flash, double idleSeconds)
 {
     IspBootLoader loader(std::move(flash));
     IspOutcome outcome;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "machine/isp_boot_loader.h"
-#include "frontends/common/pty_link.h"
+#include "frontends/common/pty.h"
 
 namespace boardsim {
 
@@ -21,6 +21,6 @@ struct IspOutcome {
 };
 
 // `idleSeconds`: how long to wait for the host once it has said nothing.
-IspOutcome serveIsp(PtyLink& link, std::vector<uint8_t> flash, double idleSeconds);
+IspOutcome serveIsp(Pty& link, std::vector<uint8_t> flash, double idleSeconds);
 
 }  // namespace boardsim

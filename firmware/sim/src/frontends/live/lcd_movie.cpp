@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "core/board_error.h"
 #include "frontends/common/lcd_picture.h"
 

@@ -1,6 +1,7 @@
 #include "frontends/live/live_run.h"
 
 #include <csignal>
+#include <iostream>
 
 #include <algorithm>
 #include <array>
@@ -25,6 +26,7 @@ constexpr double kKeyHold = 0.080;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(33);
 constexpr auto kIdleWait = std::chrono::milliseconds(20);
 constexpr auto kTerminalSettle = std::chrono::milliseconds(100);
+constexpr size_t kUartTextKept = 64 * 1024;
 
 volatile std::sig_atomic_t gSignal = 0;
 
@@ -96,7 +98,11 @@ LiveRun::LiveRun(Board& board, const Options& options) : board_(board), options_
         movie_.emplace();
     }
     if (!options.uartPty.empty()) {
-        pty_ = std::make_unique<UartPty>(options.uartPty);
+        try {
+            pty_ = std::make_unique<Pty>(options.uartPty, false, std::cerr);
+        } catch (const std::runtime_error& e) {
+            throw BoardError(std::string("--uart-pty: ") + e.what());
+        }
     }
 }
 
@@ -118,6 +124,10 @@ void LiveRun::passUart(double until)
     }
     uartPending_.erase(uartPending_.begin(), sent);
     uartText_ += bytes;
+    if (uartText_.size() > kUartTextKept) {
+        // The screen shows the last lines; a long session must not grow.
+        uartText_.erase(0, uartText_.size() - kUartTextKept / 2);
+    }
     if (pty_ && !bytes.empty()) {
         pty_->send(bytes);
     }
@@ -148,7 +158,7 @@ StopReason LiveRun::run()
         reason = runPaced();
     } else {
         const When& end = options_.run;
-        reason = board_.runUntil(end.isTime ? Moment::at(end.seconds) : Moment::instructions(end.count));
+        reason = board_.runUntil(end.isTime ? When::at(end.seconds) : When::instructions(end.count));
     }
     sampler_.reset();
     if (movie_) {
@@ -264,7 +274,7 @@ void LiveRun::awaitTerminal(Paced& paced)
 
 void LiveRun::runSlice(Paced& paced)
 {
-    StopReason reason = board_.runUntil(Moment::at(std::min(board_.seconds() + paced.slice, paced.end)));
+    StopReason reason = board_.runUntil(When::at(std::min(board_.seconds() + paced.slice, paced.end)));
     const bool countReached = *paced.countReached;
     if (reason == StopReason::Requested && countReached) {
         reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
@@ -300,7 +310,7 @@ bool LiveRun::takeKeys(Paced& paced)
         const auto k = size_t(c - '1');
         // A key still held from the last press takes no new one.
         if (board_.seconds() >= paced.keyFreeAt[k]) {
-            board_.pressKey(int(k) + 1, Moment::at(board_.seconds()), Moment::at(kKeyHold));
+            board_.pressKey(int(k) + 1, When::at(board_.seconds()), When::at(kKeyHold));
             paced.keyFreeAt[k] = board_.seconds() + kKeyHold + options_.bounce + 0.001;
         }
     }

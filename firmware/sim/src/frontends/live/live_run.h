@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "frontends/live/lcd_movie.h"
 #include "frontends/cli/options.h"
 #include "frontends/live/pacing.h"
-#include "frontends/live/uart_pty.h"
+#include "frontends/common/pty.h"
 
 namespace boardsim {
 
@@ -55,7 +55,7 @@ private:
 
     Board& board_;
     const Options& options_;
-    std::unique_ptr<UartPty> pty_;
+    std::unique_ptr<Pty> pty_;
     std::optional<LcdMovie> movie_;
     std::shared_ptr<std::function<void()>> sampler_;  // the LCD's, while the run goes
     std::string uartText_;

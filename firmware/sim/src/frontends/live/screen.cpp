@@ -8,7 +8,7 @@
 #include <cstring>
 #include <cstdio>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "core/board_error.h"
 #include "frontends/common/lcd_picture.h"
 

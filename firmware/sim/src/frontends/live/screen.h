@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/lpc2294_machine.h"
+#include "machine/lpc2294.h"
 
 namespace boardsim {
 

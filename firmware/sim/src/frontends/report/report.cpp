@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/event_log.h"
+#include "frontends/common/firmware_profile.h"
 #include "frontends/report/trace_analysis.h"
 
 namespace boardsim {
@@ -41,12 +43,12 @@ std::string escaped(const std::string& text)
 
 std::optional<uint64_t> delayOfZero(const ElfImage& image, uint32_t delayMs)
 {
-    Board board(image);
+    Board board(image, boardOptionsFor(image));
     auto main = image.find("main");
     if (!main) {
         return std::nullopt;
     }
-    board.setObserver([&](const Event& e) {
+    const size_t watching = board.subscribe([&](const Event& e) {
         if (e.kind == EventKind::Call && e.address == main->address) {
             board.requestStop();
         }
@@ -54,7 +56,7 @@ std::optional<uint64_t> delayOfZero(const ElfImage& image, uint32_t delayMs)
     if (board.runUntil(10'000'000) != StopReason::Requested) {
         return std::nullopt;
     }
-    board.setObserver(nullptr);
+    board.unsubscribe(watching);
     return board.call(delayMs, {0}, 1'000'000);
 }
 
@@ -64,16 +66,16 @@ std::string tooShort(const Figures& f, const std::string& figure)
            number(f.seconds * 1e3) + " ms), before " + figure + ": give a longer --run";
 }
 
-void measureGreeting(const Board& board, Figures& f)
+void measureGreeting(const EventLog& log, Figures& f)
 {
-    const std::string output = board.uartOutput();
+    const std::string output = log.uartText();
     const size_t lineEnd = output.find('\n');
     if (lineEnd == std::string::npos) {
         f.problems.push_back(tooShort(f, "a whole greeting line on UART0"));
         return;
     }
     f.greeting = output.substr(0, lineEnd + 1);
-    const auto& events = board.events();
+    const auto& events = log.events();
     const auto end = std::find_if(events.begin(), events.end(),
                                   [](const Event& e) { return e.kind == EventKind::UartByte && e.value == '\n'; });
     if (end != events.end()) {
@@ -82,9 +84,9 @@ void measureGreeting(const Board& board, Figures& f)
     }
 }
 
-void measureDelay(const ElfImage& image, const Board& board, uint32_t delayMs, Figures& f)
+void measureDelay(const ElfImage& image, const EventLog& log, uint32_t delayMs, Figures& f)
 {
-    for (const CallSpan& call : callsOf(board.events(), delayMs)) {
+    for (const CallSpan& call : callsOf(log.events(), delayMs)) {
         if (!call.length() || call.argument == 0) {
             continue;
         }
@@ -103,9 +105,9 @@ void measureDelay(const ElfImage& image, const Board& board, uint32_t delayMs, F
     f.delayZeroInstructions = delayOfZero(image, delayMs);
 }
 
-void measureHeartbeat(const Board& board, uint32_t delayMs, uint64_t wanted, Figures& f)
+void measureHeartbeat(const EventLog& log, uint32_t delayMs, uint64_t wanted, Figures& f)
 {
-    const auto periods = heartbeatPeriods(board.events(), delayMs);
+    const auto periods = heartbeatPeriods(log.events(), delayMs);
     f.heartbeats = periods.size();
     if (periods.empty()) {
         f.problems.push_back(tooShort(f, "one complete heartbeat period (LED low for a DelayMs, then high)"));
@@ -228,12 +230,13 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     if (!delayMs) {
         throw BoardError("the image has no DelayMs function: there is no delay or heartbeat to measure");
     }
-    BoardOptions options;
+    BoardOptions options = boardOptionsFor(image);
     options.hostBaud = request.hostBaud;
     Board board(image, options);
+    const EventLog log(board);
     HeartbeatTracker heartbeat(delayMs->address);
     uint64_t beats = 0;
-    board.setObserver([&](const Event& e) {
+    board.subscribe([&](const Event& e) {
         if (heartbeat.feed(e) && ++beats >= request.periods) {
             board.requestStop();
         }
@@ -255,9 +258,9 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     if (board.fault()) {
         f.problems.push_back(board.fault()->message());
     }
-    measureGreeting(board, f);
-    measureDelay(image, board, delayMs->address, f);
-    measureHeartbeat(board, delayMs->address, request.periods, f);
+    measureGreeting(log, f);
+    measureDelay(image, log, delayMs->address, f);
+    measureHeartbeat(log, delayMs->address, request.periods, f);
     return f;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/board.h"
+#include "machine/board.h"
 #include "image/elf_image.h"
 
 namespace boardsim {
@@ -23,7 +23,7 @@ struct ImageUse {
 ImageUse imageUse(const ElfImage& image);
 
 struct ReportRequest {
-    Moment limit = Moment::instructions(50'000'000);
+    When limit = When::instructions(50'000'000);
     uint64_t periods = 3;
     double hostBaud = kDefaultHostBaud;
     bool json = false;

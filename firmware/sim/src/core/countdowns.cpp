@@ -1,0 +1,65 @@
+#include "core/countdowns.h"
+
+#include <algorithm>
+
+namespace boardsim {
+namespace {
+
+// The vectors and their table are never a busy-wait loop.
+constexpr uint32_t kFirstLoopAddress = 0x40;
+
+}  // namespace
+
+void Countdowns::find(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
+                      const CodeMarks& marks)
+{
+    clear();
+    startAt_.assign(words.size(), -1);
+    for (const LoopRegion& loop : findLoopRegions(words, timing, [&marks](size_t i) {
+             return i * 4 >= kFirstLoopAddress && marks.plainWord(i);
+         })) {
+        if (loop.counter >= 0) {
+            startAt_[loop.start / 4] = int16_t(loops_.size());
+            loops_.push_back({loop, 0, 0, {}});
+        }
+    }
+}
+
+void Countdowns::clear()
+{
+    loops_.clear();
+    std::fill(startAt_.begin(), startAt_.end(), int16_t(-1));
+}
+
+void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
+                       bool allowed, Cpu& cpu)
+{
+    Countdown& loop = loops_[size_t(index)];
+    const uint64_t turnLength = loop.region.length();
+    const bool oneTurnAgo = count == loop.visitCount + turnLength && loop.visitFetch == fetch;
+    const uint64_t turnCycles = clock.cycles() - loop.visitCycles;
+    loop.visitCount = count;
+    loop.visitCycles = clock.cycles();
+    loop.visitFetch = fetch;
+    if (!oneTurnAgo || turnCycles == 0 || !allowed) {
+        return;
+    }
+    const CpuReg counterReg = cpuReg(loop.region.counter);
+    const uint32_t counter = cpu.reg(counterReg);
+    if (counter == 0 || counter % loop.region.step != 0) {
+        return;
+    }
+    uint64_t turns = counter / loop.region.step - 1;  // the last one runs, and leaves
+    turns = std::min(turns, bounds.count > count ? (bounds.count - count) / turnLength : 0);
+    turns = std::min(turns, bounds.cycle > clock.cycles() ? (bounds.cycle - clock.cycles()) / turnCycles : 0);
+    if (turns == 0) {
+        return;
+    }
+    cpu.setReg(counterReg, counter - uint32_t(turns) * loop.region.step);
+    count += turns * turnLength;
+    clock.advance(turns * turnCycles);
+    loop.visitCount = count;
+    loop.visitCycles = clock.cycles();
+}
+
+}  // namespace boardsim

@@ -1,0 +1,55 @@
+// Countdown loops in flash ("subs rN, rN, #k" / "bne" back, see
+// loop_regions.h) whose turns are counted without being run: once a turn
+// has run from its first instruction back to it with the fetch timing as
+// it was, every turn but the last is alike, so the engine adds their
+// instructions and cycles and lowers the counter, as far as nothing the run
+// must see falls among them (an instruction deadline, a timed action).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/arm_timing.h"
+#include "core/clock.h"
+#include "core/code_marks.h"
+#include "core/cpu.h"
+#include "core/loop_regions.h"
+
+namespace boardsim {
+
+class Countdowns {
+public:
+    // Finds the countdowns among the flash words whose code is unmarked.
+    void find(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing, const CodeMarks& marks);
+    void clear();
+
+    // The countdown whose first instruction is at `address`, or -1.
+    int at(uint32_t address) const
+    {
+        return address / 4 < startAt_.size() ? startAt_[address / 4] : -1;
+    }
+
+    // How far a skip may go: the next instruction deadline and the next
+    // cycle at which timed work is due.
+    struct Bounds {
+        uint64_t count;
+        uint64_t cycle;
+    };
+    // At the first instruction of countdown `index`: skips what turns it
+    // may. `allowed` false (a debugger's breakpoint, a profile) only
+    // notes the visit.
+    void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
+               Cpu& cpu);
+
+private:
+    struct Countdown {
+        LoopRegion region;
+        uint64_t visitCount;  // instructions and cycles when its first instruction last came up
+        uint64_t visitCycles;
+        FetchTiming visitFetch;
+    };
+    std::vector<Countdown> loops_;
+    std::vector<int16_t> startAt_;  // per flash word: the countdown starting there, or -1
+};
+
+}  // namespace boardsim

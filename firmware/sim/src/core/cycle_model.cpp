@@ -1,0 +1,64 @@
+#include "core/cycle_model.h"
+
+#include <cstring>
+
+namespace boardsim {
+
+void CycleModel::loadFlash(const std::vector<uint8_t>& flash)
+{
+    words_.resize(flash.size() / 4);
+    std::memcpy(words_.data(), flash.data(), words_.size() * 4);
+    timing_.resize(words_.size());
+    for (size_t i = 0; i < words_.size(); ++i) {
+        timing_[i] = armTiming(words_[i]);
+    }
+}
+
+void CycleModel::rewrite(size_t index, uint32_t word)
+{
+    if (index < words_.size()) {
+        words_[index] = word;
+        timing_[index] = armTiming(word);
+    }
+}
+
+void CycleModel::configure(const MemoryTiming& timing)
+{
+    fetch_.configure(timing.mamMode, timing.mamFetchCycles);
+    busWait_ = timing.busWait;
+}
+
+void CycleModel::chargeArm(uint32_t address, const Cpu& cpu)
+{
+    const bool inFlash = address / 4 < timing_.size();
+    uint32_t word = 0;
+    InsnTiming t;
+    if (inFlash) {
+        word = words_[address / 4];
+        t = timing_[address / 4];
+    } else {
+        cpu.read(address, &word, 4);
+        t = armTiming(word);
+    }
+    uint32_t cost = t.cycles;
+    if ((t.flags & (InsnTiming::kMultiply | InsnTiming::kMemory)) != 0) {
+        if ((t.flags & InsnTiming::kConditional) != 0 && !conditionPasses(word, cpu.reg(CpuReg::CPSR))) {
+            cost = 1;
+        } else if ((t.flags & InsnTiming::kMultiply) != 0) {
+            cost += multiplierCycles(cpu.reg(cpuReg(t.multiplierRegister)));
+        } else if ((t.flags & InsnTiming::kFlashLiteral) != 0 && inFlash) {
+            const uint32_t offset = word & 0xFFF;
+            const uint32_t literal = (word & (1u << 23)) != 0 ? address + 8 + offset : address + 8 - offset;
+            cost += fetch_.dataWait(literal);
+        }
+    }
+    pendingFetchWait_ = inFlash ? fetch_.wait(address, address == lastFetch_ + 4) : 0;
+    cost += pendingFetchWait_;
+    lastFetch_ = address;
+    pendingCycles_ = cost;
+    pendingAddress_ = address;
+    pendingSkippable_ = (t.flags & (InsnTiming::kConditional | InsnTiming::kWritesPc)) ==
+                        (InsnTiming::kConditional | InsnTiming::kWritesPc);
+}
+
+}  // namespace boardsim

@@ -1,0 +1,545 @@
+#include "core/engine.h"
+
+#include <algorithm>
+
+#include "image/flash_image.h"
+#include "util/text.h"
+
+namespace boardsim {
+namespace {
+
+constexpr uint32_t kResetCpsr = kModeSvc | kIrqMask | kFiqMask;
+// The reserved vector word holds the boot checksum and is never executed, so
+// a return there can only be the end of a call() made by the simulator.
+constexpr uint32_t kCallReturnAddress = 0x14;
+constexpr uint32_t kNoReturn = 0xFFFFFFFF;  // odd: never a PC in ARM state
+// QEMU's ARM exception numbers, as Unicorn passes them on.
+constexpr uint32_t kQemuUndefined = 1;
+constexpr uint32_t kQemuSwi = 2;
+constexpr uint32_t kQemuBkpt = 7;
+// Cycles of the entry of an exception the core does not charge itself
+// (2S + 1N).
+constexpr uint64_t kExceptionEntryCycles = 3;
+
+bool isAbortOrUndefined(ArmException kind)
+{
+    return kind == ArmException::Undefined || kind == ArmException::PrefetchAbort ||
+           kind == ArmException::DataAbort;
+}
+
+FaultKind faultKindOf(ArmException kind)
+{
+    return kind == ArmException::Undefined ? FaultKind::UndefinedInstruction : FaultKind::BadAccess;
+}
+
+}  // namespace
+
+// A device's window on the bus: which engine it reports to and where it sits.
+struct Engine::DeviceContext {
+    Engine* engine;
+    BusTarget* target;
+    uint32_t base;
+
+    Engine& client() const { return *engine; }
+    uint32_t read(uint32_t offset, unsigned size) const { return engine->onDeviceRead(*target, base, offset, size); }
+    void write(uint32_t offset, unsigned size, uint32_t value) const
+    {
+        engine->onDeviceWrite(*target, base, offset, size, value);
+    }
+};
+
+Engine::Engine(const ElfImage& image, MachineModel& machine, EngineOptions options)
+    : image_(image), machine_(machine), options_(std::move(options)), cycleModel_(options_.cycleModel)
+{
+    machine_.attach(*this);
+    machine_.reset();
+    clock_.setRate(machine_.cclkHz());
+    loadMemory();
+    clocksChanged();
+    mapDevices();
+    markCode();
+    if (options_.fastLoops) {
+        countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
+    }
+    cpu_.hookInstructions(*this);
+    cpu_.hookExceptions(*this);
+    cpu_.hookBadMemory(*this);
+    // Reset state of the core: Supervisor mode, IRQ and FIQ masked, ARM
+    // state; or as the boot loader's G command leaves it.
+    setReg(CpuReg::CPSR, kResetCpsr | (options_.startThumb ? kThumbBit : 0));
+    setReg(CpuReg::PC, options_.startAddress.value_or(0));
+}
+
+Engine::~Engine() = default;
+
+void Engine::loadMemory()
+{
+    for (const MemoryRegion& region : machine_.memory()) {
+        cpu_.mapMemory(region.base, region.size, region.writable);
+        std::vector<uint8_t> contents(region.size, region.powerUpFill);
+        if (region.holdsImage) {
+            contents = options_.flash ? *options_.flash : flashContents(image_, region.size, region.powerUpFill);
+            contents.resize(region.size, region.powerUpFill);
+            if (!options_.startAddress) {
+                requireValidUserCode(contents);
+            }
+            marks_.load(contents);
+            cycleModel_.loadFlash(contents);
+        }
+        cpu_.write(region.base, contents.data(), contents.size());
+    }
+}
+
+void Engine::mapDevices()
+{
+    for (const DeviceMapping& d : machine_.devices()) {
+        devices_.push_back(std::make_unique<DeviceContext>(DeviceContext{this, d.target, d.base}));
+        cpu_.mapDevice(d.base, d.target->size(), *devices_.back());
+    }
+}
+
+void Engine::markCode()
+{
+    for (const uint32_t function : options_.watched) {
+        marks_.mark(function, CodeMarks::kWatched);
+    }
+    marks_.mark(0x00, CodeMarks::kTrap, "the reset vector again (a jump to address 0)");
+    for (const auto& [address, name] : options_.traps) {
+        marks_.mark(address, CodeMarks::kTrap, name);
+    }
+}
+
+StopReason Engine::runUntil(uint64_t limit)
+{
+    limit_ = limit;
+    stopRequested_ = false;
+    while (!fault_ && !stopRequested_ && count_ < limit_) {
+        startEngine();
+    }
+    if (fault_) {
+        return StopReason::Fault;
+    }
+    return stopRequested_ ? StopReason::Requested : StopReason::Limit;
+}
+
+StopReason Engine::runUntil(const When& end)
+{
+    if (!end.isTime) {
+        return runUntil(end.count);
+    }
+    // Shared with the action, which may outlive this call when the run ends
+    // early (a fault, a stop): it then only marks a flag nobody reads.
+    auto reached = std::make_shared<bool>(false);
+    auto active = std::make_shared<bool>(true);
+    scheduleAtTime(end.seconds, [this, reached, active] {
+        if (*active) {
+            *reached = true;
+            requestStop();
+        }
+    });
+    const StopReason reason = runUntil(UINT64_MAX);
+    *active = false;
+    return reason == StopReason::Requested && *reached ? StopReason::Limit : reason;
+}
+
+void Engine::startEngine()
+{
+    const Cpu::RunEnd end = cpu_.run(reg(CpuReg::PC), (reg(CpuReg::CPSR) & kThumbBit) != 0);
+    if (abandoned_) {
+        std::exception_ptr error = abandoned_;
+        abandoned_ = nullptr;
+        std::rethrow_exception(error);
+    }
+    if (pendingException_) {
+        const PendingException pending = *pendingException_;
+        pendingException_.reset();
+        enterException(pending);
+        return;
+    }
+    if (end.invalidInstruction && !fault_) {
+        // Unicorn reports some undefined encodings this way instead of
+        // through the exception hook; the chip takes them alike.
+        enterException({ArmException::Undefined, lastPc_, "undefined instruction", lastPc_});
+        return;
+    }
+    if (!end.ok && !fault_) {
+        raiseFault("the core stopped: " + end.error, lastPc_);
+    }
+}
+
+std::optional<uint64_t> Engine::call(uint32_t address, const std::vector<uint32_t>& args, uint64_t maxInstructions)
+{
+    if (args.size() > 4) {
+        throw BoardError("call() passes at most four arguments in registers");
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        setReg(cpuReg(int(i)), args[i]);
+    }
+    setReg(CpuReg::LR, kCallReturnAddress);
+    uint32_t cpsr = reg(CpuReg::CPSR);
+    cpsr = (address & 1) ? (cpsr | kThumbBit) : (cpsr & ~kThumbBit);
+    setReg(CpuReg::CPSR, cpsr);
+    setReg(CpuReg::PC, address & ~1u);
+
+    const uint64_t start = count_;
+    callReturn_ = kCallReturnAddress;
+    callReturned_ = false;
+    runUntil(count_ + maxInstructions);
+    callReturn_ = kNoReturn;
+    if (!callReturned_ || fault_) {
+        return std::nullopt;
+    }
+    return count_ - start;
+}
+
+void Engine::clocksChanged()
+{
+    clock_.setRate(machine_.cclkHz());
+    cycleModel_.configure(machine_.memoryTiming());
+    machine_.clocksApplied();
+    scheduler_.replan();
+}
+
+void Engine::setCoreInterrupt(ArmException kind, bool asserted)
+{
+    if (kind == ArmException::Fiq) {
+        nFiq_ = asserted;
+    } else if (kind == ArmException::Irq) {
+        nIrq_ = asserted;
+    } else {
+        throw BoardError("only IRQ and FIQ are core inputs");
+    }
+}
+
+void Engine::profile(uint32_t begin, uint32_t end)
+{
+    profileBegin_ = begin;
+    profileCounts_.assign(end > begin ? end - begin : 0, 0);
+}
+
+void Engine::clearProfile()
+{
+    std::fill(profileCounts_.begin(), profileCounts_.end(), 0);
+}
+
+uint64_t Engine::executions(uint32_t address) const
+{
+    const uint32_t index = address - profileBegin_;
+    return index < profileCounts_.size() ? profileCounts_[index] : 0;
+}
+
+// Called before each instruction executes. Stopping here leaves the
+// instruction unexecuted and uncounted: the next run starts with it.
+void Engine::onInstruction(uint32_t address, uint32_t size)
+{
+    cycleModel_.settle(address, clock_);
+    const int countdown = countdowns_.at(address);
+    if (countdown >= 0 && !stopRequested_ && !fault_) {
+        // A debugger's breakpoint in the loop, or a profile, must see every turn.
+        countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(),
+                          {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
+                          profileCounts_.empty() && marks_.breakpoints() == 0, cpu_);
+    }
+    if (scheduler_.due(count_)) {
+        scheduler_.runDue(count_);
+    }
+    if (address == callReturn_) {
+        callReturned_ = true;
+        stopRequested_ = true;
+        finishReturns(address, count_);
+        cpu_.stop();
+        return;
+    }
+    if (stopRequested_ || fault_ || count_ >= limit_ || atBreakpoint(address)) {
+        cpu_.stop();
+        return;
+    }
+    if ((nIrq_ || nFiq_) && takeInterrupt(address)) {
+        return;
+    }
+    ++count_;
+    previousPc_ = lastPc_;
+    lastPc_ = address;
+    cycleModel_.charge(address, size, cpu_);
+    if (calls_.returnDue(address)) {
+        finishReturns(address, count_ - 1);
+    }
+    inspect(address);
+    const uint32_t index = address - profileBegin_;
+    if (index < profileCounts_.size()) {
+        ++profileCounts_[index];
+    }
+}
+
+// What the marks of this address ask for: a coprocessor trap, a hang, a
+// watched call.
+void Engine::inspect(uint32_t address)
+{
+    if (!marks_.inFlash(address)) {
+        // Code in RAM: rare (a boot loader's download), so read the word.
+        uint32_t word = 0;
+        if (cpu_.read(address, &word, 4) && isCoprocessorInstruction(word)) {
+            trapCoprocessor(address);
+        }
+        return;
+    }
+    const uint8_t mark = marks_.at(address);
+    if (mark == 0) {
+        return;
+    }
+    if ((mark & CodeMarks::kCoprocessor) != 0) {
+        trapCoprocessor(address);
+    }
+    if ((mark & CodeMarks::kTrap) != 0) {
+        reachedTrap(address);
+    }
+    if ((mark & CodeMarks::kWatched) != 0) {
+        noteCall(address);
+    }
+}
+
+bool Engine::takeInterrupt(uint32_t address)
+{
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    ArmException kind = ArmException::Reset;
+    if (nFiq_ && (cpsr & kFiqMask) == 0) {
+        kind = ArmException::Fiq;  // FIQ wins when both are pending
+    } else if (nIrq_ && (cpsr & kIrqMask) == 0) {
+        kind = ArmException::Irq;
+    } else {
+        return false;
+    }
+    pendingException_ = PendingException{kind, address, "", address};
+    cpu_.stop();
+    return true;
+}
+
+void Engine::trapCoprocessor(uint32_t address)
+{
+    if ((reg(CpuReg::CPSR) & kThumbBit) != 0) {
+        return;  // the marks are of ARM words; Thumb has no coprocessor instructions
+    }
+    pendingException_ = PendingException{ArmException::Undefined, address,
+                                         "coprocessor instruction (the ARM7TDMI has no coprocessor)", address};
+    cpu_.stop();
+}
+
+void Engine::enterException(const PendingException& pending)
+{
+    const ExceptionEntry& entry = exceptionEntry(pending.kind);
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    if (isAbortOrUndefined(pending.kind)) {
+        if ((cpsr & kModeMask) == entry.mode) {
+            raiseFault(pending.what + ", inside the " + entry.name + " handler", pending.blame, std::nullopt,
+                       faultKindOf(pending.kind));
+            return;
+        }
+        lastException_ = pending;
+        lastExceptionStamp_ = count_;
+    }
+    setReg(CpuReg::CPSR, exceptionCpsr(pending.kind, cpsr));  // banks in the mode's SP and LR
+    setReg(CpuReg::SPSR, cpsr);
+    setReg(CpuReg::LR, exceptionLink(pending.kind, pending.address, (cpsr & kThumbBit) != 0));
+    setReg(CpuReg::PC, entry.vector);
+    if (pending.kind != ArmException::SoftwareInterrupt && pending.kind != ArmException::Undefined) {
+        clock_.advance(kExceptionEntryCycles);  // an SWI or undefined instruction counts it as its own
+    }
+    if (pending.kind != ArmException::SoftwareInterrupt) {
+        record(EventKind::Exception, pending.address, entry.vector, uint32_t(pending.kind), count_);
+    }
+}
+
+void Engine::noteCall(uint32_t address)
+{
+    calls_.entered(address, reg(CpuReg::LR) & ~1u, reg(CpuReg::SP));
+    // Stamped with the instructions done before its first one.
+    record(EventKind::Call, address, address, reg(CpuReg::R0), count_ - 1);
+}
+
+// `stamp`: the instructions done before the return address runs.
+void Engine::finishReturns(uint32_t address, uint64_t stamp)
+{
+    for (uint32_t function : calls_.returned(address, reg(CpuReg::SP))) {
+        record(EventKind::Return, lastPc_, function, reg(CpuReg::R0), stamp);
+    }
+}
+
+void Engine::reachedTrap(uint32_t address)
+{
+    if (address == 0 && count_ == 1) {
+        return;  // the reset itself starts at 0
+    }
+    const std::string& trap = marks_.trapName(address);
+    if (lastException_ && (reg(CpuReg::CPSR) & kModeMask) == exceptionEntry(lastException_->kind).mode) {
+        // The handler of the last undefined instruction or abort gave up:
+        // name what it was handling, where it happened.
+        raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
+                       "; its handler hangs at " + trap,
+                   lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
+        return;
+    }
+    raiseFault("execution reached " + trap + " from " + locate(previousPc_), address);
+}
+
+void Engine::onException(uint32_t number)
+{
+    // The core has not entered the exception: the engine does, as the
+    // ARM7TDMI would.
+    const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
+    switch (number) {
+    case kQemuSwi: {  // PC is already past it
+        const uint32_t address = reg(CpuReg::PC) - (thumb ? 2 : 4);
+        record(EventKind::Swi, address, 0, reg(CpuReg::R0), count_);
+        enterException({ArmException::SoftwareInterrupt, address, "", address});
+        break;
+    }
+    case kQemuUndefined:
+    case kQemuBkpt:  // BKPT, which ARMv4T does not have
+        enterException({ArmException::Undefined, lastPc_, "undefined instruction", lastPc_});
+        break;
+    default:
+        raiseFault("exception " + std::to_string(number) + " from the core", lastPc_);
+        cpu_.stop();
+        break;
+    }
+}
+
+void Engine::onBadMemory(BadAccess kind, uint32_t address, int size, uint32_t value)
+{
+    // The chip aborts an access no memory or peripheral answers; the core
+    // enters the abort once Unicorn has stopped.
+    const auto where = hex(address);
+    const std::string bits = std::to_string(size * 8) + "-bit ";
+    switch (kind) {
+    case BadAccess::ReadUnmapped:
+        pendingException_ = {ArmException::DataAbort, lastPc_, bits + "read of unmapped address " + where, lastPc_};
+        break;
+    case BadAccess::WriteUnmapped:
+        pendingException_ = {ArmException::DataAbort, lastPc_,
+                             bits + "write of " + hex(value) + " to unmapped address " + where, lastPc_};
+        break;
+    case BadAccess::WriteProtected:
+        pendingException_ = {ArmException::DataAbort, lastPc_, "write of " + hex(value) + " to flash at " + where,
+                             lastPc_};
+        break;
+    case BadAccess::FetchUnmapped:
+        // Nothing to name at the target: blame the jump that got there.
+        pendingException_ = {ArmException::PrefetchAbort, address,
+                             "instruction fetch from unmapped address " + where +
+                                 " (jumped there from the instruction below)",
+                             lastPc_};
+        break;
+    case BadAccess::Other:
+        raiseFault("bad memory access at " + where, lastPc_, std::nullopt, FaultKind::BadAccess);
+        break;
+    }
+}
+
+uint32_t Engine::onDeviceRead(BusTarget& device, uint32_t base, uint32_t offset, unsigned size)
+{
+    ++busAccesses_;
+    clock_.advance(cycleModel_.busWait());
+    const BusResult result = device.read(offset, size);
+    if (!result.ok) {
+        raiseFault(std::to_string(size * 8) + "-bit read of " + device.registerName(offset, false) + " (" +
+                       hex(base + offset) + "): " + result.problem,
+                   lastPc_, std::nullopt, FaultKind::BadAccess);
+        return 0;
+    }
+    if (options_.traceIo) {
+        record(EventKind::IoRead, lastPc_, base + offset, result.value, count_);
+    }
+    return result.value;
+}
+
+void Engine::onDeviceWrite(BusTarget& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
+{
+    ++busAccesses_;
+    clock_.advance(cycleModel_.busWait());
+    if (options_.traceIo) {
+        record(EventKind::IoWrite, lastPc_, base + offset, value, count_);
+    }
+    const BusResult result = device.write(offset, size, value);
+    if (!result.ok) {
+        raiseFault(std::to_string(size * 8) + "-bit write of " + hex(value) + " to " +
+                       device.registerName(offset, true) + " (" + hex(base + offset) + "): " + result.problem,
+                   lastPc_, std::nullopt, FaultKind::BadAccess);
+    }
+}
+
+void Engine::emit(EventKind kind, uint32_t address, uint32_t value)
+{
+    record(kind, lastPc_, address, value, count_);
+}
+
+void Engine::emitAt(double time, EventKind kind, uint32_t address, uint32_t value)
+{
+    record(kind, lastPc_, address, value, count_, time);
+}
+
+void Engine::record(EventKind kind, uint32_t pc, uint32_t address, uint32_t value, uint64_t stamp,
+                    std::optional<double> time)
+{
+    bus_.publish({stamp, time.value_or(seconds()), kind, pc, address, value});
+}
+
+void Engine::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> stamp, FaultKind kind)
+{
+    if (fault_) {
+        return;  // the first fault is the one that matters
+    }
+    Fault found;
+    found.stamp = stamp.value_or(count_);
+    found.pc = pc;
+    found.what = std::move(what);
+    found.location = locate(pc);
+    found.kind = kind;
+    const bool thumb = (reg(CpuReg::CPSR) & kThumbBit) != 0;
+    uint32_t word = 0;
+    if (cpu_.read(pc, &word, thumb ? 2 : 4)) {
+        found.instructionKnown = true;
+        found.instruction = word;
+    }
+    fault_ = std::move(found);
+    stopRequested_ = true;
+}
+
+void Engine::abandonRun(std::exception_ptr error)
+{
+    if (!abandoned_) {
+        abandoned_ = std::move(error);
+    }
+    stopRequested_ = true;
+    cpu_.stop();
+}
+
+std::vector<uint8_t> Engine::readMemory(uint32_t address, size_t size) const
+{
+    std::vector<uint8_t> bytes(size);
+    if (!cpu_.read(address, bytes.data(), size)) {
+        throw BoardError("reading memory: " + std::to_string(size) + " bytes at " + hex(address) + " are not mapped");
+    }
+    return bytes;
+}
+
+std::string Engine::locate(uint32_t address) const
+{
+    std::string text = hex(address);
+    const std::string symbol = image_.describe(address);
+    if (!symbol.empty()) {
+        text += " <" + symbol + ">";
+    }
+    return text;
+}
+
+std::string Engine::registerName(uint32_t address, bool write) const
+{
+    for (const auto& d : devices_) {
+        if (address >= d->base && address - d->base < d->target->size()) {
+            return d->target->registerName(address - d->base, write);
+        }
+    }
+    return hex(address);
+}
+
+}  // namespace boardsim

@@ -1,0 +1,60 @@
+#include "machine/keypad.h"
+
+#include <string>
+
+#include "core/board_error.h"
+
+namespace boardsim {
+namespace {
+
+// A linear congruential generator: the same chatter on every run.
+constexpr uint32_t kLcgMultiplier = 1103515245u;
+constexpr uint32_t kLcgIncrement = 12345u;
+
+}  // namespace
+
+void Keypad::press(int key, const When& at, const When& hold)
+{
+    if (key < 1 || key > kKeys) {
+        throw BoardError("there is no KEY_" + std::to_string(key));
+    }
+    engine_->schedule(at, [this, key, hold] {
+        const uint32_t bit = 1u << (key - 1);
+        if ((held_ & bit) != 0) {
+            throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
+        }
+        held_ |= bit;
+        edge(key, true);
+        const When release = hold.isTime ? When::at(engine_->now() + hold.seconds)
+                                         : When::instructions(engine_->instructions() + hold.count);
+        engine_->schedule(release, [this, key, bit] {
+            held_ &= ~bit;
+            edge(key, false);
+        });
+    });
+}
+
+void Keypad::edge(int key, bool down)
+{
+    engine_->emit(EventKind::Key, uint32_t(key), down ? 1 : 0);
+    // Contacts chatter: the level flips at a few uneven moments within the
+    // bounce time before it settles where the edge goes.
+    const double start = engine_->now();
+    double t = start;
+    bool level = down;
+    setLevel_(key, level);
+    while (bounceSeconds_ > 0) {
+        bounceSeed_ = bounceSeed_ * kLcgMultiplier + kLcgIncrement;
+        t += bounceSeconds_ * (0.05 + 0.25 * double((bounceSeed_ >> 16) & 0x7FFF) / 32768.0);
+        if (t >= start + bounceSeconds_) {
+            break;
+        }
+        level = !level;
+        engine_->schedule(When::at(t), [this, key, level] { setLevel_(key, level); });
+    }
+    if (level != down) {
+        engine_->schedule(When::at(start + bounceSeconds_), [this, key, down] { setLevel_(key, down); });
+    }
+}
+
+}  // namespace boardsim

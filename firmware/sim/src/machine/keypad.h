@@ -1,0 +1,42 @@
+// The board's four keys: each grounds its port-0 pin while pressed (the
+// board's pull-ups hold it high otherwise), and its contacts chatter for
+// the bounce time at each edge, flipping the level at a few uneven moments
+// before it settles.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "core/machine_model.h"
+#include "util/when.h"
+
+namespace boardsim {
+
+class Keypad {
+public:
+    static constexpr int kKeys = 4;
+
+    // `setLevel(key, down)` puts the key's contact level on its pin.
+    Keypad(double bounceSeconds, std::function<void(int, bool)> setLevel)
+        : bounceSeconds_(bounceSeconds), setLevel_(std::move(setLevel))
+    {
+    }
+    void attach(EngineServices& engine) { engine_ = &engine; }
+    void reset() { held_ = 0; }
+
+    // KEY_k goes down at `at` and up again after `hold` (instructions or
+    // time), chattering at each edge. Throws BoardError for a key the board
+    // lacks, and (when it comes) for a press of a key still held.
+    void press(int key, const When& at, const When& hold);
+
+private:
+    void edge(int key, bool down);
+
+    double bounceSeconds_;
+    std::function<void(int, bool)> setLevel_;
+    EngineServices* engine_ = nullptr;
+    uint32_t held_ = 0;  // bit k-1 for KEY_k
+    uint32_t bounceSeed_ = 1;
+};
+
+}  // namespace boardsim

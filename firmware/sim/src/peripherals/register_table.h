@@ -1,0 +1,68 @@
+// A peripheral's registers as data: the one place that says where each
+// register sits, what it is called, how it may be accessed, what it holds
+// after reset, and which named bit fields it has. Models read their masks
+// from the fields instead of writing bare numbers, and the bus checks every
+// access against the table before a model sees it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+enum class Access { ReadWrite, ReadOnly, WriteOnly };
+
+// Plain storage: the bus keeps the value (within the writable bits) and
+// reads it back; no code runs. Handled: the model has a reader and/or a
+// writer for it, because an access does more than store.
+enum class Behaviour { Storage, Handled };
+
+// A bit field of a register, by its manual name.
+struct Field {
+    const char* name;
+    uint8_t shift;
+    uint8_t width;
+
+    constexpr uint32_t mask() const
+    {
+        return (width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1u)) << shift;
+    }
+    // The field's value in `reg`.
+    constexpr uint32_t get(uint32_t reg) const { return (reg & mask()) >> shift; }
+    // `value` placed in the field (other bits zero).
+    constexpr uint32_t of(uint32_t value) const { return (value << shift) & mask(); }
+    // `reg` with the field set to `value`.
+    constexpr uint32_t put(uint32_t reg, uint32_t value) const { return (reg & ~mask()) | of(value); }
+    constexpr bool in(uint32_t reg) const { return (reg & mask()) != 0; }
+};
+
+struct RegisterSpec {
+    uint32_t offset;
+    std::string name;
+    Access access;
+    uint32_t reset;  // the value after reset, from the user manual
+    Behaviour behaviour = Behaviour::Storage;
+    // Named fields, where the manual gives them. A storage register with
+    // fields keeps only their bits; one without keeps every bit.
+    std::vector<Field> fields = {};
+    // Reads what lies outside the chip (pin levels): after reset it reads
+    // those, not a value of its own.
+    bool readsOutside = false;
+
+    bool readable() const { return access != Access::WriteOnly; }
+    bool writable() const { return access != Access::ReadOnly; }
+    uint32_t writableBits() const
+    {
+        if (fields.empty()) {
+            return 0xFFFFFFFFu;
+        }
+        uint32_t bits = 0;
+        for (const Field& f : fields) {
+            bits |= f.mask();
+        }
+        return bits;
+    }
+};
+
+}  // namespace boardsim

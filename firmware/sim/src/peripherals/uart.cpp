@@ -1,0 +1,197 @@
+#include "peripherals/uart.h"
+
+namespace boardsim {
+
+using namespace uart;
+
+namespace {
+
+constexpr size_t kFifoDepth = 16;
+constexpr uint8_t kResetDivisorLow = 0x01;  // DLL after reset
+
+std::vector<RegisterSpec> uartTable(const std::string& p)
+{
+    return {
+        // U<n>THR when written, U<n>DLL under DLAB.
+        {kRbrThrDll, p + "RBR", Access::ReadWrite, 0x00, Behaviour::Handled},
+        // U<n>DLM under DLAB.
+        {kIerDlm, p + "IER", Access::ReadWrite, 0x00, Behaviour::Handled},
+        // U<n>FCR when written.
+        {kIirFcr, p + "IIR", Access::ReadWrite, kNoInterruptPending.of(1), Behaviour::Handled},
+        {kLcr, p + "LCR", Access::ReadWrite, 0x00, Behaviour::Storage,
+         {kWordLength, kStopBits, kParityEnable, kParitySelect, kBreak, kDlab}},
+        {kLsr, p + "LSR", Access::ReadOnly, kThre.of(1) | kTemt.of(1), Behaviour::Handled,
+         {kRdr, kOe, kThre, kTemt}},
+        {kScr, p + "SCR", Access::ReadWrite, 0x00, Behaviour::Storage, {{"PAD", 0, 8}}},
+    };
+}
+
+}  // namespace
+
+Uart::Uart(unsigned index)
+    : Peripheral("UART" + std::to_string(index), 0x20, uartTable("U" + std::to_string(index))),
+      prefix_("U" + std::to_string(index))
+{
+    handle(kRbrThrDll, [this] { return dlab() ? uint32_t(dll_) : readRbr(); },
+           [this](uint32_t v) { dlab() ? void(dll_ = uint8_t(v)) : writeThr(v); });
+    handle(kIerDlm, [this] { return uint32_t(dlab() ? dlm_ : ier_); },
+           [this](uint32_t v) { (dlab() ? dlm_ : ier_) = uint8_t(v); });
+    // No interrupt is ever pending: UART interrupts are not modelled yet.
+    handle(kIirFcr, [] { return kNoInterruptPending.of(1); }, [this](uint32_t v) { writeFcr(v); });
+    handle(kLsr, [this] { return lineStatus(); }, nullptr);
+    reset();
+}
+
+void Uart::resetState()
+{
+    dll_ = kResetDivisorLow;
+    dlm_ = 0;
+    ier_ = 0;
+    fcr_ = 0;
+    fifo_.clear();
+    rxFifo_.clear();
+    overrun_ = false;
+    shifting_ = false;
+    ++generation_;
+}
+
+double Uart::baud() const
+{
+    const uint32_t d = divisor();
+    return d == 0 ? 0 : board().pclkHz() / (16.0 * d);
+}
+
+size_t Uart::fifoDepth() const
+{
+    return kFifoEnable.in(fcr_) ? kFifoDepth : 1;
+}
+
+uint32_t Uart::lineStatus()
+{
+    uint32_t status = kOe.of(overrun_ ? 1 : 0) | kRdr.of(rxFifo_.empty() ? 0 : 1);
+    if (fifo_.empty()) {
+        status |= kThre.of(1) | kTemt.of(shifting_ ? 0 : 1);
+    }
+    overrun_ = false;  // reading LSR clears OE
+    return status;
+}
+
+uint32_t Uart::readRbr()
+{
+    if (rxFifo_.empty()) {
+        return 0;
+    }
+    const uint8_t byte = rxFifo_.front();
+    rxFifo_.pop_front();
+    return byte;
+}
+
+void Uart::writeThr(uint32_t value)
+{
+    queue(uint8_t(value & 0xFF));
+}
+
+void Uart::writeFcr(uint32_t value)
+{
+    fcr_ = uint8_t(value & (kFifoEnable.mask() | kRxTrigger.mask()));
+    if (kTxFifoReset.in(value)) {
+        fifo_.clear();  // a byte already shifting goes on
+    }
+    if (kRxFifoReset.in(value)) {
+        rxFifo_.clear();
+    }
+}
+
+LineFrame Uart::frameFor(uint8_t byte, double start) const
+{
+    const uint32_t lcr = stored(kLcr);
+    LineFrame frame;
+    frame.start = start;
+    frame.baud = baud();
+    frame.dataBits = 5 + kWordLength.get(lcr);
+    frame.byte = uint8_t(byte & ((1u << frame.dataBits) - 1));
+    frame.stopBits = kStopBits.in(lcr) ? 2 : 1;
+    if (kParityEnable.in(lcr)) {
+        const int ones = __builtin_popcount(frame.byte);
+        switch (kParitySelect.get(lcr)) {
+        case 0: frame.parity = (ones % 2 == 0) ? 1 : 0; break;  // odd
+        case 1: frame.parity = ones % 2; break;                 // even
+        case 2: frame.parity = 1; break;                        // forced 1
+        default: frame.parity = 0; break;                       // forced 0
+        }
+    }
+    return frame;
+}
+
+void Uart::queue(uint8_t byte)
+{
+    if (baud() == 0) {
+        board().fault("byte written to " + prefix_ + "THR with the divisor latch at 0: " + name() +
+                      " has no baud rate");
+        return;
+    }
+    if (fifo_.size() >= fifoDepth()) {
+        board().fault("byte written to " + prefix_ + "THR with the transmit FIFO full (" +
+                      std::to_string(fifo_.size()) + " bytes): the chip drops it");
+        return;
+    }
+    fifo_.push_back(byte);
+    if (!shifting_) {
+        startNext(board().now());
+    }
+}
+
+// The next byte follows the last one's stop bit at once, between two
+// instructions or not.
+void Uart::startNext(double at)
+{
+    if (fifo_.empty()) {
+        shifting_ = false;
+        return;
+    }
+    shifting_ = true;
+    const LineFrame frame = frameFor(fifo_.front(), at);
+    fifo_.pop_front();
+    const uint64_t generation = generation_;
+    board().scheduleAt(frame.end(), [this, frame, generation] {
+        if (generation != generation_) {
+            return;
+        }
+        if (onTransmit) {
+            onTransmit(frame);
+        }
+        startNext(frame.end());
+    });
+}
+
+void Uart::receive(uint8_t byte)
+{
+    if (rxFifo_.size() >= fifoDepth()) {
+        overrun_ = true;  // the chip keeps what waits and loses the newcomer
+        return;
+    }
+    rxFifo_.push_back(byte);
+}
+
+std::string Uart::registerName(uint32_t offset, bool write) const
+{
+    switch (offset) {
+    case kRbrThrDll: return prefix_ + (dlab() ? "DLL" : write ? "THR" : "RBR");
+    case kIerDlm: return prefix_ + (dlab() ? "DLM" : "IER");
+    case kIirFcr: return prefix_ + (write ? "FCR" : "IIR");
+    default: return Peripheral::registerName(offset, write);
+    }
+}
+
+std::string Uart::frameFormat() const
+{
+    static const char kParity[] = {'O', 'E', '1', '0'};  // odd, even, forced 1, forced 0
+    const uint32_t lcr = stored(kLcr);
+    std::string format;
+    format += char('5' + kWordLength.get(lcr));
+    format += kParityEnable.in(lcr) ? kParity[kParitySelect.get(lcr)] : 'N';
+    format += kStopBits.in(lcr) ? '2' : '1';
+    return format;
+}
+
+}  // namespace boardsim

@@ -1,0 +1,97 @@
+// A UART of the LPC2000 family (UART0, UART1's common part): bytes written
+// to THR wait in the 16-byte FIFO and leave one at a time, each taking its
+// frame's bit times at pclk / (16 x divisor); THRE and TEMT follow. Bytes
+// that arrive on RxD wait in the receive FIFO (16 deep, 1 with the FIFOs
+// off) until RBR is read; LSR shows them (RDR) and one lost to a full FIFO
+// (OE, cleared by reading LSR). Registers are 8 bits wide at word
+// addresses; the divisor latch bit (LCR.DLAB) puts DLL and DLM where
+// RBR/THR and IER are.
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include "machine/serial_line.h"
+#include "peripherals/peripheral.h"
+
+namespace boardsim {
+
+namespace uart {
+constexpr uint32_t kRbrThrDll = 0x00;
+constexpr uint32_t kIerDlm = 0x04;
+constexpr uint32_t kIirFcr = 0x08;
+constexpr uint32_t kLcr = 0x0C;
+constexpr uint32_t kLsr = 0x14;
+constexpr uint32_t kScr = 0x1C;
+
+// LCR
+constexpr Field kWordLength{"WLS", 0, 2};
+constexpr Field kStopBits{"SBS", 2, 1};
+constexpr Field kParityEnable{"PE", 3, 1};
+constexpr Field kParitySelect{"PS", 4, 2};
+constexpr Field kBreak{"BC", 6, 1};
+constexpr Field kDlab{"DLAB", 7, 1};
+// FCR
+constexpr Field kFifoEnable{"FIFOEN", 0, 1};
+constexpr Field kRxFifoReset{"RXRST", 1, 1};
+constexpr Field kTxFifoReset{"TXRST", 2, 1};
+constexpr Field kRxTrigger{"RXTL", 6, 2};
+// LSR
+constexpr Field kRdr{"RDR", 0, 1};
+constexpr Field kOe{"OE", 1, 1};
+constexpr Field kThre{"THRE", 5, 1};
+constexpr Field kTemt{"TEMT", 6, 1};
+// IIR
+constexpr Field kNoInterruptPending{"IP", 0, 1};
+}  // namespace uart
+
+class Uart final : public Peripheral {
+public:
+    // `index` names it and its registers: 0 for UART0 (U0RBR, ...).
+    explicit Uart(unsigned index);
+
+    uint32_t divisor() const { return (uint32_t(dlm_) << 8) | dll_; }
+    // Bits per second on TxD at the present peripheral clock.
+    double baud() const;
+    uint8_t lineControl() const { return uint8_t(stored(uart::kLcr)); }
+    // "8N1", "7E2", ... from the line control register.
+    std::string frameFormat() const;
+
+    // A byte whose stop bit has arrived on RxD.
+    void receive(uint8_t byte);
+    size_t received() const { return rxFifo_.size(); }
+
+    std::string registerName(uint32_t offset, bool write) const override;
+
+    // A byte written to THR, once its stop bit has left TxD.
+    std::function<void(const LineFrame&)> onTransmit;
+
+protected:
+    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
+    void resetState() override;
+
+private:
+    bool dlab() const { return uart::kDlab.in(stored(uart::kLcr)); }
+    size_t fifoDepth() const;
+    void queue(uint8_t byte);
+    void startNext(double at);
+    uint32_t lineStatus();
+    uint32_t readRbr();
+    void writeThr(uint32_t value);
+    void writeFcr(uint32_t value);
+    LineFrame frameFor(uint8_t byte, double start) const;
+
+    std::string prefix_;
+    std::deque<uint8_t> fifo_;
+    std::deque<uint8_t> rxFifo_;
+    bool overrun_ = false;
+    bool shifting_ = false;
+    uint64_t generation_ = 0;  // a transmission of before a reset does not end
+
+    uint8_t dll_ = 1;
+    uint8_t dlm_ = 0;
+    uint8_t ier_ = 0;
+    uint8_t fcr_ = 0;
+};
+
+}  // namespace boardsim

@@ -1,0 +1,20 @@
+// Small text helpers shared by every layer: addresses and words in hex,
+// bytes shown as a C string literal would show them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace boardsim {
+
+// "0x0000004c": eight digits, as addresses and words are shown everywhere.
+std::string hex(uint32_t value);
+
+// `text` in double quotes, with \n, \r, \", \\ and \xNN for other bytes
+// outside printable ASCII.
+std::string quoted(const std::string& text);
+
+// Printable ASCII kept, every other byte as \xNN (no quotes added).
+std::string printable(const std::string& text);
+
+}  // namespace boardsim

@@ -1,0 +1,61 @@
+// A fault injected into a copy of the real image makes boardsim fail loudly:
+// non-zero status, and a message naming the address and the instruction.
+#include <gtest/gtest.h>
+
+#include "image/elf_image.h"
+#include "support/child_process.h"
+#include "support/image_patch.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string stderrText;
+};
+
+Outcome runBoardsim(const std::string& image)
+{
+    const auto r = boardsim::testing::runCommand({BOARDSIM_EXE, image, "--run", "2M", "--quiet"});
+    return {r.status, r.err};
+}
+
+std::string injected(const std::string& name, uint32_t address, const std::vector<uint32_t>& words)
+{
+    const std::string path = std::string(SCRATCH_DIR) + "/" + name + ".elf";
+    boardsim::testing::patchWords(FIRMWARE_ELF, path, address, words);
+    return path;
+}
+
+uint32_t symbol(const std::string& name)
+{
+    static const auto image = boardsim::ElfImage::fromFile(FIRMWARE_ELF);
+    return image.find(name).value().address;
+}
+
+}  // namespace
+
+TEST(FaultInjection, TheUnpatchedImageRunsClean)
+{
+    const Outcome outcome = runBoardsim(FIRMWARE_ELF);
+    EXPECT_EQ(outcome.status, 0) << outcome.stderrText;
+    EXPECT_EQ(outcome.stderrText, "");
+}
+
+TEST(FaultInjection, WriteToUnmappedAddressInMain)
+{
+    // mov r0, #0x80000000 ; str r0, [r0]
+    const Outcome outcome = runBoardsim(injected("unmapped_write", symbol("main"), {0xE3A00102, 0xE5800000}));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.stderrText.find("unmapped address 0x80000000"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("<main+0x4>"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("0xe5800000"), std::string::npos) << outcome.stderrText;
+}
+
+TEST(FaultInjection, UndefinedInstructionInDelayMs)
+{
+    const Outcome outcome = runBoardsim(injected("undefined", symbol("DelayMs"), {0xE7F000F0}));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.stderrText.find("undefined instruction"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("<DelayMs>"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("0xe7f000f0"), std::string::npos) << outcome.stderrText;
+}

@@ -1,0 +1,185 @@
+// boardsim's command line on the real image: what a user sees, and mistakes
+// caught before a long run rather than after it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/child_process.h"
+#include "support/image_patch.h"
+
+using boardsim::testing::CommandResult;
+using boardsim::testing::ScratchDir;
+
+namespace {
+
+CommandResult runBoardsim(std::vector<std::string> args)
+{
+    args.insert(args.begin(), BOARDSIM_EXE);
+    return boardsim::testing::runCommand(args);
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Stamps of the output lines that contain `what`.
+std::vector<uint64_t> stampsOf(const std::string& out, const std::string& what)
+{
+    std::vector<uint64_t> stamps;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (contains(line, what)) {
+            stamps.push_back(std::stoull(line));
+        }
+    }
+    return stamps;
+}
+
+}  // namespace
+
+TEST(Cli, PictureFilesAreCheckedBeforeTheRunStarts)
+{
+    const ScratchDir dir;
+    CommandResult r = runBoardsim({FIRMWARE_ELF, "--lcd-at", "1k:/nonexistent/y.png"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "cannot write /nonexistent/y.png: No such file or directory")) << r.err;
+    EXPECT_EQ(r.out, "");  // not one instruction ran
+    EXPECT_FALSE(contains(r.err, "terminate")) << r.err;
+
+    r = runBoardsim({FIRMWARE_ELF, "--lcd", dir.path().string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "is a directory")) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Cli, APictureDueAfterTheRunEndsFailsTheRun)
+{
+    const ScratchDir dir;
+    const CommandResult late = runBoardsim({FIRMWARE_ELF, "--lcd-at", "10M:" + dir.file("late.png"), "--run", "1M"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_TRUE(contains(late.err, "late.png not written")) << late.err;
+    EXPECT_TRUE(contains(late.err, "before 10M")) << late.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("late.png")));
+
+    const CommandResult early = runBoardsim({FIRMWARE_ELF, "--lcd-at", "500k:" + dir.file("early.png"), "--run", "1M"});
+    EXPECT_EQ(early.status, 0) << early.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("early.png")));
+}
+
+TEST(Cli, PeriodsCountHeartbeatsNotTheStartUpBlip)
+{
+    // The LED goes low for one instruction between IO0DIR and IO0SET, then
+    // the loop's first low phase starts the first beat, the next one ends it.
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--periods", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto offs = stampsOf(r.out, "LED    off");
+    const auto stop = stampsOf(r.out, "stop");
+    ASSERT_EQ(offs.size(), 3u) << r.out;
+    ASSERT_EQ(stop.size(), 1u);
+    EXPECT_EQ(stop[0], offs[2]);
+    EXPECT_GT(offs[2] - offs[1], 400'000u);  // two DelayMs(200), about 200k instructions each
+}
+
+TEST(Cli, ReportNamesTheFigureARunIsTooShortFor)
+{
+    const CommandResult shortRun = runBoardsim({FIRMWARE_ELF, "--report", "--run", "100k"});
+    EXPECT_EQ(shortRun.status, 1);
+    EXPECT_TRUE(contains(shortRun.err, "report incomplete")) << shortRun.err;
+    EXPECT_TRUE(contains(shortRun.err, "heartbeat period")) << shortRun.err;
+
+    const CommandResult two = runBoardsim({FIRMWARE_ELF, "--report", "--periods", "2"});
+    EXPECT_EQ(two.status, 0) << two.err;
+    EXPECT_TRUE(contains(two.out, "(2 periods)")) << two.out;
+}
+
+TEST(Cli, WatchTakesCAndCppNamesAndRefusesData)
+{
+    for (const char* name : {"KeyGetPress", "_Z11KeyGetPressv", "KeyGetPress()"}) {
+        const CommandResult r = runBoardsim({FIRMWARE_ELF, "--watch", name, "--run", "500k"});
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        // Printed without --calls, under the name a reader knows.
+        EXPECT_TRUE(contains(r.out, "call   KeyGetPress(r0 = ")) << name << ": " << r.out;
+        EXPECT_FALSE(contains(r.out, "call   DelayMs")) << "only the watched function is shown";
+    }
+    const CommandResult data = runBoardsim({FIRMWARE_ELF, "--watch", "LcdFrame"});
+    EXPECT_EQ(data.status, 2);
+    EXPECT_TRUE(contains(data.err, "LcdFrame is data")) << data.err;
+
+    const CommandResult calls = runBoardsim({FIRMWARE_ELF, "--calls", "--run", "30k"});
+    EXPECT_TRUE(contains(calls.out, "call   UART0_SendStr(r0 = 0x")) << calls.out;  // a pointer, in hex
+}
+
+TEST(Cli, ImageErrorsNameTheFileAndTheReason)
+{
+    const ScratchDir dir;
+    const std::string text = dir.file("notes.txt");
+    std::ofstream(text) << "not a program\n";
+    const struct {
+        std::string image;
+        std::string says;
+    } cases[] = {
+        {dir.path().string(), dir.path().string() + ": is a directory"},
+        {dir.file("missing.elf"), dir.file("missing.elf") + ": No such file or directory"},
+        {text, text + ": not an ELF file"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult r = runBoardsim({c.image});
+        EXPECT_EQ(r.status, 1) << c.image;
+        EXPECT_TRUE(contains(r.err, c.says)) << r.err;
+    }
+}
+
+// A copy of the image whose start-up skips the clock set-up (the call made
+// a no-op) runs on the crystal: UART0's divisor, worked out for the planned
+// peripheral clock, then gives 28800 baud. A terminal at 115200 shows
+// garbage and the run fails; one at 28800 reads the greeting.
+TEST(Cli, WithoutItsClockSetUpTheImageGreetsAt28800Baud)
+{
+    const ScratchDir dir;
+    const std::string copy = dir.file("no_clocks.elf");
+    ASSERT_TRUE(boardsim::testing::patchCallToNop(FIRMWARE_ELF, copy, "BoardStart", "BoardClockInit"));
+
+    const CommandResult fast = runBoardsim({copy, "--run", "50ms"});
+    EXPECT_EQ(fast.status, 1);
+    EXPECT_TRUE(contains(fast.err, "28800 baud")) << fast.err;
+    EXPECT_TRUE(contains(fast.err, "115200 baud")) << fast.err;
+
+    const CommandResult slow = runBoardsim({copy, "--run", "50ms", "--baud", "28800"});
+    EXPECT_EQ(slow.status, 0) << slow.err;
+    EXPECT_TRUE(contains(slow.out, "UART0  \"Hello my first UART pro\\n\"")) << slow.out;
+
+    const CommandResult real = runBoardsim({FIRMWARE_ELF, "--run", "50ms"});
+    EXPECT_EQ(real.status, 0) << real.err;
+    EXPECT_TRUE(contains(real.out, "UART0  \"Hello my first UART pro\\n\"")) << real.out;
+}
+
+TEST(Cli, TimesAndCountsMixAndLinesCarryBoth)
+{
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--run", "30ms", "--press", "2@5ms:10ms", "--bounce", "0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "KEY_2  down")) << r.out;
+    EXPECT_TRUE(contains(r.out, "5.000 ms  KEY_2  down")) << r.out;
+    EXPECT_TRUE(contains(r.out, "15.000 ms  KEY_2  up")) << r.out;
+    EXPECT_TRUE(contains(r.out, "30.000 ms  stop")) << r.out;
+
+    const CommandResult json = runBoardsim({FIRMWARE_ELF, "--report", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    for (const char* key : {"\"cclk_hz\": 44236800", "\"pclk_hz\": 11059200", "\"uart0_baud\": 115200",
+                            "\"delay_unit_cycles\"", "\"delay_unit_us\"", "\"heartbeat_period_ms\"", "\"led_hz\"",
+                            "\"reset_to_greeting_us\"", "\"sim_speed_x_real_time\""}) {
+        EXPECT_TRUE(contains(json.out, key)) << key << " in " << json.out;
+    }
+    EXPECT_EQ(json.out.front(), '{');
+    EXPECT_EQ(json.out.substr(json.out.size() - 2), "}\n");
+}
+
+TEST(Cli, TraceIoNamesEachRegister)
+{
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--trace-io", "--run", "2k"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"write  PLLFEED", "read   PLLSTAT", "write  PINSEL1", "write  IO0DIR", "write  U0LCR",
+                             "write  U0DLL", "write  U0THR", "read   U0LSR"}) {
+        EXPECT_TRUE(contains(r.out, name)) << name;
+    }
+    EXPECT_TRUE(contains(r.out, "write  PINSEL1  0xe002c004 <- ")) << r.out.substr(0, 2000);
+}

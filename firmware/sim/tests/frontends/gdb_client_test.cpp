@@ -1,0 +1,338 @@
+// boardsim --gdb with the real gdb-multiarch in batch mode, and with a bare
+// socket for what batch gdb cannot do: interrupt a run, hang up in the
+// middle of one, send malformed packets. Every gdb runs under timeout(1) and
+// every stub is killed when its test ends, so nothing here can hang.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "frontends/gdb/gdb_packets.h"
+#include "support/child_process.h"
+
+using boardsim::testing::CommandResult;
+using boardsim::testing::contains;
+using boardsim::testing::slurp;
+using boardsim::testing::ScratchDir;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// boardsim IMAGE --gdb 0, for the length of a test.
+class Stub {
+public:
+    explicit Stub(const std::string& image) : child_({BOARDSIM_EXE, image, "--gdb", "0"})
+    {
+        const std::regex waiting("waiting for gdb on 127\\.0\\.0\\.1:([0-9]+)");
+        boardsim::testing::waitFor(
+            [&] {
+                std::smatch match;
+                const std::string text = child_.err();
+                if (std::regex_search(text, match, waiting)) {
+                    port_ = std::stoi(match[1]);
+                }
+                return port_ != 0;
+            },
+            std::chrono::seconds(20));
+    }
+
+    int port() const { return port_; }
+    std::string err() const { return child_.err(); }
+    std::string out() const { return child_.out(); }
+    // The exit status once it has ended (-1 for a signal), or nothing when
+    // it still runs after `seconds`.
+    std::optional<int> exitStatus(int seconds) { return child_.exitStatus(seconds); }
+
+private:
+    boardsim::testing::Child child_;
+    int port_ = 0;
+};
+
+CommandResult gdb(const Stub& stub, const std::vector<std::string>& commands, const std::string& image = FIRMWARE_ELF)
+{
+    std::vector<std::string> args = {TIMEOUT_EXE, "-k", "5", "60", GDB_EXE, "-batch", "-nx",
+                                     "-ex", "set architecture arm",
+                                     "-ex", "target remote 127.0.0.1:" + std::to_string(stub.port())};
+    for (const std::string& command : commands) {
+        args.push_back("-ex");
+        args.push_back(command);
+    }
+    args.push_back(image);
+    CommandResult result = boardsim::testing::runCommand(args);
+    // Batch gdb prints the target's console and monitor output on stderr.
+    result.out += result.err;
+    return result;
+}
+
+// The figures of each "N instructions since reset" gdb printed.
+std::vector<uint64_t> times(const std::string& out)
+{
+    std::vector<uint64_t> found;
+    const std::regex line("([0-9]+) instructions since reset");
+    for (auto at = std::sregex_iterator(out.begin(), out.end(), line); at != std::sregex_iterator(); ++at) {
+        found.push_back(std::stoull((*at)[1]));
+    }
+    return found;
+}
+
+// A bare connection to the stub.
+class Connection {
+public:
+    explicit Connection(int port)
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Connection() { close(fd_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool connected() const { return connected_; }
+    void send(const std::string& bytes) const { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size())); }
+    // What arrives until `enough` holds or `millis` have passed.
+    std::string receive(const std::function<bool(const std::string&)>& enough, int millis = 10'000) const
+    {
+        std::string got;
+        for (const auto until = Clock::now() + std::chrono::milliseconds(millis);
+             !enough(got) && Clock::now() < until;) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (poll(&ready, 1, 50) == 1) {
+                char buffer[4096];
+                const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+                if (n <= 0) {
+                    break;
+                }
+                got.append(buffer, size_t(n));
+            }
+        }
+        return got;
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+std::string packet(const std::string& payload) { return boardsim::framePacket(payload); }
+
+auto endsPacket = [](const std::string& got) { return got.size() >= 3 && got[got.size() - 3] == '#'; };
+
+}  // namespace
+
+TEST(GdbClient, BreakpointRegistersMemoryStepAndKill)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult r = gdb(stub, {"break DelayMs", "continue", "p $r0", "p/x $cpsr & 0x1f", "info registers cpsr",
+                                       "x/2xw 0", "p $pc", "stepi", "p $pc", "kill"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "in DelayMs ()")) << r.out;
+    EXPECT_TRUE(contains(r.out, "$1 = 200")) << r.out;           // the heartbeat's DelayMs(200)
+    EXPECT_TRUE(contains(r.out, "$2 = 0x1f")) << r.out;          // main runs in System mode
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("cpsr +0x[0-9a-f]*5f"))) << r.out;
+    EXPECT_TRUE(contains(r.out, "0xe59ff018\t0xe59ff018")) << r.out;  // the vectors: ldr pc, [pc, #24]
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs>\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\+4>\n"))) << r.out;
+    EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
+    EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
+}
+
+TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult second =
+        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--gdb", std::to_string(stub.port())});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(contains(second.err, "cannot listen on 127.0.0.1:" + std::to_string(stub.port()))) << second.err;
+    EXPECT_EQ(second.out, "");
+}
+
+TEST(GdbClient, RegisterWriteTakesEffect)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // DelayMs(1) instead of DelayMs(200); main's second DelayMs of the pass
+    // reuses r0, so it gets 1 too. The next pass's DelayMs(200) is the
+    // measure to compare with.
+    const CommandResult r =
+        gdb(stub, {"break DelayMs", "continue", "monitor time", "set $r0 = 1", "tbreak *$lr", "continue",
+                   "monitor time", "continue", "p $r0", "continue", "p $r0", "monitor time", "tbreak *$lr",
+                   "continue", "monitor time", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "$1 = 1")) << r.out;
+    EXPECT_TRUE(contains(r.out, "$2 = 200")) << r.out;
+    const std::vector<uint64_t> t = times(r.out);
+    ASSERT_EQ(t.size(), 4u) << r.out;
+    const uint64_t shortened = t[1] - t[0];
+    const uint64_t whole = t[3] - t[2];
+    EXPECT_GT(shortened, 0u);
+    EXPECT_LT(shortened * 50, whole) << "DelayMs(1) took " << shortened << ", DelayMs(200) " << whole;
+}
+
+TEST(GdbClient, BreakpointInACountdownLoopSeesEveryTurn)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // DelayMs's inner loop, "subs r3, r3, #1; bne": the board fast-forwards
+    // such loops, but not past a breakpoint in them.
+    const CommandResult r = gdb(stub, {"break *((char*)&DelayMs + 12)", "continue", "continue", "p $r3", "continue",
+                                       "p $r3", "continue", "p $r3", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::regex value("\\$[0-9]+ = ([0-9]+)");
+    std::vector<int> counters;
+    for (auto at = std::sregex_iterator(r.out.begin(), r.out.end(), value); at != std::sregex_iterator(); ++at) {
+        counters.push_back(std::stoi((*at)[1]));
+    }
+    ASSERT_EQ(counters.size(), 3u) << r.out;
+    EXPECT_EQ(counters[0] - counters[1], 1) << r.out;
+    EXPECT_EQ(counters[1] - counters[2], 1) << r.out;
+}
+
+TEST(GdbClient, PatchedFlashRunsAsPatched)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // One stop per pass of main's loop (DealKey's callee saves lr below
+    // main's stack), with no breakpoint set, so the board fast-forwards
+    // DelayMs's countdown. Then "subs r3, r3, #1" becomes "#2": each pass's
+    // two DelayMs(200) take half the turns.
+    const CommandResult r =
+        gdb(stub, {"break DelayMs", "continue", "delete", "eval \"awatch *(int*)%u\", $sp - 4", "continue",
+                   "monitor time", "continue", "monitor time", "set *(int*)((char*)&DelayMs + 12) = 0xe2533002",
+                   "x/i (char*)&DelayMs + 12", "continue", "monitor time", "continue", "monitor time", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "subs\tr3, r3, #2")) << r.out;
+    const std::vector<uint64_t> t = times(r.out);
+    ASSERT_EQ(t.size(), 4u) << r.out;
+    const double before = double(t[1] - t[0]);
+    const double after = double(t[3] - t[2]);
+    EXPECT_GT(after, 0.45 * before) << r.out;
+    EXPECT_LT(after, 0.55 * before) << r.out;
+}
+
+TEST(GdbClient, WatchpointOnLcdFrameFiresWhenTheScreenIsDrawn)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // From main on: start-up clears the frame buffer before.
+    const CommandResult r = gdb(stub, {"break main", "continue", "delete", "watch *(unsigned char(*)[504])&LcdFrame",
+                                       "continue", "info symbol $pc", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Hardware watchpoint 2: *(unsigned char(*)[504])&LcdFrame")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Old value = ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "New value = ")) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("(GUI|Lcd)[A-Za-z_]* \\+ [0-9]+ in section .text"))) << r.out;
+}
+
+TEST(GdbClient, MonitorCommands)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const ScratchDir dir;
+    const std::string picture = dir.file("lcd.png");
+    // gdb keeps the registers it read: after a reset it is told to forget them.
+    const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "monitor press 3", "monitor time",
+                                       "delete", "tbreak LcdClrScrn", "continue", "monitor lcd " + picture, "monitor reset", "monitor time",
+                                       "maintenance flush register-cache", "p $pc", "monitor frobnicate", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<uint64_t> t = times(r.out);
+    ASSERT_EQ(t.size(), 3u) << r.out;
+    EXPECT_EQ(t[0], 0u);  // gdb comes before the first instruction
+    EXPECT_GT(t[1], 0u);
+    EXPECT_EQ(t[2], 0u);  // after the reset
+    EXPECT_TRUE(contains(r.out, "KEY_3 down at " + std::to_string(t[1]))) << r.out;
+    EXPECT_TRUE(contains(r.out, "0x0 <Vectors>")) << r.out;
+    EXPECT_TRUE(contains(r.out, "monitor commands:")) << r.out;
+    EXPECT_EQ(slurp(picture).substr(0, 4), "\x89PNG");
+    // The board's own report of the press.
+    EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " .*KEY_3 +down"))) << stub.out();
+}
+
+TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
+{
+    struct Case {
+        const char* image;
+        const char* signal;
+        const char* mentions;
+        const char* stopReply;
+    };
+    for (const Case& c : {Case{"probe_undefined.elf", "SIGILL", "undefined instruction", "T04"},
+                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"}}) {
+        const std::string image = std::string(PROBE_DIR) + "/" + c.image;
+        Stub stub(image);
+        ASSERT_NE(stub.port(), 0) << stub.err();
+        const CommandResult r = gdb(stub, {"continue", "continue", "detach"}, image);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(contains(r.out, std::string("Program received signal ") + c.signal)) << c.image << r.out;
+        EXPECT_TRUE(contains(r.out, "boardsim: fault after")) << r.out;
+        EXPECT_TRUE(contains(r.out, c.mentions)) << r.out;
+        // The next gdb finds the board stopped by the fault.
+        const Connection next(stub.port());
+        ASSERT_TRUE(next.connected());
+        next.send(packet("?"));
+        EXPECT_EQ(next.receive(endsPacket), "+" + packet(c.stopReply));
+    }
+}
+
+TEST(GdbClient, InterruptHangUpMidRunAndMalformedPackets)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    {
+        const Connection gdbLike(stub.port());
+        ASSERT_TRUE(gdbLike.connected());
+        gdbLike.send("$m0,4#00");
+        EXPECT_EQ(gdbLike.receive([](const std::string& got) { return !got.empty(); }), "-");
+        gdbLike.send(packet(std::string(5000, 'q')));
+        EXPECT_EQ(gdbLike.receive(endsPacket), "+" + packet("E01"));
+
+        gdbLike.send(packet("c"));
+        // It runs until interrupted: no stop reply on its own.
+        EXPECT_EQ(gdbLike.receive(endsPacket, 300), "+");
+        gdbLike.send("\x03");
+        EXPECT_EQ(gdbLike.receive(endsPacket), packet("T02"));
+        gdbLike.send("+" + packet("c"));
+        EXPECT_EQ(gdbLike.receive(endsPacket, 300), "+");
+    }  // hangs up while the board runs
+    {
+        // A breakpoint in DelayMs's inner loop, left behind.
+        const Connection gdbLike(stub.port());
+        ASSERT_TRUE(gdbLike.connected());
+        gdbLike.send(packet("Z0,4c,4"));
+        EXPECT_EQ(gdbLike.receive(endsPacket), "+" + packet("OK"));
+    }
+
+    // The next gdb meets none of what the others left.
+    const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "kill"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, 0x")) << r.out;
+    EXPECT_FALSE(contains(r.out, "SIGTRAP")) << r.out;
+    const std::vector<uint64_t> t = times(r.out);
+    ASSERT_EQ(t.size(), 1u) << r.out;
+    EXPECT_GT(t[0], 100'000u);  // the board ran while the first client had it running
+    EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
+    EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
+    EXPECT_TRUE(contains(stub.err(), "gdb left; waiting for gdb on 127.0.0.1:")) << stub.err();
+}

@@ -1,0 +1,356 @@
+// The board with someone at it: the screen in a real terminal (tmux), UART0
+// on a pty read by a pty reader and by picocom, the LCD movie decoded again.
+// Every child is killed and every tmux server ended when a test ends, also
+// when an assertion failed on the way.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "machine/board.h"
+#include "support/child_process.h"
+#include "frontends/common/pty.h"
+
+#ifdef BOARDSIM_HAVE_GIF
+#include <gif_lib.h>
+#endif
+
+using boardsim::testing::Child;
+using boardsim::testing::CommandResult;
+using boardsim::testing::contains;
+using boardsim::testing::slurp;
+using boardsim::testing::waitFor;
+using boardsim::testing::ScratchDir;
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* const kGreeting = "Hello my first UART pro";
+
+// A terminal: a tmux server of its own with one session running `command`;
+// the server is ended when the test ends.
+class Tmux {
+public:
+    Tmux(std::string tmux, const std::string& command, int columns, int rows)
+        : tmux_(std::move(tmux)), socket_("boardsim-test-" + std::to_string(getpid()) + "-" + std::to_string(++count_))
+    {
+        // UTF-8 in the terminal and the program, whatever the test's locale.
+        setenv("LANG", "C.UTF-8", 1);
+        setenv("LC_ALL", "C.UTF-8", 1);
+        started_ = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", std::to_string(columns), "-y",
+                        std::to_string(rows), "env LANG=C.UTF-8 LC_ALL=C.UTF-8 " + command})
+                       .status == 0;
+    }
+    ~Tmux() { run({"kill-server"}); }
+    Tmux(const Tmux&) = delete;
+    Tmux& operator=(const Tmux&) = delete;
+
+    bool started() const { return started_; }
+    std::string capture() { return run({"capture-pane", "-p"}).out; }
+    void send(const std::string& keys) { run({"send-keys", keys}); }
+    bool alive() { return run({"has-session"}).status == 0; }
+    // Waits until the screen shows `what`; the last capture either way.
+    std::string waitForText(const std::string& what)
+    {
+        std::string screen;
+        waitFor([&] {
+            screen = capture();
+            return contains(screen, what);
+        });
+        return screen;
+    }
+
+private:
+    CommandResult run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {tmux_, "-L", socket_});
+        return boardsim::testing::runCommand(args);
+    }
+
+    static inline int count_ = 0;
+    std::string tmux_;
+    std::string socket_;
+    bool started_ = false;
+};
+
+std::string quotedShell(const std::string& word) { return "'" + word + "'"; }
+
+// Lines [first, last) of a screen capture.
+std::string lines(const std::string& screen, size_t first, size_t last)
+{
+    std::istringstream in(screen);
+    std::string out;
+    size_t n = 0;
+    for (std::string line; std::getline(in, line); ++n) {
+        if (n >= first && n < last) {
+            out += line + "\n";
+        }
+    }
+    return out;
+}
+
+// Opens the pty link as a terminal program would (raw) and reads until
+// `want` has come or the time is up.
+std::string readLink(const std::string& link, const std::string& want, int& fd)
+{
+    fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return "";
+    }
+    termios mode{};
+    tcgetattr(fd, &mode);
+    cfmakeraw(&mode);
+    tcsetattr(fd, TCSANOW, &mode);
+    std::string got;
+    waitFor([&] {
+        char buffer[256];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            got.append(buffer, size_t(n));
+        }
+        return contains(got, want);
+    });
+    return got;
+}
+
+}  // namespace
+
+TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
+{
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--run", "20M"});
+    ASSERT_TRUE(boardsim.started());
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+    // The board waits for its terminal: nothing has run yet.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(boardsim.out(), "");
+    EXPECT_TRUE(contains(boardsim.err(), "the board starts when a terminal opens it")) << boardsim.err();
+
+    int fd = -1;
+    const auto opened = std::chrono::steady_clock::now();
+    const std::string got = readLink(link, std::string(kGreeting) + "\n", fd);
+    EXPECT_EQ(got, std::string(kGreeting) + "\n");  // once, unechoed, untranslated
+    if (fd >= 0) {
+        EXPECT_EQ(write(fd, "hi", 2), 2);
+    }
+    const auto status = boardsim.exitStatus();
+    if (fd >= 0) {
+        close(fd);
+    }
+    ASSERT_TRUE(status) << "boardsim --uart-pty --run 20M did not end";
+    // Paced: 20M instructions are 0.9 s of the board's time, and take as long.
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - opened;
+    EXPECT_GT(took.count(), 0.8);
+    EXPECT_EQ(*status, 0) << boardsim.err();
+    EXPECT_TRUE(contains(boardsim.out(), "UART0  \"Hello my first UART pro\\n\"")) << boardsim.out();
+    EXPECT_TRUE(contains(boardsim.out(), "stop   end of the run (--run 20M)")) << boardsim.out();
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLeftAlone)
+{
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    {
+        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+        boardsim.signal(SIGTERM);
+        const auto status = boardsim.exitStatus();
+        ASSERT_TRUE(status) << "SIGTERM did not end boardsim";
+        EXPECT_EQ(*status, 0) << boardsim.err();
+        EXPECT_TRUE(contains(boardsim.out(), "stop   interrupted (SIGTERM)")) << boardsim.out();
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    }
+    // A link a killed run left behind points to a pty that is gone.
+    std::filesystem::create_symlink("/dev/pts/no-such-pty", link);
+    {
+        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::read_symlink(link) != "/dev/pts/no-such-pty"; }));
+        boardsim.signal(SIGTERM);
+        ASSERT_TRUE(boardsim.exitStatus());
+        EXPECT_TRUE(contains(boardsim.err(), "replacing the stale link " + link)) << boardsim.err();
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    }
+    std::ofstream(link) << "notes\n";
+    const CommandResult refused = boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "cannot make the link " + link + ": something other than a symbolic link"))
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(slurp(link), "notes\n");
+}
+
+// What a terminal program types travels RxD0 into UART0's receive FIFO
+// (the image never reads it, so this looks at the model).
+TEST(Pty, BytesTypedAtTheLinkReachUart0)
+{
+    const ScratchDir dir;
+    const boardsim::ElfImage image = boardsim::ElfImage::fromFile(FIRMWARE_ELF);
+    boardsim::Board board(image);
+    boardsim::Pty pty(dir.file("uart0"), false, std::cerr);
+    EXPECT_FALSE(pty.connected());
+    pty.send("lost");  // nobody listens yet
+    EXPECT_EQ(pty.lost(), 4u);
+
+    board.runUntil(boardsim::When::at(0.01));  // past UART0_Init: P0.1 is RxD0
+    const int fd = open(dir.file("uart0").c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(pty.connected());
+    EXPECT_EQ(write(fd, "ok", 2), 2);
+    std::string typed;
+    waitFor([&] {
+        typed += pty.receive();
+        return typed.size() >= 2;
+    });
+    EXPECT_EQ(typed, "ok");
+    for (const char c : typed) {
+        board.hostSend(uint8_t(c));
+    }
+    EXPECT_EQ(board.machine().uart0.received(), 0u);  // still on the wire
+    board.runUntil(boardsim::When::at(board.seconds() + 2 * 10 / 115200.0 + 1e-5));
+    EXPECT_EQ(board.machine().uart0.received(), 2u);
+    close(fd);
+    EXPECT_FALSE(pty.connected());
+}
+
+TEST(Pty, PicocomReadsTheGreeting)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    REQUIRE_PROGRAM(picocom, "picocom");
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--run", "2s"});
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+    Tmux terminal(tmux, picocom + " -b 115200 " + quotedShell(link), 80, 24);
+    ASSERT_TRUE(terminal.started());
+    const std::string screen = terminal.waitForText(kGreeting);
+    EXPECT_TRUE(contains(screen, "Terminal ready")) << screen;
+    EXPECT_TRUE(contains(screen, kGreeting)) << screen;
+    const auto status = boardsim.exitStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << boardsim.err();
+}
+
+TEST(Screen, ShowsTheMenuInHalfBlocksAndTheGreetingKeysMoveTheMarkerQQuits)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    const ScratchDir dir;
+    const std::string status = dir.file("status");
+    Tmux terminal(tmux,
+                  "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF + " --screen; echo $? > " +
+                                         status),
+                  120, 50);
+    ASSERT_TRUE(terminal.started());
+    const std::string before = terminal.waitForText(kGreeting);
+    ASSERT_TRUE(contains(before, kGreeting)) << before;
+    const std::string lcd = lines(before, 2, 26);  // inside the LCD's frame
+    EXPECT_TRUE(contains(lcd, "\u2580")) << before;
+    EXPECT_TRUE(contains(lcd, "\u2584")) << before;
+    EXPECT_TRUE(contains(before, "cclk 44.2368 MHz")) << before;
+    EXPECT_TRUE(contains(before, "KEY_1")) << before;
+    EXPECT_TRUE(contains(before, "LED ")) << before;
+
+    // KEY_2 moves the marker from "Version" down to "Author": the LCD rows
+    // change, and stay changed (the menu redrawn, not a flicker).
+    terminal.send("2");
+    std::string after;
+    ASSERT_TRUE(waitFor([&] {
+        after = terminal.capture();
+        return lines(after, 2, 26) != lcd;
+    })) << "KEY_2 changed nothing:\n" << before;
+    std::this_thread::sleep_for(300ms);
+    after = terminal.capture();
+    EXPECT_NE(lines(after, 2, 26), lcd) << after;
+    EXPECT_EQ(lines(after, 2, 8), lines(before, 2, 8)) << "the title row moved:\n" << after;
+
+    terminal.send("q");
+    EXPECT_TRUE(waitFor([&] { return !terminal.alive(); })) << "q did not end the screen";
+    EXPECT_EQ(slurp(status), "0\n");
+}
+
+TEST(Screen, ATerminalTooSmallGetsAMessageAndNoRunWithoutATerminal)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    Tmux terminal(tmux, std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF + " --screen", 60, 20);
+    ASSERT_TRUE(terminal.started());
+    const std::string screen = terminal.waitForText("needs at least");
+    EXPECT_TRUE(contains(screen, "the terminal is 60 x 20 characters")) << screen;
+    EXPECT_TRUE(contains(screen, "needs at least 86 x 34")) << screen;
+    terminal.send("q");
+    EXPECT_TRUE(waitFor([&] { return !terminal.alive(); }));
+
+    const CommandResult piped = boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--screen"});
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_TRUE(contains(piped.err, "--screen needs a terminal")) << piped.err;
+}
+
+TEST(Movie, OneFramePerChangeTheMenuMovesAndVersionBlanksTheScreen)
+{
+#ifndef BOARDSIM_HAVE_GIF
+    GTEST_SKIP() << "built without giflib";
+#else
+    const ScratchDir dir;
+    const std::string movie = dir.file("lcd.gif");
+    // Down, up, Version (a blank screen until a key), back to the menu.
+    const CommandResult r = boardsim::testing::runCommand(
+        {BOARDSIM_EXE, FIRMWARE_ELF, "--run", "4s", "--press", "2@0.5s:80ms", "--press", "1@1s:80ms", "--press",
+         "3@1.5s:80ms", "--press", "4@2.2s:80ms", "--lcd-movie", movie, "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(movie.c_str(), &error);
+    ASSERT_NE(gif, nullptr) << GifErrorString(error);
+    std::unique_ptr<GifFileType, void (*)(GifFileType*)> closer(gif, [](GifFileType* g) { DGifCloseFile(g, nullptr); });
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->SWidth, 84 * 4);
+    EXPECT_EQ(gif->SHeight, 48 * 4);
+    ASSERT_GE(gif->ImageCount, 5) << "start-up, menu, moved down, back up, blank, menu again";
+    ASSERT_LE(gif->ImageCount, 60) << "a frame per change, not per sample";
+
+    int total = 0;
+    int blank = 0;
+    std::vector<GifByteType> previous;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        GraphicsControlBlock control{};
+        ASSERT_EQ(DGifSavedExtensionToGCB(gif, i, &control), GIF_OK);
+        total += control.DelayTime;
+        const size_t size = size_t(image.ImageDesc.Width) * size_t(image.ImageDesc.Height);
+        std::vector<GifByteType> pixels(image.RasterBits, image.RasterBits + size);
+        EXPECT_NE(pixels, previous) << "frame " << i << " repeats the one before";
+        bool dark = false;
+        for (const GifByteType p : pixels) {
+            dark = dark || p != 0;
+        }
+        // Blank frames in the middle: "Version" cleared the screen.
+        blank += (!dark && i > 1 && i + 1 < gif->ImageCount) ? 1 : 0;
+        previous = std::move(pixels);
+    }
+    EXPECT_GE(blank, 1) << "Version never blanked the screen";
+    EXPECT_NEAR(total, 400, 2) << "the frames' delays add up to the run's 4 s";
+#endif
+}
+
+TEST(Movie, AFileThatCannotBeWrittenFailsBeforeTheRun)
+{
+    const CommandResult r =
+        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--lcd-movie", "/nonexistent/lcd.gif"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "/nonexistent/lcd.gif")) << r.err;
+    EXPECT_EQ(r.out, "");
+}

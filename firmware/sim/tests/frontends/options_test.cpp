@@ -1,0 +1,106 @@
+// The command line.
+#include <gtest/gtest.h>
+
+#include "frontends/cli/options.h"
+
+using namespace boardsim;
+
+TEST(Options, PressesWithAndWithoutHold)
+{
+    const Options o = parseOptions({"fw.elf", "--press", "1@2000000", "--press", "4@3M:500"});
+    ASSERT_EQ(o.presses.size(), 2u);
+    EXPECT_EQ(o.presses[0].key, 1);
+    EXPECT_EQ(o.presses[0].at.count, 2'000'000u);
+    EXPECT_EQ(o.presses[0].hold.count, kDefaultHold);
+    EXPECT_EQ(o.presses[1].key, 4);
+    EXPECT_EQ(o.presses[1].at.count, 3'000'000u);
+    EXPECT_EQ(o.presses[1].hold.count, 500u);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "5@10"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "1@10:0"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "1"}), UsageError);
+}
+
+TEST(Options, PicturesAtTheEndOrAtMoments)
+{
+    const Options o = parseOptions({"fw.elf", "--lcd", "end.png", "--lcd-at", "1M:early.png"});
+    ASSERT_EQ(o.shots.size(), 2u);
+    EXPECT_FALSE(o.shots[0].at);
+    EXPECT_EQ(o.shots[0].path, "end.png");
+    EXPECT_EQ(o.shots[1].at->count, 1'000'000u);
+    EXPECT_EQ(o.shots[1].path, "early.png");
+}
+
+TEST(Options, PeriodsLiftTheDefaultInstructionBoundButNotAGivenOne)
+{
+    EXPECT_EQ(parseOptions({"fw.elf"}).run.count, kDefaultRun);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3"}).run.count, kPeriodRunCap);
+    EXPECT_EQ(parseOptions({"fw.elf", "--periods", "3", "--run", "2M"}).run.count, 2'000'000u);
+}
+
+TEST(Options, Mistakes)
+{
+    EXPECT_THROW(parseOptions({}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "b.elf"}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "--frobnicate"}), UsageError);
+    EXPECT_THROW(parseOptions({"a.elf", "--run"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"--help"}));
+}
+
+TEST(Options, AKeyMustBeUpBeforeItGoesDownAgain)
+{
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "3@1500k"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@2M", "--press", "3@1M"}), UsageError);  // in any order
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000500"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000501"}));
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "2@1500k"}));  // other keys overlap freely
+}
+
+TEST(Options, GdbPortAndWhatDoesNotGoWithIt)
+{
+    EXPECT_EQ(*parseOptions({"fw.elf", "--gdb", "3333"}).gdbPort, 3333);
+    EXPECT_EQ(*parseOptions({"fw.elf", "--gdb", "0", "--press", "3@1M"}).gdbPort, 0);
+    EXPECT_FALSE(parseOptions({"fw.elf"}).gdbPort);
+    for (const char* port : {"", "x", "-1", "65536", "123456", "3333x"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--gdb", port}), UsageError) << port;
+    }
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--run", "5M"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--lcd", "a.png"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--report"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--gdb", "1", "--isp", "/tmp/link"}), UsageError);
+    EXPECT_THROW(parseOptions({"--gdb", "1"}), UsageError);  // gdb needs an image
+}
+
+TEST(Options, MomentsAreCountsOrTimesAndABadOneIsAUsageError)
+{
+    for (const char* bad : {"ms", "-1ms", "2 s", "1e3s", "2min", ".5s", "5m", ""}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--run", bad}), UsageError) << bad;
+    }
+    const Options o = parseOptions({"fw.elf", "--run", "2s", "--press", "3@250ms:80ms", "--baud", "28800",
+                                    "--bounce", "0", "--lcd-at", "1ms:a.png"});
+    EXPECT_TRUE(o.run.isTime);
+    EXPECT_DOUBLE_EQ(o.presses[0].at.seconds, 0.25);
+    EXPECT_DOUBLE_EQ(o.presses[0].hold.seconds, 0.08);
+    EXPECT_DOUBLE_EQ(o.baud, 28800);
+    EXPECT_DOUBLE_EQ(o.bounce, 0);
+    EXPECT_THROW(parseOptions({"fw.elf", "--baud", "7"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--bounce", "5"}), UsageError);  // a count is no bounce time
+    EXPECT_THROW(parseOptions({"fw.elf", "--json"}), UsageError);
+}
+
+TEST(Options, TheLiveRunsOptions)
+{
+    const Options o = parseOptions({"fw.elf", "--screen", "--speed", "0.5", "--uart-pty", "tty0", "--lcd-movie", "m.gif"});
+    EXPECT_TRUE(o.screen);
+    EXPECT_TRUE(o.quiet);  // the screen owns the terminal
+    EXPECT_DOUBLE_EQ(o.speed, 0.5);
+    EXPECT_EQ(o.uartPty, "tty0");
+    EXPECT_EQ(o.lcdMovie, "m.gif");
+    EXPECT_FALSE(parseOptions({"fw.elf", "--uart-pty", "tty0"}).quiet);
+    for (const char* bad : {"0", "-1", "1e3", "x", "", "2x", "1001"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--speed", bad}), UsageError) << bad;
+    }
+    EXPECT_DOUBLE_EQ(parseOptions({"fw.elf", "--speed", "1000"}).speed, 1000);
+    EXPECT_THROW(parseOptions({"fw.elf", "--uart-pty", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--lcd-movie", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--report", "--screen"}), UsageError);
+}

@@ -1,0 +1,193 @@
+// The machine: its peripherals at the user manual's addresses, and what the
+// board wires to the pins (keys and pull-ups, the LED, the host terminal on
+// TxD0 and RxD0, interrupt lines to the core).
+#include <gtest/gtest.h>
+
+#include "machine/lpc2294.h"
+#include "support/fake_services.h"
+
+using namespace boardsim;
+using boardsim::testing::FakeServices;
+
+namespace {
+
+class Lpc2294 : public ::testing::Test {
+protected:
+    explicit Lpc2294(double hostBaud = kDefaultHostBaud) : machine(hostBaud, 0)
+    {
+        machine.attach(services);
+        services.pclk = [this] { return machine.pclkHz(); };
+        services.onClocksChanged = [this] { machine.clocksApplied(); };
+        machine.reset();
+    }
+
+    BusResult read(uint32_t address, unsigned size = 4)
+    {
+        ++services.accesses;
+        const auto device = machine.deviceAt(address);
+        return device ? device->first->read(device->second, size) : BusResult::refuse("unclaimed");
+    }
+    bool write(uint32_t address, uint32_t value, unsigned size = 4)
+    {
+        ++services.accesses;
+        const auto device = machine.deviceAt(address);
+        return device && device->first->write(device->second, size, value).ok;
+    }
+    uint32_t value(uint32_t address) { return read(address).value; }
+
+    FakeServices services;
+    Lpc2294Machine machine;
+};
+
+class Lpc2294WithSlowHost : public Lpc2294 {
+protected:
+    Lpc2294WithSlowHost() : Lpc2294(28800) {}
+};
+
+constexpr uint32_t PINSEL0 = 0xE002C000, PINSEL1 = 0xE002C004, PINSEL2 = 0xE002C014;
+constexpr uint32_t IO0PIN = 0xE0028000, IO0SET = 0xE0028004, IO0DIR = 0xE0028008, IO0CLR = 0xE002800C;
+constexpr uint32_t U0RBR = 0xE000C000, U0IER = 0xE000C004, U0IIR = 0xE000C008, U0LCR = 0xE000C00C,
+                   U0LSR = 0xE000C014, U0SCR = 0xE000C01C, U0FCR = 0xE000C008;
+constexpr uint32_t MAMCR = 0xE01FC000, MAMTIM = 0xE01FC004, MEMMAP = 0xE01FC040, PLLSTAT = 0xE01FC088,
+                   VPBDIV = 0xE01FC100;
+constexpr uint32_t T0TCR = 0xE0004004, T0TC = 0xE0004008, T0MCR = 0xE0004014, T0MR0 = 0xE0004018,
+                   T0IR = 0xE0004000;
+
+}  // namespace
+
+TEST_F(Lpc2294, ResetValuesAtTheManualsAddressesAndResetRestoresThem)
+{
+    auto expectReset = [&] {
+        EXPECT_EQ(value(PINSEL0), 0u);
+        EXPECT_EQ(value(PINSEL1), 0x15400000u);  // P0.27..30 as AIN0..3
+        EXPECT_EQ(value(IO0DIR), 0u);
+        EXPECT_EQ(value(IO0SET), 0u);
+        EXPECT_EQ(value(U0IIR), 0x01u);  // no interrupt pending
+        EXPECT_EQ(value(U0LCR), 0u);
+        EXPECT_EQ(value(U0LSR), 0x60u);  // THRE and TEMT: transmitter empty
+        EXPECT_EQ(value(U0IER), 0u);
+        EXPECT_EQ(value(U0SCR), 0u);
+        EXPECT_EQ(value(MAMCR), 0u);
+        EXPECT_EQ(value(MAMTIM), 7u);
+        EXPECT_EQ(value(MEMMAP), 0u);
+        EXPECT_EQ(value(PLLSTAT), 0u);
+        EXPECT_EQ(value(VPBDIV), 0u);
+        EXPECT_EQ(value(T0TC), 0u);
+        EXPECT_EQ(value(T0TCR), 0u);
+    };
+    expectReset();
+    for (uint32_t address : {PINSEL0, PINSEL1, PINSEL2, IO0DIR, IO0SET, U0SCR, U0LCR}) {
+        ASSERT_TRUE(write(address, 0x5A)) << std::hex << address;
+    }
+    machine.reset();
+    expectReset();
+}
+
+TEST_F(Lpc2294, AccessesTheChipDoesNotOfferAreRefused)
+{
+    EXPECT_FALSE(read(IO0CLR).ok);              // write-only
+    EXPECT_FALSE(write(U0LSR, 0));              // read-only
+    EXPECT_FALSE(read(IO0SET, 1).ok);           // GPIO: words only
+    EXPECT_FALSE(read(PINSEL1, 2).ok);
+    EXPECT_FALSE(read(U0LSR, 2).ok);            // UART: bytes or words
+    EXPECT_TRUE(read(U0LSR, 1).ok);
+    EXPECT_FALSE(read(0xE000C010).ok);          // UART0 has no modem control register
+    EXPECT_FALSE(read(0xE002C008).ok);          // between PINSEL1 and PINSEL2
+    EXPECT_FALSE(machine.deviceAt(0xE0020000));  // SPI0: not modelled, so unclaimed
+    EXPECT_FALSE(read(0xE0004040).ok);          // past T0EMR
+}
+
+TEST_F(Lpc2294, KeysGroundTheirPinsAgainstTheBoardsPullUps)
+{
+    ASSERT_TRUE(write(IO0DIR, 0x80000000));
+    ASSERT_TRUE(write(IO0SET, 0x80000000));
+    EXPECT_EQ(value(IO0PIN), 0xFFFFFFFFu);  // inputs pulled up, P0.31 driven high
+    machine.setKey(3, true);                 // KEY_3 grounds P0.18
+    EXPECT_EQ(value(IO0PIN), ~(1u << 18));
+    EXPECT_TRUE(machine.keyDown(3));
+    machine.setKey(3, false);
+    EXPECT_EQ(value(IO0PIN), 0xFFFFFFFFu);
+    EXPECT_THROW(machine.setKey(5, true), std::out_of_range);
+}
+
+TEST_F(Lpc2294, TheLedOnP031IsReportedOnlyWhenItChangesAsAnOutput)
+{
+    ASSERT_TRUE(write(IO0SET, 0x80000000));  // latch high, pin still an input
+    ASSERT_TRUE(write(IO0DIR, 0x80000000));  // now driven high
+    ASSERT_TRUE(write(IO0SET, 0x80000000));  // no change
+    ASSERT_TRUE(write(IO0CLR, 0x80000000));
+    ASSERT_EQ(services.events.size(), 2u);
+    EXPECT_EQ(services.events[0].kind, EventKind::Led);
+    EXPECT_EQ(services.events[0].address, 1u);  // driven
+    EXPECT_EQ(services.events[0].value, 1u);    // high
+    EXPECT_EQ(services.events[1].value, 0u);
+}
+
+TEST_F(Lpc2294, UartSendsOnTxD0OnlyWhenPinsel0RoutesItAndAHostAtAnotherRateSeesGarbage)
+{
+    ASSERT_TRUE(write(U0LCR, 0x83));  // DLAB, 8N1: 2.7648 MHz / 96 = 28800 baud
+    ASSERT_TRUE(write(U0RBR, 6));
+    ASSERT_TRUE(write(U0LCR, 0x03));
+    ASSERT_TRUE(write(U0RBR, 'A', 1));  // P0.0 still GPIO: the byte never leaves
+    services.advanceTo(0.01);
+    ASSERT_EQ(services.faults.size(), 1u);
+    EXPECT_NE(services.faults[0].find("TxD0"), std::string::npos) << services.faults[0];
+    EXPECT_TRUE(services.events.empty());
+
+    ASSERT_TRUE(write(PINSEL0, 0x05));  // P0.0 TxD0, P0.1 RxD0
+    ASSERT_TRUE(write(U0RBR, 'B', 1));
+    services.advanceTo(0.02);
+    ASSERT_EQ(services.events.size(), 1u);
+    EXPECT_EQ(services.events[0].kind, EventKind::UartByte);
+    EXPECT_EQ(services.events[0].value, uint32_t('B'));
+    // The host listens at 115200: four times too slow a line is garbage to it.
+    EXPECT_TRUE(machine.terminal().garbled());
+    EXPECT_NE(machine.terminal().seen(), "B");
+}
+
+TEST_F(Lpc2294, TimerLinesReachTheCoreThroughTheirChannel)
+{
+    ASSERT_TRUE(write(T0MR0, 100));
+    ASSERT_TRUE(write(T0MCR, 0x1));
+    ASSERT_TRUE(write(T0TCR, 1));
+    services.advanceTo(1e-3);
+    EXPECT_EQ(machine.interrupts().lines(), 1u << 4);  // TIMER0 is channel 4
+    EXPECT_TRUE(services.nIrq);
+    ASSERT_TRUE(write(T0IR, 1));
+    EXPECT_EQ(machine.interrupts().lines(), 0u);
+    EXPECT_FALSE(services.nIrq);
+}
+
+// What the host types reaches U0RBR one frame time later, in order.
+TEST_F(Lpc2294WithSlowHost, UartReceivesWhatTheHostSendsOnRxD0AtItsOwnRate)
+{
+    auto divisor = [&](uint32_t d) {
+        ASSERT_TRUE(write(U0LCR, 0x83));
+        ASSERT_TRUE(write(U0RBR, d));  // DLL
+        ASSERT_TRUE(write(U0LCR, 0x03));
+    };
+    divisor(6);  // 2.7648 MHz / 96 = 28800 baud, the host's rate
+    ASSERT_TRUE(write(U0FCR, 0x07));
+    const double byteTime = 10 / 28800.0;
+
+    machine.hostSend('x');  // P0.1 still GPIO: the UART never sees it
+    services.advanceTo(2 * byteTime);
+    EXPECT_EQ(value(U0LSR) & 0x01, 0u);
+
+    ASSERT_TRUE(write(PINSEL0, 0x05));
+    const double start = services.time;
+    machine.hostSend('o');
+    machine.hostSend('k');
+    services.advanceTo(start + 0.9 * byteTime);
+    EXPECT_EQ(value(U0LSR) & 0x01, 0u);  // the stop bit has not arrived yet
+    services.advanceTo(start + 1.1 * byteTime);
+    EXPECT_EQ(value(U0RBR), uint32_t('o'));
+    EXPECT_EQ(value(U0LSR) & 0x01, 0u);  // the second is still on the wire
+    services.advanceTo(start + 2.1 * byteTime);
+    EXPECT_EQ(value(U0RBR), uint32_t('k'));
+
+    divisor(24);  // 7200 baud: a quarter of the host's rate reads garbage
+    machine.hostSend('A');
+    services.advanceTo(services.time + 2 * byteTime);
+    EXPECT_NE(value(U0RBR), uint32_t('A'));
+}
