@@ -164,6 +164,7 @@ private:
     void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
     void clocksChanged() override;
     uint64_t busAccesses() const override { return busAccesses_; }
+    bool privileged() const override { return (reg(CpuReg::CPSR) & kModeMask) != kModeUsr; }
 
     void loadMemory();
     void mapDevices();

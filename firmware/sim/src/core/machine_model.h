@@ -50,6 +50,8 @@ public:
     virtual uint64_t busAccesses() const = 0;
     // The core's nIRQ or nFIQ input, as the interrupt controller drives it.
     virtual void setCoreInterrupt(ArmException kind, bool asserted) = 0;
+    // The core runs in a privileged mode (not User).
+    virtual bool privileged() const = 0;
 
 protected:
     ~EngineServices() = default;

@@ -6,15 +6,17 @@
 #include <string>
 
 #include "core/board_error.h"
+#include "peripherals/vic.h"
 #include "util/text.h"
 
 namespace boardsim {
 namespace {
 
-constexpr unsigned kTxd0Pin = 0;
-constexpr unsigned kTxd0Function = 1;  // PINSEL0 bits 1:0 = 01
-constexpr unsigned kRxd0Pin = 1;
-constexpr unsigned kRxd0Function = 1;  // PINSEL0 bits 3:2 = 01
+// TxD0 on P0.0, RxD0 on P0.1, TxD1 on P0.8, RxD1 on P0.9: PINSEL0 value 01.
+constexpr SerialWiring kSerialWiring[] = {
+    {"UART0", "TxD0", "U0THR", kUart0Base, 0, 1, 1},
+    {"UART1", "TxD1", "U1THR", kUart1Base, 8, 9, 1},
+};
 
 // Erased flash reads as ones; RAM holds no useful value after power-up, so
 // it starts with a pattern rather than the zeros that could hide a missing
@@ -46,9 +48,11 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
         {"timer0", 0xE0004000, make<Timer, 0u>, 4},
         {"timer1", 0xE0008000, make<Timer, 1u>, 5},
         {"uart0", kUart0Base, make<Uart, 0u>, 6},
+        {"uart1", kUart1Base, make<Uart, 1u>, 7},
         {"gpio0", 0xE0028000, make<Port0>, -1},
         {"pinsel", 0xE002C000, make<PinSelect>, -1},
         {"scb", 0xE01FC000, make<SystemControl>, -1},
+        {"vic", 0xFFFFF000, make<Vic>, -1},
     };
     return table;
 }
@@ -95,10 +99,13 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
           return placed;
       }()),
       systemControl(placed<SystemControl>("scb")), pinSelect(placed<PinSelect>("pinsel")),
-      port0(placed<Port0>("gpio0")), uart0(placed<Uart>("uart0")), timer0(placed<Timer>("timer0")),
-      timer1(placed<Timer>("timer1")),
-      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); }), terminal_(hostBaud)
+      port0(placed<Port0>("gpio0")), uart0(placed<Uart>("uart0")), uart1(placed<Uart>("uart1")),
+      timer0(placed<Timer>("timer0")), timer1(placed<Timer>("timer1")),
+      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); })
 {
+    serial_.reserve(kUarts);  // the UARTs' callbacks point into it
+    serial_.emplace_back(kSerialWiring[0], uart0, pinSelect, static_cast<BoardServices&>(*this), hostBaud);
+    serial_.emplace_back(kSerialWiring[1], uart1, pinSelect, static_cast<BoardServices&>(*this), hostBaud);
     for (const Placed& p : placed_) {
         p.model->validate();
         p.model->attach(static_cast<BoardServices&>(*this));
@@ -109,8 +116,19 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             }));
         }
     }
+    // The machine's interrupt controller, if a row places one.
+    for (const Placed& p : placed_) {
+        if (auto* controller = dynamic_cast<InterruptController*>(p.model.get())) {
+            interrupts_ = controller;
+        }
+    }
+    interrupts_->driveCore([this](bool irq, bool fiq) {
+        if (engine_ != nullptr) {
+            engine_->setCoreInterrupt(ArmException::Irq, irq);
+            engine_->setCoreInterrupt(ArmException::Fiq, fiq);
+        }
+    });
     port0.onOutputsChanged = [this] { noteLed(); };
-    uart0.onTransmit = [this](const LineFrame& frame) { transmit(frame); };
 }
 
 void Lpc2294Machine::attach(EngineServices& engine)
@@ -148,7 +166,9 @@ std::optional<std::pair<Peripheral*, uint32_t>> Lpc2294Machine::deviceAt(uint32_
 
 void Lpc2294Machine::reset()
 {
-    garbleReported_ = false;
+    for (SerialPort& port : serial_) {
+        port.reset();
+    }
     passThrough_.reset();
     keypad_.reset();
     for (const Placed& p : placed_) {
@@ -198,51 +218,17 @@ void Lpc2294Machine::noteLed()
     }
 }
 
-void Lpc2294Machine::transmit(const LineFrame& frame)
+SerialPort& Lpc2294Machine::serial(int uart)
 {
-    if (pinSelect.port0Function(kTxd0Pin) != kTxd0Function) {
-        // The transmitter runs but P0.0 is not connected to it: the byte
-        // never leaves the chip.
-        fault("byte " + hex(frame.byte) + " written to U0THR while P0.0 is not TxD0 (PINSEL0 = " +
-              hex(pinSelect.pinsel0()) + ")");
-        return;
+    if (uart < 0 || uart >= kUarts) {
+        throw BoardError("there is no UART" + std::to_string(uart));
     }
-    emitAt(frame.end(), EventKind::UartByte, kUart0Base, frame.byte);
-    // A terminal at another rate reads garbage; by the end of the first
-    // line there is enough of it to show.
-    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_) {
-        garbleReported_ = true;
-        fault(garbleMessage());
-    }
+    return serial_[size_t(uart)];
 }
 
-void Lpc2294Machine::hostSend(uint8_t byte)
+const SerialPort& Lpc2294Machine::serial(int uart) const
 {
-    LineFrame frame;
-    frame.start = std::max(now(), rxLineFreeAt_);
-    frame.baud = terminal_.baud();
-    frame.byte = byte;
-    rxLineFreeAt_ = frame.end();
-    scheduleAt(frame.end(), [this, frame] {
-        const double rate = uart0.baud();
-        // A pin left to GPIO never passes the line to the UART.
-        if (pinSelect.port0Function(kRxd0Pin) != kRxd0Function || rate <= 0) {
-            return;
-        }
-        // At a rate more than a few percent off, the UART reads garbage, as
-        // the terminal does the other way.
-        for (const char c : receiveAt({frame}, rate)) {
-            uart0.receive(uint8_t(c));
-        }
-    });
-}
-
-std::string Lpc2294Machine::garbleMessage() const
-{
-    char rates[160];
-    std::snprintf(rates, sizeof rates, "UART0 sends at %.0f baud, the terminal listens at %.0f baud (%.1f %% apart)",
-                  terminal_.lineBaud(), terminal_.baud(), 100.0 * (terminal_.lineBaud() / terminal_.baud() - 1));
-    return std::string(rates) + ": it shows \"" + printable(terminal_.seen()) + "\"";
+    return const_cast<Lpc2294Machine*>(this)->serial(uart);
 }
 
 }  // namespace boardsim

@@ -15,7 +15,7 @@
 #include "core/machine_model.h"
 #include "machine/interrupts.h"
 #include "machine/keypad.h"
-#include "machine/serial_line.h"
+#include "machine/serial_port.h"
 #include "peripherals/peripheral.h"
 #include "peripherals/pin_select.h"
 #include "peripherals/port0.h"
@@ -30,6 +30,7 @@ constexpr uint32_t kFlashSize = 256 * 1024;
 constexpr uint32_t kRamBase = 0x40000000;
 constexpr uint32_t kRamSize = 16 * 1024;
 constexpr uint32_t kUart0Base = 0xE000C000;
+constexpr uint32_t kUart1Base = 0xE0010000;
 
 // What a front end may set of the board around the chip.
 constexpr double kDefaultHostBaud = 115200;  // the terminal on TxD0
@@ -66,6 +67,7 @@ public:
     // `hostBaud`: the rate the terminal on TxD0 listens at; `bounceSeconds`:
     // how long key contacts chatter.
     explicit Lpc2294Machine(double hostBaud = kDefaultHostBaud, double bounceSeconds = kDefaultBounce);
+    static constexpr int kUarts = 2;
     Lpc2294Machine(const Lpc2294Machine&) = delete;
     Lpc2294Machine& operator=(const Lpc2294Machine&) = delete;
 
@@ -90,19 +92,22 @@ public:
     bool keyDown(int key) const;
     LedState led() const;
     double pclkHz() const override { return systemControl.pclkHz(); }
-    const HostTerminal& terminal() const { return terminal_; }
+    const HostTerminal& terminal(int uart = 0) const { return serial(uart).terminal(); }
     const InterruptController& interrupts() const { return *interrupts_; }
-    // The host's terminal types `byte`: an 8N1 frame at its rate on RxD0,
-    // after the ones it sent before; UART0 samples it at its own rate once
-    // the frame is over (when P0.1 is RxD0).
-    void hostSend(uint8_t byte);
-    // Why the terminal's text is garbage, with what it shows.
-    std::string garbleMessage() const;
+    // The line of UART `uart` (0 or 1): its terminal, what it types
+    // (hostSend), a loopback plug instead.
+    SerialPort& serial(int uart);
+    const SerialPort& serial(int uart) const;
+    // The host's terminal on UART0 types `byte`.
+    void hostSend(uint8_t byte) { serial(0).hostSend(byte); }
+    // Why UART0's terminal shows garbage, with what it shows.
+    std::string garbleMessage() const { return serial(0).garbleMessage(); }
 
     SystemControl& systemControl;
     PinSelect& pinSelect;
     Port0& port0;
     Uart& uart0;
+    Uart& uart1;
     Timer& timer0;
     Timer& timer1;
 
@@ -124,17 +129,15 @@ private:
     void fault(std::string what) override { engine_->fault(std::move(what)); }
     void clocksChanged() override { engine_->clocksChanged(); }
     uint64_t busAccesses() const override { return engine_->busAccesses(); }
+    bool privileged() const override { return engine_->privileged(); }
     void noteLed();
-    void transmit(const LineFrame& frame);
 
     EngineServices* engine_ = nullptr;
-    PassThroughInterrupts passThrough_{engine_};
+    PassThroughInterrupts passThrough_;
     InterruptController* interrupts_ = &passThrough_;
     Keypad keypad_;
     LedState led_;
-    HostTerminal terminal_;
-    bool garbleReported_ = false;
-    double rxLineFreeAt_ = 0;  // the end of the last frame the host sent
+    std::vector<SerialPort> serial_;
 };
 
 }  // namespace boardsim

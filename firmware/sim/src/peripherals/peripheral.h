@@ -37,6 +37,8 @@ public:
     virtual void clocksChanged() = 0;
     // Peripheral bus accesses since reset, this one included.
     virtual uint64_t busAccesses() const = 0;
+    // The access comes from a privileged mode of the core (not User).
+    virtual bool privileged() const = 0;
 
 protected:
     ~BoardServices() = default;

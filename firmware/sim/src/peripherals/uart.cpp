@@ -9,9 +9,14 @@ namespace {
 constexpr size_t kFifoDepth = 16;
 constexpr uint8_t kResetDivisorLow = 0x01;  // DLL after reset
 
-std::vector<RegisterSpec> uartTable(const std::string& p)
+constexpr size_t kTriggerLevels[] = {1, 4, 8, 14};
+// The character time-out falls between 3.5 and 4.5 character times of
+// silence; the model takes 4.
+constexpr double kTimeOutCharacters = 4;
+
+std::vector<RegisterSpec> uartTable(unsigned index, const std::string& p)
 {
-    return {
+    std::vector<RegisterSpec> table = {
         // U<n>THR when written, U<n>DLL under DLAB.
         {kRbrThrDll, p + "RBR", Access::ReadWrite, 0x00, Behaviour::Handled},
         // U<n>DLM under DLAB.
@@ -24,20 +29,27 @@ std::vector<RegisterSpec> uartTable(const std::string& p)
          {kRdr, kOe, kThre, kTemt}},
         {kScr, p + "SCR", Access::ReadWrite, 0x00, Behaviour::Storage, {{"PAD", 0, 8}}},
     };
+    if (index == 1) {
+        // Modem control and status: no modem is wired, so nothing changes
+        // them but the code.
+        table.push_back({kMcr, p + "MCR", Access::ReadWrite, 0x00, Behaviour::Storage,
+                         {{"DTR", 0, 1}, {"RTS", 1, 1}, {"LMS", 4, 1}}});
+        table.push_back({kMsr, p + "MSR", Access::ReadOnly, 0x00});
+    }
+    return table;
 }
 
 }  // namespace
 
 Uart::Uart(unsigned index)
-    : Peripheral("UART" + std::to_string(index), 0x20, uartTable("U" + std::to_string(index))),
+    : Peripheral("UART" + std::to_string(index), 0x20, uartTable(index, "U" + std::to_string(index))),
       prefix_("U" + std::to_string(index))
 {
     handle(kRbrThrDll, [this] { return dlab() ? uint32_t(dll_) : readRbr(); },
            [this](uint32_t v) { dlab() ? void(dll_ = uint8_t(v)) : writeThr(v); });
     handle(kIerDlm, [this] { return uint32_t(dlab() ? dlm_ : ier_); },
-           [this](uint32_t v) { (dlab() ? dlm_ : ier_) = uint8_t(v); });
-    // No interrupt is ever pending: UART interrupts are not modelled yet.
-    handle(kIirFcr, [] { return kNoInterruptPending.of(1); }, [this](uint32_t v) { writeFcr(v); });
+           [this](uint32_t v) { dlab() ? void(dlm_ = uint8_t(v)) : writeIer(v); });
+    handle(kIirFcr, [this] { return readIir(); }, [this](uint32_t v) { writeFcr(v); });
     handle(kLsr, [this] { return lineStatus(); }, nullptr);
     reset();
 }
@@ -52,7 +64,10 @@ void Uart::resetState()
     rxFifo_.clear();
     overrun_ = false;
     shifting_ = false;
+    threPending_ = false;
+    timedOut_ = false;
     ++generation_;
+    ++rxActivity_;
 }
 
 double Uart::baud() const
@@ -72,7 +87,8 @@ uint32_t Uart::lineStatus()
     if (fifo_.empty()) {
         status |= kThre.of(1) | kTemt.of(shifting_ ? 0 : 1);
     }
-    overrun_ = false;  // reading LSR clears OE
+    overrun_ = false;  // reading LSR clears OE, and its interrupt
+    updateInterrupt();
     return status;
 }
 
@@ -83,12 +99,63 @@ uint32_t Uart::readRbr()
     }
     const uint8_t byte = rxFifo_.front();
     rxFifo_.pop_front();
+    rxActivity();
     return byte;
+}
+
+size_t Uart::triggerLevel() const
+{
+    return kFifoEnable.in(fcr_) ? kTriggerLevels[kRxTrigger.get(fcr_)] : 1;
+}
+
+uint32_t Uart::interruptId() const
+{
+    const uint32_t fifos = kFifoEnable.in(fcr_) ? kFifosEnabled.of(0x3) : 0;
+    uint32_t id = 0;
+    if (kLineStatusInterrupt.in(ier_) && overrun_) {
+        id = kIdLineStatus;
+    } else if (kRbrInterrupt.in(ier_) && rxFifo_.size() >= triggerLevel()) {
+        id = kIdReceiveData;
+    } else if (kRbrInterrupt.in(ier_) && timedOut_) {
+        id = kIdTimeOut;
+    } else if (kThreInterrupt.in(ier_) && threPending_) {
+        id = kIdThre;
+    } else {
+        return fifos | kNoInterruptPending.of(1);
+    }
+    return fifos | kInterruptId.of(id);
+}
+
+uint32_t Uart::readIir()
+{
+    const uint32_t iir = interruptId();
+    if (kInterruptId.get(iir) == kIdThre && !kNoInterruptPending.in(iir)) {
+        threPending_ = false;  // reading IIR with THRE reported clears it
+        updateInterrupt();
+    }
+    return iir;
+}
+
+void Uart::updateInterrupt()
+{
+    irq().set(!kNoInterruptPending.in(interruptId()));
 }
 
 void Uart::writeThr(uint32_t value)
 {
+    threPending_ = false;
     queue(uint8_t(value & 0xFF));
+    updateInterrupt();
+}
+
+void Uart::writeIer(uint32_t value)
+{
+    const bool threEnabled = !kThreInterrupt.in(ier_) && kThreInterrupt.in(value);
+    ier_ = uint8_t(value & (kRbrInterrupt.mask() | kThreInterrupt.mask() | kLineStatusInterrupt.mask()));
+    if (threEnabled && fifo_.empty()) {
+        threPending_ = true;  // enabled with the transmit FIFO already empty
+    }
+    updateInterrupt();
 }
 
 void Uart::writeFcr(uint32_t value)
@@ -99,7 +166,31 @@ void Uart::writeFcr(uint32_t value)
     }
     if (kRxFifoReset.in(value)) {
         rxFifo_.clear();
+        timedOut_ = false;
     }
+    updateInterrupt();
+}
+
+unsigned Uart::frameBits() const
+{
+    const uint32_t lcr = stored(kLcr);
+    return 1 + 5 + kWordLength.get(lcr) + (kParityEnable.in(lcr) ? 1 : 0) + (kStopBits.in(lcr) ? 2 : 1);
+}
+
+void Uart::rxActivity()
+{
+    timedOut_ = false;
+    const uint64_t activity = ++rxActivity_;
+    const double rate = baud();
+    if (!rxFifo_.empty() && rate > 0) {
+        board().scheduleAt(board().now() + kTimeOutCharacters * frameBits() / rate, [this, activity] {
+            if (activity == rxActivity_ && !rxFifo_.empty()) {
+                timedOut_ = true;
+                updateInterrupt();
+            }
+        });
+    }
+    updateInterrupt();
 }
 
 LineFrame Uart::frameFor(uint8_t byte, double start) const
@@ -152,6 +243,10 @@ void Uart::startNext(double at)
     shifting_ = true;
     const LineFrame frame = frameFor(fifo_.front(), at);
     fifo_.pop_front();
+    if (fifo_.empty()) {
+        threPending_ = true;  // the last byte moved to the shifter: THR is empty
+        updateInterrupt();
+    }
     const uint64_t generation = generation_;
     board().scheduleAt(frame.end(), [this, frame, generation] {
         if (generation != generation_) {
@@ -168,9 +263,11 @@ void Uart::receive(uint8_t byte)
 {
     if (rxFifo_.size() >= fifoDepth()) {
         overrun_ = true;  // the chip keeps what waits and loses the newcomer
+        updateInterrupt();
         return;
     }
     rxFifo_.push_back(byte);
+    rxActivity();
 }
 
 std::string Uart::registerName(uint32_t offset, bool write) const

@@ -1,9 +1,14 @@
-// A UART of the LPC2000 family (UART0, UART1's common part): bytes written
-// to THR wait in the 16-byte FIFO and leave one at a time, each taking its
-// frame's bit times at pclk / (16 x divisor); THRE and TEMT follow. Bytes
-// that arrive on RxD wait in the receive FIFO (16 deep, 1 with the FIFOs
-// off) until RBR is read; LSR shows them (RDR) and one lost to a full FIFO
-// (OE, cleared by reading LSR). Registers are 8 bits wide at word
+// A UART of the LPC2000 family (UART0, and UART1 with its modem registers
+// as plain storage): bytes written to THR wait in the 16-byte FIFO and leave
+// one at a time, each taking its frame's bit times at pclk / (16 x
+// divisor); THRE and TEMT follow. Bytes that arrive on RxD wait in the
+// receive FIFO (16 deep, 1 with the FIFOs off) until RBR is read; LSR shows
+// them (RDR) and one lost to a full FIFO (OE, cleared by reading LSR).
+// Interrupts as IER enables them, reported by IIR in the manual's order:
+// receive line status (OE), receive data available (the FIFO at its
+// trigger level), character time-out (data waiting and no activity for
+// four character times), THRE (the transmit FIFO emptied; cleared by
+// reading IIR or writing THR). Registers are 8 bits wide at word
 // addresses; the divisor latch bit (LCR.DLAB) puts DLL and DLM where
 // RBR/THR and IER are.
 #pragma once
@@ -23,6 +28,8 @@ constexpr uint32_t kIirFcr = 0x08;
 constexpr uint32_t kLcr = 0x0C;
 constexpr uint32_t kLsr = 0x14;
 constexpr uint32_t kScr = 0x1C;
+constexpr uint32_t kMcr = 0x10;  // UART1 only
+constexpr uint32_t kMsr = 0x18;  // UART1 only
 
 // LCR
 constexpr Field kWordLength{"WLS", 0, 2};
@@ -41,8 +48,18 @@ constexpr Field kRdr{"RDR", 0, 1};
 constexpr Field kOe{"OE", 1, 1};
 constexpr Field kThre{"THRE", 5, 1};
 constexpr Field kTemt{"TEMT", 6, 1};
+// IER
+constexpr Field kRbrInterrupt{"RBRIE", 0, 1};
+constexpr Field kThreInterrupt{"THREIE", 1, 1};
+constexpr Field kLineStatusInterrupt{"RLSIE", 2, 1};
 // IIR
 constexpr Field kNoInterruptPending{"IP", 0, 1};
+constexpr Field kInterruptId{"IID", 1, 3};
+constexpr Field kFifosEnabled{"FIFOEN", 6, 2};
+constexpr uint32_t kIdLineStatus = 0x3;
+constexpr uint32_t kIdReceiveData = 0x2;
+constexpr uint32_t kIdTimeOut = 0x6;
+constexpr uint32_t kIdThre = 0x1;
 }  // namespace uart
 
 class Uart final : public Peripheral {
@@ -59,6 +76,10 @@ public:
 
     // A byte whose stop bit has arrived on RxD.
     void receive(uint8_t byte);
+    // Bits of one character as LCR frames them (start, data, parity, stop).
+    unsigned frameBits() const;
+    // IIR as a read would give it now, without a read's effect.
+    uint32_t interruptId() const;
     size_t received() const { return rxFifo_.size(); }
 
     std::string registerName(uint32_t offset, bool write) const override;
@@ -77,8 +98,14 @@ private:
     void startNext(double at);
     uint32_t lineStatus();
     uint32_t readRbr();
+    uint32_t readIir();
     void writeThr(uint32_t value);
+    void writeIer(uint32_t value);
     void writeFcr(uint32_t value);
+    size_t triggerLevel() const;
+    // Receive activity: the character time-out starts again.
+    void rxActivity();
+    void updateInterrupt();
     LineFrame frameFor(uint8_t byte, double start) const;
 
     std::string prefix_;
@@ -86,6 +113,9 @@ private:
     std::deque<uint8_t> rxFifo_;
     bool overrun_ = false;
     bool shifting_ = false;
+    bool threPending_ = false;
+    bool timedOut_ = false;
+    uint64_t rxActivity_ = 0;  // a time-out planned before the last activity does not count
     uint64_t generation_ = 0;  // a transmission of before a reset does not end
 
     uint8_t dll_ = 1;

@@ -145,8 +145,9 @@ TEST_F(Lpc2294, UartSendsOnTxD0OnlyWhenPinsel0RoutesItAndAHostAtAnotherRateSeesG
     EXPECT_NE(machine.terminal().seen(), "B");
 }
 
-TEST_F(Lpc2294, TimerLinesReachTheCoreThroughTheirChannel)
+TEST_F(Lpc2294, TimerLinesReachTheCoreThroughTheirVicChannel)
 {
+    ASSERT_TRUE(write(0xFFFFF010, 1u << 4));  // VICIntEnable: TIMER0
     ASSERT_TRUE(write(T0MR0, 100));
     ASSERT_TRUE(write(T0MCR, 0x1));
     ASSERT_TRUE(write(T0TCR, 1));

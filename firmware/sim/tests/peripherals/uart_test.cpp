@@ -111,3 +111,56 @@ TEST(Uart, AByteWithoutABaudRateIsAFault)
     ASSERT_EQ(u.services.faults.size(), 1u);
     EXPECT_NE(u.services.faults[0].find("divisor latch at 0"), std::string::npos) << u.services.faults[0];
 }
+
+// IIR bits 3:1 from the manual: 011 line status, 010 receive data, 110
+// character time-out, 001 THRE; bit 0 clear while one is pending; bits 7:6
+// set with the FIFOs on.
+TEST(Uart, InterruptsComeInTheManualsOrderAndClearAsItSays)
+{
+    Uart0 u;
+    u.divisor(6);
+    u.write(FCR, 0x47);  // FIFOs on, receive trigger at 4 bytes
+    EXPECT_EQ(u.read(IIR), 0xC1u);
+    EXPECT_FALSE(u.irq);
+
+    u.write(IER, 0x02);  // THRE, with the transmit FIFO empty
+    EXPECT_TRUE(u.irq);
+    EXPECT_EQ(u.read(IIR), 0xC2u);  // reading IIR with THRE reported clears it
+    EXPECT_FALSE(u.irq);
+    u.write(RBR, 'a', 1);  // straight to the shifter: THR empty again
+    EXPECT_TRUE(u.irq);
+    u.write(RBR, 'b', 1);  // waits in the FIFO: not empty, writing THR cleared it
+    EXPECT_FALSE(u.irq);
+    u.services.advanceTo(1.1 * 10 / 28800.0);  // 'b' moves to the shifter
+    EXPECT_TRUE(u.irq);
+    u.write(IER, 0x05);  // receive data and line status only
+    EXPECT_FALSE(u.irq);
+
+    for (const char c : std::string("xyz")) {
+        u.model.receive(uint8_t(c));
+    }
+    EXPECT_FALSE(u.irq);  // below the trigger level
+    u.model.receive('w');
+    EXPECT_TRUE(u.irq);
+    EXPECT_EQ(u.read(IIR), 0xC4u);
+    EXPECT_EQ(u.read(RBR), uint32_t('x'));  // three left: below the level
+    EXPECT_FALSE(u.irq);
+    // Four character times without activity: the time-out reports the rest.
+    const double charTime = 10 / 28800.0;
+    u.services.advanceTo(u.services.time + 3.9 * charTime);
+    EXPECT_FALSE(u.irq);
+    u.services.advanceTo(u.services.time + 0.2 * charTime);
+    EXPECT_TRUE(u.irq);
+    EXPECT_EQ(u.read(IIR), 0xCCu);
+    while ((u.read(LSR) & 0x01) != 0) {
+        u.read(RBR);
+    }
+    EXPECT_FALSE(u.irq);
+
+    for (int i = 0; i < 17; ++i) {  // one more than the FIFO holds: an overrun
+        u.model.receive('o');
+    }
+    EXPECT_EQ(u.read(IIR), 0xC6u);  // line status comes first
+    u.read(LSR);  // clears OE
+    EXPECT_EQ(u.read(IIR), 0xC4u);
+}

@@ -38,6 +38,7 @@ public:
         }
     }
     uint64_t busAccesses() const override { return accesses; }
+    bool privileged() const override { return !userMode; }
     void setCoreInterrupt(ArmException kind, bool asserted) override
     {
         (kind == ArmException::Fiq ? nFiq : nIrq) = asserted;
@@ -60,6 +61,7 @@ public:
     int clockChanges = 0;
     bool nIrq = false;
     bool nFiq = false;
+    bool userMode = false;
     std::function<double()> pclk;
     std::function<void()> onClocksChanged;
     std::multimap<double, std::function<void()>> due;

@@ -1,0 +1,79 @@
+#include "machine/serial_port.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "util/text.h"
+
+namespace boardsim {
+
+SerialPort::SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pins, BoardServices& board,
+                       double hostBaud)
+    : wiring_(wiring), uart_(uart), pins_(pins), board_(board), terminal_(hostBaud)
+{
+    uart_.onTransmit = [this](const LineFrame& frame) { transmitted(frame); };
+}
+
+void SerialPort::reset()
+{
+    garbleReported_ = false;
+    rxLineFreeAt_ = 0;
+}
+
+void SerialPort::transmitted(const LineFrame& frame)
+{
+    if (pins_.port0Function(wiring_.txPin) != wiring_.function) {
+        // The transmitter runs but its pin is not connected to it: the byte
+        // never leaves the chip.
+        board_.fault("byte " + hex(frame.byte) + " written to " + wiring_.thr + " while P0." +
+                     std::to_string(wiring_.txPin) + " is not " + wiring_.txd + " (PINSEL0 = " +
+                     hex(pins_.pinsel0()) + ")");
+        return;
+    }
+    board_.emitAt(frame.end(), EventKind::UartByte, wiring_.base, frame.byte);
+    if (loopback_) {
+        deliver(frame);  // the plug: what leaves on TxD arrives on RxD
+        return;
+    }
+    // A terminal at another rate reads garbage; by the end of the first
+    // line there is enough of it to show.
+    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_) {
+        garbleReported_ = true;
+        board_.fault(garbleMessage());
+    }
+}
+
+void SerialPort::hostSend(uint8_t byte)
+{
+    LineFrame frame;
+    frame.start = std::max(board_.now(), rxLineFreeAt_);
+    frame.baud = terminal_.baud();
+    frame.byte = byte;
+    rxLineFreeAt_ = frame.end();
+    board_.scheduleAt(frame.end(), [this, frame] { deliver(frame); });
+}
+
+void SerialPort::deliver(const LineFrame& frame)
+{
+    const double rate = uart_.baud();
+    // A pin left to GPIO never passes the line to the UART.
+    if (pins_.port0Function(wiring_.rxPin) != wiring_.function || rate <= 0) {
+        return;
+    }
+    // At a rate more than a few percent off, the UART reads garbage, as
+    // the terminal does the other way.
+    for (const char c : receiveAt({frame}, rate)) {
+        uart_.receive(uint8_t(c));
+    }
+}
+
+std::string SerialPort::garbleMessage() const
+{
+    char rates[160];
+    std::snprintf(rates, sizeof rates, "%s sends at %.0f baud, the terminal listens at %.0f baud (%.1f %% apart)",
+                  wiring_.name, terminal_.lineBaud(), terminal_.baud(),
+                  100.0 * (terminal_.lineBaud() / terminal_.baud() - 1));
+    return std::string(rates) + ": it shows \"" + printable(terminal_.seen()) + "\"";
+}
+
+}  // namespace boardsim

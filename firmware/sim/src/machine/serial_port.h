@@ -1,0 +1,60 @@
+// One UART's line on the board: TxD and RxD on their port-0 pins when
+// PINSEL routes them there, and what is at the other end of the cable: the
+// host's terminal listening and typing at its own rate, or a loopback plug
+// that wires TxD to RxD (a serial self-test passes as on a bench).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "machine/serial_line.h"
+#include "peripherals/peripheral.h"
+#include "peripherals/pin_select.h"
+#include "peripherals/uart.h"
+
+namespace boardsim {
+
+struct SerialWiring {
+    const char* name;    // "UART0"
+    const char* txd;     // "TxD0"
+    const char* thr;     // "U0THR"
+    uint32_t base;       // the UART's address, as its UartByte events carry it
+    unsigned txPin;      // P0.n
+    unsigned rxPin;
+    unsigned function;   // the PINSEL value that selects TxD and RxD on them
+};
+
+class SerialPort {
+public:
+    SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pins, BoardServices& board,
+               double hostBaud);
+
+    void setLoopback(bool on) { loopback_ = on; }
+    bool loopback() const { return loopback_; }
+    void reset();
+
+    // The UART has put `frame` on TxD.
+    void transmitted(const LineFrame& frame);
+    // The host's terminal types `byte`: an 8N1 frame at its rate on RxD,
+    // after the ones it sent before; the UART samples it at its own rate
+    // once the frame is over (when the pin is RxD).
+    void hostSend(uint8_t byte);
+
+    const HostTerminal& terminal() const { return terminal_; }
+    // Why the terminal's text is garbage, with what it shows.
+    std::string garbleMessage() const;
+
+private:
+    void deliver(const LineFrame& frame);
+
+    SerialWiring wiring_;
+    Uart& uart_;
+    const PinSelect& pins_;
+    BoardServices& board_;
+    HostTerminal terminal_;
+    bool loopback_ = false;
+    bool garbleReported_ = false;
+    double rxLineFreeAt_ = 0;  // the end of the last frame the host sent
+};
+
+}  // namespace boardsim

@@ -1,0 +1,79 @@
+// The vectored interrupt controller (ARM PL190, as the LPC2294 has it): 32
+// request channels, each routed to FIQ (IntSelect) or IRQ; 16 vectored IRQ
+// slots in priority order (slot 0 highest), each naming a channel and the
+// handler's address; the rest non-vectored, behind DefVectAddr. Reading
+// VectAddr gives the highest-priority active slot's address (or
+// DefVectAddr) and keeps interrupts of that priority and below from nIRQ
+// until VectAddr is written at the end of the handler; higher priorities
+// may nest. Software interrupts (SoftInt) are ORed into the raw requests.
+// With Protection set, only privileged modes may touch the registers.
+#pragma once
+
+#include <vector>
+
+#include "peripherals/interrupt_controller.h"
+#include "peripherals/peripheral.h"
+
+namespace boardsim {
+
+namespace vic {
+constexpr uint32_t kIrqStatus = 0x000;
+constexpr uint32_t kFiqStatus = 0x004;
+constexpr uint32_t kRawIntr = 0x008;
+constexpr uint32_t kIntSelect = 0x00C;
+constexpr uint32_t kIntEnable = 0x010;
+constexpr uint32_t kIntEnClr = 0x014;
+constexpr uint32_t kSoftInt = 0x018;
+constexpr uint32_t kSoftIntClear = 0x01C;
+constexpr uint32_t kProtection = 0x020;
+constexpr uint32_t kVectAddr = 0x030;
+constexpr uint32_t kDefVectAddr = 0x034;
+constexpr uint32_t kVectAddr0 = 0x100;
+constexpr uint32_t kVectCntl0 = 0x200;
+constexpr unsigned kSlots = 16;
+
+constexpr Field kSource{"int_source", 0, 5};
+constexpr Field kSlotEnable{"E", 5, 1};
+constexpr Field kProtect{"PROTECT", 0, 1};
+}  // namespace vic
+
+class Vic final : public Peripheral, public InterruptController {
+public:
+    Vic();
+
+    // InterruptController.
+    void setLine(unsigned channel, bool asserted) override;
+    uint32_t lines() const override { return raw_; }
+    void driveCore(CoreInputs inputs) override { core_ = std::move(inputs); }
+
+    bool irqAsserted() const { return irq_; }
+    bool fiqAsserted() const { return fiq_; }
+    // Requests that are enabled, whatever the core's masks (what wakes an
+    // idle core).
+    uint32_t enabledRequests() const { return requests() & stored(vic::kIntEnable); }
+    // How many times each channel's request has risen since reset.
+    const std::vector<uint64_t>& assertions() const { return assertions_; }
+
+protected:
+    void resetState() override;
+
+private:
+    uint32_t requests() const { return raw_ | stored(vic::kSoftInt); }
+    uint32_t irqRequests() const;
+    // The highest-priority active slot (0..15), kSlots for a non-vectored
+    // request, or -1 when no IRQ request is active.
+    int activePriority() const;
+    uint32_t readVectAddr();
+    void writeVectAddr();
+    void update();
+    bool allowed() const;
+
+    uint32_t raw_ = 0;
+    std::vector<int> inService_;  // priorities being handled, innermost last
+    std::vector<uint64_t> assertions_ = std::vector<uint64_t>(32, 0);
+    CoreInputs core_;
+    bool irq_ = false;
+    bool fiq_ = false;
+};
+
+}  // namespace boardsim
