@@ -10,6 +10,9 @@
 
 #include "export.h"
 #include "plot.h"
+#include "show_report.h"
+#include "spectral_figures.h"
+#include "spectrum_plot.h"
 #include "table_file.h"
 #include "table_format.h"
 #include "waveform_fit.h"
@@ -18,8 +21,9 @@ namespace {
 
 constexpr char USAGE[] =
     "usage: romtable check FILE\n"
-    "       romtable show FILE\n"
+    "       romtable show [--json] FILE\n"
     "       romtable plot FILE OUT.png\n"
+    "       romtable spectrum FILE OUT.png\n"
     "       romtable export --c NAME FILE [-o OUT]\n"
     "       romtable export --bin le|be FILE [-o OUT]\n";
 
@@ -51,15 +55,6 @@ bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE*
     return result->ok();
 }
 
-std::string options_text(const std::vector<int>& options)
-{
-    std::string text;
-    for (int option : options) {
-        text += (text.empty() ? "" : " or ") + std::to_string(option);
-    }
-    return text;
-}
-
 int check(const std::string& path, FILE* out, FILE* err)
 {
     CheckResult result;
@@ -74,7 +69,7 @@ int check(const std::string& path, FILE* out, FILE* err)
     return 0;
 }
 
-int show(const std::string& path, FILE* out, FILE* err)
+int show(const std::string& path, bool json, FILE* out, FILE* err)
 {
     CheckResult result;
     if (!load(path, &result, err, err)) {
@@ -82,25 +77,9 @@ int show(const std::string& path, FILE* out, FILE* err)
     }
     const Table& t = result.table;
     const Summary s = summarize(t);
-    std::fprintf(out, "kind:     %s\n", s.kind.c_str());
-    std::fprintf(out, "options:  %s\n", options_text(s.options).c_str());
-    std::fprintf(out, "header:   %s, DEPTH = %d", header_name(t.header), t.depth);
-    if (t.header == Header::Width8Step) {
-        std::fprintf(out, ", STEP = %d", t.step);
-    }
-    std::fprintf(out, "\nentries:  %zu (sample index %u to %u)\n", t.values.size(), t.indices.front(),
-                 t.indices.back());
-    std::fprintf(out, "minimum:  code %u = %.4f V\n", s.min_code, s.min_volts);
-    std::fprintf(out, "maximum:  code %u = %.4f V\n", s.max_code, s.max_volts);
-    std::fprintf(out, "model:    %s, reference %.2f V\n", converter_name(s.converter),
-                 s.converter == Converter::Dac12 ? DAC12_REF_VOLTS : TLV_REF_VOLTS);
-    if (s.period_samples == 0) {
-        std::fprintf(out, "period:   too few entries to tell\n");
-        return 0;
-    }
-    std::fprintf(out, "period:   %g samples (%g per table of %d)\n", s.period_samples,
-                 static_cast<double>(t.depth) / s.period_samples, t.depth);
-    std::fprintf(out, "phase:    %.1f degrees (0 sine, 90 cosine)\n", s.phase_degrees);
+    const SpectralFigures figures = table_spectrum(t, s);
+    const std::string report = json ? show_json(t, s, figures) : show_text(t, s, figures);
+    std::fputs(report.c_str(), out);
     return 0;
 }
 
@@ -115,6 +94,28 @@ int plot(const std::string& path, const std::string& png, FILE* err)
         std::fprintf(err, "romtable: %s\n", error.c_str());
         return 1;
     }
+    return 0;
+}
+
+int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* err)
+{
+    CheckResult result;
+    if (!load(path, &result, err, err)) {
+        return 1;
+    }
+    const Summary summary = summarize(result.table);
+    const SpectralFigures figures = table_spectrum(result.table, summary);
+    if (!figures.measured) {
+        std::fprintf(err, "romtable: %s: %s\n", path.c_str(), figures.note.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!plot_spectrum(summary, figures, png, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(out, "%s: fundamental %.2f dBFS, largest spur %zu cycles per period at %.2f dBFS, SFDR %.2f dBc\n",
+                 png.c_str(), figures.fundamental_dbfs, figures.spur_bin, figures.spur_dbfs, figures.sfdr_dbc);
     return 0;
 }
 
@@ -187,10 +188,16 @@ int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
         return check(args[1], out, err);
     }
     if (command == "show" && args.size() == 2) {
-        return show(args[1], out, err);
+        return show(args[1], false, out, err);
+    }
+    if (command == "show" && args.size() == 3 && args[1] == "--json") {
+        return show(args[2], true, out, err);
     }
     if (command == "plot" && args.size() == 3) {
         return plot(args[1], args[2], err);
+    }
+    if (command == "spectrum" && args.size() == 3) {
+        return spectrum(args[1], args[2], out, err);
     }
     if (command == "export") {
         return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "commands.h"
 #include "test_tables.h"
 
@@ -114,10 +116,43 @@ TEST(Commands, CheckPrintsEachProblemWithLineAndColumn)
     EXPECT_EQ(romtable({"export", "--bin", "le", bad}).status, 1);
 }
 
+TEST(Commands, ShowGivesTheSameFiguresAsTextAndAsJson)
+{
+    TempDir dir;
+    const std::string table = dir.path + "/t.txt";
+    write_file(table, sample_table(5));
+    const Outcome text = romtable({"show", table});
+    const Outcome json = romtable({"show", "--json", table});
+    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json report = nlohmann::json::parse(json.out);
+    EXPECT_EQ(report.at("options"), nlohmann::json::array({5}));
+    EXPECT_EQ(report.at("entries"), 4096);
+    EXPECT_EQ(report.at("step"), nullptr);
+    EXPECT_EQ(report.at("maximum").at("code"), 1374);
+    EXPECT_EQ(report.at("period_samples"), 4096.0);
+    const nlohmann::json& spectrum = report.at("spectrum");
+    ASSERT_TRUE(spectrum.at("measured").get<bool>());
+    EXPECT_EQ(spectrum.at("fundamental").at("bin"), 1);
+    for (const char* figure : {"sfdr_dbc", "thd_db", "sinad_db", "enob_bits"}) {
+        char printed[32];
+        std::snprintf(printed, sizeof printed, "%.2f", spectrum.at(figure).get<double>());
+        EXPECT_NE(text.out.find(printed), std::string::npos) << figure << " " << printed << "\n" << text.out;
+    }
+
+    // Without a period: the reason in both, and null figures in JSON.
+    write_file(table, sample_table(8, -1));
+    const nlohmann::json few = nlohmann::json::parse(romtable({"show", "--json", table}).out);
+    EXPECT_EQ(few.at("period_samples"), nullptr);
+    EXPECT_FALSE(few.at("spectrum").at("measured").get<bool>());
+    EXPECT_EQ(few.at("spectrum").at("note").get<std::string>().rfind("no figures: ", 0), 0u);
+    EXPECT_NE(romtable({"show", table}).out.find("spectrum: no figures: "), std::string::npos);
+}
+
 TEST(Commands, WrongCommandLinesGetUsage)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"check"}, {"check", "a", "b"}, {"plot", "a"}, {"export", "--bin", "middle", "a"},
+             {}, {"check"}, {"check", "a", "b"}, {"plot", "a"}, {"show", "--xml", "a"}, {"spectrum", "a"}, {"export", "--bin", "middle", "a"},
              {"export", "--c", "9lives", "a"}, {"export", "--hex", "a", "b"}, {"frobnicate", "a"}}) {
         const Outcome run = romtable(args);
         EXPECT_EQ(run.status, 2);
