@@ -1,14 +1,12 @@
 #include "commands.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "export.h"
+#include "output_file.h"
 #include "plot.h"
 #include "show_report.h"
 #include "spectral_figures.h"
@@ -55,6 +53,31 @@ bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE*
     return result->ok();
 }
 
+// An output onto the table being read would destroy it, under whatever name.
+bool refuse_onto_input(const std::string& input, const std::string& output, FILE* err)
+{
+    if (!same_file(input, output)) {
+        return false;
+    }
+    std::fprintf(err, "romtable: %s is the input table %s itself (the same file); choose another output\n",
+                 output.c_str(), input.c_str());
+    return true;
+}
+
+// What a command printed is its result: output that could not all be written
+// fails it.
+bool output_written(FILE* out, FILE* err)
+{
+    errno = 0;
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) {
+        return true;
+    }
+    const int reason = errno;
+    std::fprintf(err, "romtable: cannot write standard output: %s\n",
+                 reason != 0 ? std::strerror(reason) : "write error");
+    return false;
+}
+
 int check(const std::string& path, FILE* out, FILE* err)
 {
     CheckResult result;
@@ -85,6 +108,9 @@ int show(const std::string& path, bool json, FILE* out, FILE* err)
 
 int plot(const std::string& path, const std::string& png, FILE* err)
 {
+    if (refuse_onto_input(path, png, err)) {
+        return 1;
+    }
     CheckResult result;
     if (!load(path, &result, err, err)) {
         return 1;
@@ -99,6 +125,9 @@ int plot(const std::string& path, const std::string& png, FILE* err)
 
 int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* err)
 {
+    if (refuse_onto_input(path, png, err)) {
+        return 1;
+    }
     CheckResult result;
     if (!load(path, &result, err, err)) {
         return 1;
@@ -123,29 +152,17 @@ bool write_all(const std::string& target, const std::string& bytes, FILE* out, F
 {
     if (target.empty()) {
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
-            std::fprintf(err, "romtable: cannot write the output\n");
+            std::fprintf(err, "romtable: cannot write standard output: %s\n", std::strerror(errno));
             return false;
         }
         return true;
     }
-    // An incomplete file is removed, but only a plain file: the target may be
-    // a device or a pipe, which must never be unlinked.
-    struct stat before {};
-    const bool existed = stat(target.c_str(), &before) == 0;
-    const bool removable = !existed || S_ISREG(before.st_mode);
-    FILE* file = std::fopen(target.c_str(), "wb");
-    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int write_error = errno;
-    if (file != nullptr && std::fclose(file) != 0) {
-        written = false;
+    std::string error;
+    if (!write_output_file(target, bytes, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return false;
     }
-    if (!written) {
-        std::fprintf(err, "romtable: cannot write %s: %s\n", target.c_str(), std::strerror(write_error));
-        if (file != nullptr && removable) {
-            std::remove(target.c_str());
-        }
-    }
-    return written;
+    return true;
 }
 
 int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
@@ -165,6 +182,9 @@ int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
     if (form != "--c" && !(form == "--bin" && (how == "le" || how == "be"))) {
         return usage(err);
     }
+    if (!target.empty() && refuse_onto_input(path, target, err)) {
+        return 1;
+    }
     CheckResult result;
     if (!load(path, &result, err, err)) {
         return 1;
@@ -175,14 +195,8 @@ int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
     return write_all(target, bytes, out, err) ? 0 : 1;
 }
 
-}  // namespace
-
-int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
+int run_command(const std::vector<std::string>& args, FILE* out, FILE* err)
 {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    if (args.empty()) {
-        return usage(err);
-    }
     const std::string& command = args[0];
     if (command == "check" && args.size() == 2) {
         return check(args[1], out, err);
@@ -203,4 +217,19 @@ int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
         return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
     }
     return usage(err);
+}
+
+}  // namespace
+
+int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (args.empty()) {
+        return usage(err);
+    }
+    const int status = run_command(args, out, err);
+    if (status == 0 && !output_written(out, err)) {
+        return 1;
+    }
+    return status;
 }

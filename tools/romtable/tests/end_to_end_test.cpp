@@ -1,10 +1,13 @@
 // Every table the generator writes, checked, shown, plotted and exported by
 // the built romtable.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -186,4 +189,58 @@ TEST(GeneratedTables, PlotDrawsAPicture)
     EXPECT_NE(shell(std::string(ROMTABLE_EXE) + " plot " + quoted(table) + " \"" + png + "\" 2>&1", &out), 0);
     EXPECT_NE(out.find("is not a plain file"), std::string::npos) << out;
     EXPECT_TRUE(std::filesystem::is_directory(png));
+}
+
+TEST(GeneratedTables, PictureThatCannotBeWrittenLeavesStandardOutputAlone)
+{
+    if (!HAVE_GNUPLOT) {
+        GTEST_SKIP() << "gnuplot missing";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    const std::string romtable = std::string(ROMTABLE_EXE);
+    std::string out;
+    for (const char* command : {" plot ", " spectrum "}) {
+        // A folder that is not there: a reason on standard error, nothing on
+        // standard output, no picture.
+        const std::string png = dir.path + "/no such folder/p.png";
+        EXPECT_EQ(shell(romtable + command + quoted(table) + " " + quoted(png) + " 2>" + quoted(dir.path + "/err"), &out),
+                  1)
+            << command;
+        EXPECT_TRUE(out.empty()) << command << ": " << out.size() << " bytes on standard output";
+        EXPECT_NE(read_file(dir.path + "/err").find("no such folder/p.png"), std::string::npos)
+            << read_file(dir.path + "/err");
+    }
+
+    // A gnuplot that fails, chattering on both of its streams: its messages
+    // reach standard error, its output nowhere, and the old picture stays.
+    const std::string fake = dir.path + "/fake-gnuplot";
+    write_file(fake, "#!/bin/sh\ncat >/dev/null\necho 'picture bytes'\necho 'fake gnuplot: cannot draw' >&2\nexit 1\n");
+    ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+    const std::string png = dir.path + "/old.png";
+    write_file(png, "old picture");
+    EXPECT_EQ(shell("ROMTABLE_GNUPLOT=" + quoted(fake) + " " + romtable + " plot " + quoted(table) + " " + quoted(png) +
+                        " 2>" + quoted(dir.path + "/err"),
+                    &out),
+              1);
+    EXPECT_TRUE(out.empty()) << out.size() << " bytes on standard output";
+    EXPECT_NE(read_file(dir.path + "/err").find("fake gnuplot: cannot draw"), std::string::npos)
+        << read_file(dir.path + "/err");
+    EXPECT_EQ(read_file(png), "old picture");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 4)
+        << "a temporary file was left";  // table, fake, err, old.png
+}
+
+TEST(GeneratedTables, ResultsOntoAFullDeviceFail)
+{
+    if (access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "needs /dev/full";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "9\\n");
+    std::string out;
+    for (const char* command : {" check ", " show ", " show --json "}) {
+        EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + command + quoted(table) + " >/dev/full 2>&1", &out), 1)
+            << command;
+    }
 }
