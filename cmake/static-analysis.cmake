@@ -25,7 +25,7 @@ if(NOT CLANG_TIDY OR NOT CPPCHECK)
 endif()
 
 set(src ${PROJECT_SOURCE_DIR})
-set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_writer.cpp)
+set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_discard.cpp table_writer.cpp)
 list(TRANSFORM dactables_sources PREPEND dactables/)
 set(firmware_sources firmware/src/main.cpp firmware/src/menu/itemactions.cpp firmware/board/cstartup.c)
 foreach(name uart0 keys lcd font5x7 gui menu)

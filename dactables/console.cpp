@@ -3,6 +3,7 @@
 #include "console_input.h"
 #include "gbk_text.h"
 #include "options.h"
+#include "table_discard.h"
 #include "table_writer.h"
 #include "waveform.h"
 
@@ -57,8 +58,7 @@ int run_console(FILE* in, FILE* out)
         read_int32(in, &STEP);
         // A step of 0 would never end the table; a step that is no number is 0.
         if (STEP == 0) {
-            table_close(&table);
-            std::remove(row->file_name);
+            discard_table(&table, row->file_name);
             put_line(MSG_BAD_STEP, out);
             return 0;
         }
@@ -66,9 +66,10 @@ int run_console(FILE* in, FILE* out)
     write_header_rest(&table, row->header, STEP);
     write_entries(&table, row, static_cast<uint32_t>(STEP));
 
-    // A table cut short looks whole to whoever reads it: better none at all.
-    if (!table_close(&table)) {
-        std::remove(row->file_name);
+    // A table cut short looks whole to whoever reads it: better none at all,
+    // under any name of the file.
+    if (!table_flush(&table) || !table_close(&table)) {
+        discard_table(&table, row->file_name);
         put_line(MSG_CANNOT_WRITE, out);
         return 1;
     }

@@ -209,12 +209,18 @@ void write_byte_pair_after_flush(TableOut* out, uint16_t word)
     write_byte_pair(out, word);
 }
 
-bool table_close(TableOut* out)
+bool table_flush(TableOut* out)
 {
     flush_block(out);
     if (std::fflush(out->file) != 0) {
         out->failed = true;
     }
+    return !out->failed;
+}
+
+bool table_close(TableOut* out)
+{
+    table_flush(out);
     if (std::fclose(out->file) != 0) {
         out->failed = true;
     }

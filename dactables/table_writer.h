@@ -109,6 +109,10 @@ inline void write_single(TableOut* out, int32_t value)
     write_single_formatted(out, value);
 }
 
+// Hands the rest to the file, which stays open. False when any write or the
+// flush failed: the file is then incomplete.
+bool table_flush(TableOut* out);
+
 // Hands the rest to the file and closes it. False when any write, the flush or
 // the close failed: the file is then incomplete.
 bool table_close(TableOut* out);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -352,6 +353,111 @@ TEST(WriteFailures, FullDeviceRemovesTheTableAndEndsWithStatusOne)
     expect_clean_exit(run, 1);
     EXPECT_EQ(run.out, menu_prompt() + message("Error! Cannot write this file."));
     EXPECT_TRUE(folder_entries(dir.path).empty());
+}
+
+// The table's name may be a link: the program writes through a symbolic link
+// and into the file a hard link shares. A table it must not leave is left
+// under no name, not even as the header it had begun: the file it wrote
+// into ends empty where another name keeps it, and is removed where the
+// table's name leads to it.
+namespace {
+
+void make_file(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+// No name left in the folder; under Wine, whose file deletion removes what
+// a symbolic link leads to rather than the link, at least no file behind the
+// table's name.
+void expect_no_table_under(const std::string& dir, const std::string& name)
+{
+    if (runs_natively()) {
+        EXPECT_TRUE(folder_entries(dir).empty());
+    } else {
+        std::string bytes;
+        EXPECT_FALSE(read_file(dir + "/" + name, &bytes)) << "a file is left under the table's name";
+    }
+}
+
+// The file a symbolic link led to, after the table was given up: gone (the
+// Windows build, which knows nothing of the link, may leave it empty).
+void expect_link_target_gone(const std::string& target)
+{
+    std::string bytes;
+    if (read_file(target, &bytes)) {
+        EXPECT_FALSE(runs_natively()) << target << " is still there";
+        EXPECT_TRUE(bytes.empty()) << target << " keeps " << bytes.size() << " bytes of what was written";
+    }
+}
+
+}  // namespace
+
+TEST(LinksToTheTable, RefusedStepLeavesNoHalfWrittenFileUnderAnyName)
+{
+    for (int option : {7, 8}) {
+        SCOPED_TRACE("option " + std::to_string(option));
+        const std::string name = disk_name(reference_file_name(option));
+        const std::string refused = std::to_string(option) + "\n0\n";
+        const std::string console = menu_prompt() + step_prompt() + message(BAD_STEP_UTF8);
+
+        TempDir dir;
+        TempDir elsewhere;
+        const std::string target = elsewhere.path + "/older table.txt";
+        make_file(target, "an older table");
+        ASSERT_EQ(symlink(target.c_str(), (dir.path + "/" + name).c_str()), 0);
+        RunResult run = run_program(dir.path, refused);
+        expect_clean_exit(run, 0);
+        EXPECT_EQ(run.out, console);
+        expect_no_table_under(dir.path, name);
+        expect_link_target_gone(target);
+
+        TempDir shared;
+        const std::string other = shared.path + "/other name.txt";
+        make_file(other, "an older table");
+        ASSERT_EQ(link(other.c_str(), (shared.path + "/" + name).c_str()), 0);
+        run = run_program(shared.path, refused);
+        expect_clean_exit(run, 0);
+        EXPECT_EQ(run.out, console);
+        EXPECT_EQ(folder_entries(shared.path), std::vector<std::string>{"other name.txt"});
+        std::string bytes;
+        ASSERT_TRUE(read_file(other, &bytes));
+        EXPECT_TRUE(bytes.empty()) << "the other name keeps " << bytes.size() << " bytes of a cut table";
+    }
+}
+
+TEST(LinksToTheTable, WriteFailureLeavesNoCutTableUnderAnyName)
+{
+    if (!runs_natively()) {
+        GTEST_SKIP() << "file-size limits need the program to run as a Linux process";
+    }
+    const std::string name = disk_name(reference_file_name(5));
+    const std::string console = menu_prompt() + message("Error! Cannot write this file.");
+    TempDir dir;
+    TempDir elsewhere;
+    const std::string target = elsewhere.path + "/older table.txt";
+    make_file(target, "an older table");
+    ASSERT_EQ(symlink(target.c_str(), (dir.path + "/" + name).c_str()), 0);
+    RunResult run = run_program(dir.path, "5\n", limited_to(40000));
+    expect_clean_exit(run, 1);
+    EXPECT_EQ(run.out, console);
+    expect_no_table_under(dir.path, name);
+    expect_link_target_gone(target);
+
+    TempDir shared;
+    const std::string other = shared.path + "/other name.txt";
+    make_file(other, "an older table");
+    ASSERT_EQ(link(other.c_str(), (shared.path + "/" + name).c_str()), 0);
+    run = run_program(shared.path, "5\n", limited_to(40000));
+    expect_clean_exit(run, 1);
+    EXPECT_EQ(run.out, console);
+    EXPECT_EQ(folder_entries(shared.path), std::vector<std::string>{"other name.txt"});
+    std::string bytes;
+    ASSERT_TRUE(read_file(other, &bytes));
+    EXPECT_TRUE(bytes.empty()) << "the other name keeps " << bytes.size() << " bytes of a cut table";
 }
 
 TEST(ClosedStandardOutput, PromptsCannotLandInTheTable)

@@ -1,15 +1,16 @@
 #include "commands.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "export.h"
+#include "output_file.h"
 #include "plot.h"
+#include "show_report.h"
+#include "spectral_figures.h"
+#include "spectrum_plot.h"
 #include "table_file.h"
 #include "table_format.h"
 #include "waveform_fit.h"
@@ -18,8 +19,9 @@ namespace {
 
 constexpr char USAGE[] =
     "usage: romtable check FILE\n"
-    "       romtable show FILE\n"
+    "       romtable show [--json] FILE\n"
     "       romtable plot FILE OUT.png\n"
+    "       romtable spectrum FILE OUT.png\n"
     "       romtable export --c NAME FILE [-o OUT]\n"
     "       romtable export --bin le|be FILE [-o OUT]\n";
 
@@ -51,13 +53,29 @@ bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE*
     return result->ok();
 }
 
-std::string options_text(const std::vector<int>& options)
+// An output onto the table being read would destroy it, under whatever name.
+bool refuse_onto_input(const std::string& input, const std::string& output, FILE* err)
 {
-    std::string text;
-    for (int option : options) {
-        text += (text.empty() ? "" : " or ") + std::to_string(option);
+    if (!same_file(input, output)) {
+        return false;
     }
-    return text;
+    std::fprintf(err, "romtable: %s is the input table %s itself (the same file); choose another output\n",
+                 output.c_str(), input.c_str());
+    return true;
+}
+
+// What a command printed is its result: output that could not all be written
+// fails it.
+bool output_written(FILE* out, FILE* err)
+{
+    errno = 0;
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) {
+        return true;
+    }
+    const int reason = errno;
+    std::fprintf(err, "romtable: cannot write standard output: %s\n",
+                 reason != 0 ? std::strerror(reason) : "write error");
+    return false;
 }
 
 int check(const std::string& path, FILE* out, FILE* err)
@@ -74,7 +92,7 @@ int check(const std::string& path, FILE* out, FILE* err)
     return 0;
 }
 
-int show(const std::string& path, FILE* out, FILE* err)
+int show(const std::string& path, bool json, FILE* out, FILE* err)
 {
     CheckResult result;
     if (!load(path, &result, err, err)) {
@@ -82,30 +100,17 @@ int show(const std::string& path, FILE* out, FILE* err)
     }
     const Table& t = result.table;
     const Summary s = summarize(t);
-    std::fprintf(out, "kind:     %s\n", s.kind.c_str());
-    std::fprintf(out, "options:  %s\n", options_text(s.options).c_str());
-    std::fprintf(out, "header:   %s, DEPTH = %d", header_name(t.header), t.depth);
-    if (t.header == Header::Width8Step) {
-        std::fprintf(out, ", STEP = %d", t.step);
-    }
-    std::fprintf(out, "\nentries:  %zu (sample index %u to %u)\n", t.values.size(), t.indices.front(),
-                 t.indices.back());
-    std::fprintf(out, "minimum:  code %u = %.4f V\n", s.min_code, s.min_volts);
-    std::fprintf(out, "maximum:  code %u = %.4f V\n", s.max_code, s.max_volts);
-    std::fprintf(out, "model:    %s, reference %.2f V\n", converter_name(s.converter),
-                 s.converter == Converter::Dac12 ? DAC12_REF_VOLTS : TLV_REF_VOLTS);
-    if (s.period_samples == 0) {
-        std::fprintf(out, "period:   too few entries to tell\n");
-        return 0;
-    }
-    std::fprintf(out, "period:   %g samples (%g per table of %d)\n", s.period_samples,
-                 static_cast<double>(t.depth) / s.period_samples, t.depth);
-    std::fprintf(out, "phase:    %.1f degrees (0 sine, 90 cosine)\n", s.phase_degrees);
+    const SpectralFigures figures = table_spectrum(t, s);
+    const std::string report = json ? show_json(t, s, figures) : show_text(t, s, figures);
+    std::fputs(report.c_str(), out);
     return 0;
 }
 
 int plot(const std::string& path, const std::string& png, FILE* err)
 {
+    if (refuse_onto_input(path, png, err)) {
+        return 1;
+    }
     CheckResult result;
     if (!load(path, &result, err, err)) {
         return 1;
@@ -118,33 +123,46 @@ int plot(const std::string& path, const std::string& png, FILE* err)
     return 0;
 }
 
+int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* err)
+{
+    if (refuse_onto_input(path, png, err)) {
+        return 1;
+    }
+    CheckResult result;
+    if (!load(path, &result, err, err)) {
+        return 1;
+    }
+    const Summary summary = summarize(result.table);
+    const SpectralFigures figures = table_spectrum(result.table, summary);
+    if (!figures.measured) {
+        std::fprintf(err, "romtable: %s: %s\n", path.c_str(), figures.note.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!plot_spectrum(summary, figures, png, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(out, "%s: fundamental %.2f dBFS, largest spur %zu cycles per period at %.2f dBFS, SFDR %.2f dBc\n",
+                 png.c_str(), figures.fundamental_dbfs, figures.spur_bin, figures.spur_dbfs, figures.sfdr_dbc);
+    return 0;
+}
+
 bool write_all(const std::string& target, const std::string& bytes, FILE* out, FILE* err)
 {
     if (target.empty()) {
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
-            std::fprintf(err, "romtable: cannot write the output\n");
+            std::fprintf(err, "romtable: cannot write standard output: %s\n", std::strerror(errno));
             return false;
         }
         return true;
     }
-    // An incomplete file is removed, but only a plain file: the target may be
-    // a device or a pipe, which must never be unlinked.
-    struct stat before {};
-    const bool existed = stat(target.c_str(), &before) == 0;
-    const bool removable = !existed || S_ISREG(before.st_mode);
-    FILE* file = std::fopen(target.c_str(), "wb");
-    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int write_error = errno;
-    if (file != nullptr && std::fclose(file) != 0) {
-        written = false;
+    std::string error;
+    if (!write_output_file(target, bytes, &error)) {
+        std::fprintf(err, "romtable: %s\n", error.c_str());
+        return false;
     }
-    if (!written) {
-        std::fprintf(err, "romtable: cannot write %s: %s\n", target.c_str(), std::strerror(write_error));
-        if (file != nullptr && removable) {
-            std::remove(target.c_str());
-        }
-    }
-    return written;
+    return true;
 }
 
 int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
@@ -164,6 +182,9 @@ int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
     if (form != "--c" && !(form == "--bin" && (how == "le" || how == "be"))) {
         return usage(err);
     }
+    if (!target.empty() && refuse_onto_input(path, target, err)) {
+        return 1;
+    }
     CheckResult result;
     if (!load(path, &result, err, err)) {
         return 1;
@@ -174,6 +195,30 @@ int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
     return write_all(target, bytes, out, err) ? 0 : 1;
 }
 
+int run_command(const std::vector<std::string>& args, FILE* out, FILE* err)
+{
+    const std::string& command = args[0];
+    if (command == "check" && args.size() == 2) {
+        return check(args[1], out, err);
+    }
+    if (command == "show" && args.size() == 2) {
+        return show(args[1], false, out, err);
+    }
+    if (command == "show" && args.size() == 3 && args[1] == "--json") {
+        return show(args[2], true, out, err);
+    }
+    if (command == "plot" && args.size() == 3) {
+        return plot(args[1], args[2], err);
+    }
+    if (command == "spectrum" && args.size() == 3) {
+        return spectrum(args[1], args[2], out, err);
+    }
+    if (command == "export") {
+        return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    return usage(err);
+}
+
 }  // namespace
 
 int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
@@ -182,18 +227,9 @@ int run_romtable(int argc, const char* const* argv, FILE* out, FILE* err)
     if (args.empty()) {
         return usage(err);
     }
-    const std::string& command = args[0];
-    if (command == "check" && args.size() == 2) {
-        return check(args[1], out, err);
+    const int status = run_command(args, out, err);
+    if (status == 0 && !output_written(out, err)) {
+        return 1;
     }
-    if (command == "show" && args.size() == 2) {
-        return show(args[1], out, err);
-    }
-    if (command == "plot" && args.size() == 3) {
-        return plot(args[1], args[2], err);
-    }
-    if (command == "export") {
-        return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
-    }
-    return usage(err);
+    return status;
 }

@@ -171,3 +171,8 @@ double volts(Converter converter, uint32_t code)
     }
     return 0;
 }
+
+double full_scale_volts(Converter converter)
+{
+    return converter == Converter::Dac12 ? DAC12_REF_VOLTS : 2 * TLV_REF_VOLTS;
+}

@@ -37,3 +37,7 @@ uint32_t code_of(int option, uint32_t value);
 // Output voltage of a code: TLV5617A 2 * 1.49 V * (code >> 2) / 1024, TLV5618
 // 2 * 1.49 V * code / 4096, DAC12 1.50 V * code / 4096.
 double volts(Converter converter, uint32_t code);
+
+// The converter's output range: 2 * 1.49 V for the TLV converters, 1.50 V for
+// the DAC12. A full-scale sine swings over all of it.
+double full_scale_volts(Converter converter);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numeric>
+
+#include "fft.h"
 
 namespace {
 
@@ -13,16 +16,19 @@ struct Fundamental {
     double phase;    // degrees, 0 for a sine
 };
 
-// The strongest frequency in the samples (by a discrete Fourier transform over
-// the sample indices, one period being DEPTH samples) and its phase.
+// The strongest frequency in the samples and its phase, one period being
+// DEPTH sample indices. Each entry stands at its sample index q in a period of
+// DEPTH slots (step tables leave slots empty), so that one transform of DEPTH
+// points gives every frequency in cycles per DEPTH.
 Fundamental strongest_frequency(const Table& table, const std::vector<double>& v)
 {
     const std::size_t n = static_cast<std::size_t>(table.depth);
-    std::vector<double> cosines(n);
-    for (std::size_t j = 0; j < n; ++j) {
-        cosines[j] = std::cos(2 * PI * static_cast<double>(j) / static_cast<double>(n));
-    }
     const double mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+    std::vector<double> slots(n, 0.0);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        slots[table.indices[i] % n] += v[i] - mean;
+    }
+    const std::vector<std::complex<double>> bins = real_dft(slots);
 
     Fundamental best{0, 0};
     double best_power = -1;
@@ -31,13 +37,8 @@ Fundamental strongest_frequency(const Table& table, const std::vector<double>& v
     const std::size_t spacing = table.step > 0 ? static_cast<std::size_t>(table.step) : 1;
     const std::size_t highest = std::max<std::size_t>(1, n / (2 * spacing));
     for (std::size_t k = 1; k <= highest; ++k) {
-        double s = 0;
-        double c = 0;
-        for (std::size_t i = 0; i < v.size(); ++i) {
-            const std::size_t at = (k * (table.indices[i] % n)) % n;
-            c += (v[i] - mean) * cosines[at];
-            s += (v[i] - mean) * cosines[(at + n - n / 4) % n];  // sin x = cos(x - quarter turn)
-        }
+        const double c = bins[k].real();   // sum of (v - mean) cos(2 pi k q / DEPTH)
+        const double s = -bins[k].imag();  // sum of (v - mean) sin(2 pi k q / DEPTH)
         const double power = s * s + c * c;
         if (power > best_power * (1 + 1e-9)) {
             best_power = power;

@@ -11,6 +11,7 @@
 
 #include "export.h"
 #include "kinds.h"
+#include "spectral_figures.h"
 #include "table_format.h"
 #include "waveform_fit.h"
 
@@ -101,6 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Summary s = summarize(t);
     if (s.options.empty() || s.min_code > s.max_code) {
         fail("summary without a kind, or minimum above maximum");
+    }
+    const SpectralFigures f = table_spectrum(t, s);
+    if (f.note.empty() || (f.measured && !(f.sinad_db <= f.sfdr_dbc + 1e-9 && f.thd_db <= -f.sinad_db + 1e-9))) {
+        fail("spectral figures without a note, or SINAD above SFDR, or THD above the rest");
     }
     if (c_header(t, "t", "fuzz").empty() || binary_words(t, ByteOrder::Big).size() != 2 * t.values.size()) {
         fail("export lost words");

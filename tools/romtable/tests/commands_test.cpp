@@ -7,54 +7,18 @@
 
 #include <csignal>
 #include <cstdio>
-#include <memory>
+#include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "commands.h"
+#include "run_romtable.h"
 #include "test_tables.h"
 
-namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string contents(FILE* file)
-{
-    std::string text;
-    std::rewind(file);
-    char block[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        text.append(block, got);
-    }
-    return text;
-}
-
-struct CloseFile {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
-Outcome romtable(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "romtable");
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(arg.c_str());
-    }
-    const std::unique_ptr<FILE, CloseFile> out(std::tmpfile());
-    const std::unique_ptr<FILE, CloseFile> err(std::tmpfile());
-    Outcome run{run_romtable(static_cast<int>(argv.size()), argv.data(), out.get(), err.get()), "", ""};
-    run.out = contents(out.get());
-    run.err = contents(err.get());
-    return run;
-}
-
-}  // namespace
 
 TEST(Commands, FilesThatAreNoTablesGetAClearError)
 {
@@ -114,18 +78,52 @@ TEST(Commands, CheckPrintsEachProblemWithLineAndColumn)
     EXPECT_EQ(romtable({"export", "--bin", "le", bad}).status, 1);
 }
 
+TEST(Commands, ShowGivesTheSameFiguresAsTextAndAsJson)
+{
+    TempDir dir;
+    const std::string table = dir.path + "/t.txt";
+    write_file(table, sample_table(5));
+    const Outcome text = romtable({"show", table});
+    const Outcome json = romtable({"show", "--json", table});
+    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json report = nlohmann::json::parse(json.out);
+    EXPECT_EQ(report.at("options"), nlohmann::json::array({5}));
+    EXPECT_EQ(report.at("entries"), 4096);
+    EXPECT_EQ(report.at("step"), nullptr);
+    EXPECT_EQ(report.at("maximum").at("code"), 1374);
+    EXPECT_EQ(report.at("period_samples"), 4096.0);
+    const nlohmann::json& spectrum = report.at("spectrum");
+    ASSERT_TRUE(spectrum.at("measured").get<bool>());
+    EXPECT_EQ(spectrum.at("fundamental").at("bin"), 1);
+    for (const char* figure : {"sfdr_dbc", "thd_db", "sinad_db", "enob_bits"}) {
+        char printed[32];
+        std::snprintf(printed, sizeof printed, "%.2f", spectrum.at(figure).get<double>());
+        EXPECT_NE(text.out.find(printed), std::string::npos) << figure << " " << printed << "\n" << text.out;
+    }
+
+    // Without a period: the reason in both, and null figures in JSON.
+    write_file(table, sample_table(8, -1));
+    const nlohmann::json few = nlohmann::json::parse(romtable({"show", "--json", table}).out);
+    EXPECT_EQ(few.at("period_samples"), nullptr);
+    EXPECT_FALSE(few.at("spectrum").at("measured").get<bool>());
+    EXPECT_EQ(few.at("spectrum").at("note").get<std::string>().rfind("no figures: ", 0), 0u);
+    EXPECT_NE(romtable({"show", table}).out.find("spectrum: no figures: "), std::string::npos);
+}
+
 TEST(Commands, WrongCommandLinesGetUsage)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"check"}, {"check", "a", "b"}, {"plot", "a"}, {"export", "--bin", "middle", "a"},
-             {"export", "--c", "9lives", "a"}, {"export", "--hex", "a", "b"}, {"frobnicate", "a"}}) {
+             {}, {"check"}, {"check", "a", "b"}, {"plot", "a"}, {"show", "--xml", "a"}, {"spectrum", "a"},
+             {"export", "--bin", "middle", "a"}, {"export", "--c", "9lives", "a"}, {"export", "--hex", "a", "b"},
+             {"frobnicate", "a"}}) {
         const Outcome run = romtable(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_FALSE(run.err.empty());
     }
 }
 
-TEST(Commands, ExportWritesFileOrRemovesTheIncompleteOne)
+TEST(Commands, ExportWritesTheWholeFileOrLeavesTheOldOne)
 {
     TempDir dir;
     const std::string table = dir.path + "/t.txt";
@@ -141,17 +139,19 @@ TEST(Commands, ExportWritesFileOrRemovesTheIncompleteOne)
         const Outcome full = romtable({"export", "--c", "sine", table, "-o", "/dev/full"});
         EXPECT_EQ(full.status, 1);
         EXPECT_NE(full.err.find("cannot write"), std::string::npos);
-        // The device stays: only a plain file that was cut short is removed.
+        // A device is written in place and stays.
         ASSERT_EQ(stat("/dev/full", &device), 0);
         EXPECT_TRUE(S_ISCHR(device.st_mode));
     }
-    // A plain file cut short (by a file-size limit, in a child process) is removed.
+    // A write cut short (by a file-size limit, in a child process) leaves the
+    // old file as it was, and no temporary file beside it.
     const std::string limited = dir.path + "/limited.h";
     write_file(limited, "old");
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        // SIGXFSZ left at its default, which would end the run: romtable must
+        // ignore it by itself while it writes.
         const rlimit limit{1000, 1000};
         setrlimit(RLIMIT_FSIZE, &limit);
         const char* argv[] = {"romtable", "export", "--c", "sine", table.c_str(), "-o", limited.c_str()};
@@ -162,7 +162,9 @@ TEST(Commands, ExportWritesFileOrRemovesTheIncompleteOne)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(access(limited.c_str(), F_OK), -1) << "the cut file is still there";
+    EXPECT_EQ(read_file(limited), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 3)
+        << "a temporary file was left";  // t.txt, t.bin, limited.h
     const Outcome nowhere = romtable({"export", "--c", "sine", table, "-o", dir.path + "/no/such/dir.h"});
     EXPECT_EQ(nowhere.status, 1);
 }

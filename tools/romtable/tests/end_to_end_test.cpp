@@ -1,11 +1,16 @@
 // Every table the generator writes, checked, shown, plotted and exported by
 // the built romtable.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "test_tables.h"
 
@@ -85,6 +90,74 @@ TEST(GeneratedTables, ShowNamesRangeAndVoltages)
     EXPECT_NE(out.find("phase:    0.0 degrees"), std::string::npos) << out;
 }
 
+TEST(GeneratedTables, SpectralFiguresOfEveryTable)
+{
+    // The figures of every table the generator writes, as the README lists
+    // them; any change to the tables, the converter models or the measurement
+    // shows here.
+    struct Case {
+        const char* input;
+        double sfdr_dbc;
+        double thd_db;
+        double sinad_db;
+        double enob_bits;
+    };
+    for (const Case& c : {Case{"1\\n", 72.4963, -71.7485, 52.4870, 8.4264},
+                          Case{"2\\n", 72.4963, -71.7485, 52.4870, 8.4264},
+                          Case{"3\\n", 72.4963, -71.7485, 52.4870, 8.4264},
+                          Case{"4\\n", 72.4963, -71.7485, 52.4870, 8.4264},
+                          Case{"5\\n", 82.7437, -84.1874, 64.5824, 10.4356},
+                          Case{"6\\n", 69.6802, -67.1293, 62.5070, 10.0909},
+                          Case{"7\\n1\\n", 69.6913, -67.1512, 62.5174, 10.0926},
+                          Case{"7\\n8\\n", 80.6882, -76.5883, 64.5798, 10.4352},
+                          Case{"8\\n2\\n", 82.9659, -83.1031, 64.5819, 10.4355},
+                          Case{"8\\n64\\n", 73.3473, -70.4861, 64.9317, 10.4936},
+                          Case{"9\\n", 57.1953, -53.5554, 41.5799, 6.6146}}) {
+        TempDir dir;
+        const std::string table = generate(dir, c.input);
+        std::string out;
+        ASSERT_EQ(shell(std::string(ROMTABLE_EXE) + " show --json " + quoted(table), &out), 0) << c.input;
+        const nlohmann::json spectrum = nlohmann::json::parse(out).at("spectrum");
+        ASSERT_TRUE(spectrum.at("measured").get<bool>()) << c.input << out;
+        EXPECT_NEAR(spectrum.at("sfdr_dbc").get<double>(), c.sfdr_dbc, 0.01) << c.input;
+        EXPECT_NEAR(spectrum.at("thd_db").get<double>(), c.thd_db, 0.01) << c.input;
+        EXPECT_NEAR(spectrum.at("sinad_db").get<double>(), c.sinad_db, 0.01) << c.input;
+        EXPECT_NEAR(spectrum.at("enob_bits").get<double>(), c.enob_bits, 0.01 / 6.02) << c.input;
+    }
+    // A step that does not divide the period: no figures, and the reason.
+    TempDir dir;
+    std::string out;
+    ASSERT_EQ(shell(std::string(ROMTABLE_EXE) + " show " + quoted(generate(dir, "8\\n3\\n")), &out), 0);
+    EXPECT_NE(out.find("spectrum: no figures: STEP = 3 does not divide 4096"), std::string::npos) << out;
+    EXPECT_EQ(out.find("SFDR"), std::string::npos) << out;
+}
+
+TEST(GeneratedTables, SpectrumDrawsAPicture)
+{
+    if (!HAVE_GNUPLOT) {
+        GTEST_SKIP() << "gnuplot missing";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "9\\n");
+    const std::string png = dir.path + "/spectrum.png";
+    std::string out;
+    ASSERT_EQ(shell(std::string(ROMTABLE_EXE) + " spectrum " + quoted(table) + " " + quoted(png) + " 2>&1", &out), 0)
+        << out;
+    EXPECT_NE(out.find("largest spur 309 cycles per period at -60.73 dBFS, SFDR 57.20 dBc"), std::string::npos) << out;
+    const std::string bytes = read_file(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1A\n");
+
+    // No figures, no picture.
+    TempDir stepped;
+    EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + " spectrum " + quoted(generate(stepped, "7\\n3\\n")) + " " +
+                        quoted(stepped.path + "/s.png") + " 2>&1",
+                    &out),
+              1);
+    EXPECT_NE(out.find("no figures"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(stepped.path + "/s.png"));
+}
+
 TEST(GeneratedTables, PlotDrawsAPicture)
 {
     if (!HAVE_GNUPLOT) {
@@ -116,4 +189,58 @@ TEST(GeneratedTables, PlotDrawsAPicture)
     EXPECT_NE(shell(std::string(ROMTABLE_EXE) + " plot " + quoted(table) + " \"" + png + "\" 2>&1", &out), 0);
     EXPECT_NE(out.find("is not a plain file"), std::string::npos) << out;
     EXPECT_TRUE(std::filesystem::is_directory(png));
+}
+
+TEST(GeneratedTables, PictureThatCannotBeWrittenLeavesStandardOutputAlone)
+{
+    if (!HAVE_GNUPLOT) {
+        GTEST_SKIP() << "gnuplot missing";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    const std::string romtable = std::string(ROMTABLE_EXE);
+    std::string out;
+    for (const char* command : {" plot ", " spectrum "}) {
+        // A folder that is not there: a reason on standard error, nothing on
+        // standard output, no picture.
+        const std::string png = dir.path + "/no such folder/p.png";
+        EXPECT_EQ(shell(romtable + command + quoted(table) + " " + quoted(png) + " 2>" + quoted(dir.path + "/err"), &out),
+                  1)
+            << command;
+        EXPECT_TRUE(out.empty()) << command << ": " << out.size() << " bytes on standard output";
+        EXPECT_NE(read_file(dir.path + "/err").find("no such folder/p.png"), std::string::npos)
+            << read_file(dir.path + "/err");
+    }
+
+    // A gnuplot that fails, chattering on both of its streams: its messages
+    // reach standard error, its output nowhere, and the old picture stays.
+    const std::string fake = dir.path + "/fake-gnuplot";
+    write_file(fake, "#!/bin/sh\ncat >/dev/null\necho 'picture bytes'\necho 'fake gnuplot: cannot draw' >&2\nexit 1\n");
+    ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+    const std::string png = dir.path + "/old.png";
+    write_file(png, "old picture");
+    EXPECT_EQ(shell("ROMTABLE_GNUPLOT=" + quoted(fake) + " " + romtable + " plot " + quoted(table) + " " + quoted(png) +
+                        " 2>" + quoted(dir.path + "/err"),
+                    &out),
+              1);
+    EXPECT_TRUE(out.empty()) << out.size() << " bytes on standard output";
+    EXPECT_NE(read_file(dir.path + "/err").find("fake gnuplot: cannot draw"), std::string::npos)
+        << read_file(dir.path + "/err");
+    EXPECT_EQ(read_file(png), "old picture");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 4)
+        << "a temporary file was left";  // table, fake, err, old.png
+}
+
+TEST(GeneratedTables, ResultsOntoAFullDeviceFail)
+{
+    if (access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "needs /dev/full";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "9\\n");
+    std::string out;
+    for (const char* command : {" check ", " show ", " show --json "}) {
+        EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + command + quoted(table) + " >/dev/full 2>&1", &out), 1)
+            << command;
+    }
 }

@@ -2,9 +2,87 @@
 // period and phase.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <utility>
+
+#include "kinds.h"
 #include "table_format.h"
 #include "test_tables.h"
 #include "waveform_fit.h"
+
+namespace {
+
+struct PeriodAndPhase {
+    double period;
+    double phase;
+};
+
+// The period and phase as romtable found them with a discrete Fourier
+// transform written out, one sum per frequency: the library's transform must
+// find the same.
+PeriodAndPhase period_by_direct_sums(const Table& table, const std::vector<double>& v)
+{
+    const double pi = 3.14159265358979323846;
+    const std::size_t n = static_cast<std::size_t>(table.depth);
+    std::vector<double> cosines(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        cosines[j] = std::cos(2 * pi * static_cast<double>(j) / static_cast<double>(n));
+    }
+    const double mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+    int cycles = 0;
+    double phase = 0;
+    double best_power = -1;
+    const std::size_t spacing = table.step > 0 ? static_cast<std::size_t>(table.step) : 1;
+    const std::size_t highest = std::max<std::size_t>(1, n / (2 * spacing));
+    for (std::size_t k = 1; k <= highest; ++k) {
+        double s = 0;
+        double c = 0;
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const std::size_t at = (k * (table.indices[i] % n)) % n;
+            c += (v[i] - mean) * cosines[at];
+            s += (v[i] - mean) * cosines[(at + n - n / 4) % n];
+        }
+        const double power = s * s + c * c;
+        if (power > best_power * (1 + 1e-9)) {
+            best_power = power;
+            cycles = static_cast<int>(k);
+            phase = std::atan2(c, s) * 180 / pi;
+        }
+    }
+    return {static_cast<double>(table.depth) / cycles, phase};
+}
+
+}  // namespace
+
+TEST(Summary, PeriodAndPhaseAsTheDirectSumsFoundThem)
+{
+    std::vector<std::pair<int, int32_t>> tables;
+    for (int option = 1; option <= 9; ++option) {
+        tables.emplace_back(option, 1);
+    }
+    for (int32_t step : {2, 3, 7, 64, 100, 1000, 2047, 4095, -3}) {
+        tables.emplace_back(7, step);
+        tables.emplace_back(8, step);
+    }
+    for (const auto& [option, step] : tables) {
+        const Table t = check_table(sample_table(option, step)).table;
+        if (t.values.size() < MIN_ENTRIES_FOR_PERIOD) {
+            continue;
+        }
+        const Summary s = summarize(t);
+        const PeriodAndPhase direct = period_by_direct_sums(t, entry_volts(t, s.converter));
+        EXPECT_EQ(s.period_samples, direct.period) << option << " " << step;
+        EXPECT_NEAR(s.phase_degrees, direct.phase, 1e-9) << option << " " << step;
+        // as show prints it, down to the sign of a phase of nothing
+        char printed[2][32];
+        std::snprintf(printed[0], sizeof printed[0], "%.1f", s.phase_degrees);
+        std::snprintf(printed[1], sizeof printed[1], "%.1f", direct.phase);
+        EXPECT_STREQ(printed[0], printed[1]) << option << " " << step;
+    }
+}
 
 TEST(Summary, EveryKindNamedWithItsRangePeriodAndPhase)
 {

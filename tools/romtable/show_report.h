@@ -1,0 +1,12 @@
+// What `show` prints about a checked table: as lines for people, or as one
+// JSON object for programs.
+#pragma once
+
+#include <string>
+
+#include "spectral_figures.h"
+#include "table_format.h"
+#include "waveform_fit.h"
+
+std::string show_text(const Table& table, const Summary& summary, const SpectralFigures& figures);
+std::string show_json(const Table& table, const Summary& summary, const SpectralFigures& figures);
