@@ -46,4 +46,38 @@ bool isCoprocessorInstruction(uint32_t word)
     return op == 0xE || (op & 0xE) == 0xC;  // CDP/MRC/MCR, LDC/STC
 }
 
+bool isArmSelfBranch(uint32_t word)
+{
+    return (word >> 28) != 0xF && (word & 0x0FFFFFFF) == 0x0AFFFFFE;
+}
+
+bool isThumbSelfBranch(uint16_t halfword)
+{
+    if (halfword == 0xE7FE) {
+        return true;
+    }
+    const unsigned condition = (halfword >> 8) & 0xF;
+    return (halfword & 0xF0FF) == 0xD0FE && condition < 0xE;
+}
+
+bool interruptsCannotLeave(uint32_t cpsr)
+{
+    const uint32_t mode = cpsr & kModeMask;
+    return (cpsr & kIrqMask) != 0 && ((cpsr & kFiqMask) != 0 || (mode != kModeUsr && mode != kModeSys));
+}
+
+const char* modeName(uint32_t cpsr)
+{
+    switch (cpsr & kModeMask) {
+    case kModeUsr: return "User";
+    case kModeFiq: return "FIQ";
+    case kModeIrq: return "IRQ";
+    case kModeSvc: return "Supervisor";
+    case kModeAbt: return "Abort";
+    case kModeUnd: return "Undefined";
+    case kModeSys: return "System";
+    default: return "an invalid mode";
+    }
+}
+
 }  // namespace boardsim

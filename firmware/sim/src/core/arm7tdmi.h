@@ -61,4 +61,23 @@ uint32_t exceptionCpsr(ArmException kind, uint32_t cpsr);
 // MCR, LDC, STC (any condition but the reserved 1111).
 bool isCoprocessorInstruction(uint32_t word);
 
+// A branch to itself ("b ."), which only an interrupt can leave: in ARM
+// state any condition but 1111; in Thumb state B or a conditional B.
+bool isArmSelfBranch(uint32_t word);
+bool isThumbSelfBranch(uint16_t halfword);
+// The condition field such a branch tests (0xE: always).
+inline uint32_t thumbBranchCondition(uint16_t halfword)
+{
+    return (halfword & 0xF000) == 0xD000 ? uint32_t((halfword >> 8) & 0xF) : 0xEu;
+}
+
+// No interrupt can take the core out of a loop that does not leave by
+// itself: IRQ masked, and FIQ masked or the core in an exception mode
+// (whose handler an FIQ would only return to).
+bool interruptsCannotLeave(uint32_t cpsr);
+
+// The mode's name: "User", "FIQ", "IRQ", "Supervisor", "Abort",
+// "Undefined", "System".
+const char* modeName(uint32_t cpsr);
+
 }  // namespace boardsim

@@ -13,9 +13,7 @@ void CodeMarks::load(const std::vector<uint8_t>& flash)
     for (size_t at = 0; at + 4 <= flash.size(); at += 4) {
         uint32_t word = 0;
         std::memcpy(&word, &flash[at], 4);
-        if (isCoprocessorInstruction(word)) {
-            marks_[at / 2] |= kCoprocessor;
-        }
+        rewrite(uint32_t(at), word);
     }
 }
 
@@ -24,8 +22,13 @@ void CodeMarks::rewrite(uint32_t address, uint32_t word)
     if (!inFlash(address)) {
         return;
     }
-    uint8_t& mark = marks_[address / 2];
-    mark = isCoprocessorInstruction(word) ? (mark | kCoprocessor) : (mark & ~kCoprocessor);
+    const auto set = [](uint8_t& mark, uint8_t bit, bool on) { mark = on ? (mark | bit) : (mark & ~bit); };
+    uint8_t& first = marks_[address / 2];
+    uint8_t& second = marks_[address / 2 + 1];
+    set(first, kCoprocessor, isCoprocessorInstruction(word));
+    set(first, kArmSelfBranch, isArmSelfBranch(word));
+    set(first, kThumbSelfBranch, isThumbSelfBranch(uint16_t(word)));
+    set(second, kThumbSelfBranch, isThumbSelfBranch(uint16_t(word >> 16)));
 }
 
 void CodeMarks::mark(uint32_t address, Mark mark, const std::string& name)

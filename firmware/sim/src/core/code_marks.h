@@ -13,9 +13,17 @@ namespace boardsim {
 
 class CodeMarks {
 public:
-    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4, kBreakpoint = 8 };
+    enum Mark : uint8_t {
+        kWatched = 1,
+        kTrap = 2,
+        kCoprocessor = 4,
+        kBreakpoint = 8,
+        kArmSelfBranch = 16,    // "b ." (any condition) read as ARM
+        kThumbSelfBranch = 32,  // "b ." or "b<cond> ." read as Thumb
+    };
 
-    // The flash as it is now: marks for its coprocessor instructions.
+    // The flash as it is now: marks for its coprocessor instructions and
+    // branches to themselves.
     void load(const std::vector<uint8_t>& flash);
     // The word at `address` (in flash) now holds `word`.
     void rewrite(uint32_t address, uint32_t word);

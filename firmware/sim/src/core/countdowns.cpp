@@ -7,6 +7,7 @@ namespace {
 
 // The vectors and their table are never a busy-wait loop.
 constexpr uint32_t kFirstLoopAddress = 0x40;
+constexpr uint32_t kThumbState = 0x20;  // CPSR.T
 
 }  // namespace
 
@@ -14,12 +15,19 @@ void Countdowns::find(const std::vector<uint32_t>& words, const std::vector<Insn
                       const CodeMarks& marks)
 {
     clear();
-    startAt_.assign(words.size(), -1);
-    for (const LoopRegion& loop : findLoopRegions(words, timing, [&marks](size_t i) {
-             return i * 4 >= kFirstLoopAddress && marks.plainWord(i);
-         })) {
+    startAt_.assign(words.size() * 2, -1);
+    const auto plain = [&marks](size_t i) { return i * 4 >= kFirstLoopAddress && marks.plainWord(i); };
+    for (const LoopRegion& loop : findLoopRegions(words, timing, plain)) {
         if (loop.counter >= 0) {
-            startAt_[loop.start / 4] = int16_t(loops_.size());
+            startAt_[loop.start / 2] = int16_t(loops_.size());
+            loops_.push_back({loop, 0, 0, {}});
+        }
+    }
+    // The same words read as Thumb code; where both readings find a loop
+    // at one address, the ARM one stands (visit() checks the core's state).
+    for (const LoopRegion& loop : findThumbCountdowns(words, plain)) {
+        if (startAt_[loop.start / 2] < 0) {
+            startAt_[loop.start / 2] = int16_t(loops_.size());
             loops_.push_back({loop, 0, 0, {}});
         }
     }
@@ -35,6 +43,9 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
                        bool allowed, Cpu& cpu)
 {
     Countdown& loop = loops_[size_t(index)];
+    if (((cpu.reg(CpuReg::CPSR) & kThumbState) != 0) != loop.region.thumb) {
+        return;  // the words are running as the other instruction set
+    }
     const uint64_t turnLength = loop.region.length();
     const bool oneTurnAgo = count == loop.visitCount + turnLength && loop.visitFetch == fetch;
     const uint64_t turnCycles = clock.cycles() - loop.visitCycles;

@@ -1,5 +1,5 @@
-// Countdown loops in flash ("subs rN, rN, #k" / "bne" back, see
-// loop_regions.h) whose turns are counted without being run: once a turn
+// Countdown loops in flash ("subs rN, rN, #k" / "bne" back, in ARM or
+// Thumb code, see loop_regions.h) whose turns are counted without being run: once a turn
 // has run from its first instruction back to it with the fetch timing as
 // it was, every turn but the last is alike, so the engine adds their
 // instructions and cycles and lowers the counter, as far as nothing the run
@@ -26,7 +26,7 @@ public:
     // The countdown whose first instruction is at `address`, or -1.
     int at(uint32_t address) const
     {
-        return address / 4 < startAt_.size() ? startAt_[address / 4] : -1;
+        return address / 2 < startAt_.size() ? startAt_[address / 2] : -1;
     }
 
     // How far a skip may go: the next instruction deadline and the next
@@ -49,7 +49,7 @@ private:
         FetchTiming visitFetch;
     };
     std::vector<Countdown> loops_;
-    std::vector<int16_t> startAt_;  // per flash word: the countdown starting there, or -1
+    std::vector<int16_t> startAt_;  // per flash halfword: the countdown starting there, or -1
 };
 
 }  // namespace boardsim

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/thumb_timing.h"
+
 namespace boardsim {
 
 void CycleModel::loadFlash(const std::vector<uint8_t>& flash)
@@ -52,13 +54,43 @@ void CycleModel::chargeArm(uint32_t address, const Cpu& cpu)
             cost += fetch_.dataWait(literal);
         }
     }
-    pendingFetchWait_ = inFlash ? fetch_.wait(address, address == lastFetch_ + 4) : 0;
-    cost += pendingFetchWait_;
-    lastFetch_ = address;
-    pendingCycles_ = cost;
+    pendingFetchWait_ = fetchWait(address, 4, inFlash);
+    pendingCycles_ = cost + pendingFetchWait_;
     pendingAddress_ = address;
+    pendingSize_ = 4;
     pendingSkippable_ = (t.flags & (InsnTiming::kConditional | InsnTiming::kWritesPc)) ==
                         (InsnTiming::kConditional | InsnTiming::kWritesPc);
+}
+
+void CycleModel::chargeThumb(uint32_t address, const Cpu& cpu)
+{
+    const bool inFlash = address / 4 < timing_.size();
+    uint16_t halfword = 0;
+    if (inFlash) {
+        halfword = uint16_t(words_[address / 4] >> ((address & 2) * 8));
+    } else {
+        cpu.read(address, &halfword, 2);
+    }
+    const InsnTiming t = thumbTiming(halfword);
+    uint32_t cost = t.cycles;
+    if ((t.flags & InsnTiming::kMultiply) != 0) {
+        cost += multiplierCycles(cpu.reg(cpuReg(t.multiplierRegister)));
+    } else if ((t.flags & InsnTiming::kFlashLiteral) != 0 && inFlash) {
+        cost += fetch_.dataWait(thumbLiteralAddress(address, halfword));
+    }
+    pendingFetchWait_ = fetchWait(address, 2, inFlash);
+    pendingCycles_ = cost + pendingFetchWait_;
+    pendingAddress_ = address;
+    pendingSize_ = 2;
+    // Only branches are conditional in Thumb: not taken, 1S.
+    pendingSkippable_ = (t.flags & InsnTiming::kConditional) != 0;
+}
+
+uint32_t CycleModel::fetchWait(uint32_t address, uint32_t size, bool inFlash)
+{
+    const uint32_t wait = inFlash ? fetch_.wait(address, address == lastFetch_ + size) : 0;
+    lastFetch_ = address;
+    return wait;
 }
 
 }  // namespace boardsim

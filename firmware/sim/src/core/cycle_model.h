@@ -1,8 +1,10 @@
 // What each instruction costs in core clock cycles: the ARM7TDMI's cycle
-// table (arm_timing.h) for the word in flash or RAM, the MAM's fetch waits,
-// the PC-relative literal's data wait, the multiplier's early termination,
-// and a cycle for a conditional branch not taken. An instruction's cost is
-// charged when it starts and settled when the next one shows where it went.
+// tables (arm_timing.h, thumb_timing.h) for the instruction in flash or RAM,
+// the MAM's fetch waits (a 128-bit line holds four ARM or eight Thumb
+// instructions), the PC-relative literal's data wait, the multiplier's
+// early termination, and a cycle for a conditional instruction or branch
+// not taken. An instruction's cost is charged when it starts and settled
+// when the next one shows where it went.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +47,8 @@ public:
     {
         if (pendingCycles_ != 0) {
             // Not taken: 1S, and the fetch it waited for all the same.
-            clock.advance(pendingSkippable_ && address == pendingAddress_ + 4 ? 1 + pendingFetchWait_
-                                                                              : pendingCycles_);
+            clock.advance(pendingSkippable_ && address == pendingAddress_ + pendingSize_ ? 1 + pendingFetchWait_
+                                                                                         : pendingCycles_);
             pendingCycles_ = 0;
         }
     }
@@ -54,16 +56,24 @@ public:
     // The instruction at `address` starts: what it will cost.
     void charge(uint32_t address, uint32_t size, const Cpu& cpu)
     {
-        if (!enabled_ || size != 4) {
-            pendingCycles_ = 1;  // Thumb code: one cycle each, no model yet
+        if (!enabled_) {
+            pendingCycles_ = 1;
             pendingSkippable_ = false;
             return;
         }
-        chargeArm(address, cpu);
+        if (size == 4) {
+            chargeArm(address, cpu);
+        } else {
+            chargeThumb(address, cpu);
+        }
     }
 
 private:
     void chargeArm(uint32_t address, const Cpu& cpu);
+    void chargeThumb(uint32_t address, const Cpu& cpu);
+    // The fetch of the instruction at `address`, `size` bytes after the
+    // last one when it runs in sequence.
+    uint32_t fetchWait(uint32_t address, uint32_t size, bool inFlash);
 
     bool enabled_;
     std::vector<uint32_t> words_;     // one per flash word
@@ -73,6 +83,7 @@ private:
     uint32_t lastFetch_ = 0xFFFFFFFF;
     uint32_t pendingCycles_ = 0;  // of the instruction running, settled at the next one
     uint32_t pendingAddress_ = 0;
+    uint32_t pendingSize_ = 4;
     uint32_t pendingFetchWait_ = 0;
     bool pendingSkippable_ = false;  // a conditional branch: 1 cycle if not taken
 };

@@ -114,7 +114,11 @@ StopReason Engine::runUntil(uint64_t limit)
     limit_ = limit;
     stopRequested_ = false;
     while (!fault_ && !stopRequested_ && count_ < limit_) {
-        startEngine();
+        if (sleep_ != Sleep::Awake) {
+            passSleep();
+        } else {
+            startEngine();
+        }
     }
     if (fault_) {
         return StopReason::Fault;
@@ -192,6 +196,27 @@ std::optional<uint64_t> Engine::call(uint32_t address, const std::vector<uint32_
     return count_ - start;
 }
 
+void Engine::passSleep()
+{
+    if (sleep_ == Sleep::Idle && (nIrq_ || nFiq_)) {
+        sleep_ = Sleep::Awake;  // an enabled interrupt ends idle mode
+        machine_.idleEnded();
+        return;
+    }
+    const uint64_t next = scheduler_.nextCycle();
+    if (next == UINT64_MAX) {
+        raiseFault(std::string(sleep_ == Sleep::Idle ? "the core is idle (PCON.IDL)" : "the chip is powered down (PCON.PD)") +
+                       " and nothing that could wake it is due: it would sleep for ever",
+                   lastPc_);
+        return;
+    }
+    if (next > clock_.cycles()) {
+        (sleep_ == Sleep::Idle ? idleCycles_ : powerDownCycles_) += next - clock_.cycles();
+        clock_.advance(next - clock_.cycles());
+    }
+    scheduler_.runDue(count_);
+}
+
 void Engine::clocksChanged()
 {
     clock_.setRate(machine_.cclkHz());
@@ -233,6 +258,10 @@ uint64_t Engine::executions(uint32_t address) const
 void Engine::onInstruction(uint32_t address, uint32_t size)
 {
     cycleModel_.settle(address, clock_);
+    if (sleep_ != Sleep::Awake) {
+        cpu_.stop();  // the instruction that wrote PCON has run; the core stops
+        return;
+    }
     const int countdown = countdowns_.at(address);
     if (countdown >= 0 && !stopRequested_ && !fault_) {
         // A debugger's breakpoint in the loop, or a profile, must see every turn.
@@ -278,8 +307,14 @@ void Engine::inspect(uint32_t address)
     if (!marks_.inFlash(address)) {
         // Code in RAM: rare (a boot loader's download), so read the word.
         uint32_t word = 0;
-        if (cpu_.read(address, &word, 4) && isCoprocessorInstruction(word)) {
+        if (!cpu_.read(address, &word, 4)) {
+            return;
+        }
+        if (isCoprocessorInstruction(word)) {
             trapCoprocessor(address);
+        }
+        if (isArmSelfBranch(word) || isThumbSelfBranch(uint16_t(word))) {
+            checkSelfBranch(address, isArmSelfBranch(word), isThumbSelfBranch(uint16_t(word)));
         }
         return;
     }
@@ -291,11 +326,46 @@ void Engine::inspect(uint32_t address)
         trapCoprocessor(address);
     }
     if ((mark & CodeMarks::kTrap) != 0) {
-        reachedTrap(address);
+        reachedTrap(address);  // a hang the image names says more than the loop alone
+    }
+    if ((mark & (CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch)) != 0) {
+        checkSelfBranch(address, (mark & CodeMarks::kArmSelfBranch) != 0, (mark & CodeMarks::kThumbSelfBranch) != 0);
     }
     if ((mark & CodeMarks::kWatched) != 0) {
         noteCall(address);
     }
+}
+
+// A branch to itself that nothing can leave: the run is over, and says what
+// led there. With interrupts open it is an idle loop waiting for them.
+void Engine::checkSelfBranch(uint32_t address, bool armReading, bool thumbReading)
+{
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    const bool thumb = (cpsr & kThumbBit) != 0;
+    if ((thumb ? !thumbReading : !armReading) || !interruptsCannotLeave(cpsr)) {
+        return;
+    }
+    uint32_t word = 0;
+    cpu_.read(address & ~1u, &word, thumb ? 2 : 4);
+    const uint32_t condition = thumb ? thumbBranchCondition(uint16_t(word)) << 28 : word;
+    if (!conditionPasses(condition, cpsr)) {
+        return;  // it falls through
+    }
+    const std::string where = locate(address);
+    if (lastException_ && (cpsr & kModeMask) == exceptionEntry(lastException_->kind).mode) {
+        raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
+                       "; its handler branches to itself at " + where + " and can never leave",
+                   lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
+        return;
+    }
+    const uint32_t mode = cpsr & kModeMask;
+    const std::string context = mode == kModeIrq   ? "the IRQ handler"
+                                : mode == kModeFiq ? "the FIQ handler"
+                                : mode == kModeSvc ? "Supervisor mode (reset or a SWI handler)"
+                                                   : std::string(modeName(cpsr)) + " mode";
+    raiseFault(context + " branches to itself at " + where +
+                   " with interrupts masked (CPSR " + hex(cpsr) + "): it can never leave",
+               address);
 }
 
 bool Engine::takeInterrupt(uint32_t address)

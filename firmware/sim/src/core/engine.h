@@ -99,6 +99,10 @@ public:
 
     uint64_t instructions() const override { return count_; }
     uint64_t cycles() const { return clock_.cycles(); }
+    // Core clock cycles spent idle and powered down (PCON) since reset.
+    uint64_t idleCycles() const { return idleCycles_; }
+    uint64_t powerDownCycles() const { return powerDownCycles_; }
+    bool sleeping() const { return sleep_ != Sleep::Awake; }
     double seconds() const { return clock_.seconds(); }  // simulated time since reset
     const std::optional<Fault>& fault() const { return fault_; }
 
@@ -165,7 +169,12 @@ private:
     void clocksChanged() override;
     uint64_t busAccesses() const override { return busAccesses_; }
     bool privileged() const override { return (reg(CpuReg::CPSR) & kModeMask) != kModeUsr; }
+    void sleep(bool powerDown) override { sleep_ = powerDown ? Sleep::PowerDown : Sleep::Idle; }
+    void wake() override { sleep_ = Sleep::Awake; }
 
+    // While the core sleeps: time goes on to the next scheduled work, which
+    // may wake it.
+    void passSleep();
     void loadMemory();
     void mapDevices();
     void markCode();
@@ -173,6 +182,7 @@ private:
     bool takeInterrupt(uint32_t address);
     void inspect(uint32_t address);
     void trapCoprocessor(uint32_t address);
+    void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);
     void finishReturns(uint32_t address, uint64_t stamp);
@@ -219,6 +229,12 @@ private:
     uint64_t lastExceptionStamp_ = 0;
     bool nIrq_ = false;
     bool nFiq_ = false;
+
+    // Power modes.
+    enum class Sleep : uint8_t { Awake, Idle, PowerDown };
+    Sleep sleep_ = Sleep::Awake;
+    uint64_t idleCycles_ = 0;
+    uint64_t powerDownCycles_ = 0;
 
     // Profile of executions.
     uint32_t profileBegin_ = 0;

@@ -36,5 +36,21 @@ void recogniseCountdown(LoopRegion& loop, const std::vector<uint32_t>& words)
     }
 }
 
+void recogniseThumbCountdown(LoopRegion& loop, uint16_t subs, uint16_t bne)
+{
+    if (bne != 0xD1FD) {
+        return;
+    }
+    if ((subs & 0xF800) == 0x3800) {  // SUB Rd, #imm8 (sets the flags)
+        loop.counter = (subs >> 8) & 0x7;
+        loop.step = subs & 0xFF;
+    } else if ((subs & 0xFE00) == 0x1E00 && ((subs >> 3) & 0x7) == (subs & 0x7)) {  // SUB Rd, Rd, #imm3
+        loop.counter = subs & 0x7;
+        loop.step = (subs >> 6) & 0x7;
+    }
+    if (loop.step == 0) {
+        loop.counter = -1;
+    }
+}
 
 }  // namespace boardsim

@@ -16,12 +16,23 @@ namespace boardsim {
 struct LoopRegion {
     uint32_t start;  // first instruction, the branch target
     uint32_t end;    // the backward branch
+    bool thumb = false;
     // A countdown ("subs rN, rN, #step" then "bne" back to it): how many
     // more turns it takes follows from rN, so turns can be skipped exactly.
     int counter = -1;  // N, or -1 for any other loop
     uint32_t step = 0;
-    unsigned length() const { return (end - start) / 4 + 1; }
+    unsigned length() const { return (end - start) / (thumb ? 2 : 4) + 1; }
 };
+
+// Thumb countdowns in `words` read as halfwords: "subs rN, #k" (or "subs
+// rN, rN, #k") then "bne" back to it. `plain(i)` as below, for the word
+// holding the halfword.
+template <typename Plain>
+std::vector<LoopRegion> findThumbCountdowns(const std::vector<uint32_t>& words, Plain plain);
+
+// Fills in `counter` and `step` when the two Thumb halfwords at `loop`
+// are a countdown.
+void recogniseThumbCountdown(LoopRegion& loop, uint16_t subs, uint16_t bne);
 
 // Fills in `counter` and `step` when `loop` is a countdown.
 void recogniseCountdown(LoopRegion& loop, const std::vector<uint32_t>& words);
@@ -61,6 +72,26 @@ std::vector<LoopRegion> findLoopRegions(const std::vector<uint32_t>& words, cons
         if (ok && (regions.empty() || regions.back().end < start)) {
             regions.push_back({start, end});
             recogniseCountdown(regions.back(), words);
+        }
+    }
+    return regions;
+}
+
+template <typename Plain>
+std::vector<LoopRegion> findThumbCountdowns(const std::vector<uint32_t>& words, Plain plain)
+{
+    std::vector<LoopRegion> regions;
+    const auto halfword = [&words](size_t h) { return uint16_t(words[h / 2] >> ((h & 1) * 16)); };
+    for (size_t h = 1; h < words.size() * 2; ++h) {
+        const uint16_t branch = halfword(h);
+        // bne back by exactly one instruction: offset -3 halfwords from PC + 4.
+        if (branch != 0xD1FD || !plain(h / 2) || !plain((h - 1) / 2)) {
+            continue;
+        }
+        LoopRegion loop{uint32_t((h - 1) * 2), uint32_t(h * 2), true};
+        recogniseThumbCountdown(loop, halfword(h - 1), branch);
+        if (loop.counter >= 0) {
+            regions.push_back(loop);
         }
     }
     return regions;

@@ -52,6 +52,10 @@ public:
     virtual void setCoreInterrupt(ArmException kind, bool asserted) = 0;
     // The core runs in a privileged mode (not User).
     virtual bool privileged() const = 0;
+    // The core stops after the instruction running: idle until the
+    // interrupt controller asserts nIRQ or nFIQ; powered down until wake().
+    virtual void sleep(bool powerDown) = 0;
+    virtual void wake() = 0;
 
 protected:
     ~EngineServices() = default;
@@ -70,6 +74,8 @@ public:
     // The engine has taken in a change of the clocks: models that count a
     // clock re-plan.
     virtual void clocksApplied() = 0;
+    // An interrupt ended the core's idle mode.
+    virtual void idleEnded() {}
 };
 
 }  // namespace boardsim

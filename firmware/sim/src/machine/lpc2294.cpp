@@ -30,6 +30,17 @@ std::unique_ptr<Peripheral> make()
     return std::make_unique<Model>(Args...);
 }
 
+// Where EINT0..3 can come in: a port-0 pin and the PINSEL value that makes
+// it that input (pin connect block of the LPC2294 user manual).
+struct ExternalInputPin {
+    unsigned pin;
+    unsigned function;
+    unsigned eint;
+};
+constexpr ExternalInputPin kExternalInputPins[] = {
+    {1, 3, 0}, {16, 1, 0}, {3, 3, 1}, {14, 2, 1}, {7, 3, 2}, {15, 2, 2}, {9, 3, 3}, {20, 3, 3}, {30, 2, 3},
+};
+
 uint32_t keyMask(int key)
 {
     if (key < 1 || key > Lpc2294Machine::kKeyCount) {
@@ -44,15 +55,15 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
 {
     // Bases and interrupt (VIC) channels from the LPC2294 user manual.
     static const std::vector<DeviceRow> table = {
-        // name     base        model                      channel
-        {"timer0", 0xE0004000, make<Timer, 0u>, 4},
-        {"timer1", 0xE0008000, make<Timer, 1u>, 5},
-        {"uart0", kUart0Base, make<Uart, 0u>, 6},
-        {"uart1", kUart1Base, make<Uart, 1u>, 7},
-        {"gpio0", 0xE0028000, make<Port0>, -1},
-        {"pinsel", 0xE002C000, make<PinSelect>, -1},
-        {"scb", 0xE01FC000, make<SystemControl>, -1},
-        {"vic", 0xFFFFF000, make<Vic>, -1},
+        // name     base        model                  VIC channels of its outputs
+        {"timer0", 0xE0004000, make<Timer, 0u>, {4}},
+        {"timer1", 0xE0008000, make<Timer, 1u>, {5}},
+        {"uart0", kUart0Base, make<Uart, 0u>, {6}},
+        {"uart1", kUart1Base, make<Uart, 1u>, {7}},
+        {"gpio0", 0xE0028000, make<Port0>, {}},
+        {"pinsel", 0xE002C000, make<PinSelect>, {}},
+        {"scb", 0xE01FC000, make<SystemControl>, {14, 15, 16, 17, 12}},  // EINT0..3, PLL lock
+        {"vic", 0xFFFFF000, make<Vic>, {}},
     };
     return table;
 }
@@ -109,9 +120,9 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
     for (const Placed& p : placed_) {
         p.model->validate();
         p.model->attach(static_cast<BoardServices&>(*this));
-        if (p.row->channel >= 0) {
-            const auto channel = unsigned(p.row->channel);
-            p.model->connectInterrupt(InterruptLine([this, channel](bool asserted) {
+        for (unsigned output = 0; output < p.row->channels.size(); ++output) {
+            const unsigned channel = p.row->channels[output];
+            p.model->connectInterrupt(output, InterruptLine([this, channel](bool asserted) {
                 interrupts_->setLine(channel, asserted);
             }));
         }
@@ -129,6 +140,7 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
         }
     });
     port0.onOutputsChanged = [this] { noteLed(); };
+    pinSelect.onChanged = [this] { updateExternalInputs(); };
 }
 
 void Lpc2294Machine::attach(EngineServices& engine)
@@ -176,6 +188,23 @@ void Lpc2294Machine::reset()
     }
     port0.setOutsideLevels(0xFFFFFFFF);  // the board's pull-ups, no key down
     led_ = led();
+    updateExternalInputs();
+}
+
+void Lpc2294Machine::updateExternalInputs()
+{
+    // A pin selected as EINTn brings in what is outside it (the input is
+    // low when any of its pins is low); an EINT without a pin stays high.
+    uint32_t high = 0xF;
+    const uint32_t outside = port0.outsideLevels();
+    for (const ExternalInputPin& p : kExternalInputPins) {
+        if (pinSelect.port0Function(p.pin) == p.function && ((outside >> p.pin) & 1) == 0) {
+            high &= ~(1u << p.eint);
+        }
+    }
+    for (unsigned n = 0; n < scb::kExternalInterrupts; ++n) {
+        systemControl.setExternalInput(n, ((high >> n) & 1) != 0);
+    }
 }
 
 MemoryTiming Lpc2294Machine::memoryTiming() const
@@ -196,6 +225,7 @@ void Lpc2294Machine::setKey(int key, bool down)
     const uint32_t mask = keyMask(key);
     const uint32_t levels = port0.outsideLevels();
     port0.setOutsideLevels(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
+    updateExternalInputs();
 }
 
 bool Lpc2294Machine::keyDown(int key) const

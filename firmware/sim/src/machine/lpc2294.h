@@ -48,7 +48,9 @@ struct DeviceRow {
     const char* name;  // how traces and messages call it
     uint32_t base;
     std::unique_ptr<Peripheral> (*model)();
-    int channel;  // interrupt controller channel, -1 for none
+    // Interrupt controller channels of the model's request outputs, in
+    // their order; none for a model without interrupts.
+    std::vector<unsigned> channels;
 };
 
 class Lpc2294Machine final : public MachineModel, private BoardServices {
@@ -82,6 +84,7 @@ public:
     double cclkHz() const override { return systemControl.cclkHz(); }
     MemoryTiming memoryTiming() const override;
     void clocksApplied() override;
+    void idleEnded() override { systemControl.idleEnded(); }
 
     // The peripheral that answers for a bus address, and the offset in it.
     std::optional<std::pair<Peripheral*, uint32_t>> deviceAt(uint32_t address) const;
@@ -130,7 +133,11 @@ private:
     void clocksChanged() override { engine_->clocksChanged(); }
     uint64_t busAccesses() const override { return engine_->busAccesses(); }
     bool privileged() const override { return engine_->privileged(); }
+    void sleep(bool powerDown) override { engine_->sleep(powerDown); }
+    void wake() override { engine_->wake(); }
     void noteLed();
+    // The levels of the pins selected as EINT0..3, to the system control block.
+    void updateExternalInputs();
 
     EngineServices* engine_ = nullptr;
     PassThroughInterrupts passThrough_;

@@ -59,6 +59,20 @@ void Peripheral::store(uint32_t offset, uint32_t value)
     slots_[size_t(index)].value = value;
 }
 
+void Peripheral::connectInterrupt(unsigned output, InterruptLine line)
+{
+    if (irqs_.size() <= output) {
+        irqs_.resize(output + 1);
+    }
+    irqs_[output] = std::move(line);
+}
+
+const InterruptLine& Peripheral::irq(unsigned output) const
+{
+    static const InterruptLine unconnected;
+    return output < irqs_.size() ? irqs_[output] : unconnected;
+}
+
 void Peripheral::validate() const
 {
     const auto fail = [this](const std::string& what) { throw BoardError("the " + name_ + " model: " + what); };

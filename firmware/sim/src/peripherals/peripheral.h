@@ -39,6 +39,10 @@ public:
     virtual uint64_t busAccesses() const = 0;
     // The access comes from a privileged mode of the core (not User).
     virtual bool privileged() const = 0;
+    // The core stops after this instruction: until an enabled interrupt
+    // (idle), or until wake() (power-down).
+    virtual void sleep(bool powerDown) = 0;
+    virtual void wake() = 0;
 
 protected:
     ~BoardServices() = default;
@@ -96,7 +100,10 @@ public:
     void validate() const;
 
     void attach(BoardServices& board) { board_ = &board; }
-    void connectInterrupt(InterruptLine line) { irq_ = std::move(line); }
+    // The model's interrupt request outputs, in the order its header lists
+    // them (most models have one).
+    void connectInterrupt(unsigned output, InterruptLine line);
+    void connectInterrupt(InterruptLine line) { connectInterrupt(0, std::move(line)); }
     // The peripheral clock changed: a model that counts it re-plans.
     virtual void pclkChanged() {}
 
@@ -118,7 +125,7 @@ protected:
     virtual void resetState() {}
 
     BoardServices& board() const { return *board_; }
-    const InterruptLine& irq() const { return irq_; }
+    const InterruptLine& irq(unsigned output = 0) const;
 
 private:
     struct Slot {
@@ -136,7 +143,7 @@ private:
     std::vector<int16_t> byWord_;      // table row of each word offset, or -1
     std::vector<uint32_t> strayHandlers_;  // handlers bound to offsets the table lacks
     BoardServices* board_ = nullptr;
-    InterruptLine irq_;
+    std::vector<InterruptLine> irqs_;
 };
 
 }  // namespace boardsim

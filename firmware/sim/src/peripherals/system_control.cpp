@@ -36,13 +36,20 @@ const std::vector<RegisterSpec>& scbTable()
          {kStatMsel, kStatPsel, kStatPlle, kStatPllc, kPlock}},
         {kPllfeed, "PLLFEED", Access::WriteOnly, 0x0, Behaviour::Handled, {{"PLLFEED", 0, 8}}},
         {kVpbdiv, "VPBDIV", Access::ReadWrite, 0x0, Behaviour::Handled, {kVpbDivider}},  // pclk = cclk / 4
+        {kPcon, "PCON", Access::ReadWrite, 0x0, Behaviour::Handled, {kIdle, kPowerDown}},
+        // Every peripheral powered after reset (TIM0..CAN4; bits 0 and 6 reserved).
+        {kPconp, "PCONP", Access::ReadWrite, 0x0001FFBE, Behaviour::Storage, {{"PCONP", 0, 17}}},
+        {kExtint, "EXTINT", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},
+        {kExtwake, "EXTWAKE", Access::ReadWrite, 0x0, Behaviour::Storage, {kEints}},
+        {kExtmode, "EXTMODE", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},  // level-sensitive
+        {kExtpolar, "EXTPOLAR", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},  // active low
     };
     return table;
 }
 
 }  // namespace
 
-SystemControl::SystemControl() : Peripheral("SCB", 0x104, scbTable())
+SystemControl::SystemControl() : Peripheral("SCB", 0x150, scbTable())
 {
     handle(kMamcr, [this] { return stored(kMamcr); },
            [this](uint32_t v) {
@@ -70,6 +77,21 @@ SystemControl::SystemControl() : Peripheral("SCB", 0x104, scbTable())
                    board().clocksChanged();
                }
            });
+    handle(kPcon, [this] { return stored(kPcon); }, [this](uint32_t v) { writePcon(v); });
+    handle(kExtint, [this] { return stored(kExtint); },
+           [this](uint32_t v) {
+               // Writing 1 clears a flag; in level mode it comes back while
+               // the input is still active.
+               store(kExtint, stored(kExtint) & ~v & kEints.mask());
+               updateExternal();
+           });
+    for (const uint32_t offset : {kExtmode, kExtpolar}) {
+        handle(offset, [this, offset] { return stored(offset); },
+               [this, offset](uint32_t v) {
+                   store(offset, v & kEints.mask());
+                   updateExternal();
+               });
+    }
     reset();
 }
 
@@ -79,6 +101,76 @@ void SystemControl::resetState()
     locked_ = false;
     ++lockGeneration_;
     feedStarted_ = false;
+    poweredDown_ = false;
+}
+
+void SystemControl::setLocked(bool locked)
+{
+    locked_ = locked;
+    irq(kPllInterrupt).set(locked);
+}
+
+bool SystemControl::externalActive(unsigned n) const
+{
+    const bool high = ((inputs_ >> n) & 1) != 0;
+    const bool activeHigh = ((stored(kExtpolar) >> n) & 1) != 0;
+    return high == activeHigh;
+}
+
+void SystemControl::setExternalInput(unsigned n, bool high)
+{
+    const bool wasActive = externalActive(n);
+    inputs_ = high ? (inputs_ | (1u << n)) : (inputs_ & ~(1u << n));
+    const bool edgeMode = ((stored(kExtmode) >> n) & 1) != 0;
+    if (edgeMode && !wasActive && externalActive(n)) {
+        store(kExtint, stored(kExtint) | (1u << n));
+    }
+    updateExternal();
+}
+
+void SystemControl::updateExternal()
+{
+    uint32_t flags = stored(kExtint);
+    for (unsigned n = 0; n < kExternalInterrupts; ++n) {
+        const bool levelMode = ((stored(kExtmode) >> n) & 1) == 0;
+        if (levelMode && externalActive(n)) {
+            flags |= 1u << n;
+        }
+    }
+    store(kExtint, flags);
+    for (unsigned n = 0; n < kExternalInterrupts; ++n) {
+        irq(n).set(((flags >> n) & 1) != 0);
+    }
+    // An external interrupt that may wake the chip does so.
+    if (poweredDown_ && (flags & stored(kExtwake)) != 0) {
+        poweredDown_ = false;
+        store(kPcon, 0);
+        board().clocksChanged();
+        board().wake();
+    }
+}
+
+void SystemControl::writePcon(uint32_t value)
+{
+    store(kPcon, value & (kIdle.mask() | kPowerDown.mask()));
+    if (kPowerDown.in(value)) {
+        // The oscillator stops: the PLL is turned off and bypassed, and
+        // nothing runs until an external interrupt wakes the chip.
+        activeCon_ = 0;
+        setLocked(false);
+        ++lockGeneration_;
+        poweredDown_ = true;
+        board().clocksChanged();
+        board().sleep(true);
+        updateExternal();  // an input already active wakes it at once
+    } else if (kIdle.in(value)) {
+        board().sleep(false);
+    }
+}
+
+void SystemControl::idleEnded()
+{
+    store(kPcon, stored(kPcon) & ~kIdle.mask());
 }
 
 bool SystemControl::pllConnected() const
@@ -126,7 +218,7 @@ void SystemControl::applyFeed()
     activeCfg_ = pllcfg;
     activeCon_ = pllcon;
     if (!kPllEnable.in(activeCon_)) {
-        locked_ = false;
+        setLocked(false);
         ++lockGeneration_;
     } else if (configChanged) {
         const double fcco = kFoscHz * multiplier() * 2 * divider();
@@ -135,11 +227,11 @@ void SystemControl::applyFeed()
                           ", P = " + std::to_string(divider()) + "), outside 156-320 MHz");
             return;
         }
-        locked_ = false;
+        setLocked(false);
         const uint64_t generation = ++lockGeneration_;
         board().scheduleAt(board().now() + kLockSeconds, [this, generation] {
             if (generation == lockGeneration_) {
-                locked_ = true;
+                setLocked(true);
             }
         });
     }

@@ -1,7 +1,9 @@
-// The system control block's clock part: the PLL with its feed sequence and
-// lock, the VPB divider, the memory accelerator (MAM) and the memory map
-// register. The processor and peripheral clocks follow from these registers
-// at every moment; the board hears of each change.
+// The system control block: the PLL with its feed sequence and lock, the
+// VPB divider, the memory accelerator (MAM), the memory map register, the
+// power modes (PCON idle and power-down, PCONP) and the external interrupts
+// EINT0..3 (EXTINT, EXTWAKE, EXTMODE, EXTPOLAR). The processor and
+// peripheral clocks follow from these registers at every moment; the board
+// hears of each change. Interrupt outputs: EINT0..3 (0..3), PLL lock (4).
 #pragma once
 
 #include "peripherals/peripheral.h"
@@ -17,6 +19,14 @@ constexpr uint32_t kPllcfg = 0x084;
 constexpr uint32_t kPllstat = 0x088;
 constexpr uint32_t kPllfeed = 0x08C;
 constexpr uint32_t kVpbdiv = 0x100;
+constexpr uint32_t kPcon = 0x0C0;
+constexpr uint32_t kPconp = 0x0C4;
+constexpr uint32_t kExtint = 0x140;
+constexpr uint32_t kExtwake = 0x144;
+constexpr uint32_t kExtmode = 0x148;
+constexpr uint32_t kExtpolar = 0x14C;
+constexpr unsigned kExternalInterrupts = 4;
+constexpr unsigned kPllInterrupt = 4;  // the output after EINT0..3
 
 constexpr Field kMamMode{"MAM_mode_control", 0, 2};
 constexpr Field kMamFetchCycles{"MAM_fetch_cycle_timing", 0, 3};
@@ -31,6 +41,9 @@ constexpr Field kStatPlle{"PLLE", 8, 1};
 constexpr Field kStatPllc{"PLLC", 9, 1};
 constexpr Field kPlock{"PLOCK", 10, 1};
 constexpr Field kVpbDivider{"VPBDIV", 0, 2};
+constexpr Field kIdle{"IDL", 0, 1};
+constexpr Field kPowerDown{"PD", 1, 1};
+constexpr Field kEints{"EINT", 0, 4};
 }  // namespace scb
 
 class SystemControl final : public Peripheral {
@@ -43,8 +56,16 @@ public:
 
     SystemControl();
 
+    // The level on the pin selected as EINTn (true: high); unselected EINTs
+    // see their inactive level.
+    void setExternalInput(unsigned n, bool high);
+    bool poweredDown() const { return poweredDown_; }
+    // The core left idle mode: PCON.IDL reads 0 again.
+    void idleEnded();
+
     double cclkHz() const;
-    double pclkHz() const { return cclkHz() / vpbDivider(); }
+    // No peripheral clock runs while the chip is powered down.
+    double pclkHz() const { return poweredDown_ ? 0 : cclkHz() / vpbDivider(); }
     unsigned vpbDivider() const;
     unsigned mamMode() const { return scb::kMamMode.get(stored(scb::kMamcr)); }
     unsigned mamFetchCycles() const { return scb::kMamFetchCycles.get(stored(scb::kMamtim)); }
@@ -56,6 +77,11 @@ protected:
 
 private:
     void feed(uint32_t value);
+    void writePcon(uint32_t value);
+    bool externalActive(unsigned n) const;
+    // EXTINT's flags follow the inputs (level mode) and drive the outputs.
+    void updateExternal();
+    void setLocked(bool locked);
     void applyFeed();
     unsigned multiplier() const { return scb::kMsel.get(activeCfg_) + 1; }
     unsigned divider() const { return 1u << scb::kPsel.get(activeCfg_); }
@@ -66,6 +92,8 @@ private:
     uint64_t lockGeneration_ = 0;   // a lock scheduled for an older PLL setting does not count
     bool feedStarted_ = false;      // 0xAA written, 0x55 must be the next bus access
     uint64_t feedStartAccess_ = 0;
+    bool poweredDown_ = false;
+    uint32_t inputs_ = 0xF;  // EINT0..3 pin levels, high unless a pin pulls one low
 };
 
 }  // namespace boardsim

@@ -150,8 +150,8 @@ void Timer::planNextMatch()
             which = n;
         }
     }
-    if (soonest == UINT64_MAX) {
-        return;
+    if (soonest == UINT64_MAX || board().pclkHz() <= 0) {
+        return;  // no match with an action, or no clock (powered down)
     }
     const double pclkCycles = double(soonest) * (double(stored(kPr)) + 1) - double(pc_) - anchorFraction_;
     board().scheduleAt(anchor_ + pclkCycles / board().pclkHz(), [this, plan, which] {

@@ -39,6 +39,8 @@ public:
     }
     uint64_t busAccesses() const override { return accesses; }
     bool privileged() const override { return !userMode; }
+    void sleep(bool powerDown) override { sleeping = powerDown ? 2 : 1; }
+    void wake() override { sleeping = 0; }
     void setCoreInterrupt(ArmException kind, bool asserted) override
     {
         (kind == ArmException::Fiq ? nFiq : nIrq) = asserted;
@@ -62,6 +64,7 @@ public:
     bool nIrq = false;
     bool nFiq = false;
     bool userMode = false;
+    int sleeping = 0;  // 1 idle, 2 powered down
     std::function<double()> pclk;
     std::function<void()> onClocksChanged;
     std::multimap<double, std::function<void()>> due;
