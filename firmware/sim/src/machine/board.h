@@ -2,6 +2,7 @@
 // the LPC2294 machine, with the board's keys, LED and host terminal.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -16,6 +17,9 @@ namespace boardsim {
 struct BoardOptions : EngineOptions {
     double hostBaud = kDefaultHostBaud;     // the terminal on TxD0
     double bounceSeconds = kDefaultBounce;  // key contacts' chatter (0: clean edges)
+    // A loopback plug on UART0's or UART1's connector instead of the host's
+    // terminal: what the UART sends comes back to it.
+    std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
     // Where the frame buffer the display shows lies in RAM, if the image
     // has one.
     std::optional<uint32_t> lcdFrame;

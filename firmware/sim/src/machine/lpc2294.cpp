@@ -127,6 +127,20 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             }));
         }
     }
+    // The chip's other blocks: named, and refused, when the code reaches them.
+    for (const ChipBlock& block : lpc2294Blocks()) {
+        const auto model = std::find_if(placed_.begin(), placed_.end(),
+                                        [&](const Placed& p) { return p.row->base == block.base; });
+        if (model == placed_.end()) {
+            unmodelled_.push_back(std::make_unique<UnmodelledBlock>(block));
+            continue;
+        }
+        std::vector<std::pair<uint32_t, std::string>> names;
+        for (const ChipRegister& r : block.registers) {
+            names.emplace_back(r.offset, r.name);
+        }
+        model->model->knowChipRegisters(std::move(names));
+    }
     // The machine's interrupt controller, if a row places one.
     for (const Placed& p : placed_) {
         if (auto* controller = dynamic_cast<InterruptController*>(p.model.get())) {
@@ -154,6 +168,9 @@ std::vector<DeviceMapping> Lpc2294Machine::devices() const
     std::vector<DeviceMapping> mappings;
     for (const Placed& p : placed_) {
         mappings.push_back({p.row->name, p.row->base, p.model.get()});
+    }
+    for (const auto& block : unmodelled_) {
+        mappings.push_back({"unmodelled", block->base(), block.get()});
     }
     return mappings;
 }

@@ -15,6 +15,7 @@
 #include "core/machine_model.h"
 #include "machine/interrupts.h"
 #include "machine/keypad.h"
+#include "machine/unmodelled_block.h"
 #include "machine/serial_port.h"
 #include "peripherals/peripheral.h"
 #include "peripherals/pin_select.h"
@@ -145,6 +146,7 @@ private:
     Keypad keypad_;
     LedState led_;
     std::vector<SerialPort> serial_;
+    std::vector<std::unique_ptr<UnmodelledBlock>> unmodelled_;
 };
 
 }  // namespace boardsim

@@ -111,8 +111,15 @@ void Peripheral::reset()
 
 std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const
 {
-    const RegisterSpec* r = findRegister(offset);
-    return r != nullptr ? r->name : name_ + "+" + hex(offset);
+    if (const RegisterSpec* r = findRegister(offset)) {
+        return r->name;
+    }
+    for (const auto& [at, name] : chipRegisters_) {
+        if (at == offset) {
+            return name;
+        }
+    }
+    return name_ + "+" + hex(offset);
 }
 
 BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) const
@@ -138,10 +145,24 @@ BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) co
     return BusResult::done();
 }
 
+BusResult Peripheral::missing(uint32_t offset) const
+{
+    for (const auto& [at, name] : chipRegisters_) {
+        if (at == offset) {
+            return BusResult::refuse(name + " is a register of the chip that the " + name_ +
+                                     " model does not have (not modelled)");
+        }
+    }
+    return BusResult::refuse("no such " + name_ + " register");
+}
+
 BusResult Peripheral::read(uint32_t offset, unsigned size)
 {
     const int index = indexOf(offset);
-    const RegisterSpec* r = index < 0 ? nullptr : &table_[size_t(index)];
+    if (index < 0) {
+        return missing(offset);
+    }
+    const RegisterSpec* r = &table_[size_t(index)];
     BusResult result = check(r, size, false);
     if (result.ok) {
         const Slot& slot = slots_[size_t(index)];
@@ -153,7 +174,10 @@ BusResult Peripheral::read(uint32_t offset, unsigned size)
 BusResult Peripheral::write(uint32_t offset, unsigned size, uint32_t value)
 {
     const int index = indexOf(offset);
-    const RegisterSpec* r = index < 0 ? nullptr : &table_[size_t(index)];
+    if (index < 0) {
+        return missing(offset);
+    }
+    const RegisterSpec* r = &table_[size_t(index)];
     BusResult result = check(r, size, true);
     if (result.ok) {
         Slot& slot = slots_[size_t(index)];

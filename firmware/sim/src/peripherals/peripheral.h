@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bus_target.h"
@@ -99,6 +100,13 @@ public:
     // a register outside the model's space.
     void validate() const;
 
+    // The registers the chip has in this block, for naming an access to
+    // one the model lacks (it then says so instead of "no such register").
+    void knowChipRegisters(std::vector<std::pair<uint32_t, std::string>> registers)
+    {
+        chipRegisters_ = std::move(registers);
+    }
+
     void attach(BoardServices& board) { board_ = &board; }
     // The model's interrupt request outputs, in the order its header lists
     // them (most models have one).
@@ -135,6 +143,8 @@ private:
     };
     int indexOf(uint32_t offset) const;
     BusResult check(const RegisterSpec* r, unsigned size, bool write) const;
+    // The refusal of an access where the model has no register.
+    BusResult missing(uint32_t offset) const;
 
     std::string name_;
     uint32_t size_;
@@ -144,6 +154,7 @@ private:
     std::vector<uint32_t> strayHandlers_;  // handlers bound to offsets the table lacks
     BoardServices* board_ = nullptr;
     std::vector<InterruptLine> irqs_;
+    std::vector<std::pair<uint32_t, std::string>> chipRegisters_;
 };
 
 }  // namespace boardsim

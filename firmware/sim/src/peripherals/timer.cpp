@@ -51,6 +51,7 @@ Timer::Timer(unsigned index)
                if (kCounterReset.in(v)) {
                    tc_ = 0;
                    pc_ = 0;
+                   resetPending_ = false;
                }
                planNextMatch();
            });
@@ -58,6 +59,7 @@ Timer::Timer(unsigned index)
            [this](uint32_t v) {
                catchUp();
                tc_ = v;
+               resetPending_ = false;
                planNextMatch();
            });
     handle(kPc, [this] { return catchUp(), pc_; },
@@ -79,6 +81,7 @@ Timer::Timer(unsigned index)
 void Timer::resetState()
 {
     tc_ = pc_ = 0;
+    resetPending_ = false;
     anchor_ = 0;
     anchorHz_ = 0;
     anchorFraction_ = 0;
@@ -110,7 +113,13 @@ void Timer::catchUp()
         const auto ticks = uint64_t(whole);
         const uint64_t period = uint64_t(stored(kPr)) + 1;
         const uint64_t total = uint64_t(pc_) + ticks;
-        tc_ += uint32_t(total / period);
+        uint64_t steps = total / period;
+        if (resetPending_ && steps > 0) {
+            tc_ = 0;  // the count after the match is the reset
+            --steps;
+            resetPending_ = false;
+        }
+        tc_ += uint32_t(steps);
         pc_ = uint32_t(total % period);
     }
     anchor_ = now;
@@ -144,7 +153,11 @@ void Timer::planNextMatch()
             continue;  // a match without an action needs no moment
         }
         const uint32_t mr = match(n);
-        const uint64_t steps = mr > tc_ ? uint64_t(mr - tc_) : (uint64_t(1) << 32) - tc_ + mr;
+        // After a match that resets, TC holds the match value for one count
+        // and then starts from 0: a period is MR + 1 counts.
+        const uint64_t steps = resetPending_ ? uint64_t(mr) + 1
+                               : mr > tc_    ? uint64_t(mr - tc_)
+                                             : (uint64_t(1) << 32) - tc_ + mr;
         if (steps < soonest) {
             soonest = steps;
             which = n;
@@ -154,16 +167,21 @@ void Timer::planNextMatch()
         return;  // no match with an action, or no clock (powered down)
     }
     const double pclkCycles = double(soonest) * (double(stored(kPr)) + 1) - double(pc_) - anchorFraction_;
-    board().scheduleAt(anchor_ + pclkCycles / board().pclkHz(), [this, plan, which] {
+    const double at = anchor_ + pclkCycles / board().pclkHz();
+    board().scheduleAt(at, [this, plan, which, at] {
         if (plan == plan_) {
-            matched(which);
+            matched(which, at);
         }
     });
 }
 
-void Timer::matched(unsigned n)
+// `at`: the moment TC reached the match value. The work runs a little
+// later, between two instructions; the count goes on from `at`, so that
+// periods do not stretch by that delay.
+void Timer::matched(unsigned n, double at)
 {
-    catchUp();
+    anchor_ = at;
+    anchorFraction_ = 0;
     tc_ = match(n);
     pc_ = 0;
     const uint32_t actions = (stored(kMcr) >> (3 * n)) & 0x7;
@@ -172,7 +190,7 @@ void Timer::matched(unsigned n)
         irq().set(true);
     }
     if ((actions & kMatchReset) != 0) {
-        tc_ = 0;
+        resetPending_ = true;
     }
     if ((actions & kMatchStop) != 0) {
         store(kTcr, stored(kTcr) & ~kCounterEnable.mask());

@@ -1,7 +1,8 @@
 // Timer0 / Timer1: a 32-bit timer counter (TC) advanced by the prescaler
 // (PC up to PR) from the peripheral clock, four match registers with their
-// actions (interrupt, reset, stop), and the capture and external match
-// registers as plain storage. The count is worked out from the time when it
+// actions (interrupt, reset: TC holds the match value for one count, then
+// 0, so a period is MR + 1 counts; stop), and the capture and external
+// match registers as plain storage. The count is worked out from the time when it
 // is read; a match is a scheduled moment.
 #pragma once
 
@@ -50,11 +51,12 @@ private:
     uint32_t match(unsigned n) const { return stored(timer::kMr0 + 4 * n); }
     void catchUp();         // brings TC and PC to the present
     void planNextMatch();   // schedules the next match that has an action
-    void matched(unsigned n);
+    void matched(unsigned n, double at);
     // A write that changes what the next match is: count up to now first.
     void replanning(uint32_t offset, uint32_t value);
 
     uint32_t tc_ = 0, pc_ = 0;
+    bool resetPending_ = false;  // a match reset TC: it reads 0 from the next count
     double anchor_ = 0;         // the time TC and PC were last brought up to
     double anchorHz_ = 0;       // the peripheral clock since then
     double anchorFraction_ = 0; // part of a pclk cycle already gone at the anchor

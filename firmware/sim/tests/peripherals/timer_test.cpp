@@ -36,16 +36,20 @@ TEST(Timer, MatchInterruptsResetsAndStopsAsMcrAsks)
     t.write(MR0, 1000);
     t.write(MCR, 0x3);  // MR0: interrupt and reset TC
     t.write(TCR, 1);
-    t.services.advanceTo(1500 / kPclk);
+    t.services.advanceTo(1000.5 / kPclk);
+    EXPECT_EQ(t.read(TC), 1000u);  // the match value, for one count
+    t.services.advanceTo(1001.5 / kPclk);
+    EXPECT_EQ(t.read(TC), 0u);     // then the reset: a period is MR0 + 1 counts
+    t.services.advanceTo(2002.5 / kPclk);
+    EXPECT_EQ(t.read(TC), 0u);     // the second period, 1001 counts later
     EXPECT_EQ(t.read(IR), 1u);
     EXPECT_TRUE(t.irq);
-    EXPECT_NEAR(t.read(TC), 500, 2);  // reset at 1000, counting again
     t.write(IR, 1);  // writing 1 clears the flag
     EXPECT_EQ(t.read(IR), 0u);
     EXPECT_FALSE(t.irq);
 
     t.write(MCR, 0x4);  // MR0: stop
-    t.services.advanceTo(3000 / kPclk);
+    t.services.advanceTo(3500 / kPclk);
     EXPECT_EQ(t.read(TC), 1000u);
     EXPECT_EQ(t.read(TCR) & 1, 0u);
 }

@@ -1,0 +1,42 @@
+// A block of the chip's registers the simulator does not model: every
+// access to it is refused, naming the register and saying so, so that a
+// firmware using it stops at once and by name.
+#pragma once
+
+#include "core/bus_target.h"
+#include "machine/chip_map.h"
+#include "util/text.h"
+
+namespace boardsim {
+
+class UnmodelledBlock final : public BusTarget {
+public:
+    explicit UnmodelledBlock(const ChipBlock& block) : block_(block) {}
+
+    uint32_t base() const { return block_.base; }
+    uint32_t size() const override { return block_.size; }
+    BusResult read(uint32_t offset, unsigned /*size*/) override { return refuse(offset); }
+    BusResult write(uint32_t offset, unsigned /*size*/, uint32_t /*value*/) override { return refuse(offset); }
+    std::string registerName(uint32_t offset, bool /*write*/) const override
+    {
+        for (const ChipRegister& r : block_.registers) {
+            if (r.offset == offset) {
+                return r.name;
+            }
+        }
+        return std::string(block_.name) + "+" + hex(offset);
+    }
+
+private:
+    BusResult refuse(uint32_t offset) const
+    {
+        return BusResult::refuse(std::string(block_.what) + " (" + block_.name + ") is not modelled" +
+                                 (registerName(offset, false).find('+') == std::string::npos
+                                      ? ""
+                                      : ", and the chip has no register there either"));
+    }
+
+    const ChipBlock& block_;
+};
+
+}  // namespace boardsim

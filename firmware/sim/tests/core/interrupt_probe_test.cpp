@@ -1,0 +1,236 @@
+// The board on probe programs of its own (images/kit), written as public
+// LPC2000 firmware is: interrupts through the VIC's vectored slots, FIQ,
+// software requests, interrupt-driven UART, idle mode, Thumb code; and the
+// failures such firmware meets, each with its message.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/test_board.h"
+
+using namespace boardsim;
+using boardsim::testing::only;
+using boardsim::testing::TestBoard;
+
+namespace {
+
+constexpr double kFosc = 11059200;
+
+ElfImage kit(const std::string& name)
+{
+    return ElfImage::fromFile(std::string(PROBE_DIR) + "/kit_" + name + ".elf");
+}
+
+uint32_t symbol(const ElfImage& image, const std::string& name)
+{
+    const auto s = image.find(name);
+    if (!s) {
+        throw std::runtime_error("probe program lacks " + name);
+    }
+    return s->address;
+}
+
+BoardOptions watching(const ElfImage& image, const std::vector<std::string>& names)
+{
+    BoardOptions options;
+    for (const std::string& name : names) {
+        options.watched.push_back(symbol(image, name));
+    }
+    return options;
+}
+
+// Runs until the program returns from main (or `limit`); true when it did.
+bool runToEnd(Board& board, const When& limit = When::at(1.0))
+{
+    const uint32_t done = symbol(board.image(), "probe_done");
+    const size_t watching = board.subscribe([&board, done](const Event& e) {
+        if (e.kind == EventKind::Call && e.address == done) {
+            board.requestStop();
+        }
+    });
+    const StopReason reason = board.runUntil(limit);
+    board.unsubscribe(watching);
+    return reason == StopReason::Requested;
+}
+
+uint32_t word(const Board& board, const std::string& name)
+{
+    const auto bytes = board.readMemory(symbol(board.image(), name), 4);
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+std::vector<Event> callsTo(const TestBoard& board, const std::string& name)
+{
+    std::vector<Event> calls;
+    const uint32_t address = symbol(board.image(), name);
+    for (const Event& e : only(board.events(), EventKind::Call)) {
+        if (e.address == address) {
+            calls.push_back(e);
+        }
+    }
+    return calls;
+}
+
+class Isa : public ::testing::TestWithParam<const char*> {
+protected:
+    std::string program(const std::string& name) const { return name + "_" + GetParam(); }
+};
+
+}  // namespace
+
+TEST_P(Isa, ATimerTickThroughAVectoredSlotCountsAtItsRateWithAFixedLatency)
+{
+    const ElfImage image = kit(program("tick"));
+    BoardOptions options = watching(image, {"probe_done", "tick_isr"});
+    options.traceIo = true;
+    TestBoard board(image, options);
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "ticks"), 100u);
+    const auto isr = callsTo(board, "tick_isr");
+    ASSERT_EQ(isr.size(), 100u);
+    // A period is MR0 + 1 = 11059 counts of the 11.0592 MHz peripheral clock.
+    const double period = 11059 / kFosc;
+    for (size_t i = 1; i < isr.size(); ++i) {
+        EXPECT_NEAR(isr[i].time - isr[i - 1].time, period, 8 / kFosc) << "tick " << i;
+    }
+    const double mean = (isr.back().time - isr.front().time) / double(isr.size() - 1);
+    EXPECT_NEAR(1 / mean, 1000.018, 0.01);
+    // From each match (TC reaching MR0: 11058 counts after the timer was
+    // started, then every 11059) to the handler's first instruction: the
+    // instruction running, the IRQ entry, the vector's load of VectAddr.
+    const auto start = std::find_if(board.events().begin(), board.events().end(), [](const Event& e) {
+        return e.kind == EventKind::IoWrite && e.address == 0xE0004004 && e.value == 1;
+    });
+    ASSERT_NE(start, board.events().end());
+    for (size_t k = 0; k < isr.size(); ++k) {
+        const double match = start->time + (11058 + 11059.0 * double(k)) / kFosc;
+        const double latency = (isr[k].time - match) * kFosc;
+        EXPECT_GT(latency, 3) << "tick " << k;
+        EXPECT_LT(latency, 60) << "tick " << k;
+    }
+    EXPECT_FALSE(board.fault());
+}
+
+TEST_P(Isa, IdleModeSleepsBetweenTicksAndTheSimulatorSkipsTheSleep)
+{
+    const ElfImage busyImage = kit(program("tick"));
+    TestBoard busy(busyImage, watching(busyImage, {"probe_done"}));
+    ASSERT_TRUE(runToEnd(busy));
+    const ElfImage image = kit(program("tick_idle"));
+    TestBoard board(image, watching(image, {"probe_done"}));
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "ticks"), 100u);
+    EXPECT_EQ(word(board, "wakeups"), 100u);  // one wake-up per tick
+    EXPECT_NEAR(board.seconds(), busy.seconds(), 1e-4);
+    // The same simulated time for a small share of the instructions: the
+    // idle stretches cost nothing to simulate.
+    EXPECT_LT(board.instructions() * 20, busy.instructions());
+    EXPECT_GT(double(board.idleCycles()) / double(board.cycles()), 0.95);
+    EXPECT_EQ(board.powerDownCycles(), 0u);
+}
+
+TEST_P(Isa, FiqPreemptsAnIrqHandlerAndSimultaneousRequestsGoBySlot)
+{
+    const ElfImage image = kit(program("nesting"));
+    TestBoard board(image, watching(image, {"probe_done"}));
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    const auto bytes = board.readMemory(symbol(image, "order"), 5);
+    // Timer0's IRQ, Timer1's FIQ inside it, EINT2 (slot 1) before EINT1
+    // (slot 2) raised together, then EINT0 through DefVectAddr.
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "TF21D");
+}
+
+TEST_P(Isa, AnInterruptDrivenUartSendsALongTextAndTakesItBackThroughALoopbackPlug)
+{
+    const ElfImage image = kit(program("uart_irq"));
+    BoardOptions options = watching(image, {"probe_done"});
+    options.uartLoopback[0] = true;
+    TestBoard board(image, options);
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    const std::string text =
+        "The quick brown fox jumps over the lazy dog, 0123456789 times, "
+        "and the UART keeps up from its interrupt alone.\n";
+    EXPECT_EQ(board.uartOutput(), text);
+    const auto echo = board.readMemory(symbol(image, "echo"), text.size());
+    EXPECT_EQ(std::string(echo.begin(), echo.end()), text);
+    // 16 bytes per THRE interrupt: the first, when it was enabled, and one
+    // each time the FIFO ran dry.
+    EXPECT_EQ(word(board, "thre_interrupts"), (text.size() + 15) / 16);
+    // Back to back at 115200 baud: the line never idles while the text goes.
+    const auto bytes = only(board.events(), EventKind::UartByte);
+    ASSERT_EQ(bytes.size(), text.size());
+    EXPECT_NEAR(bytes.back().time - bytes.front().time, double(text.size() - 1) * 10 / 115200, 2e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(ArmAndThumb, Isa, ::testing::Values("arm", "thumb"));
+
+// The cycles of the loops in images/kit/cycles.S, counted from the cycle
+// table: (3 + 1 + 1 + 3) + 4 x 6 flash waits = 32 a turn, the last turn's
+// branch not taken (1 instead of 3): 100 x 32 - 2.
+TEST(ThumbTiming, TheSameLoopCostsTheSameInArmAndThumbAndCountdownsAreCountedByTheTurn)
+{
+    const ElfImage image = kit("cycles_both");
+    for (const bool fastLoops : {true, false}) {
+        BoardOptions options = watching(image, {"arm_loop_start", "arm_loop_end", "thumb_loop_start",
+                                                "thumb_loop_end", "thumb_countdown_start", "thumb_countdown_end",
+                                                "probe_done"});
+        options.fastLoops = fastLoops;
+        TestBoard board(image, options);
+        ASSERT_TRUE(runToEnd(board, When::instructions(100'000)));
+        const auto cycles = [&](const std::string& from, const std::string& to) {
+            return (callsTo(board, to).at(0).time - callsTo(board, from).at(0).time) * kFosc;
+        };
+        EXPECT_NEAR(cycles("arm_loop_start", "arm_loop_end"), 3198, 1e-3);
+        EXPECT_NEAR(cycles("thumb_loop_start", "thumb_loop_end"), 3198, 1e-3);
+        // subs (1 + 6) and bne (3 + 6): 16 a turn, 200 turns, the last bne
+        // not taken.
+        EXPECT_NEAR(cycles("thumb_countdown_start", "thumb_countdown_end"), 200 * 16 - 2, 1e-3);
+        const auto steps = callsTo(board, "thumb_countdown_end").at(0).stamp -
+                           callsTo(board, "thumb_countdown_start").at(0).stamp;
+        EXPECT_EQ(steps, 400u) << (fastLoops ? "counted by the turn" : "every turn run");
+    }
+}
+
+// What public firmware meets where the model ends, each said by name.
+TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
+{
+    struct Case {
+        const char* image;
+        std::vector<const char*> mentions;
+    };
+    const Case cases[] = {
+        {"failure1_arm", {"WDMOD (0xe0000000)", "the watchdog (WDT) is not modelled"}},
+        {"failure2_arm", {"data abort", "read of unmapped address 0x80000000", "branches to itself", "can never leave"}},
+        {"failure3_arm", {"powered down (PCON.PD)", "nothing that could wake it"}},
+        {"failure4_arm", {"System mode branches to itself", "interrupts masked"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image);
+        const ElfImage image = kit(c.image);
+        TestBoard board(image);
+        EXPECT_EQ(board.runUntil(5'000'000), StopReason::Fault);
+        ASSERT_TRUE(board.fault());
+        for (const char* mention : c.mentions) {
+            EXPECT_NE(board.fault()->message().find(mention), std::string::npos) << board.fault()->message();
+        }
+    }
+}
+
+TEST(PowerDown, TheChipSitsOutATimedRunAndWakesOnlyOnAnExternalInterruptAllowedToWakeIt)
+{
+    const ElfImage never = kit("failure3_arm");  // no wake-up enabled
+    TestBoard asleep(never);
+    EXPECT_EQ(asleep.runUntil(When::at(0.5)), StopReason::Limit);
+    EXPECT_GT(asleep.powerDownCycles(), uint64_t(0.49 * kFosc));
+    EXPECT_TRUE(asleep.sleeping());
+
+    const ElfImage image = kit("powerdown_arm");
+    BoardOptions options = watching(image, {"probe_done"});
+    options.bounceSeconds = 0;
+    TestBoard board(image, options);
+    board.pressKey(1, When::at(0.2), When::at(0.05));
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "woken"), 1u);
+    EXPECT_NEAR(board.seconds(), 0.2, 1e-3);  // asleep from the start until the key
+    EXPECT_NEAR(double(board.powerDownCycles()) / kFosc, 0.2, 1e-3);
+}

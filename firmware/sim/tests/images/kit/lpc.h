@@ -1,0 +1,65 @@
+/* The LPC2294 registers the probe programs use, at the user manual's
+   addresses. */
+#ifndef PROBE_LPC_H
+#define PROBE_LPC_H
+
+#define REG(address) (*(volatile unsigned int *)(address))
+
+#define T0IR REG(0xE0004000)
+#define T0TCR REG(0xE0004004)
+#define T0TC REG(0xE0004008)
+#define T0PR REG(0xE000400C)
+#define T0MCR REG(0xE0004014)
+#define T0MR0 REG(0xE0004018)
+#define T1IR REG(0xE0008000)
+#define T1TCR REG(0xE0008004)
+#define T1MCR REG(0xE0008014)
+#define T1MR0 REG(0xE0008018)
+
+#define U0RBR REG(0xE000C000)
+#define U0THR REG(0xE000C000)
+#define U0DLL REG(0xE000C000)
+#define U0IER REG(0xE000C004)
+#define U0DLM REG(0xE000C004)
+#define U0IIR REG(0xE000C008)
+#define U0FCR REG(0xE000C008)
+#define U0LCR REG(0xE000C00C)
+#define U0LSR REG(0xE000C014)
+
+#define IO0PIN REG(0xE0028000)
+#define IO0DIR REG(0xE0028008)
+#define PINSEL0 REG(0xE002C000)
+#define PINSEL1 REG(0xE002C004)
+
+#define PCON REG(0xE01FC0C0)
+#define VPBDIV REG(0xE01FC100)
+#define EXTINT REG(0xE01FC140)
+#define EXTWAKE REG(0xE01FC144)
+
+#define VICIRQStatus REG(0xFFFFF000)
+#define VICRawIntr REG(0xFFFFF008)
+#define VICIntSelect REG(0xFFFFF00C)
+#define VICIntEnable REG(0xFFFFF010)
+#define VICIntEnClr REG(0xFFFFF014)
+#define VICSoftInt REG(0xFFFFF018)
+#define VICSoftIntClear REG(0xFFFFF01C)
+#define VICVectAddr REG(0xFFFFF030)
+#define VICDefVectAddr REG(0xFFFFF034)
+#define VICVectAddrN(n) REG(0xFFFFF100 + 4 * (n))
+#define VICVectCntlN(n) REG(0xFFFFF200 + 4 * (n))
+
+#define CH_TIMER0 4
+#define CH_TIMER1 5
+#define CH_UART0 6
+#define CH_EINT0 14
+#define CH_EINT1 15
+#define CH_EINT2 16
+
+/* Handlers run in ARM state whatever the program is compiled for. */
+#define IRQ_HANDLER __attribute__((interrupt("IRQ"), target("arm")))
+#define FIQ_HANDLER __attribute__((interrupt("FIQ"), target("arm")))
+
+/* The crystal, and the peripheral clock once VPBDIV = 1 (no PLL). */
+#define FOSC 11059200u
+
+#endif
