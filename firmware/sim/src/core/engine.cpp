@@ -55,7 +55,7 @@ Engine::Engine(const ElfImage& image, MachineModel& machine, EngineOptions optio
     machine_.reset();
     clock_.setRate(machine_.cclkHz());
     loadMemory();
-    clocksChanged();
+    applyClocks();
     mapDevices();
     markCode();
     if (options_.fastLoops) {
@@ -218,6 +218,11 @@ void Engine::passSleep()
 }
 
 void Engine::clocksChanged()
+{
+    applyClocks();
+}
+
+void Engine::applyClocks()
 {
     clock_.setRate(machine_.cclkHz());
     cycleModel_.configure(machine_.memoryTiming());

@@ -175,6 +175,8 @@ private:
     // While the core sleeps: time goes on to the next scheduled work, which
     // may wake it.
     void passSleep();
+    // The machine's clock and memory timing, taken in.
+    void applyClocks();
     void loadMemory();
     void mapDevices();
     void markCode();

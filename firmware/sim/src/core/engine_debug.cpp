@@ -92,11 +92,11 @@ bool Engine::writeMemory(uint32_t address, const std::vector<uint8_t>& bytes)
     if (region->holdsImage) {
         // What the engine knows of each flash word (coprocessor marks,
         // timing, countdown loops) follows the new words.
-        for (uint32_t word = address & ~3u; word < end && word / 4 < cycleModel_.flashWords(); word += 4) {
-            uint32_t value = 0;
-            cpu_.read(word, &value, 4);
-            marks_.rewrite(word, value);
-            cycleModel_.rewrite(word / 4, value);
+        for (uint32_t at = address & ~3u; at < end && at / 4 < cycleModel_.flashWords(); at += 4) {
+            uint32_t word = 0;
+            cpu_.read(at, &word, 4);
+            marks_.rewrite(at, word);
+            cycleModel_.rewrite(at / 4, word);
         }
         if (options_.fastLoops) {
             countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);

@@ -42,65 +42,82 @@ InsnTiming highRegisters(uint16_t halfword)
     return timing(1);
 }
 
+// 0100 ... and 0101 ...: ALU operations, high registers and BX, the
+// PC-relative load, loads and stores with a register offset.
+InsnTiming format4To8(uint16_t hw)
+{
+    if ((hw & 0xFC00) == 0x4000) {
+        return aluOperation(hw);
+    }
+    if ((hw & 0xFC00) == 0x4400) {
+        return highRegisters(hw);
+    }
+    if ((hw & 0xF800) == 0x4800) {
+        return timing(3, InsnTiming::kMemory | InsnTiming::kFlashLiteral);  // LDR Rd, [PC, #imm]
+    }
+    if ((hw & 0x0200) == 0) {
+        return (hw & 0x0800) != 0 ? load() : store();  // LDR/STR(B) register offset
+    }
+    return (hw & 0x0C00) == 0 ? store() : load();  // STRH; LDRH, LDSB, LDSH
+}
+
+// 1011 ...: PUSH and POP (the rest is SP arithmetic, 1S).
+InsnTiming stackOperation(uint16_t hw)
+{
+    if ((hw & 0xF600) != 0xB400) {
+        return timing(1);
+    }
+    const bool pop = (hw & 0x0800) != 0;
+    const bool extra = (hw & 0x0100) != 0;  // LR pushed, PC popped
+    const uint8_t n = listed(hw, extra);
+    if (!pop) {
+        return timing(uint8_t(n + 1), InsnTiming::kMemory);  // (n-1)S + 2N
+    }
+    if (extra) {
+        return timing(uint8_t(n + 4), InsnTiming::kMemory | InsnTiming::kWritesPc);  // (n+1)S + 2N + 1I
+    }
+    return timing(uint8_t(n + 2), InsnTiming::kMemory);  // nS + 1N + 1I
+}
+
+// 1100 ... and 1101 ...: LDMIA/STMIA, conditional branches, SWI.
+InsnTiming multipleOrBranch(uint16_t hw)
+{
+    if ((hw & 0xF000) == 0xC000) {
+        const uint8_t n = listed(hw, false);
+        return (hw & 0x0800) != 0 ? timing(uint8_t(n + 2), InsnTiming::kMemory)   // nS + 1N + 1I
+                                  : timing(uint8_t(n + 1), InsnTiming::kMemory);  // (n-1)S + 2N
+    }
+    if ((hw & 0xFE00) == 0xDE00) {
+        return timing(3, InsnTiming::kWritesPc);  // SWI; the undefined 0xDE: an exception entry
+    }
+    return timing(3, InsnTiming::kConditional | InsnTiming::kWritesPc);  // B<cond>
+}
+
+// 111 ...: B, the two halves of BL, and what ARMv4T leaves undefined.
+InsnTiming unconditionalBranch(uint16_t hw)
+{
+    switch ((hw >> 11) & 0x3) {
+    case 0: return timing(3, InsnTiming::kWritesPc);  // B
+    case 2: return timing(1);                         // BL, first half: LR gets the high part
+    case 3: return timing(3, InsnTiming::kWritesPc);  // BL, second half: the branch
+    default: return timing(4);                        // undefined on the ARM7TDMI: 2S + 1N + 1I
+    }
+}
+
 InsnTiming classify(uint16_t hw)
 {
     switch (hw >> 13) {
     case 0:  // shifts, add and subtract
     case 1:  // immediate move, compare, add, subtract
         return timing(1);
-    case 2:
-        if ((hw & 0xFC00) == 0x4000) {
-            return aluOperation(hw);
-        }
-        if ((hw & 0xFC00) == 0x4400) {
-            return highRegisters(hw);
-        }
-        if ((hw & 0xF800) == 0x4800) {
-            return timing(3, InsnTiming::kMemory | InsnTiming::kFlashLiteral);  // LDR Rd, [PC, #imm]
-        }
-        if ((hw & 0x0200) == 0) {
-            return (hw & 0x0800) != 0 ? load() : store();  // LDR/STR(B) register offset
-        }
-        return (hw & 0x0C00) == 0 ? store() : load();  // STRH; LDRH, LDSB, LDSH
+    case 2: return format4To8(hw);
     case 3:  // LDR/STR(B) immediate offset
-        return (hw & 0x0800) != 0 ? load() : store();
     case 4:  // LDRH/STRH immediate; SP-relative LDR/STR
         return (hw & 0x0800) != 0 ? load() : store();
     case 5:
-        if ((hw & 0xF600) == 0xB400) {  // PUSH / POP
-            const bool pop = (hw & 0x0800) != 0;
-            const bool extra = (hw & 0x0100) != 0;  // LR pushed, PC popped
-            const uint8_t n = listed(hw, extra);
-            if (!pop) {
-                return timing(uint8_t(n + 1), InsnTiming::kMemory);  // (n-1)S + 2N
-            }
-            if (extra) {
-                return timing(uint8_t(n + 4), InsnTiming::kMemory | InsnTiming::kWritesPc);  // (n+1)S + 2N + 1I
-            }
-            return timing(uint8_t(n + 2), InsnTiming::kMemory);  // nS + 1N + 1I
-        }
-        return timing(1);  // load address, add offset to SP
-    case 6:
-        if ((hw & 0xF000) == 0xC000) {  // LDMIA / STMIA
-            const uint8_t n = listed(hw, false);
-            return (hw & 0x0800) != 0 ? timing(uint8_t(n + 2), InsnTiming::kMemory)
-                                      : timing(uint8_t(n + 1), InsnTiming::kMemory);
-        }
-        if ((hw & 0xFF00) == 0xDF00 || (hw & 0xFF00) == 0xDE00) {
-            return timing(3, InsnTiming::kWritesPc);  // SWI; the undefined 0xDE: an exception entry
-        }
-        return timing(3, InsnTiming::kConditional | InsnTiming::kWritesPc);  // B<cond>
-    default:
-        if ((hw & 0xF800) == 0xE000) {
-            return timing(3, InsnTiming::kWritesPc);  // B
-        }
-        if ((hw & 0xF800) == 0xF000) {
-            return timing(1);  // BL, first half: LR gets the high part
-        }
-        if ((hw & 0xF800) == 0xF800) {
-            return timing(3, InsnTiming::kWritesPc);  // BL, second half: the branch
-        }
-        return timing(4);  // undefined on the ARM7TDMI: 2S + 1N + 1I
+        return (hw & 0x1000) != 0 ? stackOperation(hw) : timing(1);  // load address: 1S
+    case 6: return multipleOrBranch(hw);
+    default: return unconditionalBranch(hw);
     }
 }
 

@@ -38,62 +38,60 @@ Vic::Vic() : Peripheral("VIC", 0x240, vicTable())
 {
     // Every register is handled: each checks the protection, and a write
     // may change what reaches the core.
-    auto guardedRead = [this](uint32_t offset, Reader read) {
-        handle(offset, [this, read = std::move(read)] { return allowed() ? read() : 0u; },
-               findRegister(offset)->writable() ? Writer([this, offset](uint32_t v) {
-                   if (allowed()) {
-                       store(offset, v);
-                       update();
-                   }
-               })
-                                                : Writer());
-    };
-    guardedRead(kIrqStatus, [this] { return irqRequests() & stored(kIntEnable); });
-    guardedRead(kFiqStatus, [this] { return requests() & stored(kIntEnable) & stored(kIntSelect); });
-    guardedRead(kRawIntr, [this] { return requests(); });
-    guardedRead(kIntSelect, [this] { return stored(kIntSelect); });
-    handle(kIntEnable, [this] { return allowed() ? stored(kIntEnable) : 0u; },
-           [this](uint32_t v) {
-               if (allowed()) {
-                   store(kIntEnable, stored(kIntEnable) | v);  // 1 enables; 0 leaves as it was
-                   update();
-               }
-           });
-    handle(kIntEnClr, nullptr, [this](uint32_t v) {
-        if (allowed()) {
-            store(kIntEnable, stored(kIntEnable) & ~v);
-            update();
-        }
-    });
-    handle(kSoftInt, [this] { return allowed() ? stored(kSoftInt) : 0u; },
-           [this](uint32_t v) {
-               if (allowed()) {
-                   store(kSoftInt, stored(kSoftInt) | v);
-                   update();
-               }
-           });
-    handle(kSoftIntClear, nullptr, [this](uint32_t v) {
-        if (allowed()) {
-            store(kSoftInt, stored(kSoftInt) & ~v);
-            update();
-        }
-    });
-    // Protection itself can only be changed from a privileged mode.
-    guardedRead(kProtection, [this] { return stored(kProtection); });
+    guardedStorage(kIntSelect);
+    guardedStorage(kProtection);
+    guardedStorage(kDefVectAddr);
+    for (unsigned n = 0; n < kSlots; ++n) {
+        guardedStorage(kVectAddr0 + 4 * n);
+        guardedStorage(kVectCntl0 + 4 * n);
+    }
+    guardedReader(kIrqStatus, [this] { return irqRequests() & stored(kIntEnable); });
+    guardedReader(kFiqStatus, [this] { return requests() & stored(kIntEnable) & stored(kIntSelect); });
+    guardedReader(kRawIntr, [this] { return requests(); });
+    // IntEnable and SoftInt set the bits written as 1; their Clear
+    // registers clear them.
+    setAndClear(kIntEnable, kIntEnClr);
+    setAndClear(kSoftInt, kSoftIntClear);
     handle(kVectAddr, [this] { return allowed() ? readVectAddr() : 0u; },
            [this](uint32_t) {
                if (allowed()) {
                    writeVectAddr();
                }
            });
-    guardedRead(kDefVectAddr, [this] { return stored(kDefVectAddr); });
-    for (unsigned n = 0; n < kSlots; ++n) {
-        const uint32_t address = kVectAddr0 + 4 * n;
-        const uint32_t control = kVectCntl0 + 4 * n;
-        guardedRead(address, [this, address] { return stored(address); });
-        guardedRead(control, [this, control] { return stored(control); });
-    }
     reset();
+}
+
+void Vic::guardedStorage(uint32_t offset)
+{
+    handle(offset, [this, offset] { return allowed() ? stored(offset) : 0u; },
+           [this, offset](uint32_t v) {
+               if (allowed()) {
+                   store(offset, v);
+                   update();
+               }
+           });
+}
+
+void Vic::guardedReader(uint32_t offset, Reader read)
+{
+    handle(offset, [this, read = std::move(read)] { return allowed() ? read() : 0u; }, nullptr);
+}
+
+void Vic::setAndClear(uint32_t offset, uint32_t clear)
+{
+    handle(offset, [this, offset] { return allowed() ? stored(offset) : 0u; },
+           [this, offset](uint32_t v) {
+               if (allowed()) {
+                   store(offset, stored(offset) | v);
+                   update();
+               }
+           });
+    handle(clear, nullptr, [this, offset](uint32_t v) {
+        if (allowed()) {
+            store(offset, stored(offset) & ~v);
+            update();
+        }
+    });
 }
 
 void Vic::resetState()

@@ -58,6 +58,9 @@ protected:
     void resetState() override;
 
 private:
+    void guardedStorage(uint32_t offset);
+    void guardedReader(uint32_t offset, Reader read);
+    void setAndClear(uint32_t offset, uint32_t clear);
     uint32_t requests() const { return raw_ | stored(vic::kSoftInt); }
     uint32_t irqRequests() const;
     // The highest-priority active slot (0..15), kSlots for a non-vectored

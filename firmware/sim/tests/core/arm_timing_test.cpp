@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/arm_timing.h"
+#include "core/thumb_timing.h"
 
 using namespace boardsim;
 
@@ -102,4 +103,42 @@ TEST(FetchTiming, TheMamHidesFlashWaitsForSequentialCodeAndRepeatedBranches)
     EXPECT_EQ(fully.wait(0x40, false), 2u);
     EXPECT_EQ(fully.dataWait(0x200), 2u);
     EXPECT_EQ(fully.dataWait(0x204), 0u);    // the data buffer's line
+}
+
+// Thumb instructions cost what their ARM equivalents cost (ARM7TDMI TRM,
+// instruction cycle timings): counted here by hand for each class.
+TEST(ThumbTiming, EachClassCostsItsArmEquivalent)
+{
+    struct Case {
+        uint16_t halfword;
+        const char* what;
+        unsigned cycles;
+        uint8_t flags;
+    };
+    const Case cases[] = {
+        {0x1C08, "adds r0, r1, #0", 1, 0},
+        {0x4088, "lsls r0, r1 (shift by register: 1S + 1I)", 2, 0},
+        {0x4348, "muls r0, r1 (1S + mI, m from Rd)", 1, InsnTiming::kMultiply},
+        {0x4700, "bx r0 (2S + 1N)", 3, InsnTiming::kWritesPc},
+        {0x46F7, "mov pc, lr (2S + 1N)", 3, InsnTiming::kWritesPc},
+        {0x4801, "ldr r0, [pc, #4] (1S + 1N + 1I)", 3, InsnTiming::kMemory | InsnTiming::kFlashLiteral},
+        {0x6008, "str r0, [r1] (2N)", 2, InsnTiming::kMemory},
+        {0x8808, "ldrh r0, [r1] (1S + 1N + 1I)", 3, InsnTiming::kMemory},
+        {0xB510, "push {r4, lr} ((n-1)S + 2N, n = 2)", 3, InsnTiming::kMemory},
+        {0xBD10, "pop {r4, pc} ((n+1)S + 2N + 1I, n = 2)", 6, InsnTiming::kMemory | InsnTiming::kWritesPc},
+        {0xBC03, "pop {r0, r1} (nS + 1N + 1I)", 4, InsnTiming::kMemory},
+        {0xC903, "ldmia r1!, {r0, r1}", 4, InsnTiming::kMemory},
+        {0xD0FE, "beq . (2S + 1N taken, 1S not)", 3, InsnTiming::kConditional | InsnTiming::kWritesPc},
+        {0xDF00, "swi 0 (2S + 1N)", 3, InsnTiming::kWritesPc},
+        {0xE7FE, "b . (2S + 1N)", 3, InsnTiming::kWritesPc},
+        {0xF000, "bl, first half (1S)", 1, 0},
+        {0xF800, "bl, second half (2S + 1N)", 3, InsnTiming::kWritesPc},
+    };
+    for (const Case& c : cases) {
+        const InsnTiming t = thumbTiming(c.halfword);
+        EXPECT_EQ(t.cycles, c.cycles) << c.what;
+        EXPECT_EQ(t.flags, c.flags) << c.what;
+    }
+    EXPECT_EQ(thumbTiming(0x4348).multiplierRegister, 0u);  // Rd
+    EXPECT_EQ(thumbLiteralAddress(0x102, 0x4801), 0x108u);  // (0x102 + 4) & ~3, + 4
 }
