@@ -211,10 +211,28 @@ void Engine::passSleep()
         return;
     }
     if (next > clock_.cycles()) {
+        accountMode();  // what ran before the sleep
         (sleep_ == Sleep::Idle ? idleCycles_ : powerDownCycles_) += next - clock_.cycles();
         clock_.advance(next - clock_.cycles());
+        accountedAt_ = clock_.cycles();
     }
     scheduler_.runDue(count_);
+}
+
+void Engine::accountMode()
+{
+    modeCycles_[accountedMode_ & kModeMask] += clock_.cycles() - accountedAt_;
+    accountedAt_ = clock_.cycles();
+}
+
+ModeCycles Engine::modeCycles() const
+{
+    ModeCycles result;
+    result.byMode = modeCycles_;
+    result.byMode[accountedMode_ & kModeMask] += clock_.cycles() - accountedAt_;
+    result.idle = idleCycles_;
+    result.poweredDown = powerDownCycles_;
+    return result;
 }
 
 void Engine::clocksChanged()
@@ -294,6 +312,10 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
     ++count_;
     previousPc_ = lastPc_;
     lastPc_ = address;
+    if (options_.accountModes) {
+        accountMode();
+        accountedMode_ = reg(CpuReg::CPSR) & kModeMask;
+    }
     cycleModel_.charge(address, size, cpu_);
     if (calls_.returnDue(address)) {
         finishReturns(address, count_ - 1);

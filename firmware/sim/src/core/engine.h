@@ -6,6 +6,7 @@
 // particular chip (the machine says what is where).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -51,6 +52,16 @@ struct EngineOptions {
     // Addresses the code must never reach, with what to call them in the
     // fault: an image's hang loops.
     std::vector<std::pair<uint32_t, std::string>> traps;
+    // Count the cycles spent in each mode of the core (costs a register
+    // read per instruction: for reports).
+    bool accountModes = false;
+};
+
+// Core clock cycles by the mode they were spent in, and asleep.
+struct ModeCycles {
+    std::array<uint64_t, 32> byMode{};  // indexed by CPSR mode bits (0x10 User ... 0x1F System)
+    uint64_t idle = 0;
+    uint64_t poweredDown = 0;
 };
 
 enum class StopReason { Limit, Fault, Requested };
@@ -103,6 +114,8 @@ public:
     uint64_t idleCycles() const { return idleCycles_; }
     uint64_t powerDownCycles() const { return powerDownCycles_; }
     bool sleeping() const { return sleep_ != Sleep::Awake; }
+    // With EngineOptions::accountModes: where the cycles went so far.
+    ModeCycles modeCycles() const;
     double seconds() const { return clock_.seconds(); }  // simulated time since reset
     const std::optional<Fault>& fault() const { return fault_; }
 
@@ -237,6 +250,13 @@ private:
     Sleep sleep_ = Sleep::Awake;
     uint64_t idleCycles_ = 0;
     uint64_t powerDownCycles_ = 0;
+
+    // Cycles by mode (EngineOptions::accountModes): up to `accountedAt_`,
+    // the mode of the instruction that ran then.
+    std::array<uint64_t, 32> modeCycles_{};
+    uint64_t accountedAt_ = 0;
+    uint32_t accountedMode_ = kModeSvc;
+    void accountMode();
 
     // Profile of executions.
     uint32_t profileBegin_ = 0;

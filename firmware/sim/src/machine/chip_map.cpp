@@ -85,4 +85,15 @@ const std::vector<ChipBlock>& lpc2294Blocks()
     return blocks;
 }
 
+const char* vicChannelName(unsigned channel)
+{
+    static const char* const names[32] = {
+        "WDT",   "SWI",   "ARMCore0", "ARMCore1", "TIMER0",  "TIMER1",  "UART0",   "UART1",
+        "PWM0",  "I2C",   "SPI0",     "SPI1",     "PLL",     "RTC",     "EINT0",   "EINT1",
+        "EINT2", "EINT3", "AD",       "CAN",      "CAN1 TX", "CAN2 TX", "CAN3 TX", "CAN4 TX",
+        "24",    "25",    "CAN1 RX",  "CAN2 RX",  "CAN3 RX", "CAN4 RX", "30",      "31",
+    };
+    return names[channel & 31];
+}
+
 }  // namespace boardsim

@@ -26,4 +26,7 @@ struct ChipBlock {
 
 const std::vector<ChipBlock>& lpc2294Blocks();
 
+// The source of VIC channel `channel` (0..31), as the user manual names it.
+const char* vicChannelName(unsigned channel);
+
 }  // namespace boardsim

@@ -265,6 +265,12 @@ void Lpc2294Machine::noteLed()
     }
 }
 
+uint64_t Lpc2294Machine::interruptsRaised(unsigned channel) const
+{
+    const auto* vic = dynamic_cast<const Vic*>(interrupts_);
+    return vic != nullptr ? vic->assertions()[channel & 31] : 0;
+}
+
 SerialPort& Lpc2294Machine::serial(int uart)
 {
     if (uart < 0 || uart >= kUarts) {

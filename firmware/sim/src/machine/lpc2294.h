@@ -98,6 +98,9 @@ public:
     double pclkHz() const override { return systemControl.pclkHz(); }
     const HostTerminal& terminal(int uart = 0) const { return serial(uart).terminal(); }
     const InterruptController& interrupts() const { return *interrupts_; }
+    // How many times channel `channel`'s request has risen since reset (0
+    // without a VIC).
+    uint64_t interruptsRaised(unsigned channel) const;
     // The line of UART `uart` (0 or 1): its terminal, what it types
     // (hostSend), a loopback plug instead.
     SerialPort& serial(int uart);

@@ -97,6 +97,7 @@ void Vic::setAndClear(uint32_t offset, uint32_t clear)
 void Vic::resetState()
 {
     raw_ = 0;
+    counted_ = 0;
     inService_.clear();
     std::fill(assertions_.begin(), assertions_.end(), 0);
     irq_ = fiq_ = false;
@@ -113,9 +114,6 @@ bool Vic::allowed() const
 void Vic::setLine(unsigned channel, bool asserted)
 {
     const uint32_t bit = 1u << (channel & 31);
-    if (asserted && (raw_ & bit) == 0) {
-        ++assertions_[channel & 31];
-    }
     raw_ = asserted ? (raw_ | bit) : (raw_ & ~bit);
     update();
 }
@@ -164,6 +162,13 @@ void Vic::writeVectAddr()
 
 void Vic::update()
 {
+    // Count each rise of an enabled request: what the code asked to hear.
+    const uint32_t enabled = requests() & stored(kIntEnable);
+    const uint32_t risen = enabled & ~counted_;
+    counted_ = enabled;
+    for (uint32_t bits = risen; bits != 0; bits &= bits - 1) {
+        ++assertions_[unsigned(__builtin_ctz(bits))];
+    }
     const int priority = activePriority();
     const int current = inService_.empty() ? int(kSlots) + 1 : inService_.back();
     const bool irq = priority >= 0 && priority < current;

@@ -51,7 +51,8 @@ public:
     // Requests that are enabled, whatever the core's masks (what wakes an
     // idle core).
     uint32_t enabledRequests() const { return requests() & stored(vic::kIntEnable); }
-    // How many times each channel's request has risen since reset.
+    // How many times each channel's request has risen while enabled (or
+    // been enabled while raised) since reset.
     const std::vector<uint64_t>& assertions() const { return assertions_; }
 
 protected:
@@ -72,6 +73,7 @@ private:
     bool allowed() const;
 
     uint32_t raw_ = 0;
+    uint32_t counted_ = 0;  // enabled requests at the last update
     std::vector<int> inService_;  // priorities being handled, innermost last
     std::vector<uint64_t> assertions_ = std::vector<uint64_t>(32, 0);
     CoreInputs core_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "frontends/report/report.h"
 #include "support/test_board.h"
 
 using namespace boardsim;
@@ -233,4 +234,34 @@ TEST(PowerDown, TheChipSitsOutATimedRunAndWakesOnlyOnAnExternalInterruptAllowedT
     EXPECT_EQ(word(board, "woken"), 1u);
     EXPECT_NEAR(board.seconds(), 0.2, 1e-3);  // asleep from the start until the key
     EXPECT_NEAR(double(board.powerDownCycles()) / kFosc, 0.2, 1e-3);
+}
+
+// --report on images that are not the board's firmware: what it can
+// measure, and what it says when a run never got anywhere.
+TEST(ReportOnAnyImage, InterruptRatesTimeInEachModeAndWhatNeverHappened)
+{
+    ReportRequest request;
+    request.maxSeconds = 0.05;
+    const Figures idle = measure(kit("tick_idle_thumb"), request);
+    ASSERT_EQ(idle.interrupts.size(), 1u);
+    EXPECT_EQ(idle.interrupts[0].source, "TIMER0");
+    EXPECT_NEAR(idle.interrupts[0].perSecond, 1000, 25);  // 49 or 50 ticks in 50 ms
+    EXPECT_GT(idle.idleShare, 0.9);
+    EXPECT_TRUE(idle.mainInstructions);
+    EXPECT_FALSE(idle.hasHeartbeat);
+    ASSERT_EQ(idle.problems.size(), 1u);  // a tick alone sends nothing
+    EXPECT_NE(idle.problems[0].find("before any byte on UART0 or UART1"), std::string::npos) << idle.problems[0];
+
+    const Figures uart = measure(kit("uart_irq_arm"), request);
+    ASSERT_EQ(uart.uarts.size(), 2u);
+    ASSERT_TRUE(uart.uarts[0].baud);
+    EXPECT_NEAR(*uart.uarts[0].baud, 115200, 1);
+    EXPECT_EQ(uart.uarts[0].frameFormat, "8N1");
+    EXPECT_FALSE(uart.uarts[1].baud);  // never set up
+    EXPECT_GT(uart.uarts[0].bytes, 100u);
+    EXPECT_TRUE(uart.problems.empty()) << uart.problems[0];
+
+    const Figures aborted = measure(kit("failure2_arm"), request);
+    ASSERT_FALSE(aborted.problems.empty());
+    EXPECT_NE(aborted.problems[0].find("data abort"), std::string::npos) << aborted.problems[0];
 }

@@ -1,6 +1,7 @@
 // boardsim: runs a firmware.elf for the LPC2294 board and prints what the
 // board shows: UART0 output, the LED's edges, key presses, LCD pictures and
 // faults, each stamped with the instructions executed since reset.
+#include <array>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -83,18 +84,24 @@ public:
 
     void flushUart(uint64_t stamp, double seconds)
     {
-        if (!pendingUart_.empty() && !options_.quiet) {
-            line(stamp, seconds, "UART0  " + quoted(pendingUart_));
+        for (int n = 0; n < Lpc2294Machine::kUarts; ++n) {
+            if (!pendingUart_[size_t(n)].empty() && !options_.quiet) {
+                line(stamp, seconds, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[size_t(n)]));
+            }
+            pendingUart_[size_t(n)].clear();
         }
-        pendingUart_.clear();
     }
 
 private:
     void uart(const Event& e)
     {
-        pendingUart_ += char(e.value);
+        const size_t n = e.address == kUart1Base ? 1 : 0;
+        pendingUart_[n] += char(e.value);
         if (e.value == '\n') {
-            flushUart(e.stamp, e.time);
+            if (!options_.quiet) {
+                line(e.stamp, e.time, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
+            }
+            pendingUart_[n].clear();
         }
     }
 
@@ -149,7 +156,11 @@ private:
 
     void exception(const Event& e) const
     {
-        if (!options_.quiet) {
+        // Interrupts are routine in interrupt-driven firmware: shown with
+        // the calls; aborts and undefined instructions always.
+        const auto kind = ArmException(e.value);
+        const bool routine = kind == ArmException::Irq || kind == ArmException::Fiq;
+        if (!options_.quiet && (!routine || options_.showCalls)) {
             line(e.stamp, e.time, std::string("enter  ") + exceptionEntry(ArmException(e.value)).name + " from " +
                               board_.locate(e.pc));
         }
@@ -166,7 +177,7 @@ private:
     const Options& options_;
     std::set<uint32_t> shown_;  // functions named by --watch
     std::optional<HeartbeatTracker> heartbeat_;
-    std::string pendingUart_;
+    std::array<std::string, Lpc2294Machine::kUarts> pendingUart_;
     uint64_t periods_ = 0;
 };
 
@@ -285,6 +296,7 @@ BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
     boardOptions.traceIo = options.traceIo;
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
+    boardOptions.uartLoopback = options.uartLoopback;
     return boardOptions;
 }
 

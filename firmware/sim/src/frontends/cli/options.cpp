@@ -42,6 +42,8 @@ const char* usageText()
            "                     picocom -b 115200 LINK); runs in real time until\n"
            "                     interrupted unless --run is given\n"
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
+           "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
+           "                     the terminal; --uart1-loopback the same on UART1\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
@@ -195,6 +197,8 @@ const std::map<std::string, Flag>& flags()
         {"--json", [](Options& o) { o.json = true; }},
         {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},
         {"--quiet", [](Options& o) { o.quiet = true; }},
+        {"--uart-loopback", [](Options& o) { o.uartLoopback[0] = true; }},
+        {"--uart1-loopback", [](Options& o) { o.uartLoopback[1] = true; }},
         {"--screen", [](Options& o) { o.screen = true; }},
         {"--help", [](Options& o) { o.help = true; }},
         {"-h", [](Options& o) { o.help = true; }},
@@ -240,6 +244,9 @@ void checkCombination(Options& options)
     }
     if (!options.ispLink.empty() && options.report) {
         throw UsageError("--report runs an image from reset: not with --isp");
+    }
+    if (options.uartLoopback[0] && (!options.uartPty.empty() || !options.ispLink.empty())) {
+        throw UsageError("--uart-loopback plugs UART0's connector: not with --uart-pty or --isp, which use it");
     }
     if (!options.ispLink.empty() && !options.uartPty.empty()) {
         throw UsageError("--isp already puts UART0 on its pseudo-terminal: not with --uart-pty");

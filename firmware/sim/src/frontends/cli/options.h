@@ -1,6 +1,7 @@
 // Command line of boardsim.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -58,6 +59,8 @@ struct Options {
     double speed = 1;           // simulated seconds per wall second, when paced
     std::string uartPty;        // a symlink to UART0's pseudo-terminal
     std::string lcdMovie;       // the LCD over the run, as an animated GIF
+    // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
+    std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
 };
 
 // Throws UsageError with a message fit for the user.

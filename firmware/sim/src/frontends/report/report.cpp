@@ -1,15 +1,9 @@
 #include "frontends/report/report.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "core/event_log.h"
-#include "frontends/common/firmware_profile.h"
-#include "frontends/report/trace_analysis.h"
 
 namespace boardsim {
 namespace {
@@ -41,110 +35,48 @@ std::string escaped(const std::string& text)
     return out;
 }
 
-std::optional<uint64_t> delayOfZero(const ElfImage& image, uint32_t delayMs)
+std::string percent(double share)
 {
-    Board board(image, boardOptionsFor(image));
-    auto main = image.find("main");
-    if (!main) {
-        return std::nullopt;
-    }
-    const size_t watching = board.subscribe([&](const Event& e) {
-        if (e.kind == EventKind::Call && e.address == main->address) {
-            board.requestStop();
-        }
-    });
-    if (board.runUntil(10'000'000) != StopReason::Requested) {
-        return std::nullopt;
-    }
-    board.unsubscribe(watching);
-    return board.call(delayMs, {0}, 1'000'000);
+    return number(100 * share, "%.1f") + " %";
 }
 
-std::string tooShort(const Figures& f, const std::string& figure)
+void printUarts(const Figures& f, std::ostream& out)
 {
-    return "the run ended after " + std::to_string(f.instructions) + " instructions (" +
-           number(f.seconds * 1e3) + " ms), before " + figure + ": give a longer --run";
-}
-
-void measureGreeting(const EventLog& log, Figures& f)
-{
-    const std::string output = log.uartText();
-    const size_t lineEnd = output.find('\n');
-    if (lineEnd == std::string::npos) {
-        f.problems.push_back(tooShort(f, "a whole greeting line on UART0"));
-        return;
-    }
-    f.greeting = output.substr(0, lineEnd + 1);
-    const auto& events = log.events();
-    const auto end = std::find_if(events.begin(), events.end(),
-                                  [](const Event& e) { return e.kind == EventKind::UartByte && e.value == '\n'; });
-    if (end != events.end()) {
-        f.greetingInstructions = end->stamp;
-        f.greetingSeconds = end->time;
-    }
-}
-
-void measureDelay(const ElfImage& image, const EventLog& log, uint32_t delayMs, Figures& f)
-{
-    for (const CallSpan& call : callsOf(log.events(), delayMs)) {
-        if (!call.length() || call.argument == 0) {
+    for (const UartFigures& u : f.uarts) {
+        if (u.bytes == 0) {
+            out << "  " << u.name << ": nothing sent\n";
             continue;
         }
-        const double seconds = call.returnedAt - call.enteredAt;
-        f.delayArgument = call.argument;
-        f.delayInstructions = *call.length();
-        f.delayUnitInstructions = double(*call.length()) / call.argument;
-        f.delayUnitSeconds = seconds / call.argument;
-        f.delayUnitCycles = seconds * f.cclkHz / call.argument;
-        break;
-    }
-    if (!f.delayArgument) {
-        f.problems.push_back(tooShort(f, "the first DelayMs call returned"));
-        return;
-    }
-    f.delayZeroInstructions = delayOfZero(image, delayMs);
-}
-
-void measureHeartbeat(const EventLog& log, uint32_t delayMs, uint64_t wanted, Figures& f)
-{
-    const auto periods = heartbeatPeriods(log.events(), delayMs);
-    f.heartbeats = periods.size();
-    if (periods.empty()) {
-        f.problems.push_back(tooShort(f, "one complete heartbeat period (LED low for a DelayMs, then high)"));
-        return;
-    }
-    f.heartbeatLow = periods.front().low();
-    f.heartbeatHigh = periods.front().high();
-    f.heartbeatSeconds = periods.front().endTime - periods.front().startTime;
-    if (periods.size() < wanted) {
-        f.problems.push_back(tooShort(f, std::to_string(wanted) + " heartbeat periods (" +
-                                             std::to_string(periods.size()) + " seen)"));
+        out << "  " << u.name << ": " << u.bytes << " bytes sent";
+        if (u.firstLine) {
+            out << "; reset to the first line's last bit: " << number(*u.firstLineSeconds * 1e6) << " us, "
+                << *u.firstLineInstructions << " instructions (\"" << escaped(*u.firstLine) << "\", "
+                << u.firstLine->size() << " bytes)";
+        }
+        out << "\n";
     }
 }
 
-void printText(const ElfImage& image, const Figures& f, std::ostream& out)
+void printTime(const Figures& f, std::ostream& out)
 {
-    const ImageUse use = imageUse(image);
-    out << "image\n";
-    out << "  flash used:  " << use.flashBytes << " of " << kFlashSize << " bytes ("
-        << number(100.0 * use.flashBytes / kFlashSize) << " %)\n";
-    out << "  RAM used:    " << use.ramTotal() << " of " << kRamSize << " bytes (" << use.ramData << " data, "
-        << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
-    out << "clocks (as the image set them)\n";
-    out << "  cclk " << number(f.cclkHz / 1e6, "%.4f") << " MHz, pclk " << number(f.pclkHz / 1e6, "%.4f")
-        << " MHz";
-    if (f.uartBaud) {
-        out << ", UART0 " << number(*f.uartBaud, "%.1f") << " baud " << f.frameFormat;
+    if (f.interrupts.empty()) {
+        out << "  interrupts: none\n";
+    } else {
+        out << "  interrupts:";
+        for (const InterruptFigures& i : f.interrupts) {
+            out << " " << i.source << " " << i.count << " (" << number(i.perSecond, "%.1f") << "/s)";
+        }
+        out << "\n";
     }
-    out << "\n";
-    out << "run (" << f.instructions << " instructions, " << number(f.seconds * 1e3) << " ms simulated in "
-        << number(f.wallSeconds * 1e3) << " ms: " << number(f.seconds / f.wallSeconds, "%.1f")
-        << " x real time)\n";
-    if (f.greeting) {
-        out << "  reset to last greeting bit:  " << number(*f.greetingSeconds * 1e6) << " us, "
-            << *f.greetingInstructions << " instructions (\"" << escaped(*f.greeting) << "\", "
-            << f.greeting->size() << " bytes)\n";
+    out << "  core time:";
+    for (const ModeShare& m : f.modes) {
+        out << " " << m.mode << " " << percent(m.share) << ",";
     }
+    out << " idle " << percent(f.idleShare) << ", powered down " << percent(f.powerDownShare) << "\n";
+}
+
+void printHeartbeat(const Figures& f, std::ostream& out)
+{
     if (f.delayArgument) {
         out << "  DelayMs(" << *f.delayArgument << "):  " << *f.delayInstructions << " instructions\n";
         out << "  per DelayMs unit:  " << number(*f.delayUnitInstructions) << " instructions, "
@@ -160,7 +92,37 @@ void printText(const ElfImage& image, const Figures& f, std::ostream& out)
     }
 }
 
-void jsonField(std::ostream& out, bool& first, const char* name, const std::optional<double>& value)
+void printText(const ElfImage& image, const Figures& f, std::ostream& out)
+{
+    const ImageUse use = imageUse(image);
+    out << "image\n";
+    out << "  flash used:  " << use.flashBytes << " of " << kFlashSize << " bytes ("
+        << number(100.0 * use.flashBytes / kFlashSize) << " %)\n";
+    out << "  RAM used:    " << use.ramTotal() << " of " << kRamSize << " bytes (" << use.ramData << " data, "
+        << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
+    out << "clocks (as the image set them)\n";
+    out << "  cclk " << number(f.cclkHz / 1e6, "%.4f") << " MHz, pclk " << number(f.pclkHz / 1e6, "%.4f") << " MHz";
+    for (const UartFigures& u : f.uarts) {
+        if (u.baud) {
+            out << ", " << u.name << " " << number(*u.baud, "%.1f") << " baud " << u.frameFormat;
+        }
+    }
+    out << "\n";
+    out << "run (" << f.instructions << " instructions, " << number(f.seconds * 1e3) << " ms simulated in "
+        << number(f.wallSeconds * 1e3) << " ms: " << number(f.seconds / f.wallSeconds, "%.1f")
+        << " x real time)\n";
+    if (f.mainInstructions) {
+        out << "  main reached after " << *f.mainInstructions << " instructions (" << number(*f.mainSeconds * 1e6)
+            << " us)\n";
+    } else if (!f.hasMain) {
+        out << "  main: the image has no symbol main\n";
+    }
+    printUarts(f, out);
+    printTime(f, out);
+    printHeartbeat(f, out);
+}
+
+void jsonField(std::ostream& out, bool& first, const std::string& name, const std::optional<double>& value)
 {
     out << (first ? "" : ", ") << "\"" << name << "\": ";
     first = false;
@@ -173,32 +135,58 @@ void jsonField(std::ostream& out, bool& first, const char* name, const std::opti
     }
 }
 
+template <typename T>
+std::optional<double> maybe(const std::optional<T>& v)
+{
+    return v ? std::optional<double>(double(*v)) : std::nullopt;
+}
+
+std::optional<double> scaled(const std::optional<double>& v, double by)
+{
+    return v ? std::optional<double>(*v * by) : std::nullopt;
+}
+
 void printJson(const ElfImage& image, const Figures& f, std::ostream& out)
 {
     const ImageUse use = imageUse(image);
-    auto maybe = [](const auto& v) { return v ? std::optional<double>(double(*v)) : std::nullopt; };
+    const UartFigures& uart0 = f.uarts.at(0);
     bool first = true;
     out << "{";
     jsonField(out, first, "cclk_hz", f.cclkHz);
     jsonField(out, first, "pclk_hz", f.pclkHz);
-    jsonField(out, first, "uart0_baud", f.uartBaud);
+    for (const UartFigures& u : f.uarts) {
+        std::string key = u.name;
+        for (char& c : key) {
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        jsonField(out, first, key + "_baud", u.baud);
+        jsonField(out, first, key + "_bytes", double(u.bytes));
+    }
+    jsonField(out, first, "main_reached_us", scaled(f.mainSeconds, 1e6));
     jsonField(out, first, "delay_unit_cycles", f.delayUnitCycles);
-    jsonField(out, first, "delay_unit_us", f.delayUnitSeconds ? std::optional<double>(*f.delayUnitSeconds * 1e6)
-                                                              : std::nullopt);
+    jsonField(out, first, "delay_unit_us", scaled(f.delayUnitSeconds, 1e6));
     jsonField(out, first, "delay_unit_instructions", f.delayUnitInstructions);
-    jsonField(out, first, "heartbeat_period_ms",
-              f.heartbeatSeconds ? std::optional<double>(*f.heartbeatSeconds * 1e3) : std::nullopt);
-    jsonField(out, first, "led_hz", f.heartbeatSeconds ? std::optional<double>(1.0 / *f.heartbeatSeconds)
-                                                       : std::nullopt);
-    jsonField(out, first, "reset_to_greeting_us",
-              f.greetingSeconds ? std::optional<double>(*f.greetingSeconds * 1e6) : std::nullopt);
-    jsonField(out, first, "reset_to_greeting_instructions", maybe(f.greetingInstructions));
+    jsonField(out, first, "heartbeat_period_ms", scaled(f.heartbeatSeconds, 1e3));
+    jsonField(out, first, "led_hz",
+              f.heartbeatSeconds ? std::optional<double>(1.0 / *f.heartbeatSeconds) : std::nullopt);
+    jsonField(out, first, "reset_to_greeting_us", scaled(uart0.firstLineSeconds, 1e6));
+    jsonField(out, first, "reset_to_greeting_instructions", maybe(uart0.firstLineInstructions));
     jsonField(out, first, "sim_speed_x_real_time", f.seconds / f.wallSeconds);
     jsonField(out, first, "instructions", double(f.instructions));
     jsonField(out, first, "simulated_ms", f.seconds * 1e3);
     jsonField(out, first, "flash_bytes", double(use.flashBytes));
     jsonField(out, first, "ram_bytes", double(use.ramTotal()));
-    out << "}\n";
+    jsonField(out, first, "idle_share", f.idleShare);
+    jsonField(out, first, "power_down_share", f.powerDownShare);
+    out << ", \"interrupts_per_second\": {";
+    for (size_t i = 0; i < f.interrupts.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << "\"" << f.interrupts[i].source << "\": " << number(f.interrupts[i].perSecond);
+    }
+    out << "}, \"mode_share\": {";
+    for (size_t i = 0; i < f.modes.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << "\"" << f.modes[i].mode << "\": " << number(f.modes[i].share, "%.6f");
+    }
+    out << "}}\n";
 }
 
 }  // namespace
@@ -222,46 +210,6 @@ ImageUse imageUse(const ElfImage& image)
         }
     }
     return use;
-}
-
-Figures measure(const ElfImage& image, const ReportRequest& request)
-{
-    const auto delayMs = image.find("DelayMs");
-    if (!delayMs) {
-        throw BoardError("the image has no DelayMs function: there is no delay or heartbeat to measure");
-    }
-    BoardOptions options = boardOptionsFor(image);
-    options.hostBaud = request.hostBaud;
-    Board board(image, options);
-    const EventLog log(board);
-    HeartbeatTracker heartbeat(delayMs->address);
-    uint64_t beats = 0;
-    board.subscribe([&](const Event& e) {
-        if (heartbeat.feed(e) && ++beats >= request.periods) {
-            board.requestStop();
-        }
-    });
-    const auto start = std::chrono::steady_clock::now();
-    board.runUntil(request.limit);
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-
-    Figures f;
-    f.instructions = board.instructions();
-    f.seconds = board.seconds();
-    f.wallSeconds = wall.count();
-    f.cclkHz = board.machine().cclkHz();
-    f.pclkHz = board.machine().pclkHz();
-    if (board.machine().uart0.divisor() != 0) {
-        f.uartBaud = f.pclkHz / (16.0 * board.machine().uart0.divisor());
-        f.frameFormat = board.machine().uart0.frameFormat();
-    }
-    if (board.fault()) {
-        f.problems.push_back(board.fault()->message());
-    }
-    measureGreeting(log, f);
-    measureDelay(image, log, delayMs->address, f);
-    measureHeartbeat(log, delayMs->address, request.periods, f);
-    return f;
 }
 
 std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, const ReportRequest& request)

@@ -1,4 +1,8 @@
-// `boardsim --report`: figures of an image measured by running it.
+// `boardsim --report`: figures of any image measured by running it: the
+// clocks and line speeds it set, when it reached main and what it sent,
+// how often each interrupt came, where the core's time went (each mode,
+// idle, powered down); and for an image with the board's DelayMs and
+// heartbeat, their figures too.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "machine/board.h"
 #include "image/elf_image.h"
+#include "machine/board.h"
 
 namespace boardsim {
 
@@ -23,24 +27,52 @@ struct ImageUse {
 ImageUse imageUse(const ElfImage& image);
 
 struct ReportRequest {
+    // The run: at most this many instructions, or this long; an image with
+    // a heartbeat stops after `periods` of it.
     When limit = When::instructions(50'000'000);
+    double maxSeconds = 10;
     uint64_t periods = 3;
     double hostBaud = kDefaultHostBaud;
     bool json = false;
 };
 
-// What a run from reset through a few heartbeats shows.
+struct UartFigures {
+    std::string name;  // "UART0"
+    std::optional<double> baud;
+    std::string frameFormat;
+    uint64_t bytes = 0;
+    std::optional<std::string> firstLine;
+    std::optional<uint64_t> firstLineInstructions;
+    std::optional<double> firstLineSeconds;  // reset to the line's last stop bit
+};
+
+struct InterruptFigures {
+    std::string source;  // the VIC channel's name: "TIMER0"
+    uint64_t count = 0;
+    double perSecond = 0;
+};
+
+struct ModeShare {
+    std::string mode;  // "System", "IRQ", ..., "idle", "powered down"
+    double share = 0;  // of all cycles
+};
+
 struct Figures {
     uint64_t instructions = 0;
     double seconds = 0;
     double wallSeconds = 0;
     double cclkHz = 0;
     double pclkHz = 0;
-    std::optional<double> uartBaud;
-    std::string frameFormat;
-    std::optional<std::string> greeting;
-    std::optional<uint64_t> greetingInstructions;
-    std::optional<double> greetingSeconds;  // reset to the greeting's last stop bit
+    bool hasMain = false;
+    std::optional<uint64_t> mainInstructions;
+    std::optional<double> mainSeconds;
+    std::vector<UartFigures> uarts;
+    std::vector<InterruptFigures> interrupts;
+    std::vector<ModeShare> modes;
+    double idleShare = 0;
+    double powerDownShare = 0;
+    // The board's own firmware: DelayMs and the LED's heartbeat.
+    bool hasHeartbeat = false;
     std::optional<uint32_t> delayArgument;
     std::optional<uint64_t> delayInstructions;
     std::optional<double> delayUnitInstructions;
@@ -56,8 +88,9 @@ struct Figures {
 Figures measure(const ElfImage& image, const ReportRequest& request);
 
 // Runs the image and prints the figures, as text or as one JSON object.
-// Returns what could not be measured (a fault, a run too short for a
-// figure), one sentence each.
+// Returns what could not be measured or went wrong (a fault, a run that
+// never reached main or sent nothing, a run too short for a figure), one
+// sentence each.
 std::vector<std::string> printReport(const ElfImage& image, std::ostream& out, const ReportRequest& request);
 
 }  // namespace boardsim
