@@ -10,10 +10,10 @@ namespace boardsim {
 void CodeMarks::load(const std::vector<uint8_t>& flash)
 {
     marks_.assign(flash.size() / 2, 0);
-    for (size_t at = 0; at + 4 <= flash.size(); at += 4) {
+    for (size_t offset = 0; offset + 4 <= flash.size(); offset += 4) {
         uint32_t word = 0;
-        std::memcpy(&word, &flash[at], 4);
-        rewrite(uint32_t(at), word);
+        std::memcpy(&word, &flash[offset], 4);
+        rewrite(uint32_t(offset), word);
     }
 }
 
@@ -53,14 +53,14 @@ bool CodeMarks::setBreakpoint(uint32_t address, bool on)
 {
     bool was = false;
     if (inFlash(address)) {
-        uint8_t& mark = marks_[address / 2];
-        was = (mark & kBreakpoint) != 0;
-        mark = on ? (mark | kBreakpoint) : (mark & ~kBreakpoint);
+        uint8_t& marked = marks_[address / 2];
+        was = (marked & kBreakpoint) != 0;
+        marked = on ? (marked | kBreakpoint) : (marked & ~kBreakpoint);
     } else {
-        const auto at = std::find(ramBreakpoints_.begin(), ramBreakpoints_.end(), address);
-        was = at != ramBreakpoints_.end();
+        const auto found = std::find(ramBreakpoints_.begin(), ramBreakpoints_.end(), address);
+        was = found != ramBreakpoints_.end();
         if (was && !on) {
-            ramBreakpoints_.erase(at);
+            ramBreakpoints_.erase(found);
         } else if (!was && on) {
             ramBreakpoints_.push_back(address);
         }

@@ -156,15 +156,15 @@ size_t Cpu::hookAccesses(Client& client, uint32_t begin, uint32_t last, bool rea
 template <typename Context>
 void Cpu::mapDevice(uint32_t base, uint32_t size, Context& context)
 {
-    auto* read = +[](void* /*uc*/, uint64_t offset, unsigned width, void* user) -> uint64_t {
+    auto* onRead = +[](void* /*uc*/, uint64_t offset, unsigned width, void* user) -> uint64_t {
         auto& c = *static_cast<Context*>(user);
         return guarded(c.client(), [&] { return uint64_t(c.read(uint32_t(offset), width)); });
     };
-    auto* write = +[](void* /*uc*/, uint64_t offset, unsigned width, uint64_t value, void* user) {
+    auto* onWrite = +[](void* /*uc*/, uint64_t offset, unsigned width, uint64_t value, void* user) {
         auto& c = *static_cast<Context*>(user);
         guarded(c.client(), [&] { c.write(uint32_t(offset), width, uint32_t(value)); });
     };
-    mapIo(base, size, reinterpret_cast<void*>(read), reinterpret_cast<void*>(write), &context);
+    mapIo(base, size, reinterpret_cast<void*>(onRead), reinterpret_cast<void*>(onWrite), &context);
 }
 
 }  // namespace boardsim

@@ -631,12 +631,11 @@ std::string Engine::locate(uint32_t address) const
 
 std::string Engine::registerName(uint32_t address, bool write) const
 {
-    for (const auto& d : devices_) {
-        if (address >= d->base && address - d->base < d->target->size()) {
-            return d->target->registerName(address - d->base, write);
-        }
-    }
-    return hex(address);
+    const auto device = std::find_if(devices_.begin(), devices_.end(), [address](const auto& d) {
+        return address >= d->base && address - d->base < d->target->size();
+    });
+    return device == devices_.end() ? hex(address)
+                                    : (*device)->target->registerName(address - (*device)->base, write);
 }
 
 }  // namespace boardsim

@@ -1,6 +1,8 @@
 #include "machine/lpc2294.h"
 
 #include <algorithm>
+#include <iterator>
+#include <numeric>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -91,10 +93,9 @@ namespace {
 
 std::vector<std::unique_ptr<Peripheral>> buildModels()
 {
-    std::vector<std::unique_ptr<Peripheral>> models;
-    for (const DeviceRow& row : Lpc2294Machine::rows()) {
-        models.push_back(row.model());
-    }
+    const auto& rows = Lpc2294Machine::rows();
+    std::vector<std::unique_ptr<Peripheral>> models(rows.size());
+    std::transform(rows.begin(), rows.end(), models.begin(), [](const DeviceRow& row) { return row.model(); });
     return models;
 }
 
@@ -135,10 +136,9 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             unmodelled_.push_back(std::make_unique<UnmodelledBlock>(block));
             continue;
         }
-        std::vector<std::pair<uint32_t, std::string>> names;
-        for (const ChipRegister& r : block.registers) {
-            names.emplace_back(r.offset, r.name);
-        }
+        std::vector<std::pair<uint32_t, std::string>> names(block.registers.size());
+        std::transform(block.registers.begin(), block.registers.end(), names.begin(),
+                       [](const ChipRegister& r) { return std::make_pair(r.offset, std::string(r.name)); });
         model->model->knowChipRegisters(std::move(names));
     }
     // The machine's interrupt controller, if a row places one.
@@ -166,12 +166,12 @@ void Lpc2294Machine::attach(EngineServices& engine)
 std::vector<DeviceMapping> Lpc2294Machine::devices() const
 {
     std::vector<DeviceMapping> mappings;
-    for (const Placed& p : placed_) {
-        mappings.push_back({p.row->name, p.row->base, p.model.get()});
-    }
-    for (const auto& block : unmodelled_) {
-        mappings.push_back({"unmodelled", block->base(), block.get()});
-    }
+    std::transform(placed_.begin(), placed_.end(), std::back_inserter(mappings), [](const Placed& p) {
+        return DeviceMapping{p.row->name, p.row->base, p.model.get()};
+    });
+    std::transform(unmodelled_.begin(), unmodelled_.end(), std::back_inserter(mappings), [](const auto& block) {
+        return DeviceMapping{"unmodelled", block->base(), block.get()};
+    });
     return mappings;
 }
 
@@ -212,13 +212,13 @@ void Lpc2294Machine::updateExternalInputs()
 {
     // A pin selected as EINTn brings in what is outside it (the input is
     // low when any of its pins is low); an EINT without a pin stays high.
-    uint32_t high = 0xF;
     const uint32_t outside = port0.outsideLevels();
-    for (const ExternalInputPin& p : kExternalInputPins) {
-        if (pinSelect.port0Function(p.pin) == p.function && ((outside >> p.pin) & 1) == 0) {
-            high &= ~(1u << p.eint);
-        }
-    }
+    const uint32_t high = std::accumulate(
+        std::begin(kExternalInputPins), std::end(kExternalInputPins), 0xFu,
+        [&](uint32_t levels, const ExternalInputPin& p) {
+            const bool pulledLow = pinSelect.port0Function(p.pin) == p.function && ((outside >> p.pin) & 1) == 0;
+            return pulledLow ? (levels & ~(1u << p.eint)) : levels;
+        });
     for (unsigned n = 0; n < scb::kExternalInterrupts; ++n) {
         systemControl.setExternalInput(n, ((high >> n) & 1) != 0);
     }
@@ -258,10 +258,10 @@ LedState Lpc2294Machine::led() const
 
 void Lpc2294Machine::noteLed()
 {
-    const LedState now = led();
-    if (now != led_) {
-        led_ = now;
-        emit(EventKind::Led, now.driven ? 1 : 0, now.high ? 1 : 0);
+    const LedState state = led();
+    if (state != led_) {
+        led_ = state;
+        emit(EventKind::Led, state.driven ? 1 : 0, state.high ? 1 : 0);
     }
 }
 

@@ -3,6 +3,8 @@
 // firmware using it stops at once and by name.
 #pragma once
 
+#include <algorithm>
+
 #include "core/bus_target.h"
 #include "machine/chip_map.h"
 #include "util/text.h"
@@ -19,12 +21,10 @@ public:
     BusResult write(uint32_t offset, unsigned /*size*/, uint32_t /*value*/) override { return refuse(offset); }
     std::string registerName(uint32_t offset, bool /*write*/) const override
     {
-        for (const ChipRegister& r : block_.registers) {
-            if (r.offset == offset) {
-                return r.name;
-            }
-        }
-        return std::string(block_.name) + "+" + hex(offset);
+        const auto found = std::find_if(block_.registers.begin(), block_.registers.end(),
+                                        [offset](const ChipRegister& r) { return r.offset == offset; });
+        return found != block_.registers.end() ? std::string(found->name)
+                                               : std::string(block_.name) + "+" + hex(offset);
     }
 
 private:

@@ -114,12 +114,9 @@ std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const
     if (const RegisterSpec* r = findRegister(offset)) {
         return r->name;
     }
-    for (const auto& [at, name] : chipRegisters_) {
-        if (at == offset) {
-            return name;
-        }
-    }
-    return name_ + "+" + hex(offset);
+    const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
+                                   [offset](const auto& r) { return r.first == offset; });
+    return chip != chipRegisters_.end() ? chip->second : name_ + "+" + hex(offset);
 }
 
 BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) const
@@ -147,11 +144,11 @@ BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) co
 
 BusResult Peripheral::missing(uint32_t offset) const
 {
-    for (const auto& [at, name] : chipRegisters_) {
-        if (at == offset) {
-            return BusResult::refuse(name + " is a register of the chip that the " + name_ +
-                                     " model does not have (not modelled)");
-        }
+    const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
+                                   [offset](const auto& r) { return r.first == offset; });
+    if (chip != chipRegisters_.end()) {
+        return BusResult::refuse(chip->second + " is a register of the chip that the " + name_ +
+                                 " model does not have (not modelled)");
     }
     return BusResult::refuse("no such " + name_ + " register");
 }

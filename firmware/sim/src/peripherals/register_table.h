@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,8 @@ struct RegisterSpec {
         if (fields.empty()) {
             return 0xFFFFFFFFu;
         }
-        uint32_t bits = 0;
-        for (const Field& f : fields) {
-            bits |= f.mask();
-        }
-        return bits;
+        return std::accumulate(fields.begin(), fields.end(), 0u,
+                               [](uint32_t bits, const Field& f) { return bits | f.mask(); });
     }
 };
 

@@ -1,5 +1,7 @@
 #include "frontends/common/firmware_profile.h"
 
+#include <algorithm>
+
 #include "core/board_error.h"
 #include "machine/lcd_geometry.h"
 
@@ -15,10 +17,9 @@ const std::vector<std::string>& defaultWatchedFunctions()
 
 std::vector<uint32_t> FirmwareProfile::watchedAddresses() const
 {
-    std::vector<uint32_t> addresses;
-    for (const WatchedFunction& f : watched) {
-        addresses.push_back(f.address);
-    }
+    std::vector<uint32_t> addresses(watched.size());
+    std::transform(watched.begin(), watched.end(), addresses.begin(),
+                   [](const WatchedFunction& f) { return f.address; });
     return addresses;
 }
 

@@ -192,11 +192,11 @@ unsigned Pty::clientBaud() const
     // master's: read them there.
     const int fd = slaveHold_ >= 0 ? slaveHold_ : open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios settings{};
-    const bool read = fd >= 0 && tcgetattr(fd, &settings) == 0;
+    const bool known = fd >= 0 && tcgetattr(fd, &settings) == 0;
     if (fd >= 0 && fd != slaveHold_) {
         close(fd);
     }
-    return read ? baudOf(cfgetospeed(&settings)) : 0;
+    return known ? baudOf(cfgetospeed(&settings)) : 0;
 }
 
 }  // namespace boardsim

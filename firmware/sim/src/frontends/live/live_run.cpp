@@ -26,7 +26,7 @@ constexpr double kKeyHold = 0.080;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(33);
 constexpr auto kIdleWait = std::chrono::milliseconds(20);
 constexpr auto kTerminalSettle = std::chrono::milliseconds(100);
-constexpr size_t kUartTextKept = 64 * 1024;
+constexpr size_t kUartTextKept = size_t{64} * 1024;
 
 volatile std::sig_atomic_t gSignal = 0;
 
