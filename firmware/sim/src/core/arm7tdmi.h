@@ -11,12 +11,13 @@
 //   instead on a modelled peripheral's unknown register (stricter than the chip).
 // - Base-register write-back after a data abort is QEMU's ("base restored"),
 //   whereas the ARM7TDMI leaves the base updated ("base updated" abort model).
-// - Time is cycle-approximate (arm_timing.h): the cycle table per
-//   instruction class, MAM fetch waits, one VPB wait per divider step; no
-//   bus contention, no waits for data loads from flash through other than
-//   a PC-relative literal, Thumb code at one cycle an instruction.
-// - Interrupts are taken between instructions only when a line is driven;
-//   there is no VIC yet (every line drives nIRQ).
+// - Time is cycle-approximate (arm_timing.h, thumb_timing.h): the cycle
+//   table per instruction class in both states, MAM fetch waits, one VPB
+//   wait per divider step (also for the VIC, which sits on the AHB); no
+//   bus contention, no waits for data loads from flash other than a
+//   PC-relative literal.
+// - Interrupts are taken between instructions, as the VIC drives nIRQ and
+//   nFIQ; waking from idle or power-down costs no cycles.
 // - No debug (EmbeddedICE, BKPT is undefined on ARMv4T) and no Jazelle-like
 //   extras; Thumb state is QEMU's ARMv4T Thumb.
 #pragma once
