@@ -4,16 +4,8 @@
 namespace boardsim {
 
 Board::Board(const ElfImage& image, const BoardOptions& options)
-    : MachineHolder(options), Engine(image, lpc2294, options), lcdFrame_(options.lcdFrame)
+    : MachineHolder(options), Engine(image, lpc2294, options)
 {
-}
-
-std::vector<uint8_t> Board::lcdFrame() const
-{
-    if (!lcdFrame_) {
-        throw BoardError("the image has no LcdFrame symbol");
-    }
-    return readMemory(*lcdFrame_, kLcdFrameBytes);
 }
 
 }  // namespace boardsim

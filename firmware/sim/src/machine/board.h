@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/engine.h"
@@ -16,9 +16,6 @@ namespace boardsim {
 struct BoardOptions : EngineOptions {
     double hostBaud = kDefaultHostBaud;     // the terminal on TxD0
     double bounceSeconds = kDefaultBounce;  // key contacts' chatter (0: clean edges)
-    // Where the frame buffer the display shows lies in RAM, if the image
-    // has one.
-    std::optional<uint32_t> lcdFrame;
 };
 
 namespace detail {
@@ -46,12 +43,11 @@ public:
     // The host's terminal sends `byte` to UART0.
     void hostSend(uint8_t byte) { lpc2294.hostSend(byte); }
 
-    bool hasLcd() const { return lcdFrame_.has_value(); }
-    // The display's frame buffer as it is now.
-    std::vector<uint8_t> lcdFrame() const;
-
-private:
-    std::optional<uint32_t> lcdFrame_;
+    // What the LCD's glass shows now: the controller's RAM as its mode
+    // shows it, 6 banks of 84 column bytes (lcd_geometry.h).
+    std::vector<uint8_t> lcdFrame() { return lpc2294.lcdGlass(); }
+    // Why the glass shows nothing, in a sentence; empty when it shows its RAM.
+    std::string lcdWhyBlank() { return lpc2294.lcdWhyBlank(); }
 };
 
 }  // namespace boardsim

@@ -1,6 +1,7 @@
 #include "machine/lpc2294.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,11 @@ constexpr unsigned kTxd0Pin = 0;
 constexpr unsigned kTxd0Function = 1;  // PINSEL0 bits 1:0 = 01
 constexpr unsigned kRxd0Pin = 1;
 constexpr unsigned kRxd0Function = 1;  // PINSEL0 bits 3:2 = 01
+// Which of the panel's lines each of its pins is.
+constexpr std::pair<unsigned, unsigned> kLcdLines[] = {
+    {Lpc2294Machine::kLcdSclkPin, Pcd8544::kSclk}, {Lpc2294Machine::kLcdSdinPin, Pcd8544::kSdin},
+    {Lpc2294Machine::kLcdDcPin, Pcd8544::kDataCommand}, {Lpc2294Machine::kLcdScePin, Pcd8544::kEnable},
+    {Lpc2294Machine::kLcdResPin, Pcd8544::kReset}};
 
 // Erased flash reads as ones; RAM holds no useful value after power-up, so
 // it starts with a pattern rather than the zeros that could hide a missing
@@ -46,6 +52,7 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
         {"timer0", 0xE0004000, make<Timer, 0u>, 4},
         {"timer1", 0xE0008000, make<Timer, 1u>, 5},
         {"uart0", kUart0Base, make<Uart, 0u>, 6},
+        {"spi0", 0xE0020000, make<Spi, 0u>, 10},
         {"gpio0", 0xE0028000, make<Port0>, -1},
         {"pinsel", 0xE002C000, make<PinSelect>, -1},
         {"scb", 0xE01FC000, make<SystemControl>, -1},
@@ -96,8 +103,14 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
       }()),
       systemControl(placed<SystemControl>("scb")), pinSelect(placed<PinSelect>("pinsel")),
       port0(placed<Port0>("gpio0")), uart0(placed<Uart>("uart0")), timer0(placed<Timer>("timer0")),
-      timer1(placed<Timer>("timer1")),
-      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); }), terminal_(hostBaud)
+      timer1(placed<Timer>("timer1")), spi0(placed<Spi>("spi0")),
+      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); }), terminal_(hostBaud),
+      pins_(pinSelect, port0, [this] { return engine_ != nullptr ? engine_->now() : 0.0; }),
+      // SPI0's SCK0, MISO0, MOSI0 and SSEL0 are function 01 of P0.4..P0.7.
+      // Each idles high: a pin not connected to SSEL0 never selects the SPI.
+      spi0Pins_(pins_, {{4, 1, true}, {5, 1, true}, {6, 1, true}, {7, 1, true}},
+                [this](unsigned signal, bool level, double time) { spi0.inputChanged(signal, level, time); }),
+      lcd_([this](const std::string& what) { fault(what); })
 {
     for (const Placed& p : placed_) {
         p.model->validate();
@@ -109,8 +122,53 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             }));
         }
     }
-    port0.onOutputsChanged = [this] { noteLed(); };
+    port0.onOutputsChanged = [this] {
+        pins_.update();
+        noteLed();
+    };
+    port0.pinLevels = [this] { return pins_.levels(); };
+    pinSelect.onChanged = [this] { pins_.update(); };
     uart0.onTransmit = [this](const LineFrame& frame) { transmit(frame); };
+    spi0.connectPins(spi0Pins_);
+    spi0.onTransferStart = [this](uint8_t byte) { checkSpiPins(byte); };
+    wireLcd();
+}
+
+void Lpc2294Machine::wireLcd()
+{
+    uint32_t mask = 0;
+    for (const auto& [pin, line] : kLcdLines) {
+        mask |= 1u << pin;
+    }
+    pins_.listen(mask, [this](unsigned pin, bool level, double time) {
+        for (const auto& [wired, line] : kLcdLines) {
+            if (wired == pin) {
+                lcd_.setLine(line, level, time);
+            }
+        }
+    });
+}
+
+void Lpc2294Machine::checkSpiPins(uint8_t byte)
+{
+    if (!spi0Pins_.connected(spi::kSck) || !spi0Pins_.connected(spi::kMosi)) {
+        // The SPI shifts, but SCK0 or MOSI0 is not on its pin: nothing
+        // reaches the panel.
+        fault("byte " + hex(byte) + " written to S0SPDR while P0.4 is not SCK0 or P0.6 is not MOSI0 (PINSEL0 = " +
+              hex(pinSelect.pinsel0()) + ")");
+    }
+}
+
+std::vector<uint8_t> Lpc2294Machine::lcdGlass()
+{
+    pins_.settle(now());  // a byte on its way counts as far as its bits have gone
+    return lcd_.glass();
+}
+
+std::string Lpc2294Machine::lcdWhyBlank()
+{
+    pins_.settle(now());
+    return lcd_.whyBlank();
 }
 
 void Lpc2294Machine::attach(EngineServices& engine)
@@ -154,7 +212,13 @@ void Lpc2294Machine::reset()
     for (const Placed& p : placed_) {
         p.model->reset();
     }
-    port0.setOutsideLevels(0xFFFFFFFF);  // the board's pull-ups, no key down
+    pins_.reset();  // the board's pull-ups, no key down, nothing driven
+    const uint32_t levels = pins_.levels();
+    std::array<bool, Pcd8544::kLines> lines{};
+    for (const auto& [pin, line] : kLcdLines) {
+        lines[line] = (levels >> pin & 1u) != 0;
+    }
+    lcd_.powerOn(lines, 0);
     led_ = led();
 }
 
@@ -174,13 +238,13 @@ void Lpc2294Machine::clocksApplied()
 void Lpc2294Machine::setKey(int key, bool down)
 {
     const uint32_t mask = keyMask(key);
-    const uint32_t levels = port0.outsideLevels();
-    port0.setOutsideLevels(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
+    const uint32_t levels = pins_.outside();
+    pins_.setOutside(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
 }
 
 bool Lpc2294Machine::keyDown(int key) const
 {
-    return (port0.outsideLevels() & keyMask(key)) == 0;
+    return (pins_.outside() & keyMask(key)) == 0;
 }
 
 LedState Lpc2294Machine::led() const

@@ -9,13 +9,13 @@ namespace {
 const std::vector<RegisterSpec>& pinselTable()
 {
     static const std::vector<RegisterSpec> table = {
-        {kPinsel0, "PINSEL0", Access::ReadWrite, 0x00000000},
+        {kPinsel0, "PINSEL0", Access::ReadWrite, 0x00000000, Behaviour::Handled},
         // P0.27..P0.30 come out of reset as the A/D converter's inputs.
-        {kPinsel1, "PINSEL1", Access::ReadWrite, 0x15400000},
+        {kPinsel1, "PINSEL1", Access::ReadWrite, 0x15400000, Behaviour::Handled},
         // Its real reset value follows the boot and debug pins; with the
         // image booting from on-chip flash and no trace port, nothing is
         // routed to port 1's special functions.
-        {kPinsel2, "PINSEL2", Access::ReadWrite, 0x00000000},
+        {kPinsel2, "PINSEL2", Access::ReadWrite, 0x00000000, Behaviour::Handled},
     };
     return table;
 }
@@ -24,6 +24,15 @@ const std::vector<RegisterSpec>& pinselTable()
 
 PinSelect::PinSelect() : Peripheral("PINSEL", 0x18, pinselTable())
 {
+    for (const uint32_t offset : {kPinsel0, kPinsel1, kPinsel2}) {
+        handle(offset, [this, offset] { return stored(offset); },
+               [this, offset](uint32_t v) {
+                   store(offset, v);
+                   if (onChanged) {
+                       onChanged();
+                   }
+               });
+    }
     reset();
 }
 

@@ -21,6 +21,9 @@ public:
     unsigned port0Function(unsigned pin) const;
     uint32_t pinsel0() const { return stored(pinsel::kPinsel0); }
     uint32_t pinsel1() const { return stored(pinsel::kPinsel1); }
+
+    // Called after every write: what the pins carry may have changed.
+    std::function<void()> onChanged;
 };
 
 }  // namespace boardsim

@@ -1,8 +1,5 @@
 #include "frontends/common/firmware_profile.h"
 
-#include "core/board_error.h"
-#include "machine/lcd_geometry.h"
-
 namespace boardsim {
 
 const std::vector<std::string>& defaultWatchedFunctions()
@@ -35,13 +32,6 @@ FirmwareProfile readProfile(const ElfImage& image)
             profile.hangs.emplace_back(symbol->address, hang);
         }
     }
-    if (const auto frame = image.find("LcdFrame")) {
-        if (frame->size != 0 && frame->size != kLcdFrameBytes) {
-            throw BoardError("LcdFrame is " + std::to_string(frame->size) + " bytes, not " +
-                             std::to_string(kLcdFrameBytes));
-        }
-        profile.lcdFrame = frame->address;
-    }
     if (const auto main = image.find("main")) {
         profile.main = main->address;
     }
@@ -57,7 +47,6 @@ BoardOptions boardOptionsFor(const ElfImage& image)
     BoardOptions options;
     options.watched = profile.watchedAddresses();
     options.traps = profile.hangs;
-    options.lcdFrame = profile.lcdFrame;
     return options;
 }
 
