@@ -19,7 +19,13 @@ constexpr INT32U kDc = PIN_MASK(PIN_LCD_DC);
 constexpr INT32U kSce = PIN_MASK(PIN_LCD_SCE);
 constexpr INT32U kRes = PIN_MASK(PIN_LCD_RES);
 
-// Commands. Function set (either instruction set): 0010 0 PD V H.
+// Commands: an opcode, with the command's value in its low bits.
+constexpr INT8U WithValue(INT8U opcode, INT8U value)
+{
+    return static_cast<INT8U>(opcode | value);
+}
+
+// Function set (either instruction set): 0010 0 PD V H.
 constexpr INT8U kFunctionSet = 0x20;    // PD = 0 (on), V = 0 (horizontal addressing), H = 0
 constexpr INT8U kExtended = 0x01;       // H = 1
 // Basic instruction set.
@@ -92,8 +98,8 @@ void Command(INT8U command)
 // runs on into the next bank at the end of one.
 void SendStretch(INT32U begin, INT32U end)
 {
-    Command(static_cast<INT8U>(kSetY | (begin / LCD_WIDTH)));
-    Command(static_cast<INT8U>(kSetX | (begin % LCD_WIDTH)));
+    Command(WithValue(kSetY, static_cast<INT8U>(begin / LCD_WIDTH)));
+    Command(WithValue(kSetX, static_cast<INT8U>(begin % LCD_WIDTH)));
     SetDataMode(TRUE);
     for (INT32U i = begin; i < end; i++)
     {
@@ -119,10 +125,10 @@ void SendWholeFrame()
 // simulator) can find by its symbol.
 extern "C" __attribute__((noinline)) void LcdSetUp(void)
 {
-    Command(kFunctionSet | kExtended);
-    Command(kSetVop | kVop);
-    Command(kTemperature | kTemperatureCoefficient);
-    Command(kBias | kBias1To48);
+    Command(WithValue(kFunctionSet, kExtended));
+    Command(WithValue(kSetVop, kVop));
+    Command(WithValue(kTemperature, kTemperatureCoefficient));
+    Command(WithValue(kBias, kBias1To48));
     Command(kFunctionSet);
 }
 

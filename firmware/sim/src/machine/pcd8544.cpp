@@ -120,12 +120,12 @@ void Pcd8544::clockRise(double time)
 
 void Pcd8544::byteIn(uint8_t byte, bool data, double time)
 {
-    const std::string what = std::string(data ? "data byte " : "command ") + byteText(byte);
-    if (!lines_[kReset]) {
-        fail(what + " sent while RES is low: the controller is held in reset and ignores it");
-        return;
-    }
-    if (!resetDone_) {
+    if (!lines_[kReset] || !resetDone_) {
+        const std::string what = std::string(data ? "data byte " : "command ") + byteText(byte);
+        if (!lines_[kReset]) {
+            fail(what + " sent while RES is low: the controller is held in reset and ignores it");
+            return;
+        }
         std::string pulse;
         if (shortPulse_ > 0) {
             char text[80];
@@ -166,43 +166,51 @@ void Pcd8544::command(uint8_t byte)
         r.extended = (byte & 0x01) != 0;
         return;
     }
-    if (!r.extended) {
-        if ((byte & 0xF8) == 0x08) {  // display control: 0000 1 D 0 E
-            r.display = ((byte & 0x04) != 0 ? 2u : 0u) | (byte & 0x01);
-            return;
-        }
-        if ((byte & 0xF8) == 0x40) {  // set Y: 0100 0 Y2 Y1 Y0
-            r.y = byte & 0x07;
-            if (r.y >= kBanks) {
-                fail("command " + byteText(byte) + " sets Y to " + std::to_string(r.y) + ": the banks are 0..5");
-                r.y = 0;
-            }
-            return;
-        }
-        if ((byte & 0x80) != 0) {  // set X: 1 X6..X0
-            r.x = byte & 0x7F;
-            if (r.x >= kLcdWidth) {
-                fail("command " + byteText(byte) + " sets X to " + std::to_string(r.x) + ": the columns are 0..83");
-                r.x = 0;
-            }
-            return;
-        }
-    } else {
-        if ((byte & 0xFC) == 0x04) {  // temperature control: 0000 01 TC1 TC0
-            r.temperature = byte & 0x03;
-            return;
-        }
-        if ((byte & 0xF8) == 0x10) {  // bias system: 0001 0 BS2..BS0
-            r.bias = byte & 0x07;
-            return;
-        }
-        if ((byte & 0x80) != 0) {  // set Vop: 1 Vop6..Vop0
-            r.vop = byte & 0x7F;
-            return;
-        }
+    if (!(r.extended ? extendedCommand(byte) : basicCommand(byte))) {
+        fail("command " + byteText(byte) + " is not one of the " + (r.extended ? "extended" : "basic") +
+             " instruction set (H = " + (r.extended ? "1" : "0") + "); the datasheet says do not use it");
     }
-    fail("command " + byteText(byte) + " is not one of the " + (r.extended ? "extended" : "basic") +
-         " instruction set (H = " + (r.extended ? "1" : "0") + "); the datasheet says do not use it");
+}
+
+bool Pcd8544::basicCommand(uint8_t byte)
+{
+    Registers& r = registers_;
+    if ((byte & 0xF8) == 0x08) {  // display control: 0000 1 D 0 E
+        r.display = ((byte & 0x04) != 0 ? 2u : 0u) | (byte & 0x01);
+        return true;
+    }
+    if ((byte & 0xF8) == 0x40) {  // set Y: 0100 0 Y2 Y1 Y0
+        r.y = byte & 0x07;
+        if (r.y >= kBanks) {
+            fail("command " + byteText(byte) + " sets Y to " + std::to_string(r.y) + ": the banks are 0..5");
+            r.y = 0;
+        }
+        return true;
+    }
+    if ((byte & 0x80) != 0) {  // set X: 1 X6..X0
+        r.x = byte & 0x7F;
+        if (r.x >= kLcdWidth) {
+            fail("command " + byteText(byte) + " sets X to " + std::to_string(r.x) + ": the columns are 0..83");
+            r.x = 0;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool Pcd8544::extendedCommand(uint8_t byte)
+{
+    Registers& r = registers_;
+    if ((byte & 0xFC) == 0x04) {  // temperature control: 0000 01 TC1 TC0
+        r.temperature = byte & 0x03;
+    } else if ((byte & 0xF8) == 0x10) {  // bias system: 0001 0 BS2..BS0
+        r.bias = byte & 0x07;
+    } else if ((byte & 0x80) != 0) {  // set Vop: 1 Vop6..Vop0
+        r.vop = byte & 0x7F;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void Pcd8544::dataByte(uint8_t byte)

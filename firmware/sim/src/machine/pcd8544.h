@@ -77,6 +77,8 @@ private:
     void clockRise(double time);
     void byteIn(uint8_t byte, bool data, double time);
     void command(uint8_t byte);
+    bool basicCommand(uint8_t byte);     // false: not one of the set
+    bool extendedCommand(uint8_t byte);
     void dataByte(uint8_t byte);
     void endOfReset(double time);
     void fail(const std::string& what) const;

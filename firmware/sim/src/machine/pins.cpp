@@ -71,11 +71,11 @@ void Pins::refresh()
 
 uint32_t Pins::compute() const
 {
-    uint32_t levels = functionPins_[0] & ((latch_ & direction_) | (outside_ & ~direction_));
+    uint32_t result = functionPins_[0] & ((latch_ & direction_) | (outside_ & ~direction_));
     for (unsigned f = 1; f < 4; ++f) {
-        levels |= functionPins_[f] & ((enabled_[f] & driven_[f]) | (outside_ & ~enabled_[f]));
+        result |= functionPins_[f] & ((enabled_[f] & driven_[f]) | (outside_ & ~enabled_[f]));
     }
-    return levels;
+    return result;
 }
 
 void Pins::catchUpWithNow()
@@ -198,7 +198,8 @@ void Pins::cancelAfter(unsigned pin, unsigned function, double time)
     pending_.erase(gone, pending_.end());
 }
 
-PeripheralPins::PeripheralPins(Pins& pins, std::vector<Wire> wires, std::function<void(unsigned, bool, double)> changed)
+PeripheralPins::PeripheralPins(Pins& pins, std::vector<Wire> wires,
+                               const std::function<void(unsigned, bool, double)>& changed)
     : pins_(pins), wires_(std::move(wires))
 {
     for (unsigned signal = 0; signal < wires_.size(); ++signal) {

@@ -133,7 +133,7 @@ public:
         bool idle;
     };
     // `changed` hears every change of what an input signal reads.
-    PeripheralPins(Pins& pins, std::vector<Wire> wires, std::function<void(unsigned, bool, double)> changed);
+    PeripheralPins(Pins& pins, std::vector<Wire> wires, const std::function<void(unsigned, bool, double)>& changed);
 
     void drive(unsigned signal, bool enabled, bool level) override;
     void driveAt(unsigned signal, double time, bool level) override;
