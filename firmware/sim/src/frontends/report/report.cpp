@@ -122,6 +122,35 @@ void measureHeartbeat(const EventLog& log, uint32_t delayMs, uint64_t wanted, Fi
     }
 }
 
+void measureLcd(const Lpc2294Machine& machine, Figures& f)
+{
+    const Spi& spi = machine.spi0;
+    if (!spi.master() || spi.sckHz() <= 0) {
+        return;  // an image without the LCD has no such figures, and that is no problem
+    }
+    f.spiSckHz = spi.sckHz();
+    f.lcdFrameSeconds = kLcdFrameBytes * 8 / spi.sckHz();
+    const Pcd8544::Traffic& traffic = machine.lcd().traffic();
+    if (traffic.longestRun >= kLcdFrameBytes) {
+        f.lcdFrameSentSeconds = traffic.longestRunSeconds;
+    }
+}
+
+void printLcd(const Figures& f, std::ostream& out)
+{
+    if (!f.lcdFrameSeconds) {
+        return;
+    }
+    out << "  LCD over SPI0: SCK " << number(*f.spiSckHz / 1e6, "%.4f") << " MHz; a whole frame (" << kLcdFrameBytes
+        << " bytes) " << number(*f.lcdFrameSeconds * 1e3) << " ms on the wire, " << number(1 / *f.lcdFrameSeconds, "%.1f")
+        << " frames/s at most";
+    if (f.lcdFrameSentSeconds) {
+        out << "; the image sent one in " << number(*f.lcdFrameSentSeconds * 1e3) << " ms ("
+            << number(1 / *f.lcdFrameSentSeconds, "%.1f") << " frames/s)";
+    }
+    out << "\n";
+}
+
 void printText(const ElfImage& image, const Figures& f, std::ostream& out)
 {
     const ImageUse use = imageUse(image);
@@ -158,6 +187,7 @@ void printText(const ElfImage& image, const Figures& f, std::ostream& out)
             << number(*f.heartbeatSeconds * 1e3) << " ms a period, the LED blinks at "
             << number(1.0 / *f.heartbeatSeconds) << " Hz (" << f.heartbeats << " periods)\n";
     }
+    printLcd(f, out);
 }
 
 void jsonField(std::ostream& out, bool& first, const char* name, const std::optional<double>& value)
@@ -193,6 +223,12 @@ void printJson(const ElfImage& image, const Figures& f, std::ostream& out)
     jsonField(out, first, "reset_to_greeting_us",
               f.greetingSeconds ? std::optional<double>(*f.greetingSeconds * 1e6) : std::nullopt);
     jsonField(out, first, "reset_to_greeting_instructions", maybe(f.greetingInstructions));
+    jsonField(out, first, "spi0_sck_hz", f.spiSckHz);
+    jsonField(out, first, "lcd_frame_ms", f.lcdFrameSeconds ? std::optional<double>(*f.lcdFrameSeconds * 1e3) : std::nullopt);
+    jsonField(out, first, "lcd_frames_per_s",
+              f.lcdFrameSeconds ? std::optional<double>(1 / *f.lcdFrameSeconds) : std::nullopt);
+    jsonField(out, first, "lcd_frame_sent_ms",
+              f.lcdFrameSentSeconds ? std::optional<double>(*f.lcdFrameSentSeconds * 1e3) : std::nullopt);
     jsonField(out, first, "sim_speed_x_real_time", f.seconds / f.wallSeconds);
     jsonField(out, first, "instructions", double(f.instructions));
     jsonField(out, first, "simulated_ms", f.seconds * 1e3);
@@ -261,6 +297,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     measureGreeting(log, f);
     measureDelay(image, log, delayMs->address, f);
     measureHeartbeat(log, delayMs->address, request.periods, f);
+    measureLcd(board.machine(), f);
     return f;
 }
 
