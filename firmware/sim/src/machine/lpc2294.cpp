@@ -161,13 +161,13 @@ void Lpc2294Machine::checkSpiPins(uint8_t byte)
 
 std::vector<uint8_t> Lpc2294Machine::lcdGlass()
 {
-    pins_.settle(now());  // a byte on its way counts as far as its bits have gone
+    pins_.catchUp();  // a byte on its way counts as far as its bits have gone
     return lcd_.glass();
 }
 
 std::string Lpc2294Machine::lcdWhyBlank()
 {
-    pins_.settle(now());
+    pins_.catchUp();
     return lcd_.whyBlank();
 }
 

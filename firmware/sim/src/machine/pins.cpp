@@ -55,7 +55,7 @@ bool Pins::seenBy(const Watcher& w) const
 
 bool Pins::input(unsigned pin, unsigned function, bool idle)
 {
-    catchUpWithNow();
+    catchUp();
     return seenBy({pin, function, idle, false, nullptr});
 }
 
@@ -78,7 +78,7 @@ uint32_t Pins::compute() const
     return result;
 }
 
-void Pins::catchUpWithNow()
+void Pins::catchUp()
 {
     if (busy_ == 0) {
         settle(std::max(at_, now_()));
@@ -152,7 +152,7 @@ void Pins::settle(double time)
 
 void Pins::setOutside(uint32_t levels)
 {
-    catchUpWithNow();
+    catchUp();
     outside_ = levels;
     apply();
 }
@@ -161,20 +161,20 @@ void Pins::setOutside(uint32_t levels)
 // before the write.
 void Pins::update()
 {
-    catchUpWithNow();
+    catchUp();
     refresh();
     apply();
 }
 
 uint32_t Pins::levels()
 {
-    catchUpWithNow();
+    catchUp();
     return levels_;
 }
 
 void Pins::drive(unsigned pin, unsigned function, bool enabled, bool level)
 {
-    catchUpWithNow();
+    catchUp();
     const uint32_t bit = 1u << pin;
     enabled_[function] = enabled ? (enabled_[function] | bit) : (enabled_[function] & ~bit);
     driven_[function] = level ? (driven_[function] | bit) : (driven_[function] & ~bit);

@@ -66,8 +66,9 @@ public:
     void driveAt(unsigned pin, unsigned function, double time, bool level);
     // Drops the pending edges of that output after `time`.
     void cancelAfter(unsigned pin, unsigned function, double time);
-    // Delivers every change up to `time`.
+    // Delivers every change up to `time`, or up to now (outside a delivery).
     void settle(double time);
+    void catchUp();
 
     // Edges handed over and not yet delivered (for tests of their cost).
     size_t pending() const { return pending_.size() - head_; }
@@ -93,7 +94,6 @@ private:
         bool level;
     };
 
-    void catchUpWithNow();  // outside a delivery: everything up to now
     void refresh();  // the registers' state taken in
     uint32_t compute() const;
     void apply();  // levels recomputed; changes noted and delivered

@@ -150,7 +150,9 @@ void Spi::writeControl(uint32_t value)
         slaveBits_ = 0;
         return;
     }
-    takePins();
+    if (!wasMaster || !transferring_) {
+        takePins();  // (mid-byte, SCK and MOSI are the waveform's)
+    }
     if (!inputLevel(kSsel)) {
         modeFault(board().now());  // another master holds SSEL low already
     }

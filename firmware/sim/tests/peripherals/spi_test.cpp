@@ -207,8 +207,10 @@ TEST_F(Spi0, SpifRaisesTheInterruptOnlyWithSpieUntilAOneIsWrittenToSpint)
     EXPECT_FALSE(spi.irq);
     EXPECT_EQ(spi.read(SPINT), 0u);
     spi.read(SPSR);
-    spi.write(SPCR, MSTR | SPIE);
     spi.write(SPDR, 0x02);
+    pins.levels[spi::kSck] = true;
+    spi.write(SPCR, MSTR | SPIE);  // mid-byte: SCK stays the waveform's
+    EXPECT_TRUE(pins.levels[spi::kSck]);
     spi.services.advanceTo(2e-3);
     EXPECT_TRUE(spi.irq);
     EXPECT_EQ(spi.read(SPINT), 1u);
