@@ -29,6 +29,11 @@ struct MachineHolder {
 class Board : private detail::MachineHolder, public Engine {
 public:
     explicit Board(const ElfImage& image, const BoardOptions& options = {});
+    // Front ends hold boards by pointer (gdb's rebuilds one) and tests derive
+    // from it; it has virtual functions through the engine's services.
+    virtual ~Board() = default;
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
     const Lpc2294Machine& machine() const { return lpc2294; }
     Lpc2294Machine& machine() { return lpc2294; }

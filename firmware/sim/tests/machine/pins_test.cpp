@@ -14,7 +14,7 @@ using boardsim::testing::ModelUnderTest;
 
 namespace {
 
-constexpr uint32_t PINSEL0 = 0x00, IOSET = 0x04, IODIR = 0x08, IOCLR = 0x0C;
+constexpr uint32_t PINSEL0 = 0x00, IODIR = 0x08, IOCLR = 0x0C;
 
 struct PinLayer : ::testing::Test {
     PinLayer()
