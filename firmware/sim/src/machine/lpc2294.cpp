@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -84,9 +85,8 @@ namespace {
 std::vector<std::unique_ptr<Peripheral>> buildModels()
 {
     std::vector<std::unique_ptr<Peripheral>> models;
-    for (const DeviceRow& row : Lpc2294Machine::rows()) {
-        models.push_back(row.model());
-    }
+    std::transform(Lpc2294Machine::rows().begin(), Lpc2294Machine::rows().end(), std::back_inserter(models),
+                   [](const DeviceRow& row) { return row.model(); });
     return models;
 }
 
@@ -180,9 +180,9 @@ void Lpc2294Machine::attach(EngineServices& engine)
 std::vector<DeviceMapping> Lpc2294Machine::devices() const
 {
     std::vector<DeviceMapping> mappings;
-    for (const Placed& p : placed_) {
-        mappings.push_back({p.row->name, p.row->base, p.model.get()});
-    }
+    std::transform(placed_.begin(), placed_.end(), std::back_inserter(mappings), [](const Placed& p) {
+        return DeviceMapping{p.row->name, p.row->base, p.model.get()};
+    });
     return mappings;
 }
 
@@ -255,10 +255,10 @@ LedState Lpc2294Machine::led() const
 
 void Lpc2294Machine::noteLed()
 {
-    const LedState now = led();
-    if (now != led_) {
-        led_ = now;
-        emit(EventKind::Led, now.driven ? 1 : 0, now.high ? 1 : 0);
+    const LedState state = led();
+    if (state != led_) {
+        led_ = state;
+        emit(EventKind::Led, state.driven ? 1 : 0, state.high ? 1 : 0);
     }
 }
 
