@@ -1,8 +1,10 @@
-// Text drawing: characters from the 5 x 7 font in 6 x 8 cells.
+// Text drawing: characters from the 5 x 7 font in 6 x 8 cells, into the
+// LCD driver's frame; LcdFlush puts them on the panel.
 #include "config.h"
 #include "lcd/LcdHAL.h"
 #include "lcd/GUI.h"
 #include "font5x7.h"
+#include "lcd.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ void PutChar(INT32U x, INT32U y, CHAR c)
 
 extern "C" void GUI_Init(void)
 {
+    LcdInit();
     LcdClrScrn();
 }
 

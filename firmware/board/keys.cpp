@@ -1,15 +1,16 @@
-// Key driver: KEY_1..KEY_4 on P0.16..P0.19, inputs with board pull-ups, a
-// pressed key reads 0. Polled; no interrupts. Contacts bounce for a few
+// Key driver: KEY_1..KEY_4 on four pins in a row from PIN_KEY_1 (wiring.h),
+// inputs with board pull-ups, a pressed key reads 0. Polled; no interrupts. Contacts bounce for a few
 // milliseconds when they close and open, so the keys count as down or up
 // only once they have read the same for a settling time, measured with
 // Timer0 counting the peripheral clock.
 #include "config.h"
 #include "key.h"
 #include "keys.h"
+#include "wiring.h"
 
 namespace {
 
-constexpr unsigned kFirstKeyPin = 16;
+constexpr unsigned kFirstKeyPin = PIN_KEY_1;
 constexpr INT32U kKeyPins = 0xFu << kFirstKeyPin;
 
 // Longer than contacts chatter, shorter than a main-loop pass, so that two

@@ -1,12 +1,14 @@
 // Menu engine: a title and two entries, the selected one marked with '>'.
 // KEY_1 moves up, KEY_2 down, KEY_3 runs the selected entry, KEY_4 goes back
-// to the first entry.
+// to the first entry. The whole menu is drawn afresh into the LCD's frame,
+// but only what changed (the marker, mostly) goes to the panel.
 #include "config.h"
 #include "key.h"
 #include "lcd/LcdHAL.h"
 #include "lcd/GUI.h"
 #include "menu/MENU.h"
 #include "keys.h"
+#include "lcd.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ INT32U Selected = 0;
 
 void MenuDraw()
 {
-    LcdClrScrn();
+    LcdClearFrame();
     GUI_PutString(kTitleX, kTitleY, "Menu");
     GUI_HLine(kRuleY);
     for (INT32U i = 0; i < kEntryCount; i++)
@@ -47,6 +49,7 @@ void MenuDraw()
         }
         GUI_PutString(kLabelX, y, kEntries[i].label);
     }
+    LcdFlush();
 }
 
 }  // namespace

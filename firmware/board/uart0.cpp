@@ -1,6 +1,7 @@
-// UART0 driver: polled transmission on P0.0 (TxD0) / P0.1 (RxD0).
+// UART0 driver: polled transmission on TxD0 (RxD0 connected too).
 #include "config.h"
 #include "UART.h"
+#include "wiring.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ constexpr INT32U kLsrThre = 0x20;     // transmit holding register empty
 
 extern "C" void UART0_Init(void)
 {
-    PINSEL0 = (PINSEL0 & ~0x0Fu) | 0x05u;   // P0.0 TxD0, P0.1 RxD0
+    PINSEL0 = (PINSEL0 & ~(PINSEL_FIELD(PIN_TXD0) | PINSEL_FIELD(PIN_RXD0))) |
+              PINSEL_VALUE(PIN_TXD0, PIN_FUNCTION_UART0) | PINSEL_VALUE(PIN_RXD0, PIN_FUNCTION_UART0);
     U0LCR = kLcrDlab | kLcr8N1;
     U0DLM = kDivisor >> 8;
     U0DLL = kDivisor & 0xFF;

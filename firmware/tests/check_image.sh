@@ -21,14 +21,15 @@ grep -Eq 'Machine:[[:space:]]+ARM$' <<<"$header" || fail "firmware.elf is not fo
 undefined=$("$nm" --undefined-only "$elf" | awk '{print $2}' | xargs)
 [ -z "$undefined" ] || fail "undefined symbols: $undefined"
 
-# Unmangled symbols a simulator may rely on.
+# Unmangled symbols a simulator or a debugger session may rely on.
 for symbol in main DelayMs SysVersion SysAuthor DealKey KeySysInit GUI_Init Menu_Init UART0_Init \
               UART0_SendStr LcdClrScrn WaitAnyKeyDown SwiHandle1 LcdFrame \
               Undef_Hang PAbt_Hang DAbt_Hang Irq_Hang Fiq_Hang; do
   [ -n "$(address_of "$symbol")" ] || fail "symbol $symbol missing"
 done
 
-# The frame buffer: 6 pages of 84 columns, in RAM (0x40000000..0x40003FFF).
+# The LCD driver's frame, what the panel is sent (gdb users watch it): 6 pages
+# of 84 columns, in RAM (0x40000000..0x40003FFF).
 frame=$("$nm" -S "$elf" | awk '$4 == "LcdFrame" {print $1, $2}')
 if [ -n "$frame" ]; then
   read -r frame_address frame_size <<<"$frame"

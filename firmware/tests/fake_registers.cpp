@@ -10,6 +10,7 @@ namespace {
 
 std::map<std::uint32_t, std::uint32_t> values;
 std::map<std::uint32_t, std::function<std::uint32_t()>> readScripts;
+std::map<std::uint32_t, std::function<void(std::uint32_t)>> writeScripts;
 std::map<std::uint32_t, int> readCounts;
 
 // Names for the log: the registers the firmware and the board layer touch.
@@ -27,6 +28,8 @@ std::string NameOf(std::uint32_t address)
         {0xE01FC080, "PLLCON"},  {0xE01FC084, "PLLCFG"},  {0xE01FC088, "PLLSTAT"},
         {0xE01FC08C, "PLLFEED"}, {0xE01FC100, "VPBDIV"},
         {0xE0004004, "T0TCR"},   {0xE000400C, "T0PR"},
+        {0xE0020000, "S0SPCR"},  {0xE0020004, "S0SPSR"},  {0xE0020008, "S0SPDR"},
+        {0xE002000C, "S0SPCCR"}, {0xE002001C, "S0SPINT"},
     };
     auto found = names.find(address);
     if (found != names.end())
@@ -57,6 +60,11 @@ FakeRegister &FakeRegister::operator=(std::uint32_t value)
     std::snprintf(text, sizeof text, "%s = 0x%08X", NameOf(address_).c_str(), value);
     event_log::Add(text);
     values[address_] = value;
+    auto script = writeScripts.find(address_);
+    if (script != writeScripts.end() && script->second)
+    {
+        script->second(value);
+    }
     return *this;
 }
 
@@ -66,6 +74,7 @@ void Reset()
 {
     values.clear();
     readScripts.clear();
+    writeScripts.clear();
     readCounts.clear();
 }
 
@@ -76,6 +85,11 @@ std::uint32_t Value(std::uint32_t address) { return values[address]; }
 void OnRead(std::uint32_t address, std::function<std::uint32_t()> read)
 {
     readScripts[address] = std::move(read);
+}
+
+void OnWrite(std::uint32_t address, std::function<void(std::uint32_t)> written)
+{
+    writeScripts[address] = std::move(written);
 }
 
 int ReadCount(std::uint32_t address) { return readCounts[address]; }

@@ -31,7 +31,7 @@ inline FakeRegister FakeRegisterAt(std::uint32_t address) { return FakeRegister(
 
 namespace fake_registers {
 
-// Zeroes every register, drops read scripts and read counts.
+// Zeroes every register, drops read and write scripts and read counts.
 void Reset();
 // Sets a register's value without logging a write.
 void Preset(std::uint32_t address, std::uint32_t value);
@@ -40,6 +40,10 @@ std::uint32_t Value(std::uint32_t address);
 // From now on reads of this address return what the function returns;
 // an empty function goes back to the stored value.
 void OnRead(std::uint32_t address, std::function<std::uint32_t()> read);
+// From now on every write of this address, once stored and logged, is
+// handed to `written` too (a fake device behind the register); an empty
+// function stops it.
+void OnWrite(std::uint32_t address, std::function<void(std::uint32_t)> written);
 int ReadCount(std::uint32_t address);
 
 }  // namespace fake_registers

@@ -1,5 +1,6 @@
-// The stand-in LCD, GUI and menu engine, with the real menu actions, driven
-// through scripted key pins; the picture is read from the frame buffer.
+// The menu engine with the real menu actions, the GUI and the LCD driver,
+// driven through scripted key pins; the picture is what reaches the glass
+// of a fake panel behind the registers.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@
 #include "lcd/LcdHAL.h"
 #include "lcd/GUI.h"
 #include "menu/MENU.h"
-#include "lcd_frame.h"
 #include "board_pins.h"
 #include "event_log.h"
+#include "fake_panel.h"
 #include "fake_registers.h"
 
 namespace {
@@ -24,7 +25,7 @@ using Frame = std::vector<INT8U>;
 
 constexpr std::uint32_t kUp = 0xFFFFFFFF;
 
-Frame Snapshot() { return Frame(std::begin(LcdFrame), std::end(LcdFrame)); }
+Frame Snapshot() { return fake_panel::Glass(); }
 
 bool Pixel(const Frame &frame, unsigned x, unsigned y) { return (frame[(y / 8) * 84 + x] >> (y % 8)) & 1; }
 
@@ -54,6 +55,7 @@ void StartMenu()
 {
     event_log::Clear();
     fake_registers::Reset();
+    fake_panel::Install();
     KeySysInit();
     GUI_Init();
     Menu_Init();
@@ -85,38 +87,6 @@ void DealKeys(const std::vector<std::uint32_t> &pins)
     }
 }
 
-TEST(Lcd, PixelLayoutIsPagesOfColumnBytes)
-{
-    LcdClrScrn();
-    LcdSetPixel(5, 13, TRUE);
-    LcdSetPixel(83, 47, TRUE);
-    Frame frame = Snapshot();
-    EXPECT_EQ(frame.size(), 504u);
-    EXPECT_EQ(frame[1 * 84 + 5], 1 << 5);
-    EXPECT_EQ(frame[5 * 84 + 83], 1 << 7);
-    LcdSetPixel(5, 13, FALSE);
-    EXPECT_EQ(LcdFrame[1 * 84 + 5], 0);
-}
-
-TEST(Lcd, PixelsOffThePanelAreIgnored)
-{
-    LcdClrScrn();
-    LcdSetPixel(84, 0, TRUE);
-    LcdSetPixel(0, 48, TRUE);
-    EXPECT_TRUE(Blank(Snapshot()));
-}
-
-TEST(Gui, DrawsGlyphColumnsIntoTheFrame)
-{
-    GUI_Init();
-    GUI_PutString(0, 0, "M");
-    // M's outer columns are full height (7 rows), its middle column has rows 2 and 3.
-    EXPECT_EQ(LcdFrame[0], 0x7F);
-    EXPECT_EQ(LcdFrame[2], 0x0C);
-    EXPECT_EQ(LcdFrame[4], 0x7F);
-    EXPECT_EQ(LcdFrame[5], 0x00);   // gap between characters
-}
-
 TEST(Menu, ShowsTitleAndMarksTheFirstEntry)
 {
     StartMenu();
@@ -129,7 +99,10 @@ TEST(Menu, ShowsTitleAndMarksTheFirstEntry)
 TEST(Menu, KeysMoveTheMarkerAndKey4GoesBackToTheTop)
 {
     StartMenu();
+    fake_panel::ForgetBytes();
     DealKeys({KeysDown({2}), KeysDown({2}), kUp});
+    // Only the marker's columns went to the panel, not the whole menu.
+    EXPECT_LE(fake_panel::State().bytes.size(), 20u);
     Frame down = Snapshot();
     EXPECT_EQ(MarkerPixels(down, kVersionRow), 0);
     EXPECT_GT(MarkerPixels(down, kAuthorRow), 0);
@@ -180,6 +153,7 @@ TEST(Menu, VersionShowsABlankScreenUntilANewKeyPressThenTheMenu)
         EXPECT_TRUE(Blank(seen[read])) << "read " << read;
     }
     EXPECT_EQ(Snapshot(), menu);
+    EXPECT_THAT(fake_panel::State().breaches, ::testing::IsEmpty());
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/engine.h"
@@ -20,9 +20,6 @@ struct BoardOptions : EngineOptions {
     // A loopback plug on UART0's or UART1's connector instead of the host's
     // terminal: what the UART sends comes back to it.
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
-    // Where the frame buffer the display shows lies in RAM, if the image
-    // has one.
-    std::optional<uint32_t> lcdFrame;
 };
 
 namespace detail {
@@ -36,6 +33,11 @@ struct MachineHolder {
 class Board : private detail::MachineHolder, public Engine {
 public:
     explicit Board(const ElfImage& image, const BoardOptions& options = {});
+    // Front ends hold boards by pointer (gdb's rebuilds one) and tests derive
+    // from it; it has virtual functions through the engine's services.
+    virtual ~Board() = default;
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
     const Lpc2294Machine& machine() const { return lpc2294; }
     Lpc2294Machine& machine() { return lpc2294; }
@@ -50,12 +52,11 @@ public:
     // The host's terminal sends `byte` to UART0.
     void hostSend(uint8_t byte) { lpc2294.hostSend(byte); }
 
-    bool hasLcd() const { return lcdFrame_.has_value(); }
-    // The display's frame buffer as it is now.
-    std::vector<uint8_t> lcdFrame() const;
-
-private:
-    std::optional<uint32_t> lcdFrame_;
+    // What the LCD's glass shows now: the controller's RAM as its mode
+    // shows it, 6 banks of 84 column bytes (lcd_geometry.h).
+    std::vector<uint8_t> lcdFrame() { return lpc2294.lcdGlass(); }
+    // Why the glass shows nothing, in a sentence; empty when it shows its RAM.
+    std::string lcdWhyBlank() { return lpc2294.lcdWhyBlank(); }
 };
 
 }  // namespace boardsim

@@ -13,25 +13,53 @@ constexpr uint32_t kLcgIncrement = 12345u;
 
 }  // namespace
 
-void Keypad::press(int key, const When& at, const When& hold)
+uint32_t Keypad::bit(int key)
 {
     if (key < 1 || key > kKeys) {
         throw BoardError("there is no KEY_" + std::to_string(key));
     }
+    return 1u << (key - 1);
+}
+
+void Keypad::down(int key)
+{
+    if ((held_ & bit(key)) != 0) {
+        throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
+    }
+    held_ |= bit(key);
+    edge(key, true);
+}
+
+void Keypad::up(int key)
+{
+    if ((held_ & bit(key)) == 0) {
+        throw BoardError("KEY_" + std::to_string(key) + " released while it is not held");
+    }
+    held_ &= ~bit(key);
+    edge(key, false);
+}
+
+void Keypad::press(int key, const When& at, const When& hold)
+{
+    bit(key);
     engine_->schedule(at, [this, key, hold] {
-        const uint32_t bit = 1u << (key - 1);
-        if ((held_ & bit) != 0) {
-            throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
-        }
-        held_ |= bit;
-        edge(key, true);
+        down(key);
         const When release = hold.isTime ? When::at(engine_->now() + hold.seconds)
                                          : When::instructions(engine_->instructions() + hold.count);
-        engine_->schedule(release, [this, key, bit] {
-            held_ &= ~bit;
-            edge(key, false);
-        });
+        engine_->schedule(release, [this, key] { up(key); });
     });
+}
+
+void Keypad::hold(int key, const When& at)
+{
+    bit(key);
+    engine_->schedule(at, [this, key] { down(key); });
+}
+
+void Keypad::release(int key, const When& at)
+{
+    bit(key);
+    engine_->schedule(at, [this, key] { up(key); });
 }
 
 void Keypad::edge(int key, bool down)

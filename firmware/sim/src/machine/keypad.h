@@ -28,8 +28,17 @@ public:
     // time), chattering at each edge. Throws BoardError for a key the board
     // lacks, and (when it comes) for a press of a key still held.
     void press(int key, const When& at, const When& hold);
+    // KEY_k goes down at `at` and stays down until release(); release()
+    // lets a held key go at `at`. Both throw BoardError for a key the board
+    // lacks; at their moment, for a key already down (hold) or up (release).
+    void hold(int key, const When& at);
+    void release(int key, const When& at);
+    bool held(int key) const { return (held_ & bit(key)) != 0; }
 
 private:
+    static uint32_t bit(int key);
+    void down(int key);
+    void up(int key);
     void edge(int key, bool down);
 
     double bounceSeconds_;

@@ -1,6 +1,7 @@
 #include "machine/lpc2294.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <numeric>
 #include <cstdio>
@@ -13,6 +14,12 @@
 
 namespace boardsim {
 namespace {
+
+// Which of the panel's lines each of its pins is.
+constexpr std::pair<unsigned, unsigned> kLcdLines[] = {
+    {Lpc2294Machine::kLcdSclkPin, Pcd8544::kSclk}, {Lpc2294Machine::kLcdSdinPin, Pcd8544::kSdin},
+    {Lpc2294Machine::kLcdDcPin, Pcd8544::kDataCommand}, {Lpc2294Machine::kLcdScePin, Pcd8544::kEnable},
+    {Lpc2294Machine::kLcdResPin, Pcd8544::kReset}};
 
 // TxD0 on P0.0, RxD0 on P0.1, TxD1 on P0.8, RxD1 on P0.9: PINSEL0 value 01.
 constexpr SerialWiring kSerialWiring[] = {
@@ -62,6 +69,7 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
         {"timer1", 0xE0008000, make<Timer, 1u>, {5}},
         {"uart0", kUart0Base, make<Uart, 0u>, {6}},
         {"uart1", kUart1Base, make<Uart, 1u>, {7}},
+        {"spi0", 0xE0020000, make<Spi, 0u>, {10}},
         {"gpio0", 0xE0028000, make<Port0>, {}},
         {"pinsel", 0xE002C000, make<PinSelect>, {}},
         {"scb", 0xE01FC000, make<SystemControl>, {14, 15, 16, 17, 12}},  // EINT0..3, PLL lock
@@ -112,8 +120,14 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
       }()),
       systemControl(placed<SystemControl>("scb")), pinSelect(placed<PinSelect>("pinsel")),
       port0(placed<Port0>("gpio0")), uart0(placed<Uart>("uart0")), uart1(placed<Uart>("uart1")),
-      timer0(placed<Timer>("timer0")), timer1(placed<Timer>("timer1")),
-      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); })
+      timer0(placed<Timer>("timer0")), timer1(placed<Timer>("timer1")), spi0(placed<Spi>("spi0")),
+      keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); }),
+      pins_(pinSelect, port0, [this] { return engine_ != nullptr ? engine_->now() : 0.0; }),
+      // SPI0's SCK0, MISO0, MOSI0 and SSEL0 are function 01 of P0.4..P0.7.
+      // Each idles high: a pin not connected to SSEL0 never selects the SPI.
+      spi0Pins_(pins_, {{4, 1, true}, {5, 1, true}, {6, 1, true}, {7, 1, true}},
+                [this](unsigned signal, bool level, double time) { spi0.inputChanged(signal, level, time); }),
+      lcd_([this](const std::string& what) { fault(what); })
 {
     serial_.reserve(kUarts);  // the UARTs' callbacks point into it
     serial_.emplace_back(kSerialWiring[0], uart0, pinSelect, static_cast<BoardServices&>(*this), hostBaud);
@@ -153,8 +167,55 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             engine_->setCoreInterrupt(ArmException::Fiq, fiq);
         }
     });
-    port0.onOutputsChanged = [this] { noteLed(); };
-    pinSelect.onChanged = [this] { updateExternalInputs(); };
+    port0.onOutputsChanged = [this] {
+        pins_.update();
+        noteLed();
+    };
+    port0.pinLevels = [this] { return pins_.levels(); };
+    pinSelect.onChanged = [this] {
+        pins_.update();
+        updateExternalInputs();
+    };
+    spi0.connectPins(spi0Pins_);
+    spi0.onTransferStart = [this](uint8_t byte) { checkSpiPins(byte); };
+    wireLcd();
+}
+
+void Lpc2294Machine::wireLcd()
+{
+    uint32_t mask = 0;
+    for (const auto& [pin, line] : kLcdLines) {
+        mask |= 1u << pin;
+    }
+    pins_.listen(mask, [this](unsigned pin, bool level, double time) {
+        for (const auto& [wired, line] : kLcdLines) {
+            if (wired == pin) {
+                lcd_.setLine(line, level, time);
+            }
+        }
+    });
+}
+
+void Lpc2294Machine::checkSpiPins(uint8_t byte)
+{
+    if (!spi0Pins_.connected(spi::kSck) || !spi0Pins_.connected(spi::kMosi)) {
+        // The SPI shifts, but SCK0 or MOSI0 is not on its pin: nothing
+        // reaches the panel.
+        fault("byte " + hex(byte) + " written to S0SPDR while P0.4 is not SCK0 or P0.6 is not MOSI0 (PINSEL0 = " +
+              hex(pinSelect.pinsel0()) + ")");
+    }
+}
+
+std::vector<uint8_t> Lpc2294Machine::lcdGlass()
+{
+    pins_.catchUp();  // a byte on its way counts as far as its bits have gone
+    return lcd_.glass();
+}
+
+std::string Lpc2294Machine::lcdWhyBlank()
+{
+    pins_.catchUp();
+    return lcd_.whyBlank();
 }
 
 void Lpc2294Machine::attach(EngineServices& engine)
@@ -203,7 +264,13 @@ void Lpc2294Machine::reset()
     for (const Placed& p : placed_) {
         p.model->reset();
     }
-    port0.setOutsideLevels(0xFFFFFFFF);  // the board's pull-ups, no key down
+    pins_.reset();  // the board's pull-ups, no key down, nothing driven
+    const uint32_t levels = pins_.levels();
+    std::array<bool, Pcd8544::kLines> lines{};
+    for (const auto& [pin, line] : kLcdLines) {
+        lines[line] = (levels >> pin & 1u) != 0;
+    }
+    lcd_.powerOn(lines, 0);
     led_ = led();
     updateExternalInputs();
 }
@@ -212,7 +279,7 @@ void Lpc2294Machine::updateExternalInputs()
 {
     // A pin selected as EINTn brings in what is outside it (the input is
     // low when any of its pins is low); an EINT without a pin stays high.
-    const uint32_t outside = port0.outsideLevels();
+    const uint32_t outside = pins_.outside();
     const uint32_t high = std::accumulate(
         std::begin(kExternalInputPins), std::end(kExternalInputPins), 0xFu,
         [&](uint32_t levels, const ExternalInputPin& p) {
@@ -240,14 +307,14 @@ void Lpc2294Machine::clocksApplied()
 void Lpc2294Machine::setKey(int key, bool down)
 {
     const uint32_t mask = keyMask(key);
-    const uint32_t levels = port0.outsideLevels();
-    port0.setOutsideLevels(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
+    const uint32_t levels = pins_.outside();
+    pins_.setOutside(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
     updateExternalInputs();
 }
 
 bool Lpc2294Machine::keyDown(int key) const
 {
-    return (port0.outsideLevels() & keyMask(key)) == 0;
+    return (pins_.outside() & keyMask(key)) == 0;
 }
 
 LedState Lpc2294Machine::led() const

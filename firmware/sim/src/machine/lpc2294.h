@@ -1,9 +1,12 @@
 // The LPC2294 board as a machine: its memories, its peripherals placed by
 // name, base address, model and interrupt channel (the table in
-// lpc2294.cpp), and what the board wires to the pins: the status LED on
-// P0.31, KEY_1..KEY_4 on P0.16..P0.19 with board pull-ups, the host's
-// terminal at the other end of TxD0/RxD0. A new peripheral is a model of its
-// own and one row in the table.
+// lpc2294.cpp), port 0's pins as levels in time (pins.h), and what the
+// board wires to them: the status LED on P0.31, KEY_1..KEY_4 on
+// P0.16..P0.19 with board pull-ups, the host's terminal at the other end of
+// TxD0/RxD0, the LCD's PCD8544 on SPI0 (SCLK on SCK0 P0.4, SDIN on MOSI0
+// P0.6) and three GPIO lines (D/C P0.20, SCE P0.21, RES P0.22), SSEL0 (P0.7)
+// pulled up. A new peripheral is a model of its own and one row in the
+// table.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +18,14 @@
 #include "core/machine_model.h"
 #include "machine/interrupts.h"
 #include "machine/keypad.h"
-#include "machine/unmodelled_block.h"
+#include "machine/pcd8544.h"
+#include "machine/pins.h"
 #include "machine/serial_port.h"
+#include "machine/unmodelled_block.h"
 #include "peripherals/peripheral.h"
 #include "peripherals/pin_select.h"
 #include "peripherals/port0.h"
+#include "peripherals/spi.h"
 #include "peripherals/system_control.h"
 #include "peripherals/timer.h"
 #include "peripherals/uart.h"
@@ -66,6 +72,12 @@ public:
     static constexpr unsigned kLedPin = 31;
     static constexpr unsigned kFirstKeyPin = 16;
     static constexpr int kKeyCount = Keypad::kKeys;
+    // The LCD's lines, as the board's wiring header names them.
+    static constexpr unsigned kLcdSclkPin = 4;  // SCK0
+    static constexpr unsigned kLcdSdinPin = 6;  // MOSI0
+    static constexpr unsigned kLcdDcPin = 20;
+    static constexpr unsigned kLcdScePin = 21;
+    static constexpr unsigned kLcdResPin = 22;
 
     // `hostBaud`: the rate the terminal on TxD0 listens at; `bounceSeconds`:
     // how long key contacts chatter.
@@ -110,6 +122,13 @@ public:
     // Why UART0's terminal shows garbage, with what it shows.
     std::string garbleMessage() const { return serial(0).garbleMessage(); }
 
+    Pins& pins() { return pins_; }
+    const Pcd8544& lcd() const { return lcd_; }
+    // What the LCD's glass shows now (lcd_geometry.h's layout), and why it
+    // shows nothing, if it does (empty otherwise).
+    std::vector<uint8_t> lcdGlass();
+    std::string lcdWhyBlank();
+
     SystemControl& systemControl;
     PinSelect& pinSelect;
     Port0& port0;
@@ -117,6 +136,7 @@ public:
     Uart& uart1;
     Timer& timer0;
     Timer& timer1;
+    Spi& spi0;
 
 private:
     template <typename Model>
@@ -142,6 +162,8 @@ private:
     void noteLed();
     // The levels of the pins selected as EINT0..3, to the system control block.
     void updateExternalInputs();
+    void wireLcd();
+    void checkSpiPins(uint8_t byte);
 
     EngineServices* engine_ = nullptr;
     PassThroughInterrupts passThrough_;
@@ -150,6 +172,9 @@ private:
     LedState led_;
     std::vector<SerialPort> serial_;
     std::vector<std::unique_ptr<UnmodelledBlock>> unmodelled_;
+    Pins pins_;
+    PeripheralPins spi0Pins_;
+    Pcd8544 lcd_;
 };
 
 }  // namespace boardsim

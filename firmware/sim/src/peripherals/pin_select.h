@@ -22,7 +22,7 @@ public:
     uint32_t pinsel0() const { return stored(pinsel::kPinsel0); }
     uint32_t pinsel1() const { return stored(pinsel::kPinsel1); }
 
-    // Called after every write: what drives the pins may have changed.
+    // Called after every write: what the pins carry may have changed.
     std::function<void()> onChanged;
 };
 

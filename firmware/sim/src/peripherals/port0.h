@@ -18,9 +18,13 @@ class Port0 final : public Peripheral {
 public:
     Port0();
 
-    // Level of every pin: outputs read back what they drive, inputs read
+    // Level of every pin. On the board, what the machine's pin layer says
+    // (pinLevels); on its own, outputs read back what they drive and inputs
     // what the outside world puts on them.
-    uint32_t pins() const { return (latch_ & direction()) | (outside_ & ~direction()); }
+    uint32_t pins() const
+    {
+        return pinLevels ? pinLevels() : (latch_ & direction()) | (outside_ & ~direction());
+    }
     uint32_t direction() const { return stored(gpio::kDir); }
     uint32_t latch() const { return latch_; }
 
@@ -30,6 +34,9 @@ public:
 
     // Called after every write to the port's registers.
     std::function<void()> onOutputsChanged;
+    // Where IO0PIN reads the pins from, when the board has them: a pin reads
+    // its level whatever its function or direction.
+    std::function<uint32_t()> pinLevels;
 
 protected:
     void resetState() override { latch_ = 0; }

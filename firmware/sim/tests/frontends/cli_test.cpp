@@ -90,6 +90,10 @@ TEST(Cli, ReportNamesTheFigureARunIsTooShortFor)
     const CommandResult two = runBoardsim({FIRMWARE_ELF, "--report", "--periods", "2"});
     EXPECT_EQ(two.status, 0) << two.err;
     EXPECT_TRUE(contains(two.out, "(2 periods)")) << two.out;
+    // 504 bytes x 8 bits at 11.0592 MHz / 8.
+    EXPECT_TRUE(contains(two.out, "LCD over SPI0: SCK 1.3824 MHz; a whole frame (504 bytes) 2.917 ms on the wire, "
+                                  "342.9 frames/s at most; the image sent one in "))
+        << two.out;
 }
 
 TEST(Cli, WatchTakesCAndCppNamesAndRefusesData)
@@ -166,7 +170,8 @@ TEST(Cli, TimesAndCountsMixAndLinesCarryBoth)
     ASSERT_EQ(json.status, 0) << json.err;
     for (const char* key : {"\"cclk_hz\": 44236800", "\"pclk_hz\": 11059200", "\"uart0_baud\": 115200",
                             "\"delay_unit_cycles\"", "\"delay_unit_us\"", "\"heartbeat_period_ms\"", "\"led_hz\"",
-                            "\"reset_to_greeting_us\"", "\"sim_speed_x_real_time\""}) {
+                            "\"reset_to_greeting_us\"", "\"sim_speed_x_real_time\"", "\"spi0_sck_hz\": 1382400",
+                            "\"lcd_frame_ms\": 2.91666667", "\"lcd_frames_per_s\"", "\"lcd_frame_sent_ms\""}) {
         EXPECT_TRUE(contains(json.out, key)) << key << " in " << json.out;
     }
     EXPECT_EQ(json.out.front(), '{');

@@ -1,6 +1,7 @@
 // The machine: its peripherals at the user manual's addresses, and what the
 // board wires to the pins (keys and pull-ups, the LED, the host terminal on
-// TxD0 and RxD0, interrupt lines to the core).
+// TxD0 and RxD0, the LCD's controller on SPI0 and three GPIO lines,
+// interrupt lines to the core).
 #include <gtest/gtest.h>
 
 #include "machine/lpc2294.h"
@@ -93,7 +94,7 @@ TEST_F(Lpc2294, AccessesTheChipDoesNotOfferAreRefused)
     EXPECT_TRUE(read(U0LSR, 1).ok);
     EXPECT_FALSE(read(0xE000C010).ok);          // UART0 has no modem control register
     EXPECT_FALSE(read(0xE002C008).ok);          // between PINSEL1 and PINSEL2
-    EXPECT_FALSE(machine.deviceAt(0xE0020000));  // SPI0: not modelled, so unclaimed
+    EXPECT_FALSE(machine.deviceAt(0xE0030000));  // SPI1: not modelled, so unclaimed
     EXPECT_FALSE(read(0xE0004040).ok);          // past T0EMR
 }
 
@@ -191,4 +192,74 @@ TEST_F(Lpc2294WithSlowHost, UartReceivesWhatTheHostSendsOnRxD0AtItsOwnRate)
     machine.hostSend('A');
     services.advanceTo(services.time + 2 * byteTime);
     EXPECT_NE(value(U0RBR), uint32_t('A'));
+}
+
+namespace {
+
+constexpr uint32_t S0SPCR = 0xE0020000, S0SPSR = 0xE0020004, S0SPDR = 0xE0020008, S0SPCCR = 0xE002000C;
+constexpr uint32_t kLcdDc = 1u << 20, kLcdSce = 1u << 21, kLcdRes = 1u << 22;
+
+// The board's LCD wiring brought up through the registers as a driver
+// would: SCK0, MOSI0 and SSEL0 on their pins, SPI0 master at pclk / 8,
+// D/C, SCE and RES outputs, a reset pulse.
+class Lpc2294WithLcd : public Lpc2294 {
+protected:
+    Lpc2294WithLcd()
+    {
+        write(PINSEL0, 0x5100);
+        write(S0SPCCR, 8);
+        write(S0SPCR, 0x20);
+        write(IO0SET, kLcdSce | kLcdDc);
+        write(IO0CLR, kLcdRes);
+        write(IO0DIR, kLcdSce | kLcdDc | kLcdRes);
+        services.advanceTo(services.time + 1e-6);
+        write(IO0SET, kLcdRes);
+    }
+    // One byte through SPI0 with SCE low, waiting for SPIF as a driver does.
+    void send(uint8_t byte, bool data)
+    {
+        write(data ? IO0SET : IO0CLR, kLcdDc);
+        write(IO0CLR, kLcdSce);
+        write(S0SPDR, byte);
+        services.advanceTo(services.time + 1e-4);
+        EXPECT_EQ(value(S0SPSR) & 0x80, 0x80u);
+        write(IO0SET, kLcdSce);
+    }
+};
+
+}  // namespace
+
+TEST_F(Lpc2294WithLcd, BytesFromSpi0ReachThePanelThroughThePinsTheBoardWires)
+{
+    EXPECT_TRUE(machine.lcd().resetDone());
+    for (const uint8_t command : {0x21, 0x80 | 56, 0x13, 0x20, 0x0C, 0x42, 0x80 | 7}) {
+        send(command, false);
+    }
+    send(0x5A, true);
+    EXPECT_EQ(machine.lcd().ram()[2 * kLcdWidth + 7], 0x5A);
+    EXPECT_EQ(machine.lcd().registers().vop, 56u);
+    EXPECT_EQ(machine.lcdWhyBlank(), "");
+    EXPECT_EQ(machine.lcdGlass()[2 * kLcdWidth + 7], 0x5A);
+    EXPECT_TRUE(services.faults.empty()) << services.faults.front();
+    // IO0PIN reads every pin, whatever its function: SCK0 idles low.
+    EXPECT_EQ(value(IO0PIN) & (1u << 4), 0u);
+}
+
+TEST_F(Lpc2294WithLcd, Spi0InterruptsOnChannel10AndSselPulledLowIsAModeFault)
+{
+    write(S0SPCR, 0xA0);  // master, SPIE
+    send(0x00, false);
+    EXPECT_EQ(machine.interrupts().lines(), 1u << 10);
+    machine.pins().setOutside(~(1u << 7));  // something on the board pulls SSEL0 low
+    EXPECT_EQ(value(S0SPSR) & 0x10, 0x10u);  // MODF
+    EXPECT_EQ(value(S0SPCR) & 0x20, 0u);     // a slave now
+}
+
+TEST_F(Lpc2294WithLcd, ABytePastPinsThatAreNotSpi0IsAFault)
+{
+    write(PINSEL0, 0x5000);  // P0.4 back to GPIO
+    write(S0SPDR, 0x21);
+    ASSERT_EQ(services.faults.size(), 1u);
+    EXPECT_NE(services.faults[0].find("P0.4 is not SCK0"), std::string::npos) << services.faults[0];
+    EXPECT_NE(services.faults[0].find("PINSEL0 = 0x00005000"), std::string::npos) << services.faults[0];
 }

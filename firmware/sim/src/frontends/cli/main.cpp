@@ -237,9 +237,6 @@ class Pictures {
 public:
     Pictures(Board& board, const Options& options) : board_(board), options_(options)
     {
-        if (!options.shots.empty() && !board.hasLcd()) {
-            throw BoardError("the image has no LcdFrame symbol, so there is no LCD picture");
-        }
         for (const LcdShot& shot : options.shots) {
             if (shot.at) {
                 pending_.push_back(&shot);
@@ -282,6 +279,13 @@ private:
         writeLcdPicture(board_.lcdFrame(), path);
         if (!options_.quiet) {
             line(board_.instructions(), board_.seconds(), "LCD    picture written to " + path);
+        }
+        // An empty glass is no fault, but whoever asked for the picture
+        // wants to know why it is empty.
+        const std::string blank = board_.lcdWhyBlank();
+        if (!blank.empty()) {
+            std::fflush(stdout);
+            std::cerr << "boardsim: " << path << ": the LCD shows nothing: " << blank << "\n";
         }
     }
 

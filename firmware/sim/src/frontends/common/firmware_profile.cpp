@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "core/board_error.h"
-#include "machine/lcd_geometry.h"
-
 namespace boardsim {
 
 const std::vector<std::string>& defaultWatchedFunctions()
@@ -36,13 +33,6 @@ FirmwareProfile readProfile(const ElfImage& image)
             profile.hangs.emplace_back(symbol->address, hang);
         }
     }
-    if (const auto frame = image.find("LcdFrame")) {
-        if (frame->size != 0 && frame->size != kLcdFrameBytes) {
-            throw BoardError("LcdFrame is " + std::to_string(frame->size) + " bytes, not " +
-                             std::to_string(kLcdFrameBytes));
-        }
-        profile.lcdFrame = frame->address;
-    }
     if (const auto main = image.find("main")) {
         profile.main = main->address;
     }
@@ -58,7 +48,6 @@ BoardOptions boardOptionsFor(const ElfImage& image)
     BoardOptions options;
     options.watched = profile.watchedAddresses();
     options.traps = profile.hangs;
-    options.lcdFrame = profile.lcdFrame;
     return options;
 }
 

@@ -1,8 +1,9 @@
 // What the simulator looks for in an image, read from its symbols by a
 // front end and handed to the engine, which knows no firmware by name: the
 // board-support functions whose calls are worth reporting, hang loops by
-// their labels, the display's frame buffer, the functions the report
-// measures. A stripped image has an empty profile and runs all the same.
+// their labels, the functions the report measures. A stripped image has an
+// empty profile and runs all the same: the board shows what it shows (the
+// LCD's picture comes from the panel's controller, not from the image).
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,6 @@ struct WatchedFunction {
 struct FirmwareProfile {
     std::vector<WatchedFunction> watched;
     std::vector<std::pair<uint32_t, std::string>> hangs;
-    std::optional<uint32_t> lcdFrame;  // a 504-byte frame buffer
     std::optional<uint32_t> main;
     std::optional<uint32_t> delayMs;
 
@@ -34,11 +34,10 @@ struct FirmwareProfile {
 // The functions reported when the image has them.
 const std::vector<std::string>& defaultWatchedFunctions();
 
-// Throws BoardError when the image's frame buffer is not the display's size.
 FirmwareProfile readProfile(const ElfImage& image);
 
 // The board options a front end starts from for `image`: what its profile
-// says to watch, to trap and to show.
+// says to watch and to trap.
 BoardOptions boardOptionsFor(const ElfImage& image);
 
 }  // namespace boardsim

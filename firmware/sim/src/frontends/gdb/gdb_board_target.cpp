@@ -217,7 +217,8 @@ std::string GdbBoardTarget::monitor(const std::string& command)
         }
         if (verb == "lcd" && args.size() == 1) {
             writeLcdPicture(board_->lcdFrame(), args[0]);
-            return "LCD picture written to " + args[0] + "\n";
+            const std::string blank = board_->lcdWhyBlank();
+            return "LCD picture written to " + args[0] + (blank.empty() ? "" : "; it shows nothing: " + blank) + "\n";
         }
         if (verb == "reset" && args.empty()) {
             rebuild();

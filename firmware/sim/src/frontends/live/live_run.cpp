@@ -88,9 +88,6 @@ bool LiveRun::wanted(const Options& options)
 LiveRun::LiveRun(Board& board, const Options& options) : board_(board), options_(options)
 {
     if (!options.lcdMovie.empty()) {
-        if (!board.hasLcd()) {
-            throw BoardError("the image has no LcdFrame symbol, so there is no LCD movie");
-        }
         if (!lcdMovieSupported()) {
             throw BoardError("--lcd-movie: boardsim was built without giflib");
         }
@@ -325,7 +322,8 @@ void LiveRun::redraw(Paced& paced)
     }
     paced.lastDraw = now;
     ScreenView& view = paced.view;
-    view.lcd = board_.hasLcd() ? board_.lcdFrame() : std::vector<uint8_t>{};
+    view.lcd = board_.lcdFrame();
+    view.lcdBlank = board_.lcdWhyBlank();
     view.led = board_.machine().led();
     for (size_t k = 0; k < view.keysDown.size(); ++k) {
         view.keysDown[k] = board_.machine().keyDown(int(k) + 1);

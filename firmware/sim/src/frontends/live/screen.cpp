@@ -74,7 +74,25 @@ struct Screen::Terminal {
 
 namespace {
 
-void drawLcd(WINDOW* w, const std::vector<uint8_t>& frame, bool unicode)
+// Words of `text` in lines of at most `width` characters.
+std::vector<std::string> wrapped(const std::string& text, size_t width)
+{
+    std::vector<std::string> lines(1);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(start, end - start);
+        if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width) {
+            lines.emplace_back();
+        }
+        lines.back() += (lines.back().empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return lines;
+}
+
+void drawLcd(WINDOW* w, const std::vector<uint8_t>& frame, const std::string& blank, bool unicode)
 {
     mvwaddch(w, 1, 0, ACS_ULCORNER);
     mvwhline(w, 1, 1, ACS_HLINE, int(kLcdWidth));
@@ -94,8 +112,12 @@ void drawLcd(WINDOW* w, const std::vector<uint8_t>& frame, bool unicode)
     mvwaddch(w, below, 0, ACS_LLCORNER);
     mvwhline(w, below, 1, ACS_HLINE, int(kLcdWidth));
     mvwaddch(w, below, int(kLcdWidth) + 1, ACS_LRCORNER);
-    if (frame.empty()) {
-        mvwaddstr(w, 2 + int(kLcdHeight / 4), 20, "the image has no LcdFrame: no LCD");
+    // An empty glass says why, in the middle of the glass.
+    if (!blank.empty()) {
+        const auto lines = wrapped("nothing shows: " + blank, kLcdWidth - 4);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            mvwaddstr(w, 2 + int(kLcdHeight / 4) - int(lines.size() / 2) + int(i), 3, lines[i].c_str());
+        }
     }
 }
 
@@ -168,7 +190,7 @@ void Screen::draw(const ScreenView& view) const
     }
     mvwprintw(w, 0, 0, "boardsim  %s", view.image.c_str());
     mvwprintw(w, 0, columns - 20, "speed %gx", view.speed);
-    drawLcd(w, view.lcd, terminal_->unicode);
+    drawLcd(w, view.lcd, view.lcdBlank, terminal_->unicode);
     const int below = 3 + int(kLcdHeight / 2);
     drawStatus(w, below, view);
     mvwhline(w, below + 3, 0, ACS_HLINE, columns);

@@ -15,7 +15,8 @@ namespace boardsim {
 
 struct ScreenView {
     std::string image;             // the image's file name, for the title
-    std::vector<uint8_t> lcd;      // empty: the image has no LcdFrame
+    std::vector<uint8_t> lcd;      // what the glass shows
+    std::string lcdBlank;          // why it shows nothing, if it does
     LedState led;
     std::array<bool, 4> keysDown{};
     double seconds = 0;

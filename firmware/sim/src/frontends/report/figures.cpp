@@ -140,6 +140,20 @@ void measureHeartbeat(const EventLog& log, uint32_t delayMs, uint64_t wanted, Fi
     }
 }
 
+void measureLcd(const Lpc2294Machine& machine, Figures& f)
+{
+    const Spi& spi = machine.spi0;
+    if (!spi.master() || spi.sckHz() <= 0) {
+        return;  // an image without the LCD has no such figures, and that is no problem
+    }
+    f.spiSckHz = spi.sckHz();
+    f.lcdFrameSeconds = kLcdFrameBytes * 8 / spi.sckHz();
+    const Pcd8544::Traffic& traffic = machine.lcd().traffic();
+    if (traffic.longestRun >= kLcdFrameBytes) {
+        f.lcdFrameSentSeconds = traffic.longestRunSeconds;
+    }
+}
+
 }  // namespace
 
 Figures measure(const ElfImage& image, const ReportRequest& request)
@@ -187,6 +201,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     measureUarts(board, log, f);
     measureInterrupts(board, f);
     measureModes(board, f);
+    measureLcd(board.machine(), f);
     if (profile.delayMs) {
         measureDelay(image, profile, log, f);
         measureHeartbeat(log, *profile.delayMs, request.periods, f);

@@ -92,6 +92,21 @@ void printHeartbeat(const Figures& f, std::ostream& out)
     }
 }
 
+void printLcd(const Figures& f, std::ostream& out)
+{
+    if (!f.lcdFrameSeconds) {
+        return;
+    }
+    out << "  LCD over SPI0: SCK " << number(*f.spiSckHz / 1e6, "%.4f") << " MHz; a whole frame (" << kLcdFrameBytes
+        << " bytes) " << number(*f.lcdFrameSeconds * 1e3) << " ms on the wire, "
+        << number(1 / *f.lcdFrameSeconds, "%.1f") << " frames/s at most";
+    if (f.lcdFrameSentSeconds) {
+        out << "; the image sent one in " << number(*f.lcdFrameSentSeconds * 1e3) << " ms ("
+            << number(1 / *f.lcdFrameSentSeconds, "%.1f") << " frames/s)";
+    }
+    out << "\n";
+}
+
 void printText(const ElfImage& image, const Figures& f, std::ostream& out)
 {
     const ImageUse use = imageUse(image);
@@ -120,6 +135,7 @@ void printText(const ElfImage& image, const Figures& f, std::ostream& out)
     printUarts(f, out);
     printTime(f, out);
     printHeartbeat(f, out);
+    printLcd(f, out);
 }
 
 void jsonField(std::ostream& out, bool& first, const std::string& name, const std::optional<double>& value)
@@ -171,6 +187,11 @@ void printJson(const ElfImage& image, const Figures& f, std::ostream& out)
               f.heartbeatSeconds ? std::optional<double>(1.0 / *f.heartbeatSeconds) : std::nullopt);
     jsonField(out, first, "reset_to_greeting_us", scaled(uart0.firstLineSeconds, 1e6));
     jsonField(out, first, "reset_to_greeting_instructions", maybe(uart0.firstLineInstructions));
+    jsonField(out, first, "spi0_sck_hz", f.spiSckHz);
+    jsonField(out, first, "lcd_frame_ms", scaled(f.lcdFrameSeconds, 1e3));
+    jsonField(out, first, "lcd_frames_per_s",
+              f.lcdFrameSeconds ? std::optional<double>(1 / *f.lcdFrameSeconds) : std::nullopt);
+    jsonField(out, first, "lcd_frame_sent_ms", scaled(f.lcdFrameSentSeconds, 1e3));
     jsonField(out, first, "sim_speed_x_real_time", f.seconds / f.wallSeconds);
     jsonField(out, first, "instructions", double(f.instructions));
     jsonField(out, first, "simulated_ms", f.seconds * 1e3);

@@ -82,6 +82,12 @@ struct Figures {
     std::optional<uint64_t> heartbeatLow, heartbeatHigh;  // instructions
     std::optional<double> heartbeatSeconds;
     uint64_t heartbeats = 0;
+    // The LCD over SPI0, when the image set SPI0 up as master: SCK, a whole
+    // frame's bytes on the wire, and the longest run of display data bytes
+    // the image actually sent (a whole frame, if it sent one).
+    std::optional<double> spiSckHz;
+    std::optional<double> lcdFrameSeconds;
+    std::optional<double> lcdFrameSentSeconds;
     std::vector<std::string> problems;  // what could not be measured, or went wrong
 };
 

@@ -1,0 +1,342 @@
+#include "peripherals/spi.h"
+
+namespace boardsim {
+
+using namespace spi;
+
+namespace {
+
+std::vector<RegisterSpec> spiTable(const std::string& p)
+{
+    return {
+        {kSpcr, p + "SPCR", Access::ReadWrite, 0x00, Behaviour::Handled, {kCpha, kCpol, kMstr, kLsbf, kSpie}},
+        {kSpsr, p + "SPSR", Access::ReadOnly, 0x00, Behaviour::Handled, {kAbrt, kModf, kRovr, kWcol, kSpif}},
+        {kSpdr, p + "SPDR", Access::ReadWrite, 0x00, Behaviour::Handled, {kData}},
+        {kSpccr, p + "SPCCR", Access::ReadWrite, 0x00, Behaviour::Storage, {kCounter}},
+        {kSpint, p + "SPINT", Access::ReadWrite, 0x00, Behaviour::Handled, {kInterruptFlag}},
+    };
+}
+
+constexpr uint32_t kControlBits = kCpha.mask() | kCpol.mask() | kMstr.mask() | kLsbf.mask() | kSpie.mask();
+
+}  // namespace
+
+Spi::Spi(unsigned index)
+    : Peripheral("SPI" + std::to_string(index), 0x20, spiTable("S" + std::to_string(index))),
+      prefix_("S" + std::to_string(index))
+{
+    handle(kSpcr, [this] { return control(); }, [this](uint32_t v) { writeControl(v); });
+    handle(kSpsr, [this] { return readStatus(); }, nullptr);
+    handle(kSpdr, [this] { return readData(); }, [this](uint32_t v) { writeData(v); });
+    handle(kSpint, [this] { return stored(kSpint); },
+           [this](uint32_t v) {
+               if (kInterruptFlag.in(v)) {  // writing 1 clears the flag
+                   store(kSpint, 0);
+                   irq().set(false);
+               }
+           });
+    reset();
+}
+
+// The pins themselves go back to their reset state with the machine's pin
+// layer, which is reset after the models.
+void Spi::resetState()
+{
+    seenInStatus_ = 0;
+    received_ = 0;
+    toSend_ = 0;
+    mosiLevel_ = false;
+    transferring_ = false;
+    ++generation_;
+    misoChanges_.clear();
+    selected_ = false;
+    slaveBits_ = 0;
+    slaveShift_ = 0;
+}
+
+double Spi::sckHz() const
+{
+    const uint32_t counter = clockCounter();
+    return counter >= kMinCounter && counter % 2 == 0 ? board().pclkHz() / counter : 0;
+}
+
+void Spi::drive(unsigned signal, bool enabled, bool level)
+{
+    if (pins_ != nullptr) {
+        pins_->drive(signal, enabled, level);
+    }
+}
+
+bool Spi::inputLevel(unsigned signal)
+{
+    return pins_ == nullptr || pins_->input(signal);  // unwired: everything idles high
+}
+
+uint8_t Spi::bitOf(uint8_t byte, unsigned n) const
+{
+    return uint8_t((byte >> (kLsbf.in(control()) ? n : 7 - n)) & 1u);
+}
+
+void Spi::catchUp()
+{
+    if (transferring_ && board().now() >= end_) {
+        completeMaster();
+    }
+}
+
+uint32_t Spi::readStatus()
+{
+    catchUp();
+    const uint32_t status = stored(kSpsr);
+    seenInStatus_ = status;
+    store(kSpsr, status & ~(kRovr.mask() | kAbrt.mask()));  // reading clears these two
+    return status;
+}
+
+void Spi::touchData()
+{
+    const uint32_t clearing = seenInStatus_ & (kSpif.mask() | kWcol.mask());
+    store(kSpsr, stored(kSpsr) & ~clearing);
+    seenInStatus_ &= ~clearing;
+}
+
+uint32_t Spi::readData()
+{
+    catchUp();
+    touchData();
+    return received_;
+}
+
+void Spi::writeData(uint32_t value)
+{
+    catchUp();
+    const uint32_t status = stored(kSpsr);
+    const bool slaveBusy = !master() && selected_ && slaveBits_ > 0;
+    const bool unreadSpif = kSpif.in(status) && !kSpif.in(seenInStatus_);
+    if (transferring_ || slaveBusy || unreadSpif) {
+        store(kSpsr, status | kWcol.mask());  // the chip ignores the write
+        return;
+    }
+    touchData();
+    const auto byte = uint8_t(kData.get(value));
+    if (master()) {
+        startMaster(byte);
+    } else {
+        toSend_ = byte;
+    }
+}
+
+void Spi::writeControl(uint32_t value)
+{
+    catchUp();
+    const bool wasMaster = master();
+    if (kModf.in(seenInStatus_)) {  // SPSR read with MODF, then SPCR written
+        store(kSpsr, stored(kSpsr) & ~kModf.mask());
+        seenInStatus_ &= ~kModf.mask();
+    }
+    store(kSpcr, value & kControlBits);
+    if (!master()) {
+        if (wasMaster) {
+            if (transferring_) {
+                transferring_ = false;
+                ++generation_;
+                if (pins_ != nullptr) {
+                    pins_->cancelAfter(board().now());
+                }
+            }
+            letGoOfPins();
+        }
+        selected_ = !inputLevel(kSsel);
+        slaveBits_ = 0;
+        return;
+    }
+    if (!wasMaster || !transferring_) {
+        takePins();  // (mid-byte, SCK and MOSI are the waveform's)
+    }
+    if (!inputLevel(kSsel)) {
+        modeFault(board().now());  // another master holds SSEL low already
+    }
+}
+
+void Spi::takePins()
+{
+    drive(kSck, true, kCpol.in(control()));
+    drive(kMosi, true, mosiLevel_);
+    drive(kMiso, false, true);
+}
+
+void Spi::letGoOfPins()
+{
+    drive(kSck, false, true);
+    drive(kMosi, false, true);
+}
+
+void Spi::startMaster(uint8_t byte)
+{
+    const uint32_t counter = clockCounter();
+    if (counter < kMinCounter || counter % 2 != 0) {
+        board().fault(prefix_ + "SPDR written in master mode with " + prefix_ + "SPCCR = " + std::to_string(counter) +
+                      ": the clock counter must be even and at least 8");
+        return;
+    }
+    if (onTransferStart) {
+        onTransferStart(byte);
+    }
+    const double period = counter / board().pclkHz();
+    const double start = board().now();
+    const bool idle = kCpol.in(control());
+    const bool cpha = kCpha.in(control());
+    transferring_ = true;
+    end_ = start + 8 * period;
+    misoAtStart_ = inputLevel(kMiso);
+    misoChanges_.clear();
+    for (unsigned n = 0; n < 8; ++n) {
+        const double leading = start + (n + 0.5) * period;
+        const double trailing = start + (n + 1) * period;
+        const bool bit = bitOf(byte, n) != 0;
+        // CPHA 0: a bit goes out half a period before the leading edge that
+        // samples it; CPHA 1: on the leading edge, sampled on the trailing.
+        if (!cpha && bit != mosiLevel_ && pins_ != nullptr) {
+            pins_->driveAt(kMosi, start + n * period, bit);
+        }
+        if (pins_ != nullptr) {
+            pins_->driveAt(kSck, leading, !idle);
+        }
+        if (cpha && bit != mosiLevel_ && pins_ != nullptr) {
+            pins_->driveAt(kMosi, leading, bit);
+        }
+        if (pins_ != nullptr) {
+            pins_->driveAt(kSck, trailing, idle);
+        }
+        mosiLevel_ = bit;
+        sampleAt_[n] = cpha ? trailing : leading;
+    }
+    const uint64_t generation = ++generation_;
+    board().scheduleAt(end_, [this, generation] {
+        if (generation == generation_) {
+            completeMaster();
+        }
+    });
+}
+
+void Spi::completeMaster()
+{
+    if (pins_ != nullptr) {
+        pins_->settle(end_);  // MISO as it was at each sampling edge; the waveform delivered
+    }
+    if (!transferring_) {
+        return;  // a mode fault among the edges ended it
+    }
+    transferring_ = false;
+    uint8_t in = 0;
+    for (unsigned n = 0; n < 8; ++n) {
+        bool level = misoAtStart_;
+        for (const auto& [at, changed] : misoChanges_) {
+            if (at <= sampleAt_[n]) {
+                level = changed;
+            }
+        }
+        in = uint8_t(in | (unsigned(level) << (kLsbf.in(control()) ? n : 7 - n)));
+    }
+    finished(in);
+}
+
+void Spi::finished(uint8_t received)
+{
+    const uint32_t status = stored(kSpsr);
+    if (kSpif.in(status)) {
+        store(kSpsr, status | kRovr.mask());  // the read buffer is full: the new byte is lost
+        return;
+    }
+    received_ = received;
+    store(kSpsr, status | kSpif.mask());
+    interrupt();
+}
+
+// SPIF and MODF alike.
+void Spi::interrupt()
+{
+    if (kSpie.in(control())) {
+        store(kSpint, kInterruptFlag.of(1));
+        irq().set(true);
+    }
+}
+
+void Spi::modeFault(double time)
+{
+    store(kSpsr, stored(kSpsr) | kModf.mask());
+    store(kSpcr, control() & ~kMstr.mask());
+    if (transferring_) {
+        transferring_ = false;
+        ++generation_;
+        if (pins_ != nullptr) {
+            pins_->cancelAfter(time);
+        }
+    }
+    letGoOfPins();
+    selected_ = true;  // a slave now, and selected by whoever drives SSEL
+    slaveBits_ = 0;
+    interrupt();
+}
+
+void Spi::inputChanged(unsigned signal, bool level, double time)
+{
+    if (master()) {
+        if (signal == kMiso && transferring_) {
+            misoChanges_.emplace_back(time, level);
+        }
+        if (signal == kSsel && !level) {
+            modeFault(time);
+        }
+        return;
+    }
+    if (signal == kSsel) {
+        slaveSelect(!level, time);
+    } else if (signal == kSck) {
+        slaveClock(level, time);
+    }
+}
+
+void Spi::slaveSelect(bool selected, double /*time*/)
+{
+    if (selected == selected_) {
+        return;
+    }
+    selected_ = selected;
+    if (selected) {
+        slaveBits_ = 0;
+        slaveShift_ = 0;
+        drive(kMiso, true, bitOf(toSend_, 0) != 0);
+        return;
+    }
+    if (slaveBits_ > 0) {
+        store(kSpsr, stored(kSpsr) | kAbrt.mask());  // the byte under way is lost
+    }
+    slaveBits_ = 0;
+    drive(kMiso, false, true);
+}
+
+void Spi::slaveClock(bool level, double /*time*/)
+{
+    if (!selected_) {
+        return;
+    }
+    const bool leading = level != kCpol.in(control());
+    const bool cpha = kCpha.in(control());
+    if (leading != cpha) {  // the sampling edge
+        const unsigned position = kLsbf.in(control()) ? slaveBits_ : 7 - slaveBits_;
+        slaveShift_ = uint8_t(slaveShift_ | (unsigned(inputLevel(kMosi)) << position));
+        if (++slaveBits_ == 8) {
+            slaveBits_ = 0;
+            const uint8_t in = slaveShift_;
+            slaveShift_ = 0;
+            finished(in);
+        }
+        return;
+    }
+    if (cpha || slaveBits_ > 0) {  // the shifting edge: the next bit goes out
+        drive(kMiso, true, bitOf(toSend_, slaveBits_) != 0);
+    }
+}
+
+}  // namespace boardsim
