@@ -33,7 +33,10 @@ public:
     uint8_t at(uint32_t address) const { return address / 2 < marks_.size() ? marks_[address / 2] : 0; }
     bool inFlash(uint32_t address) const { return address / 2 < marks_.size(); }
     // True when nothing but counting happens at flash word `index`.
-    bool plainWord(size_t index) const { return marks_[index * 2] == 0 && marks_[index * 2 + 1] == 0; }
+    bool plainWord(size_t index, uint8_t ignoring = 0) const
+    {
+        return (marks_[index * 2] & ~ignoring) == 0 && (marks_[index * 2 + 1] & ~ignoring) == 0;
+    }
     const std::string& trapName(uint32_t address) const;
 
     // Returns whether the breakpoint was set before.

@@ -68,6 +68,7 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
     }
     cpu.setReg(counterReg, counter - uint32_t(turns) * loop.region.step);
     count += turns * turnLength;
+    skipped_ += turns * turnLength;
     clock.advance(turns * turnCycles);
     loop.visitCount = count;
     loop.visitCycles = clock.cycles();

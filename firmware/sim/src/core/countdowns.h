@@ -41,7 +41,11 @@ public:
     void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
                Cpu& cpu);
 
+    // Instructions counted without being run, since the board was made.
+    uint64_t skipped() const { return skipped_; }
+
 private:
+    uint64_t skipped_ = 0;
     struct Countdown {
         LoopRegion region;
         uint64_t visitCount;  // instructions and cycles when its first instruction last came up

@@ -58,9 +58,7 @@ Engine::Engine(const ElfImage& image, MachineModel& machine, EngineOptions optio
     applyClocks();
     mapDevices();
     markCode();
-    if (options_.fastLoops) {
-        countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
-    }
+    findLoops();
     cpu_.hookInstructions(*this);
     cpu_.hookExceptions(*this);
     cpu_.hookBadMemory(*this);
@@ -107,6 +105,16 @@ void Engine::markCode()
     for (const auto& [address, name] : options_.traps) {
         marks_.mark(address, CodeMarks::kTrap, name);
     }
+}
+
+void Engine::findLoops()
+{
+    if (!options_.fastLoops) {
+        return;
+    }
+    countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
+    waitLoops_.find(cycleModel_.words(), cycleModel_.timings(), marks_,
+                    [this](uint32_t start) { return countdowns_.at(start) >= 0; });
 }
 
 StopReason Engine::runUntil(uint64_t limit)
@@ -291,6 +299,13 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(),
                           {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
                           profileCounts_.empty() && marks_.breakpoints() == 0, cpu_);
+    }
+    const int wait = waitLoops_.at(address);
+    if (wait >= 0 && !stopRequested_ && !fault_ && !nIrq_ && !nFiq_) {
+        waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(),
+                         {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
+                         profileCounts_.empty() && marks_.breakpoints() == 0 && watchHooks_.empty(), busAccesses_,
+                         cpu_);
     }
     if (scheduler_.due(count_)) {
         scheduler_.runDue(count_);

@@ -22,6 +22,7 @@
 #include "core/clock.h"
 #include "core/code_marks.h"
 #include "core/countdowns.h"
+#include "core/wait_loops.h"
 #include "core/cpu.h"
 #include "core/cpu_registers.h"
 #include "core/cycle_model.h"
@@ -109,6 +110,8 @@ public:
     uint64_t executions(uint32_t address) const;
 
     uint64_t instructions() const override { return count_; }
+    // Of those, how many were counted in loops without being run.
+    uint64_t skippedInstructions() const { return countdowns_.skipped() + waitLoops_.skipped(); }
     uint64_t cycles() const { return clock_.cycles(); }
     // Core clock cycles spent idle and powered down (PCON) since reset.
     uint64_t idleCycles() const { return idleCycles_; }
@@ -231,6 +234,8 @@ private:
     Scheduler scheduler_{clock_};
     CycleModel cycleModel_;
     Countdowns countdowns_;
+    WaitLoops waitLoops_;
+    void findLoops();
     uint64_t busAccesses_ = 0;
 
     // What the code's addresses ask for, and what came of it.

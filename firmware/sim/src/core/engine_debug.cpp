@@ -98,9 +98,7 @@ bool Engine::writeMemory(uint32_t address, const std::vector<uint8_t>& bytes)
             marks_.rewrite(at, word);
             cycleModel_.rewrite(at / 4, word);
         }
-        if (options_.fastLoops) {
-            countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
-        }
+        findLoops();
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "frontends/common/firmware_profile.h"
 #include "frontends/report/report.h"
 #include "support/test_board.h"
 
@@ -264,4 +265,42 @@ TEST(ReportOnAnyImage, InterruptRatesTimeInEachModeAndWhatNeverHappened)
     const Figures aborted = measure(kit("failure2_arm"), request);
     ASSERT_FALSE(aborted.problems.empty());
     EXPECT_NE(aborted.problems[0].find("data abort"), std::string::npos) << aborted.problems[0];
+}
+
+// Loops counted without being run (countdowns, and wait loops whose turns
+// repeat until the next thing due) must leave no trace: the same events at
+// the same instructions and times, the same cycles, as every turn run.
+TEST(SkippedLoops, GiveTheSameRunAsEveryTurnRun)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"tick_poll_arm", true}, {"tick_poll_thumb", true}, {"tick_idle_arm", false}, {"cycles_both", false}};
+    for (const auto& [name, mostlyWaiting] : cases) {
+        SCOPED_TRACE(name);
+        const ElfImage image = kit(name);
+        std::vector<std::vector<Event>> runs;
+        std::vector<std::pair<uint64_t, uint64_t>> ends;
+        uint64_t skipped = 0;
+        for (const bool fast : {true, false}) {
+            BoardOptions options = boardOptionsFor(image);
+            options.fastLoops = fast;
+            options.traceIo = true;
+            TestBoard board(image, options);
+            board.runUntil(When::at(0.02));
+            ASSERT_FALSE(board.fault()) << board.fault()->message();
+            runs.push_back(board.events());
+            ends.emplace_back(board.instructions(), board.cycles());
+            skipped += board.skippedInstructions();
+        }
+        if (mostlyWaiting) {
+            // Most of the run is the idle loop: the fast run counted it unrun.
+            EXPECT_GT(skipped * 2, ends[0].first) << "the loops were not skipped";
+        }
+        EXPECT_EQ(ends[0], ends[1]);
+        ASSERT_EQ(runs[0].size(), runs[1].size());
+        for (size_t i = 0; i < runs[0].size(); ++i) {
+            EXPECT_EQ(runs[0][i].stamp, runs[1][i].stamp) << "event " << i;
+            EXPECT_EQ(runs[0][i].time, runs[1][i].time) << "event " << i;
+            EXPECT_EQ(runs[0][i].kind, runs[1][i].kind) << "event " << i;
+        }
+    }
 }

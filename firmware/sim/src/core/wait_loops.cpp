@@ -1,0 +1,162 @@
+#include "core/wait_loops.h"
+
+#include <algorithm>
+
+#include "core/thumb_timing.h"
+
+namespace boardsim {
+namespace {
+
+constexpr unsigned kMaxLength = 8;
+constexpr uint32_t kFirstAddress = 0x40;  // never the vectors
+constexpr uint32_t kThumbState = 0x20;
+
+// ARM: register arithmetic (not into the PC, no MSR) or a load of a word,
+// byte or halfword without write-back, unconditional.
+bool armReads(uint32_t word, const InsnTiming& t)
+{
+    if ((word >> 28) != 0xE) {
+        return false;
+    }
+    if (registerOnly(word, t)) {
+        return true;
+    }
+    const bool singleLoad = ((word >> 26) & 0x3) == 0x1 && (word & (1u << 20)) != 0;
+    const bool preIndexed = (word & (1u << 24)) != 0;
+    const bool writeBack = (word & (1u << 21)) != 0 || !preIndexed;
+    const bool intoPc = ((word >> 12) & 0xF) == 15;
+    return singleLoad && !writeBack && !intoPc;
+}
+
+// Thumb: shifts, add/subtract, immediate and ALU operations (not MUL), and
+// loads with an immediate or register offset, or PC- or SP-relative.
+bool thumbReads(uint16_t hw)
+{
+    if ((hw & 0xE000) == 0x0000 || (hw & 0xE000) == 0x2000) {
+        return true;  // shifts, add/subtract, move/compare/add/subtract immediate
+    }
+    if ((hw & 0xFC00) == 0x4000) {
+        return ((hw >> 6) & 0xF) != 0xD;  // ALU operations but MUL
+    }
+    if ((hw & 0xF800) == 0x4800) {
+        return true;  // LDR Rd, [PC, #imm]
+    }
+    if ((hw & 0xF000) == 0x5000) {
+        return (hw & 0x0A00) == 0x0800 || ((hw & 0x0C00) != 0 && (hw & 0x0200) != 0);  // LDR/LDRB; LDRH, LDSB, LDSH
+    }
+    if ((hw & 0xE000) == 0x6000 || (hw & 0xF000) == 0x8000 || (hw & 0xF000) == 0x9000) {
+        return (hw & 0x0800) != 0;  // LDR(B) immediate, LDRH immediate, SP-relative LDR
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
+                                    const CodeMarks& marks)
+{
+    std::vector<WaitLoop> loops;
+    // A branch to itself may wait for interrupts; one that nothing can
+    // leave is caught before it is ever skipped.
+    const auto plain = [&marks](size_t word) {
+        return word * 4 >= kFirstAddress &&
+               marks.plainWord(word, CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch);
+    };
+    // ARM: B<cond> back to a start at most eight instructions before.
+    for (size_t i = 0; i < words.size(); ++i) {
+        const uint32_t word = words[i];
+        if ((word >> 28) == 0xF || ((word >> 24) & 0xF) != 0xA || !plain(i)) {
+            continue;
+        }
+        const auto offset = int32_t(word << 8) >> 6;
+        const int64_t target = int64_t(i) * 4 + 8 + offset;
+        if (target < 0 || target > int64_t(i) * 4 || int64_t(i) * 4 - target >= 4 * int64_t(kMaxLength)) {
+            continue;
+        }
+        bool ok = true;
+        for (auto a = uint32_t(target); ok && a < i * 4; a += 4) {
+            ok = plain(a / 4) && armReads(words[a / 4], timing[a / 4]);
+        }
+        if (ok) {
+            loops.push_back({uint32_t(target), uint32_t(i * 4), false});
+        }
+    }
+    // Thumb: B or B<cond> back.
+    const auto halfword = [&words](size_t h) { return uint16_t(words[h / 2] >> ((h & 1) * 16)); };
+    for (size_t h = 0; h < words.size() * 2; ++h) {
+        const uint16_t hw = halfword(h);
+        int64_t offset = 0;
+        if ((hw & 0xF000) == 0xD000 && ((hw >> 8) & 0xF) < 0xE) {
+            offset = int64_t(int8_t(hw & 0xFF)) * 2;
+        } else if ((hw & 0xF800) == 0xE000) {
+            offset = int64_t(int16_t(uint16_t(hw << 5)) >> 5) * 2;
+        } else {
+            continue;
+        }
+        const int64_t target = int64_t(h) * 2 + 4 + offset;
+        if (!plain(h / 2) || target < 0 || target > int64_t(h) * 2 || int64_t(h) * 2 - target >= 2 * int64_t(kMaxLength)) {
+            continue;
+        }
+        bool ok = true;
+        for (auto a = uint32_t(target); ok && a < h * 2; a += 2) {
+            ok = plain(a / 4) && thumbReads(halfword(a / 2));
+        }
+        if (ok) {
+            loops.push_back({uint32_t(target), uint32_t(h * 2), true});
+        }
+    }
+    return loops;
+}
+
+WaitLoops::Registers WaitLoops::snapshot(const Cpu& cpu)
+{
+    Registers r{};
+    for (int n = 0; n < 15; ++n) {
+        r[size_t(n)] = cpu.reg(cpuReg(n));
+    }
+    r[15] = cpu.reg(CpuReg::CPSR);
+    return r;
+}
+
+void WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
+                      bool allowed, uint64_t busAccesses, Cpu& cpu)
+{
+    Visit& v = loops_[size_t(index)];
+    if (v.touchesPeripherals) {
+        return;  // it polls the hardware: every turn must run
+    }
+    const uint32_t cpsr = cpu.reg(CpuReg::CPSR);
+    if (((cpsr & kThumbState) != 0) != v.loop.thumb) {
+        return;  // the words are running as the other instruction set
+    }
+    const uint64_t turnLength = v.loop.length();
+    const bool oneTurnAgo = count == v.count + turnLength && v.fetch == fetch;
+    const uint64_t turnCycles = clock.cycles() - v.cycles;
+    if (oneTurnAgo && busAccesses != v.busAccesses) {
+        v.touchesPeripherals = true;
+        return;
+    }
+    const Registers now = snapshot(cpu);
+    const bool repeats = oneTurnAgo && now == v.registers && turnCycles != 0;
+    v.count = count;
+    v.cycles = clock.cycles();
+    v.busAccesses = busAccesses;
+    v.fetch = fetch;
+    v.registers = now;
+    if (!repeats || !allowed) {
+        return;
+    }
+    // Whole turns up to the next thing due: it then falls where it would.
+    uint64_t turns = bounds.count > count ? (bounds.count - count) / turnLength : 0;
+    turns = std::min(turns, bounds.cycle > clock.cycles() ? (bounds.cycle - clock.cycles()) / turnCycles : 0);
+    if (turns == 0) {
+        return;
+    }
+    count += turns * turnLength;
+    skipped_ += turns * turnLength;
+    clock.advance(turns * turnCycles);
+    v.count = count;
+    v.cycles = clock.cycles();
+}
+
+}  // namespace boardsim

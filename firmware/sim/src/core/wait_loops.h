@@ -1,0 +1,91 @@
+// Wait loops in flash: a short loop that only reads (registers, RAM, flash)
+// and branches back, as an idle task polling a flag an interrupt sets, or a
+// "b ." waiting for interrupts. Between two things due (an event, an
+// instruction deadline), nothing can change what such a loop reads: once a
+// turn has left every register and flag as the turn before did, with the
+// same fetch timing and no peripheral touched, the turns up to the next
+// thing due are alike, and the engine counts them without running them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/arm_timing.h"
+#include "core/clock.h"
+#include "core/code_marks.h"
+#include "core/cpu.h"
+#include "core/loop_regions.h"
+
+namespace boardsim {
+
+struct WaitLoop {
+    uint32_t start;  // first instruction, the branch target
+    uint32_t end;    // the branch back
+    bool thumb;
+    unsigned length() const { return (end - start) / (thumb ? 2 : 4) + 1; }
+};
+
+// Wait loops among the flash words (ARM reading and Thumb reading) whose
+// code is unmarked: at most eight instructions, every one but the last
+// unconditional and either register arithmetic or a load (no write-back),
+// the last a branch back to the first.
+std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
+                                    const CodeMarks& marks);
+
+class WaitLoops {
+public:
+    // `taken(address)`: a loop starting there is already counted some other
+    // way (a countdown).
+    template <typename Taken>
+    void find(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing, const CodeMarks& marks,
+              Taken taken)
+    {
+        loops_.clear();
+        startAt_.assign(words.size() * 2, -1);
+        for (const WaitLoop& loop : findWaitLoops(words, timing, marks)) {
+            if (startAt_[loop.start / 2] < 0 && !taken(loop.start)) {
+                startAt_[loop.start / 2] = int16_t(loops_.size());
+                Visit visit;
+                visit.loop = loop;
+                loops_.push_back(visit);
+            }
+        }
+    }
+
+    int at(uint32_t address) const { return address / 2 < startAt_.size() ? startAt_[address / 2] : -1; }
+
+    struct Bounds {
+        uint64_t count;
+        uint64_t cycle;
+    };
+    // At the first instruction of wait loop `index`: skips the turns that
+    // would repeat the last one. `busAccesses`: the peripheral accesses so
+    // far (a turn that touched a peripheral is never repeated unseen).
+    void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
+               uint64_t busAccesses, Cpu& cpu);
+
+private:
+    using Registers = std::array<uint32_t, 16>;  // r0..r14 and CPSR
+    struct Visit {
+        WaitLoop loop;
+        uint64_t count = 0;
+        uint64_t cycles = 0;
+        uint64_t busAccesses = 0;
+        FetchTiming fetch;
+        Registers registers{};
+        bool touchesPeripherals = false;
+    };
+    static Registers snapshot(const Cpu& cpu);
+
+public:
+    // Instructions counted without being run, since the board was made.
+    uint64_t skipped() const { return skipped_; }
+
+private:
+    uint64_t skipped_ = 0;
+    std::vector<Visit> loops_;
+    std::vector<int16_t> startAt_;  // per flash halfword
+};
+
+}  // namespace boardsim
