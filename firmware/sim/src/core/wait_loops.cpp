@@ -1,6 +1,8 @@
 #include "core/wait_loops.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "core/thumb_timing.h"
 
@@ -52,17 +54,12 @@ bool thumbReads(uint16_t hw)
 
 }  // namespace
 
-std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
-                                    const CodeMarks& marks)
+namespace {
+
+// ARM: B<cond> back to a start at most eight instructions before.
+void findArm(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
+             const std::function<bool(size_t)>& plain, std::vector<WaitLoop>& loops)
 {
-    std::vector<WaitLoop> loops;
-    // A branch to itself may wait for interrupts; one that nothing can
-    // leave is caught before it is ever skipped.
-    const auto plain = [&marks](size_t word) {
-        return word * 4 >= kFirstAddress &&
-               marks.plainWord(word, CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch);
-    };
-    // ARM: B<cond> back to a start at most eight instructions before.
     for (size_t i = 0; i < words.size(); ++i) {
         const uint32_t word = words[i];
         if ((word >> 28) == 0xF || ((word >> 24) & 0xF) != 0xA || !plain(i)) {
@@ -81,19 +78,30 @@ std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const st
             loops.push_back({uint32_t(target), uint32_t(i * 4), false});
         }
     }
-    // Thumb: B or B<cond> back.
+}
+
+// The offset of a Thumb B or B<cond>, or none for anything else.
+std::optional<int64_t> thumbBranchOffset(uint16_t hw)
+{
+    if ((hw & 0xF000) == 0xD000 && ((hw >> 8) & 0xF) < 0xE) {
+        return int64_t(int8_t(hw & 0xFF)) * 2;
+    }
+    if ((hw & 0xF800) == 0xE000) {
+        return int64_t(int16_t(uint16_t(hw << 5)) >> 5) * 2;
+    }
+    return std::nullopt;
+}
+
+void findThumb(const std::vector<uint32_t>& words, const std::function<bool(size_t)>& plain,
+               std::vector<WaitLoop>& loops)
+{
     const auto halfword = [&words](size_t h) { return uint16_t(words[h / 2] >> ((h & 1) * 16)); };
     for (size_t h = 0; h < words.size() * 2; ++h) {
-        const uint16_t hw = halfword(h);
-        int64_t offset = 0;
-        if ((hw & 0xF000) == 0xD000 && ((hw >> 8) & 0xF) < 0xE) {
-            offset = int64_t(int8_t(hw & 0xFF)) * 2;
-        } else if ((hw & 0xF800) == 0xE000) {
-            offset = int64_t(int16_t(uint16_t(hw << 5)) >> 5) * 2;
-        } else {
+        const auto offset = thumbBranchOffset(halfword(h));
+        if (!offset) {
             continue;
         }
-        const int64_t target = int64_t(h) * 2 + 4 + offset;
+        const int64_t target = int64_t(h) * 2 + 4 + *offset;
         if (!plain(h / 2) || target < 0 || target > int64_t(h) * 2 || int64_t(h) * 2 - target >= 2 * int64_t(kMaxLength)) {
             continue;
         }
@@ -105,6 +113,22 @@ std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const st
             loops.push_back({uint32_t(target), uint32_t(h * 2), true});
         }
     }
+}
+
+}  // namespace
+
+std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
+                                    const CodeMarks& marks)
+{
+    // A branch to itself may wait for interrupts; one that nothing can
+    // leave is caught before it is ever skipped.
+    const std::function<bool(size_t)> plain = [&marks](size_t word) {
+        return word * 4 >= kFirstAddress &&
+               marks.plainWord(word, CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch);
+    };
+    std::vector<WaitLoop> loops;
+    findArm(words, timing, plain, loops);
+    findThumb(words, plain, loops);
     return loops;
 }
 
@@ -119,7 +143,7 @@ WaitLoops::Registers WaitLoops::snapshot(const Cpu& cpu)
 }
 
 void WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
-                      bool allowed, uint64_t busAccesses, Cpu& cpu)
+                      bool allowed, uint64_t busAccesses, const Cpu& cpu)
 {
     Visit& v = loops_[size_t(index)];
     if (v.touchesPeripherals) {

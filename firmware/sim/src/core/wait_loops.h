@@ -46,9 +46,9 @@ public:
         for (const WaitLoop& loop : findWaitLoops(words, timing, marks)) {
             if (startAt_[loop.start / 2] < 0 && !taken(loop.start)) {
                 startAt_[loop.start / 2] = int16_t(loops_.size());
-                Visit visit;
-                visit.loop = loop;
-                loops_.push_back(visit);
+                Visit fresh;
+                fresh.loop = loop;
+                loops_.push_back(fresh);
             }
         }
     }
@@ -63,7 +63,7 @@ public:
     // would repeat the last one. `busAccesses`: the peripheral accesses so
     // far (a turn that touched a peripheral is never repeated unseen).
     void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
-               uint64_t busAccesses, Cpu& cpu);
+               uint64_t busAccesses, const Cpu& cpu);
 
 private:
     using Registers = std::array<uint32_t, 16>;  // r0..r14 and CPSR
