@@ -136,6 +136,19 @@ private:
 
 std::string packet(const std::string& payload) { return boardsim::framePacket(payload); }
 
+// The number of the first line of the firmware's main.cpp that holds `text`.
+int mainLine(const std::string& text)
+{
+    std::istringstream source(slurp(std::string(FIRMWARE_SOURCE_DIR) + "/src/main.cpp"));
+    int number = 1;
+    for (std::string line; std::getline(source, line); ++number) {
+        if (contains(line, text)) {
+            return number;
+        }
+    }
+    return 0;
+}
+
 auto endsPacket = [](const std::string& got) { return got.size() >= 3 && got[got.size() - 3] == '#'; };
 
 }  // namespace
@@ -147,15 +160,54 @@ TEST(GdbClient, BreakpointRegistersMemoryStepAndKill)
     const CommandResult r = gdb(stub, {"break DelayMs", "continue", "p $r0", "p/x $cpsr & 0x1f", "info registers cpsr",
                                        "x/2xw 0", "p $pc", "stepi", "p $pc", "kill"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "in DelayMs ()")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, DelayMs (dly=dly@entry=200) at ")) << r.out;
     EXPECT_TRUE(contains(r.out, "$1 = 200")) << r.out;           // the heartbeat's DelayMs(200)
     EXPECT_TRUE(contains(r.out, "$2 = 0x1f")) << r.out;          // main runs in System mode
     EXPECT_TRUE(std::regex_search(r.out, std::regex("cpsr +0x[0-9a-f]*5f"))) << r.out;
     EXPECT_TRUE(contains(r.out, "0xe59ff018\t0xe59ff018")) << r.out;  // the vectors: ldr pc, [pc, #24]
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs>\n"))) << r.out;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\+4>\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs\\(INT32U\\)>\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\(INT32U\\)\\+4>\n"))) << r.out;
     EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
     EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
+}
+
+// The image carries its debug information: gdb knows source lines, frames,
+// arguments and C++ variables by name.
+TEST(GdbClient, SourceLevelSessionInMainAndDelayMs)
+{
+    const int ledOff = mainLine("IO0CLR = SysLED;");
+    ASSERT_GT(ledOff, 0);
+    const std::string at = "main.cpp:" + std::to_string(ledOff);
+    const auto line = [](int n) { return std::to_string(n); };
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult r = gdb(stub, {"break " + at, "continue", "next", "step", "bt", "info args", "finish",
+                                       "print Greeting", "print sizeof(LcdFrame)", "call DelayMs(1)",
+                                       "print $pc - (char*)&main", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("Breakpoint 1, main \\(\\) at \\S*/" + at + "\n"))) << r.out;
+    EXPECT_TRUE(contains(r.out, "\n" + line(ledOff + 1) + "\t        DelayMs(200);")) << r.out;  // next
+    // step: into DelayMs, whose argument gdb names; bt from inside it.
+    const std::string inDelay = "DelayMs \\(dly=dly@entry=200\\) at \\S*/main.cpp:[0-9]+\n";
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n" + inDelay))) << r.out;
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("#0  " + inDelay + "#1  0x[0-9a-f]+ in main \\(\\) at \\S*/main.cpp:" + line(ledOff + 1))))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "\ndly = 200\n")) << r.out;  // info args
+    // finish: back in main, on the line after the call.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nmain \\(\\) at \\S*/main.cpp:" + line(ledOff + 2) + "\n")))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "$1 = \"Hello my first UART pro\\n\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "$2 = 504")) << r.out;
+    // The call ran and came back to where gdb was, in main.
+    const std::smatch offset = [&] {
+        std::smatch m;
+        std::regex_search(r.out, m, std::regex("\\$3 = ([0-9]+)\n"));
+        return m;
+    }();
+    ASSERT_FALSE(offset.empty()) << r.out;
+    EXPECT_GT(std::stoi(offset[1]), 0);
+    EXPECT_FALSE(contains(r.out, "rror")) << r.out;
 }
 
 TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)
@@ -327,7 +379,7 @@ TEST(GdbClient, InterruptHangUpMidRunAndMalformedPackets)
     // The next gdb meets none of what the others left.
     const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "kill"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "Breakpoint 1, 0x")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, DealKey () at ")) << r.out;
     EXPECT_FALSE(contains(r.out, "SIGTRAP")) << r.out;
     const std::vector<uint64_t> t = times(r.out);
     ASSERT_EQ(t.size(), 1u) << r.out;
