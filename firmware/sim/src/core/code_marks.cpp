@@ -6,6 +6,18 @@
 #include "core/arm7tdmi.h"
 
 namespace boardsim {
+namespace {
+
+// What an ARM word asks of the engine by itself.
+uint8_t wordMarks(uint32_t word)
+{
+    if (isNeverExecuted(word)) {
+        return CodeMarks::kNever;
+    }
+    return isCoprocessorInstruction(word) ? CodeMarks::kCoprocessor : 0;
+}
+
+}  // namespace
 
 void CodeMarks::load(const std::vector<uint8_t>& flash)
 {
@@ -13,9 +25,7 @@ void CodeMarks::load(const std::vector<uint8_t>& flash)
     for (size_t at = 0; at + 4 <= flash.size(); at += 4) {
         uint32_t word = 0;
         std::memcpy(&word, &flash[at], 4);
-        if (isCoprocessorInstruction(word)) {
-            marks_[at / 2] |= kCoprocessor;
-        }
+        marks_[at / 2] |= wordMarks(word);
     }
 }
 
@@ -25,7 +35,7 @@ void CodeMarks::rewrite(uint32_t address, uint32_t word)
         return;
     }
     uint8_t& mark = marks_[address / 2];
-    mark = isCoprocessorInstruction(word) ? (mark | kCoprocessor) : (mark & ~kCoprocessor);
+    mark = uint8_t((mark & ~(kCoprocessor | kNever)) | wordMarks(word));
 }
 
 void CodeMarks::mark(uint32_t address, Mark mark, const std::string& name)

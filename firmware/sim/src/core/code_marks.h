@@ -1,6 +1,6 @@
 // What the engine must do when it reaches an address of flash, one mark per
 // halfword: a watched function's entry, a hang to report, a coprocessor
-// instruction to trap, a debugger's breakpoint. Unmarked code runs with no
+// instruction to trap, a word never executed, a debugger's breakpoint. Unmarked code runs with no
 // work beyond counting it. Breakpoints outside flash are kept in a list.
 #pragma once
 
@@ -13,9 +13,10 @@ namespace boardsim {
 
 class CodeMarks {
 public:
-    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4, kBreakpoint = 8 };
+    enum Mark : uint8_t { kWatched = 1, kTrap = 2, kCoprocessor = 4, kBreakpoint = 8, kNever = 16 };
 
-    // The flash as it is now: marks for its coprocessor instructions.
+    // The flash as it is now: marks for its coprocessor instructions and
+    // its words with the NV condition (erased flash among them).
     void load(const std::vector<uint8_t>& flash);
     // The word at `address` (in flash) now holds `word`.
     void rewrite(uint32_t address, uint32_t word);

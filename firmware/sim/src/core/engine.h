@@ -172,6 +172,10 @@ private:
     bool takeInterrupt(uint32_t address);
     void inspect(uint32_t address);
     void trapCoprocessor(uint32_t address);
+    // Words with the NV condition (engine_never.cpp).
+    void neverExecuted(uint32_t address);
+    void stepOverNever(uint32_t address);
+    std::string fetchAbortText(uint32_t address) const;
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);
     void finishReturns(uint32_t address, uint64_t stamp);
@@ -218,6 +222,17 @@ private:
     uint64_t lastExceptionStamp_ = 0;
     bool nIrq_ = false;
     bool nFiq_ = false;
+
+    // A run of words the core never executes (NV condition), such as erased
+    // flash: where it began, the instruction that led into it, its last
+    // word so far. The core must not see the word at pendingNever_.
+    struct NeverRun {
+        uint32_t first;
+        uint32_t from;
+        uint32_t last;
+    };
+    std::optional<NeverRun> neverRun_;
+    std::optional<uint32_t> pendingNever_;
 
     // Profile of executions.
     uint32_t profileBegin_ = 0;

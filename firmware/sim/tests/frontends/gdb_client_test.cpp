@@ -316,7 +316,7 @@ TEST(GdbClient, MonitorCommands)
     EXPECT_EQ(t[2], 0u);  // after the reset
     EXPECT_TRUE(contains(r.out, "KEY_3 down at " + std::to_string(t[1]))) << r.out;
     EXPECT_TRUE(contains(r.out, "0x0 <Vectors>")) << r.out;
-    EXPECT_TRUE(contains(r.out, "monitor commands:")) << r.out;
+    EXPECT_TRUE(contains(r.out, "unknown monitor command \"frobnicate\"\nmonitor commands:")) << r.out;
     EXPECT_EQ(slurp(picture).substr(0, 4), "\x89PNG");
     // The board's own report of the press.
     EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " .*KEY_3 +down"))) << stub.out();
@@ -331,7 +331,9 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         const char* stopReply;
     };
     for (const Case& c : {Case{"probe_undefined.elf", "SIGILL", "undefined instruction", "T04"},
-                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"}}) {
+                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"},
+                          Case{"probe_erased_jump.elf", "SIGSEGV",
+                               "fetch from unmapped address 0x00040000, after 1024 never-executed words", "T0b"}}) {
         const std::string image = std::string(PROBE_DIR) + "/" + c.image;
         Stub stub(image);
         ASSERT_NE(stub.port(), 0) << stub.err();
@@ -340,6 +342,7 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         EXPECT_TRUE(contains(r.out, std::string("Program received signal ") + c.signal)) << c.image << r.out;
         EXPECT_TRUE(contains(r.out, "boardsim: fault after")) << r.out;
         EXPECT_TRUE(contains(r.out, c.mentions)) << r.out;
+        EXPECT_FALSE(contains(r.out, "undefined instruction: undefined instruction")) << r.out;
         // The next gdb finds the board stopped by the fault.
         const Connection next(stub.port());
         ASSERT_TRUE(next.connected());

@@ -232,7 +232,12 @@ std::string GdbBoardTarget::monitor(const std::string& command)
     } catch (const std::exception& e) {
         return verb + ": " + e.what() + "\n";
     }
-    return kMonitorHelp;
+    if (verb.empty() || verb == "help") {
+        return kMonitorHelp;
+    }
+    const bool known = verb == "press" || verb == "lcd" || verb == "reset" || verb == "time";
+    return (known ? "monitor " + verb + ": wrong arguments\n" : "unknown monitor command \"" + verb + "\"\n") +
+           kMonitorHelp;
 }
 
 }  // namespace boardsim
