@@ -25,6 +25,7 @@
 
 #include "frontends/gdb/gdb_packets.h"
 #include "support/child_process.h"
+#include "support/image_patch.h"
 
 using boardsim::testing::CommandResult;
 using boardsim::testing::contains;
@@ -208,6 +209,46 @@ TEST(GdbClient, SourceLevelSessionInMainAndDelayMs)
     ASSERT_FALSE(offset.empty()) << r.out;
     EXPECT_GT(std::stoi(offset[1]), 0);
     EXPECT_FALSE(contains(r.out, "rror")) << r.out;
+}
+
+// gdb's load programs the flash, and a reset keeps it: load, monitor reset,
+// continue runs what was loaded, as with a JTAG probe on the board.
+// "monitor reset image" puts the image boardsim started with back.
+TEST(GdbClient, LoadThenResetRunsWhatWasLoaded)
+{
+    const ScratchDir dir;
+    const std::string loaded = dir.file("loaded.elf");
+    boardsim::testing::patchText(FIRMWARE_ELF, loaded, "Hello my first UART pro\n", "Loaded over gdb, hello!\n");
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult r =
+        gdb(stub,
+            {"load", "compare-sections", "monitor reset", "compare-sections", "break DealKey", "continue",
+             "monitor reset image", "compare-sections", "continue", "detach"},
+            loaded);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Transfer rate")) << r.out;
+    EXPECT_TRUE(contains(r.out, "board reset, the flash holding the image again")) << r.out;
+    // compare-sections after the load and after the reset: all matched;
+    // after the reset to the image, the greeting's section differs.
+    const auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = r.out.find(what); at != std::string::npos; at = r.out.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("Section .rodata, range"), 3u) << r.out;
+    EXPECT_EQ(count("MIS-MATCHED"), 1u) << r.out;
+    EXPECT_LT(r.out.find("Section .rodata, range"), r.out.find("MIS-MATCHED")) << r.out;
+    // What the board sent: the loaded greeting, then after the reset to the
+    // image its own.
+    const std::string out = stub.out();
+    const size_t first = out.find("UART0  \"Loaded over gdb, hello!\\n\"");
+    const size_t second = out.find("UART0  \"Hello my first UART pro\\n\"");
+    ASSERT_NE(first, std::string::npos) << out;
+    ASSERT_NE(second, std::string::npos) << out;
+    EXPECT_LT(first, second) << out;
 }
 
 TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)

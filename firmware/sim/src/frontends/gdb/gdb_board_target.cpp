@@ -31,20 +31,25 @@ const char* kMonitorHelp =
     "monitor commands:\n"
     "  press K [HOLD]  press KEY_K (1..4) now, for HOLD instructions (default 1M)\n"
     "  lcd FILE        write the LCD picture (PNG; .pbm for PBM)\n"
-    "  reset           reset the board: the image from its first instruction\n"
+    "  reset           reset the board; the flash stays as it is (what gdb loaded)\n"
+    "  reset image     reset the board with the image's own flash again\n"
     "  time            instructions executed and simulated time since reset\n";
 
 }  // namespace
 
 GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare)
-    : image_(image), options_(std::move(options)), prepare_(std::move(prepare))
+    : image_(image), options_(std::move(options)), imageFlash_(options_.flash), prepare_(std::move(prepare))
 {
-    rebuild();
+    rebuild(imageFlash_);
 }
 
-void GdbBoardTarget::rebuild()
+void GdbBoardTarget::rebuild(std::optional<std::vector<uint8_t>> flash)
 {
-    board_ = std::make_unique<Board>(image_, options_);
+    BoardOptions options = options_;
+    options.flash = std::move(flash);
+    // The board in place stays when the new one cannot start (no valid
+    // user code in flash).
+    board_ = std::make_unique<Board>(image_, options);
     // gdb believes what it inserted is still there.
     for (const uint32_t address : breakpoints_) {
         board_->setBreakpoint(address, true);
@@ -219,9 +224,11 @@ std::string GdbBoardTarget::monitor(const std::string& command)
             writeLcdPicture(board_->lcdFrame(), args[0]);
             return "LCD picture written to " + args[0] + "\n";
         }
-        if (verb == "reset" && args.empty()) {
-            rebuild();
-            return "board reset; the next instruction is the reset vector's\n";
+        if (verb == "reset" && (args.empty() || (args.size() == 1 && args[0] == "image"))) {
+            const bool fromImage = !args.empty();
+            rebuild(fromImage ? imageFlash_ : board_->readMemory(kFlashBase, kFlashSize));
+            return std::string("board reset") + (fromImage ? ", the flash holding the image again" : "") +
+                   "; the next instruction is the reset vector's\n";
         }
         if (verb == "time" && args.empty()) {
             char text[96];

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,9 @@ namespace boardsim {
 class GdbBoardTarget final : public GdbTarget {
 public:
     // `prepare` sees each board built: the first one and each after a
-    // monitor reset.
+    // monitor reset. A reset keeps the flash as it is (what gdb loaded stays
+    // loaded, as on a board); "monitor reset image" puts the image's flash
+    // back.
     GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {});
 
     Board& board() { return *board_; }
@@ -44,13 +47,14 @@ private:
         int id;
     };
 
-    void rebuild();
+    void rebuild(std::optional<std::vector<uint8_t>> flash);
     int addWatch(GdbPoint type, uint32_t address, uint32_t length);
     GdbStop faultStop() const;
     GdbStop watchStop(const Board::DebugStop& stop) const;
 
     const ElfImage& image_;
     BoardOptions options_;
+    std::optional<std::vector<uint8_t>> imageFlash_;  // the flash the board started with
     std::function<void(Board&)> prepare_;
     std::unique_ptr<Board> board_;
     bool step_ = false;
