@@ -251,6 +251,31 @@ TEST(GdbClient, LoadThenResetRunsWhatWasLoaded)
     EXPECT_LT(first, second) << out;
 }
 
+// A board serves one debugger: a second gdb is refused at once, with a
+// reason, and the first goes on undisturbed.
+TEST(GdbClient, ASecondGdbIsRefusedAtOnceAndTheFirstGoesOn)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const Connection first(stub.port());
+    ASSERT_TRUE(first.connected());
+    first.send(packet("?"));
+    EXPECT_EQ(first.receive(endsPacket), "+" + packet("T05"));
+
+    const auto start = Clock::now();
+    const CommandResult second = boardsim::testing::runCommand(
+        {TIMEOUT_EXE, "-k", "2", "20", GDB_EXE, "-batch", "-nx", "-ex", "set architecture arm", "-ex",
+         "target remote 127.0.0.1:" + std::to_string(stub.port()), "-ex", "monitor time", FIRMWARE_ELF});
+    const std::chrono::duration<double> took = Clock::now() - start;
+    EXPECT_LT(took.count(), 5.0) << "the second gdb waited";
+    EXPECT_TRUE(contains(second.err, "E.another gdb is attached to this board")) << second.err;
+    EXPECT_FALSE(contains(second.out + second.err, "instructions since reset")) << second.out;
+    EXPECT_TRUE(contains(stub.err(), "boardsim: refused another gdb: one is attached already")) << stub.err();
+
+    first.send("+" + packet("?"));
+    EXPECT_EQ(first.receive(endsPacket), "+" + packet("T05")) << "the first gdb lost the board";
+}
+
 TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)
 {
     Stub stub(FIRMWARE_ELF);

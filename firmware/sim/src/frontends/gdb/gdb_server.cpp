@@ -38,6 +38,9 @@ bool sendAll(int fd, const std::string& bytes)
     return true;
 }
 
+// How long a refused gdb is given to send its first packet.
+constexpr int kFirstPacketWaitMs = 500;
+
 class Socket {
 public:
     explicit Socket(int fd) : fd_(fd) {}
@@ -50,19 +53,46 @@ private:
     int fd_;
 };
 
+// A debug probe serves one debugger: another gdb that connects meanwhile
+// is turned away at once, rather than left waiting in the listen queue
+// until this one leaves.
+// gdb shows the text of an "E." reply to its first packet as a warning
+// before it reports the connection closed; what it sent is read first, so
+// that the close is an orderly one and the reply arrives.
+void refuseAnother(int listener, std::ostream& log)
+{
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    const Socket connection(fd);
+    log << "boardsim: refused another gdb: one is attached already (a board serves one debugger at a time)"
+        << std::endl;
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, kFirstPacketWaitMs) == 1) {
+        char buffer[4096];
+        (void)::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    }
+    sendAll(fd, "+" + framePacket("E.another gdb is attached to this board; it serves one debugger at a time"));
+    ::shutdown(fd, SHUT_RDWR);
+}
+
 // True when gdb killed the target.
-bool converse(int fd, GdbTarget& target)
+bool converse(int fd, int listener, GdbTarget& target, std::ostream& log)
 {
     GdbSession session(target);
     char buffer[4096];
     while (session.end() == GdbSession::End::None) {
-        pollfd ready{fd, POLLIN, 0};
+        pollfd ready[2] = {{fd, POLLIN, 0}, {listener, POLLIN, 0}};
         // While the board runs, only a glance at the connection between slices.
-        const int events = ::poll(&ready, 1, session.running() ? 0 : -1);
+        const int events = ::poll(ready, 2, session.running() ? 0 : -1);
         if (events < 0 && errno != EINTR) {
             return false;
         }
-        if (events > 0) {
+        if (events > 0 && (ready[1].revents & POLLIN) != 0) {
+            refuseAnother(listener, log);
+        }
+        if (events > 0 && ready[0].revents != 0) {
             const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
             if (got < 0 && errno == EINTR) {
                 continue;
@@ -82,9 +112,9 @@ bool converse(int fd, GdbTarget& target)
 }
 
 // A gdb that hung up did not remove its breakpoints and watchpoints.
-bool serveConnection(int fd, GdbTarget& target)
+bool serveConnection(int fd, int listener, GdbTarget& target, std::ostream& log)
 {
-    const bool killed = converse(fd, target);
+    const bool killed = converse(fd, listener, target, log);
     target.removeAllPoints();
     return killed;
 }
@@ -133,7 +163,7 @@ void GdbServer::serve(GdbTarget& target, std::ostream& log) const
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         log << "boardsim: gdb connected" << std::endl;
-        if (serveConnection(fd, target)) {
+        if (serveConnection(fd, listener_, target, log)) {
             log << "boardsim: gdb killed the target" << std::endl;
             return;
         }
