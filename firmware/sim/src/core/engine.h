@@ -125,6 +125,7 @@ public:
         uint32_t address;  // the instruction, or the data address accessed
     };
     StopReason runForDebugger(uint64_t limit);
+    StopReason runForDebugger(const When& end);
     const std::optional<DebugStop>& debugStop() const { return debugStop_; }
     void setBreakpoint(uint32_t address, bool on);
     // Returns an id for removeWatchpoint().

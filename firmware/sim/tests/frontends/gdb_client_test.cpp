@@ -39,7 +39,8 @@ using Clock = std::chrono::steady_clock;
 // boardsim IMAGE --gdb 0, for the length of a test.
 class Stub {
 public:
-    explicit Stub(const std::string& image) : child_({BOARDSIM_EXE, image, "--gdb", "0"})
+    explicit Stub(const std::string& image, const std::vector<std::string>& options = {})
+        : child_(arguments(image, options))
     {
         const std::regex waiting("waiting for gdb on 127\\.0\\.0\\.1:([0-9]+)");
         boardsim::testing::waitFor(
@@ -62,6 +63,13 @@ public:
     std::optional<int> exitStatus(int seconds) { return child_.exitStatus(seconds); }
 
 private:
+    static std::vector<std::string> arguments(const std::string& image, const std::vector<std::string>& options)
+    {
+        std::vector<std::string> args = {BOARDSIM_EXE, image, "--gdb", "0"};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+
     boardsim::testing::Child child_;
     int port_ = 0;
 };
@@ -274,6 +282,25 @@ TEST(GdbClient, ASecondGdbIsRefusedAtOnceAndTheFirstGoesOn)
 
     first.send("+" + packet("?"));
     EXPECT_EQ(first.receive(endsPacket), "+" + packet("T05")) << "the first gdb lost the board";
+}
+
+// Under gdb the board runs as fast as the host goes unless --speed asks for
+// pacing: then a continue takes as long in wall time as the board's time
+// at that speed.
+TEST(GdbClient, SpeedPacesContinue)
+{
+    constexpr double kSpeed = 0.02;
+    Stub stub(FIRMWARE_ELF, {"--speed", "0.02"});
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const auto start = Clock::now();
+    const CommandResult r = gdb(stub, {"break DelayMs", "continue", "continue", "continue", "monitor time", "kill"});
+    const std::chrono::duration<double> took = Clock::now() - start;
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::smatch shown;
+    ASSERT_TRUE(std::regex_search(r.out, shown, std::regex("instructions since reset, ([0-9.]+) ms"))) << r.out;
+    const double boardSeconds = std::stod(shown[1]) / 1e3;
+    EXPECT_GT(boardSeconds, 0.01);  // three DelayMs calls: past the start-up and a heartbeat
+    EXPECT_GT(took.count(), 0.9 * boardSeconds / kSpeed) << boardSeconds << " s of board time";
 }
 
 TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)

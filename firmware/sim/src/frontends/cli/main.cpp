@@ -317,13 +317,16 @@ int debug(const Options& options)
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
-    GdbBoardTarget target(image, boardOptions, [&](Board& board) {
-        printer = std::make_unique<Printer>(board, options, shown);
-        board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
-        for (const KeyPress& press : options.presses) {
-            board.pressKey(press.key, press.at, press.hold);
-        }
-    });
+    GdbBoardTarget target(
+        image, boardOptions,
+        [&](Board& board) {
+            printer = std::make_unique<Printer>(board, options, shown);
+            board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
+            for (const KeyPress& press : options.presses) {
+                board.pressKey(press.key, press.at, press.hold);
+            }
+        },
+        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt);
     GdbServer server(*options.gdbPort);
     std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
     server.serve(target, std::cerr);

@@ -37,7 +37,8 @@ const char* usageText()
            "  --screen           the board live in the terminal: LCD, LED, UART0, time;\n"
            "                     keys 1-4 press KEY_1..KEY_4, q quits (runs until q\n"
            "                     unless --run is given)\n"
-           "  --speed X          with --screen or --uart-pty: X times real time (default 1)\n"
+           "  --speed X          with --screen, --uart-pty or after --isp's G: X times real\n"
+           "                     time (default 1); with --gdb: paces runs (unpaced without)\n"
            "  --uart-pty LINK    UART0 on a pseudo-terminal, LINK a symlink to it (for\n"
            "                     picocom -b 115200 LINK); runs in real time until\n"
            "                     interrupted unless --run is given\n"
@@ -220,7 +221,11 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--isp", [](Options& o, const std::string& v) { o.ispLink = v; }},
         {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
         {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
-        {"--speed", [](Options& o, const std::string& v) { o.speed = parseSpeed(v); }},
+        {"--speed",
+         [](Options& o, const std::string& v) {
+             o.speed = parseSpeed(v);
+             o.speedGiven = true;
+         }},
         {"--gdb", [](Options& o, const std::string& v) { o.gdbPort = parsePort(v); }},
         {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
         {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},

@@ -14,6 +14,8 @@ namespace {
 // Instructions run between looks at the connection: short enough that
 // gdb's interrupt takes effect at once, long enough to cost nothing.
 constexpr uint64_t kSlice = 200'000;
+// Wall time per slice of a paced run.
+constexpr double kPacedSlice = 0.01;
 
 CpuReg cpuRegOf(int regnum) { return regnum == kGdbCpsrRegnum ? CpuReg::CPSR : cpuReg(regnum & 15); }
 
@@ -37,9 +39,13 @@ const char* kMonitorHelp =
 
 }  // namespace
 
-GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare)
+GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare,
+                               std::optional<double> speed)
     : image_(image), options_(std::move(options)), imageFlash_(options_.flash), prepare_(std::move(prepare))
 {
+    if (speed) {
+        pacer_.emplace(*speed);
+    }
     rebuild(imageFlash_);
 }
 
@@ -137,6 +143,9 @@ void GdbBoardTarget::resume(bool step)
 {
     step_ = step;
     interrupted_ = false;
+    if (pacer_) {
+        pacer_->restart();  // the board stood still while gdb held it
+    }
 }
 
 std::optional<GdbStop> GdbBoardTarget::advance()
@@ -150,7 +159,13 @@ std::optional<GdbStop> GdbBoardTarget::advance()
     }
     StopReason reason = StopReason::Limit;
     try {
-        reason = board_->runForDebugger(board_->instructions() + (step_ ? 1 : kSlice));
+        if (pacer_ && !step_) {
+            pacer_->waitFor(board_->seconds());
+            reason = board_->runForDebugger(When::at(board_->seconds() + kPacedSlice * pacer_->speed()));
+            pacer_->waitFor(board_->seconds());
+        } else {
+            reason = board_->runForDebugger(board_->instructions() + (step_ ? 1 : kSlice));
+        }
     } catch (const std::exception& e) {
         return GdbStop{kSigAbrt, GdbStop::Signal, 0, std::string("boardsim: ") + e.what() + "\n"};
     }

@@ -13,6 +13,7 @@
 
 #include "machine/board.h"
 #include "frontends/gdb/gdb_packets.h"
+#include "frontends/live/pacing.h"
 
 namespace boardsim {
 
@@ -22,7 +23,10 @@ public:
     // monitor reset. A reset keeps the flash as it is (what gdb loaded stays
     // loaded, as on a board); "monitor reset image" puts the image's flash
     // back.
-    GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {});
+    // `speed`: runs paced to the wall clock at that many times real time;
+    // none: as fast as the host goes.
+    GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {},
+                   std::optional<double> speed = std::nullopt);
 
     Board& board() { return *board_; }
 
@@ -56,6 +60,7 @@ private:
     BoardOptions options_;
     std::optional<std::vector<uint8_t>> imageFlash_;  // the flash the board started with
     std::function<void(Board&)> prepare_;
+    std::optional<Pacer> pacer_;
     std::unique_ptr<Board> board_;
     bool step_ = false;
     bool interrupted_ = false;
