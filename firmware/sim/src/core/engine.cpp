@@ -514,6 +514,15 @@ void Engine::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> s
     stopRequested_ = true;
 }
 
+void Engine::boardFault(std::string what)
+{
+    const bool first = !fault_;  // the first fault is the one that matters
+    raiseFault(std::move(what), lastPc_);
+    if (first) {
+        fault_->blamesInstruction = false;
+    }
+}
+
 void Engine::abandonRun(std::exception_ptr error)
 {
     if (!abandoned_) {

@@ -163,6 +163,7 @@ private:
     void emitAt(double time, EventKind kind, uint32_t address, uint32_t value) override;
     double now() const override { return seconds(); }
     void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
+    void boardFault(std::string what) override;
     void clocksChanged() override;
     uint64_t busAccesses() const override { return busAccesses_; }
 

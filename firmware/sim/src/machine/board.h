@@ -43,8 +43,8 @@ public:
     {
         pressKey(key, When::instructions(at), When::instructions(hold));
     }
-    // The host's terminal sends `byte` to UART0.
-    void hostSend(uint8_t byte) { lpc2294.hostSend(byte); }
+    // The host's terminal sends `byte` to UART0 (at its rate, or at `baud`).
+    void hostSend(uint8_t byte, double baud = 0) { lpc2294.hostSend(byte, baud); }
 
     bool hasLcd() const { return lcdFrame_.has_value(); }
     // The display's frame buffer as it is now.

@@ -143,6 +143,40 @@ IspBootLoader::IspBootLoader(std::vector<uint8_t> flash)
     flash_.resize(kFlashSize, 0xFF);
 }
 
+void IspBootLoader::restart()
+{
+    state_ = State::Sync;
+    pending_.clear();
+    abandoned_ = false;
+    echo_ = true;
+    unlocked_ = false;
+    crystalKhz_ = 0;
+    std::fill(prepared_.begin(), prepared_.end(), false);
+    transferLeft_ = 0;
+    block_.clear();
+    blockLines_ = 0;
+}
+
+void IspBootLoader::lineQuiet()
+{
+    if (state_ == State::WriteData || state_ == State::ReadAck) {
+        pending_.clear();
+        abandoned_ = true;
+    }
+}
+
+// '?' is the host's auto-baud character, and no part of a command, a
+// crystal figure or "Synchronized": there it is a host starting over. In a
+// transfer it may be data (a uuencoded line of 31 bytes begins with it), so
+// only a transfer the host abandoned gives way.
+bool IspBootLoader::resynchronising(char c) const
+{
+    if (c != '?' || state_ == State::Sync) {
+        return false;
+    }
+    return (state_ != State::WriteData && state_ != State::ReadAck) || abandoned_;
+}
+
 std::string IspBootLoader::receive(std::string_view bytes)
 {
     std::string out;
@@ -150,6 +184,10 @@ std::string IspBootLoader::receive(std::string_view bytes)
         if (started_) {
             break;  // the user code runs: the boot loader is gone
         }
+        if (resynchronising(c)) {
+            restart();
+        }
+        abandoned_ = false;
         if (state_ == State::Sync) {
             if (c == '?') {  // the auto-baud character
                 out += "Synchronized\r\n";

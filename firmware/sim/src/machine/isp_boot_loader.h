@@ -51,7 +51,16 @@ public:
     explicit IspBootLoader(std::vector<uint8_t> flash);
 
     // Takes bytes from the host; returns what the boot loader sends back.
+    // A host that synchronises again (a '?' outside a transfer, or in one
+    // the host abandoned) finds the boot loader back at its start, as a
+    // reset into ISP would leave it; the flash keeps what was programmed.
     std::string receive(std::string_view bytes);
+    // Back to the start (auto-baud), as after a reset into ISP: what a new
+    // open of the line means, where modem lines would reset the chip.
+    void restart();
+    // The host has said nothing for a while: a transfer (W, R) it left in
+    // the middle counts as abandoned, the line it was on dropped.
+    void lineQuiet();
 
     // After "G": where the code starts, and in which state.
     bool started() const { return started_; }
@@ -61,10 +70,13 @@ public:
     const std::vector<uint8_t>& flash() const { return flash_; }
     const std::vector<uint8_t>& ram() const { return ram_; }
     unsigned crystalKhz() const { return crystalKhz_; }
+    // The host has given its crystal figure since the last start.
+    bool crystalGiven() const { return state_ != State::Sync && state_ != State::SyncReply && state_ != State::Crystal; }
 
 private:
     enum class State { Sync, SyncReply, Crystal, Commands, WriteData, ReadAck };
 
+    bool resynchronising(char c) const;
     void line(const std::string& text, std::string& out);
     void command(const std::string& text, std::string& out);
     void writeData(const std::string& text, std::string& out);
@@ -90,6 +102,7 @@ private:
     std::vector<uint8_t> ram_;
     State state_ = State::Sync;
     std::string pending_;  // a line not yet ended
+    bool abandoned_ = false;  // the host stopped in the middle of a transfer
     bool echo_ = true;
     bool unlocked_ = false;
     unsigned crystalKhz_ = 0;

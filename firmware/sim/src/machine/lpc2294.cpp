@@ -208,19 +208,25 @@ void Lpc2294Machine::transmit(const LineFrame& frame)
         return;
     }
     emitAt(frame.end(), EventKind::UartByte, kUart0Base, frame.byte);
+    if (onTxd0Frame) {
+        onTxd0Frame(frame);
+    }
     // A terminal at another rate reads garbage; by the end of the first
-    // line there is enough of it to show.
-    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_) {
+    // line there is enough of it to show. The code is not to blame for
+    // it (whatever instruction runs as the frame ends): the line is.
+    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_ && lineCheck_) {
         garbleReported_ = true;
-        fault(garbleMessage());
+        char when[64];
+        std::snprintf(when, sizeof when, "at %.3f ms UART0 sent byte 0x0a", frame.end() * 1e3);
+        engine_->boardFault(std::string(when) + " (\\n, the end of the first line); " + garbleMessage());
     }
 }
 
-void Lpc2294Machine::hostSend(uint8_t byte)
+void Lpc2294Machine::hostSend(uint8_t byte, double baud)
 {
     LineFrame frame;
     frame.start = std::max(now(), rxLineFreeAt_);
-    frame.baud = terminal_.baud();
+    frame.baud = baud > 0 ? baud : terminal_.baud();
     frame.byte = byte;
     rxLineFreeAt_ = frame.end();
     scheduleAt(frame.end(), [this, frame] {
@@ -240,7 +246,8 @@ void Lpc2294Machine::hostSend(uint8_t byte)
 std::string Lpc2294Machine::garbleMessage() const
 {
     char rates[160];
-    std::snprintf(rates, sizeof rates, "UART0 sends at %.0f baud, the terminal listens at %.0f baud (%.1f %% apart)",
+    std::snprintf(rates, sizeof rates,
+                  "UART0 sends at %.0f baud, the terminal on TxD0 listens at %.0f baud (%.1f %% apart)",
                   terminal_.lineBaud(), terminal_.baud(), 100.0 * (terminal_.lineBaud() / terminal_.baud() - 1));
     return std::string(rates) + ": it shows \"" + printable(terminal_.seen()) + "\"";
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,12 +93,21 @@ public:
     double pclkHz() const override { return systemControl.pclkHz(); }
     const HostTerminal& terminal() const { return terminal_; }
     const InterruptController& interrupts() const { return *interrupts_; }
-    // The host's terminal types `byte`: an 8N1 frame at its rate on RxD0,
-    // after the ones it sent before; UART0 samples it at its own rate once
-    // the frame is over (when P0.1 is RxD0).
-    void hostSend(uint8_t byte);
+    // The host's terminal types `byte`: an 8N1 frame at its rate (or at
+    // `baud`, when given) on RxD0, after the ones it sent before; UART0
+    // samples it at its own rate once the frame is over (when P0.1 is RxD0).
+    void hostSend(uint8_t byte, double baud = 0);
     // Why the terminal's text is garbage, with what it shows.
     std::string garbleMessage() const;
+    // On (the default): a first line the terminal reads as garbage ends
+    // the run as a fault, so that a run asserts UART0's line speed. Off for
+    // a session in which a person or a program watches the line: it shows
+    // the garbage and the board goes on.
+    void setLineCheck(bool on) { lineCheck_ = on; }
+    bool lineCheck() const { return lineCheck_; }
+    // Each frame TxD0 puts on the line, once it has ended: for a front end
+    // that passes the line on to a terminal with a rate of its own.
+    std::function<void(const LineFrame&)> onTxd0Frame;
 
     SystemControl& systemControl;
     PinSelect& pinSelect;
@@ -134,6 +144,7 @@ private:
     LedState led_;
     HostTerminal terminal_;
     bool garbleReported_ = false;
+    bool lineCheck_ = true;
     double rxLineFreeAt_ = 0;  // the end of the last frame the host sent
 };
 

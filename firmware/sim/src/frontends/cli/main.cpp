@@ -300,7 +300,7 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
         line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
     }
     bool complete = pictures.allWritten();
-    if (board.machine().terminal().garbled()) {
+    if (board.machine().lineCheck() && board.machine().terminal().garbled()) {
         std::fflush(stdout);
         std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
         complete = false;
@@ -347,26 +347,26 @@ int simulate(const Options& options)
     }
     BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
-    // The ISP port is UART0: after the boot loader, the code's bytes go there too.
+    // The ISP port is UART0: after the boot loader, the code runs on, paced,
+    // with UART0 on the same link. The session sees the host open and close
+    // the link, so the pty does not hold it open itself.
     std::unique_ptr<Pty> ispLink;
     if (!options.ispLink.empty()) {
-        ispLink = std::make_unique<Pty>(options.ispLink, true, std::cerr);
-        if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
-            return 0;
+        ispLink = std::make_unique<Pty>(options.ispLink, false, std::cerr);
+        const IspEnd end = bootThroughIsp(image, options, *ispLink, boardOptions);
+        if (end != IspEnd::Run) {
+            return end == IspEnd::Done ? 0 : 1;
         }
     }
     Board board(image, boardOptions);
     std::optional<LiveRun> live;
-    if (LiveRun::wanted(options)) {
-        live.emplace(board, options);
+    if (LiveRun::wanted(options, ispLink.get())) {
+        live.emplace(board, options, ispLink.get());
     }
     Printer printer(board, options, std::move(shown));
     board.subscribe([&](const Event& e) {
         printer(e);
         showLive(live, e);
-        if (ispLink && e.kind == EventKind::UartByte) {
-            ispLink->write(std::string(1, char(e.value)));
-        }
     });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, press.at, press.hold);
