@@ -159,22 +159,29 @@ void IspBootLoader::restart()
 
 void IspBootLoader::lineQuiet()
 {
-    if (state_ == State::WriteData || state_ == State::ReadAck) {
+    const bool transfer = state_ == State::WriteData || state_ == State::ReadAck;
+    if (transfer) {
         pending_.clear();
-        abandoned_ = true;
     }
+    abandoned_ = transfer || state_ == State::SyncReply;
 }
 
-// '?' is the host's auto-baud character, and no part of a command, a
-// crystal figure or "Synchronized": there it is a host starting over. In a
-// transfer it may be data (a uuencoded line of 31 bytes begins with it), so
-// only a transfer the host abandoned gives way.
+// '?' is the host's auto-baud character, and no part of a command or a
+// crystal figure: there it is a host starting over. Where the boot loader
+// waits for "Synchronized" or is in a transfer, it may be a retry or data
+// (a uuencoded line of 31 bytes begins with it), so only a host that went
+// quiet there has given up on what it was doing.
 bool IspBootLoader::resynchronising(char c) const
 {
-    if (c != '?' || state_ == State::Sync) {
+    if (c != '?') {
         return false;
     }
-    return (state_ != State::WriteData && state_ != State::ReadAck) || abandoned_;
+    switch (state_) {
+    case State::Sync: return false;
+    case State::Crystal:
+    case State::Commands: return true;
+    default: return abandoned_;
+    }
 }
 
 std::string IspBootLoader::receive(std::string_view bytes)

@@ -51,15 +51,17 @@ public:
     explicit IspBootLoader(std::vector<uint8_t> flash);
 
     // Takes bytes from the host; returns what the boot loader sends back.
-    // A host that synchronises again (a '?' outside a transfer, or in one
-    // the host abandoned) finds the boot loader back at its start, as a
-    // reset into ISP would leave it; the flash keeps what was programmed.
+    // A host that synchronises again (a '?' in a command or the crystal
+    // figure, or after it went quiet in a transfer or the synchronisation)
+    // finds the boot loader back at its start, as a reset into ISP would
+    // leave it; the flash keeps what was programmed.
     std::string receive(std::string_view bytes);
     // Back to the start (auto-baud), as after a reset into ISP: what a new
     // open of the line means, where modem lines would reset the chip.
     void restart();
-    // The host has said nothing for a while: a transfer (W, R) it left in
-    // the middle counts as abandoned, the line it was on dropped.
+    // The host has said nothing for a while: a transfer (W, R) or a
+    // synchronisation it left in the middle counts as abandoned, the line
+    // of a transfer dropped.
     void lineQuiet();
 
     // After "G": where the code starts, and in which state.
@@ -102,7 +104,7 @@ private:
     std::vector<uint8_t> ram_;
     State state_ = State::Sync;
     std::string pending_;  // a line not yet ended
-    bool abandoned_ = false;  // the host stopped in the middle of a transfer
+    bool abandoned_ = false;  // the host went quiet in the middle of a transfer or the synchronisation
     bool echo_ = true;
     bool unlocked_ = false;
     unsigned crystalKhz_ = 0;

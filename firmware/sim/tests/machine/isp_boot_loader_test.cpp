@@ -177,6 +177,14 @@ TEST_F(Isp, AHostStartingOverFindsTheBootLoaderAtItsStart)
     EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
     EXPECT_EQ(loader.receive("Synchronized\r\n"), "Synchronized\r\nOK\r\n");
 
+    // A host gone quiet half way through the synchronisation: until then
+    // its repeated '?' is only echoed.
+    EXPECT_EQ(loader.receive("11059\r\n?"), "11059\r\nOK\r\nSynchronized\r\n");
+    EXPECT_EQ(loader.receive("?"), "?");
+    loader.lineQuiet();
+    EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
+    EXPECT_EQ(loader.receive("Synchronized\r\n"), "Synchronized\r\nOK\r\n");
+
     // A new open of the line, in the middle of anything.
     EXPECT_EQ(loader.receive("11059\r\nJ"), "11059\r\nOK\r\nJ");
     loader.restart();
