@@ -221,45 +221,57 @@ std::string GdbBoardTarget::monitor(const std::string& command)
     for (std::string word; words >> word;) {
         args.push_back(word);
     }
+    if (verb.empty() || verb == "help") {
+        return kMonitorHelp;
+    }
     try {
-        if (verb == "press" && (args.size() == 1 || args.size() == 2)) {
-            if (args[0].size() != 1 || args[0][0] < '1' || args[0][0] > '4') {
-                return "press: key must be 1, 2, 3 or 4\n";
-            }
-            const uint64_t hold = args.size() == 2 ? parseCount(args[1]) : kDefaultHold;
-            if (hold == 0) {
-                return "press: a press must last at least one instruction\n";
-            }
-            const uint64_t now = board_->instructions();
-            board_->pressKey(args[0][0] - '0', now, hold);
-            return "KEY_" + args[0] + " down at " + std::to_string(now) + ", up at " + std::to_string(now + hold) +
-                   "\n";
-        }
-        if (verb == "lcd" && args.size() == 1) {
-            writeLcdPicture(board_->lcdFrame(), args[0]);
-            return "LCD picture written to " + args[0] + "\n";
-        }
-        if (verb == "reset" && (args.empty() || (args.size() == 1 && args[0] == "image"))) {
-            const bool fromImage = !args.empty();
-            rebuild(fromImage ? imageFlash_ : board_->readMemory(kFlashBase, kFlashSize));
-            return std::string("board reset") + (fromImage ? ", the flash holding the image again" : "") +
-                   "; the next instruction is the reset vector's\n";
-        }
-        if (verb == "time" && args.empty()) {
-            char text[96];
-            std::snprintf(text, sizeof text, "%llu instructions since reset, %.3f ms\n",
-                          static_cast<unsigned long long>(board_->instructions()), board_->seconds() * 1e3);
-            return text;
+        if (const auto reply = runMonitor(verb, args)) {
+            return *reply;
         }
     } catch (const std::exception& e) {
         return verb + ": " + e.what() + "\n";
     }
-    if (verb.empty() || verb == "help") {
-        return kMonitorHelp;
-    }
     const bool known = verb == "press" || verb == "lcd" || verb == "reset" || verb == "time";
     return (known ? "monitor " + verb + ": wrong arguments\n" : "unknown monitor command \"" + verb + "\"\n") +
            kMonitorHelp;
+}
+
+std::optional<std::string> GdbBoardTarget::runMonitor(const std::string& verb, const std::vector<std::string>& args)
+{
+    if (verb == "press" && (args.size() == 1 || args.size() == 2)) {
+        return press(args);
+    }
+    if (verb == "lcd" && args.size() == 1) {
+        writeLcdPicture(board_->lcdFrame(), args[0]);
+        return "LCD picture written to " + args[0] + "\n";
+    }
+    if (verb == "reset" && (args.empty() || (args.size() == 1 && args[0] == "image"))) {
+        const bool fromImage = !args.empty();
+        rebuild(fromImage ? imageFlash_ : board_->readMemory(kFlashBase, kFlashSize));
+        return std::string("board reset") + (fromImage ? ", the flash holding the image again" : "") +
+               "; the next instruction is the reset vector's\n";
+    }
+    if (verb == "time" && args.empty()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%llu instructions since reset, %.3f ms\n",
+                      static_cast<unsigned long long>(board_->instructions()), board_->seconds() * 1e3);
+        return std::string(text);
+    }
+    return std::nullopt;
+}
+
+std::string GdbBoardTarget::press(const std::vector<std::string>& args)
+{
+    if (args[0].size() != 1 || args[0][0] < '1' || args[0][0] > '4') {
+        return "press: key must be 1, 2, 3 or 4\n";
+    }
+    const uint64_t hold = args.size() == 2 ? parseCount(args[1]) : kDefaultHold;
+    if (hold == 0) {
+        return "press: a press must last at least one instruction\n";
+    }
+    const uint64_t now = board_->instructions();
+    board_->pressKey(args[0][0] - '0', now, hold);
+    return "KEY_" + args[0] + " down at " + std::to_string(now) + ", up at " + std::to_string(now + hold) + "\n";
 }
 
 }  // namespace boardsim

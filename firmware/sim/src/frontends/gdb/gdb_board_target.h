@@ -55,6 +55,9 @@ private:
     int addWatch(GdbPoint type, uint32_t address, uint32_t length);
     GdbStop faultStop() const;
     GdbStop watchStop(const Board::DebugStop& stop) const;
+    // A monitor command the target knows, with fitting arguments: its reply.
+    std::optional<std::string> runMonitor(const std::string& verb, const std::vector<std::string>& args);
+    std::string press(const std::vector<std::string>& args);
 
     const ElfImage& image_;
     BoardOptions options_;

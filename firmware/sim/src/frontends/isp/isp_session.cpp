@@ -42,6 +42,31 @@ void checkCrystal(unsigned khz, double crystalHz, std::ostream& notes)
     notes << text << std::flush;
 }
 
+// The host's side of the session as the boot loader sees it.
+struct Host {
+    Clock::time_point lastHeard = Clock::now();
+    bool connected = false;
+    bool quietNoted = true;  // lineQuiet() told since it last spoke
+    bool crystalChecked = false;
+};
+
+// Bytes from the host: the boot loader's reply goes back, and a crystal
+// figure just given is checked.
+void answer(IspBootLoader& loader, Pty& link, const std::string& bytes, Host& host,
+            const IspSessionSettings& settings, std::ostream& notes)
+{
+    const std::string reply = loader.receive(bytes);
+    if (!host.crystalChecked && loader.crystalGiven()) {
+        host.crystalChecked = true;
+        checkCrystal(loader.crystalKhz(), settings.crystalHz, notes);
+    }
+    try {
+        link.write(reply);
+    } catch (const std::runtime_error&) {
+        // The host went away before the reply: it is lost, as on a line.
+    }
+}
+
 }  // namespace
 
 IspOutcome serveIsp(Pty& link, std::vector<uint8_t> flash, const IspSessionSettings& settings, std::ostream& notes)
@@ -49,51 +74,37 @@ IspOutcome serveIsp(Pty& link, std::vector<uint8_t> flash, const IspSessionSetti
     const SignalGuard signals;
     IspBootLoader loader(std::move(flash));
     IspOutcome outcome;
-    auto lastHeard = Clock::now();
-    bool connected = false;
-    bool quietNoted = true;
-    bool crystalChecked = false;
+    Host host;
     while (!loader.started()) {
         if (pendingSignal() != 0) {
             outcome.signal = pendingSignal();
             break;
         }
-        if (outcome.hostSpoke && since(lastHeard) > settings.idleSeconds) {
+        if (outcome.hostSpoke && since(host.lastHeard) > settings.idleSeconds) {
             break;
         }
         const bool open = link.connected();
-        if (open && !connected) {
+        if (open && !host.connected) {
             loader.restart();  // a host opened the line: as a reset into ISP
-            crystalChecked = false;
+            host.crystalChecked = false;
         }
-        connected = open;
+        host.connected = open;
         // A closed line still gives what the host wrote before it went.
         const std::string bytes = link.read(open ? kReadWaitMs : 0);
-        if (bytes.empty()) {
-            if (!quietNoted && since(lastHeard) > kQuietSeconds) {
-                loader.lineQuiet();
-                quietNoted = true;
-            }
-            if (!open) {
-                std::this_thread::sleep_for(kIdleWait);
-            }
+        if (!bytes.empty()) {
+            host.lastHeard = Clock::now();
+            host.quietNoted = false;
+            outcome.hostSpoke = true;
+            outcome.clientBaud = open ? link.clientBaud() : outcome.clientBaud;
+            answer(loader, link, bytes, host, settings, notes);
             continue;
         }
-        lastHeard = Clock::now();
-        quietNoted = false;
-        outcome.hostSpoke = true;
-        if (open) {
-            outcome.clientBaud = link.clientBaud();
+        if (!host.quietNoted && since(host.lastHeard) > kQuietSeconds) {
+            loader.lineQuiet();
+            host.quietNoted = true;
         }
-        const std::string reply = loader.receive(bytes);
-        if (!crystalChecked && loader.crystalGiven()) {
-            crystalChecked = true;
-            checkCrystal(loader.crystalKhz(), settings.crystalHz, notes);
-        }
-        try {
-            link.write(reply);
-        } catch (const std::runtime_error&) {
-            // The host went away before the reply: it is lost, as on a line.
+        if (!open) {
+            std::this_thread::sleep_for(kIdleWait);
         }
     }
     outcome.flash = loader.flash();
