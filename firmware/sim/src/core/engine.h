@@ -58,7 +58,7 @@ enum class StopReason { Limit, Fault, Requested };
 class Engine : private EngineServices {
 public:
     Engine(const ElfImage& image, MachineModel& machine, EngineOptions options);
-    ~Engine();
+    virtual ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
