@@ -16,6 +16,10 @@ foreach(tool CC:gcc CXX:g++ OBJCOPY:objcopy SIZE:size READELF:readelf NM:nm)
 endforeach()
 
 set(ARM_CPU_FLAGS -mcpu=arm7tdmi -marm -mfloat-abi=soft)
+# Debug information (DWARF, for gdb's source lines, frames and types) lives
+# in sections of its own that never reach the flash image; arm_compile's
+# NO_DEBUG_INFO builds without it, to show that the image is the same.
+set(ARM_DEBUG_FLAGS -g)
 set(ARM_COMMON_FLAGS ${ARM_CPU_FLAGS} -ffreestanding -nostdlib -O2 -D__DEBUG_RAM=1
     -Wall -Wextra -Werror
     # Frame sizes and call graph beside each object, for the stack bound
@@ -26,10 +30,10 @@ set(ARM_CXX_FLAGS ${ARM_COMMON_FLAGS} -std=c++17 -fno-exceptions -fno-rtti
 set(ARM_C_FLAGS ${ARM_COMMON_FLAGS} -std=c11 -fno-unwind-tables)
 set(ARM_ASM_FLAGS ${ARM_CPU_FLAGS} -x assembler-with-cpp -Wall -Wextra -Werror)
 
-# arm_compile(<object> <source> INCLUDES <dir>...)
+# arm_compile(<object> <source> [NO_DEBUG_INFO] INCLUDES <dir>...)
 # The language follows the source's extension (.c, .cpp, .S).
 function(arm_compile object source)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "INCLUDES")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "NO_DEBUG_INFO" "" "INCLUDES")
   get_filename_component(ext "${source}" LAST_EXT)
   if(ext STREQUAL ".c")
     set(compiler ${ARM_CC})
@@ -40,6 +44,9 @@ function(arm_compile object source)
   else()
     set(compiler ${ARM_CXX})
     set(flags ${ARM_CXX_FLAGS})
+  endif()
+  if(NOT ARG_NO_DEBUG_INFO)
+    list(APPEND flags ${ARM_DEBUG_FLAGS})
   endif()
   list(TRANSFORM ARG_INCLUDES PREPEND "-I")
   get_filename_component(object_dir "${object}" DIRECTORY)

@@ -20,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (at < size) {
         const size_t piece = std::min<size_t>(size - at, 1 + data[at] % 64);
         answered += loader.receive(std::string(reinterpret_cast<const char*>(data + at), piece)).size();
+        if ((data[at] & 0x80) != 0) {
+            loader.lineQuiet();  // the host pauses, as a killed one would
+        }
         at += piece;
     }
     // Echo aside, a line gets at most a block of 20 uploaded lines (61

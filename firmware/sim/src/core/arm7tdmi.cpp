@@ -39,7 +39,7 @@ uint32_t exceptionCpsr(ArmException kind, uint32_t cpsr)
 
 bool isCoprocessorInstruction(uint32_t word)
 {
-    if ((word >> 28) == 0xF) {
+    if (isNeverExecuted(word)) {
         return false;
     }
     const uint32_t op = (word >> 24) & 0xF;

@@ -20,6 +20,14 @@
 //   nFIQ; waking from idle or power-down costs no cycles.
 // - No debug (EmbeddedICE, BKPT is undefined on ARMv4T) and no Jazelle-like
 //   extras; Thumb state is QEMU's ARMv4T Thumb.
+// - The NV condition (field 1111): the ARM7TDMI never executes such an
+//   instruction (its data sheet reserves NV, "never", and tells software
+//   not to use it; later architectures reuse the space). QEMU takes the
+//   words as undefined, so the engine steps over them itself, each as a
+//   condition that failed (1S). Erased flash reads 0xFFFFFFFF: a jump into
+//   it runs through to what follows, here the end of flash and a prefetch
+//   abort. The LPC2294's boot block, at the top of the chip's flash, is
+//   erased flash in the model.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +65,10 @@ uint32_t exceptionLink(ArmException kind, uint32_t address, bool thumb);
 // CPSR on entry: the exception's mode, ARM state, IRQ masked, FIQ too for
 // reset and FIQ; the flags kept.
 uint32_t exceptionCpsr(ArmException kind, uint32_t cpsr);
+
+// An ARM-state word with the NV condition (1111), which the ARM7TDMI never
+// executes.
+constexpr bool isNeverExecuted(uint32_t word) { return (word >> 28) == 0xF; }
 
 // An ARM-state word the ARM7TDMI would hand to a coprocessor: CDP, MRC,
 // MCR, LDC, STC (any condition but the reserved 1111).

@@ -147,6 +147,7 @@ bool conditionPasses(uint32_t word, uint32_t cpsr)
     case 0xB: return n != v;
     case 0xC: return !z && n == v;
     case 0xD: return z || n != v;
+    case 0xF: return false;  // NV: never, on the ARM7TDMI
     default: return true;
     }
 }

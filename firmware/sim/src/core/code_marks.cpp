@@ -6,6 +6,18 @@
 #include "core/arm7tdmi.h"
 
 namespace boardsim {
+namespace {
+
+// What an ARM word asks of the engine by itself.
+uint8_t wordMarks(uint32_t word)
+{
+    if (isNeverExecuted(word)) {
+        return CodeMarks::kNever;
+    }
+    return isCoprocessorInstruction(word) ? CodeMarks::kCoprocessor : 0;
+}
+
+}  // namespace
 
 void CodeMarks::load(const std::vector<uint8_t>& flash)
 {
@@ -22,13 +34,12 @@ void CodeMarks::rewrite(uint32_t address, uint32_t word)
     if (!inFlash(address)) {
         return;
     }
-    const auto set = [](uint8_t& mark, uint8_t bit, bool on) { mark = on ? (mark | bit) : (mark & ~bit); };
+    constexpr uint8_t kOfTheWords = kCoprocessor | kNever | kArmSelfBranch | kThumbSelfBranch;
     uint8_t& first = marks_[address / 2];
     uint8_t& second = marks_[address / 2 + 1];
-    set(first, kCoprocessor, isCoprocessorInstruction(word));
-    set(first, kArmSelfBranch, isArmSelfBranch(word));
-    set(first, kThumbSelfBranch, isThumbSelfBranch(uint16_t(word)));
-    set(second, kThumbSelfBranch, isThumbSelfBranch(uint16_t(word >> 16)));
+    first = uint8_t((first & ~kOfTheWords) | wordMarks(word) | (isArmSelfBranch(word) ? kArmSelfBranch : 0) |
+                    (isThumbSelfBranch(uint16_t(word)) ? kThumbSelfBranch : 0));
+    second = uint8_t((second & ~kThumbSelfBranch) | (isThumbSelfBranch(uint16_t(word >> 16)) ? kThumbSelfBranch : 0));
 }
 
 void CodeMarks::mark(uint32_t address, Mark mark, const std::string& name)

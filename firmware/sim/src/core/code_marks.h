@@ -1,6 +1,6 @@
 // What the engine must do when it reaches an address of flash, one mark per
 // halfword: a watched function's entry, a hang to report, a coprocessor
-// instruction to trap, a debugger's breakpoint. Unmarked code runs with no
+// instruction to trap, a word never executed, a debugger's breakpoint. Unmarked code runs with no
 // work beyond counting it. Breakpoints outside flash are kept in a list.
 #pragma once
 
@@ -20,9 +20,11 @@ public:
         kBreakpoint = 8,
         kArmSelfBranch = 16,    // "b ." (any condition) read as ARM
         kThumbSelfBranch = 32,  // "b ." or "b<cond> ." read as Thumb
+        kNever = 64,            // an ARM word with the NV condition
     };
 
-    // The flash as it is now: marks for its coprocessor instructions and
+    // The flash as it is now: marks for its coprocessor instructions, its
+    // words with the NV condition (erased flash among them) and its
     // branches to themselves.
     void load(const std::vector<uint8_t>& flash);
     // The word at `address` (in flash) now holds `word`.

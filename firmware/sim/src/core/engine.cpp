@@ -162,6 +162,12 @@ void Engine::startEngine()
         abandoned_ = nullptr;
         std::rethrow_exception(error);
     }
+    if (pendingNever_) {
+        const uint32_t address = *pendingNever_;
+        pendingNever_.reset();
+        stepOverNever(address);
+        return;
+    }
     if (pendingException_) {
         const PendingException pending = *pendingException_;
         pendingException_.reset();
@@ -354,6 +360,8 @@ void Engine::inspect(uint32_t address)
         }
         if (isCoprocessorInstruction(word)) {
             trapCoprocessor(address);
+        } else if (isNeverExecuted(word)) {
+            neverExecuted(address);
         }
         if (isArmSelfBranch(word) || isThumbSelfBranch(uint16_t(word))) {
             checkSelfBranch(address, isArmSelfBranch(word), isThumbSelfBranch(uint16_t(word)));
@@ -366,6 +374,9 @@ void Engine::inspect(uint32_t address)
     }
     if ((mark & CodeMarks::kCoprocessor) != 0) {
         trapCoprocessor(address);
+    }
+    if ((mark & CodeMarks::kNever) != 0) {
+        neverExecuted(address);
     }
     if ((mark & CodeMarks::kTrap) != 0) {
         reachedTrap(address);  // a hang the image names says more than the loop alone
@@ -485,8 +496,9 @@ void Engine::reachedTrap(uint32_t address)
     if (lastException_ && (reg(CpuReg::CPSR) & kModeMask) == exceptionEntry(lastException_->kind).mode) {
         // The handler of the last undefined instruction or abort gave up:
         // name what it was handling, where it happened.
-        raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
-                       "; its handler hangs at " + trap,
+        const std::string name = exceptionEntry(lastException_->kind).name;
+        const std::string& what = lastException_->what;
+        raiseFault((what.rfind(name, 0) == 0 ? what : name + ": " + what) + "; its handler hangs at " + trap,
                    lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
         return;
     }
@@ -536,10 +548,8 @@ void Engine::onBadMemory(BadAccess kind, uint32_t address, int size, uint32_t va
         break;
     case BadAccess::FetchUnmapped:
         // Nothing to name at the target: blame the jump that got there.
-        pendingException_ = {ArmException::PrefetchAbort, address,
-                             "instruction fetch from unmapped address " + where +
-                                 " (jumped there from the instruction below)",
-                             lastPc_};
+        pendingException_ = {ArmException::PrefetchAbort, address, fetchAbortText(address),
+                             neverRun_ && address == neverRun_->last + 4 ? neverRun_->from : lastPc_};
         break;
     case BadAccess::Other:
         raiseFault("bad memory access at " + where, lastPc_, std::nullopt, FaultKind::BadAccess);
@@ -614,6 +624,15 @@ void Engine::raiseFault(std::string what, uint32_t pc, std::optional<uint64_t> s
     }
     fault_ = std::move(found);
     stopRequested_ = true;
+}
+
+void Engine::boardFault(std::string what)
+{
+    const bool first = !fault_;  // the first fault is the one that matters
+    raiseFault(std::move(what), lastPc_);
+    if (first) {
+        fault_->blamesInstruction = false;
+    }
 }
 
 void Engine::abandonRun(std::exception_ptr error)

@@ -145,6 +145,7 @@ public:
         uint32_t address;  // the instruction, or the data address accessed
     };
     StopReason runForDebugger(uint64_t limit);
+    StopReason runForDebugger(const When& end);
     const std::optional<DebugStop>& debugStop() const { return debugStop_; }
     void setBreakpoint(uint32_t address, bool on);
     // Returns an id for removeWatchpoint().
@@ -182,6 +183,7 @@ private:
     void emitAt(double time, EventKind kind, uint32_t address, uint32_t value) override;
     double now() const override { return seconds(); }
     void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
+    void boardFault(std::string what) override;
     void clocksChanged() override;
     uint64_t busAccesses() const override { return busAccesses_; }
     bool privileged() const override { return (reg(CpuReg::CPSR) & kModeMask) != kModeUsr; }
@@ -201,6 +203,10 @@ private:
     void inspect(uint32_t address);
     void trapCoprocessor(uint32_t address);
     void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
+    // Words with the NV condition (engine_never.cpp).
+    void neverExecuted(uint32_t address);
+    void stepOverNever(uint32_t address);
+    std::string fetchAbortText(uint32_t address) const;
     void enterException(const PendingException& pending);
     void noteCall(uint32_t address);
     void finishReturns(uint32_t address, uint64_t stamp);
@@ -262,6 +268,16 @@ private:
     uint64_t accountedAt_ = 0;
     uint32_t accountedMode_ = kModeSvc;
     void accountMode();
+    // A run of words the core never executes (NV condition), such as erased
+    // flash: where it began, the instruction that led into it, its last
+    // word so far. The core must not see the word at pendingNever_.
+    struct NeverRun {
+        uint32_t first;
+        uint32_t from;
+        uint32_t last;
+    };
+    std::optional<NeverRun> neverRun_;
+    std::optional<uint32_t> pendingNever_;
 
     // Profile of executions.
     uint32_t profileBegin_ = 0;

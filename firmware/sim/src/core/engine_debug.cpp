@@ -12,6 +12,12 @@ StopReason Engine::runForDebugger(uint64_t limit)
     return runUntil(limit);
 }
 
+StopReason Engine::runForDebugger(const When& end)
+{
+    debugStop_.reset();
+    return runUntil(end);
+}
+
 bool Engine::atBreakpoint(uint32_t address)
 {
     if (marks_.breakpoints() == 0 || !marks_.breakpointAt(address)) {

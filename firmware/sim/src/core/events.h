@@ -40,6 +40,7 @@ struct Fault {
     std::string what;       // what went wrong, naming the address involved
     std::string location;   // "0x00000064 <main+0x4>"
     FaultKind kind = FaultKind::Other;
+    bool blamesInstruction = true;  // false: the board, not the code, went wrong
 
     std::string message() const;
 };

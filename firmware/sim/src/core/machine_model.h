@@ -44,6 +44,9 @@ public:
     // reset), before the next instruction.
     virtual void schedule(const When& when, std::function<void()> action) = 0;
     virtual void fault(std::string what) = 0;
+    // A fault of the board around the chip (a terminal at the wrong rate):
+    // the run stops and fails as for a fault, but no instruction is to blame.
+    virtual void boardFault(std::string what) = 0;
     // The core clock or the memory timing changed.
     virtual void clocksChanged() = 0;
     // Peripheral bus accesses since reset, this one included.

@@ -224,10 +224,13 @@ std::optional<Symbol> ElfImage::find(const std::string& name) const
 std::string ElfImage::describe(uint32_t address) const
 {
     const Symbol* best = nullptr;
+    uint32_t nearestStart = 0;  // of any symbol at or below the address
     for (const Symbol& s : symbols_) {
-        // An unsized symbol (an assembler label) covers what follows it.
-        const bool inside = s.size != 0 ? (address >= s.address && address - s.address < s.size)
-                                        : address >= s.address;
+        if (s.address > address) {
+            continue;
+        }
+        nearestStart = std::max(nearestStart, s.address);
+        const bool inside = s.size == 0 || address - s.address < s.size;
         if (inside && (best == nullptr || s.address > best->address)) {
             best = &s;
         }
@@ -237,6 +240,16 @@ std::string ElfImage::describe(uint32_t address) const
     }
     if (address == best->address) {
         return best->shownName;
+    }
+    if (best->size == 0) {
+        // An unsized symbol (an assembler label) covers the code that
+        // follows it up to the next symbol, within its own section: not
+        // what lies past a function's end, nor erased flash after the
+        // image (which an end-of-section label would otherwise claim).
+        const Section* section = sectionAt(address);
+        if (nearestStart != best->address || section == nullptr || section != sectionAt(best->address)) {
+            return {};
+        }
     }
     char offset[16];
     std::snprintf(offset, sizeof offset, "+0x%x", address - best->address);

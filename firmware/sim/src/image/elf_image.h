@@ -53,8 +53,9 @@ public:
     // By the name in the symbol table or its demangled form, with or without
     // the parameter list: "_Z11KeyGetPressv", "KeyGetPress()", "KeyGetPress".
     std::optional<Symbol> find(const std::string& name) const;
-    // "name+0x10" (demangled) for an address inside a sized symbol (or at an
-    // unsized one), else an empty string.
+    // "name+0x10" (demangled) for an address inside a sized symbol, or at an
+    // unsized one (a label) or after it in its section before the next
+    // symbol; else an empty string.
     std::string describe(uint32_t address) const;
     // The allocated section holding `address`, if any.
     const Section* sectionAt(uint32_t address) const;

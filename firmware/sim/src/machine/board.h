@@ -49,8 +49,8 @@ public:
     {
         pressKey(key, When::instructions(at), When::instructions(hold));
     }
-    // The host's terminal sends `byte` to UART0.
-    void hostSend(uint8_t byte) { lpc2294.hostSend(byte); }
+    // The host's terminal sends `byte` to UART0 (at its rate, or at `baud`).
+    void hostSend(uint8_t byte, double baud = 0) { lpc2294.hostSend(byte, baud); }
 
     // What the LCD's glass shows now: the controller's RAM as its mode
     // shows it, 6 banks of 84 column bytes (lcd_geometry.h).

@@ -143,6 +143,47 @@ IspBootLoader::IspBootLoader(std::vector<uint8_t> flash)
     flash_.resize(kFlashSize, 0xFF);
 }
 
+void IspBootLoader::restart()
+{
+    state_ = State::Sync;
+    pending_.clear();
+    abandoned_ = false;
+    echo_ = true;
+    unlocked_ = false;
+    crystalKhz_ = 0;
+    std::fill(prepared_.begin(), prepared_.end(), false);
+    transferLeft_ = 0;
+    block_.clear();
+    blockLines_ = 0;
+}
+
+void IspBootLoader::lineQuiet()
+{
+    const bool transfer = state_ == State::WriteData || state_ == State::ReadAck;
+    if (transfer) {
+        pending_.clear();
+    }
+    abandoned_ = transfer || state_ == State::SyncReply;
+}
+
+// '?' is the host's auto-baud character, and no part of a command or a
+// crystal figure: there it is a host starting over. Where the boot loader
+// waits for "Synchronized" or is in a transfer, it may be a retry or data
+// (a uuencoded line of 31 bytes begins with it), so only a host that went
+// quiet there has given up on what it was doing.
+bool IspBootLoader::resynchronising(char c) const
+{
+    if (c != '?') {
+        return false;
+    }
+    switch (state_) {
+    case State::Sync: return false;
+    case State::Crystal:
+    case State::Commands: return true;
+    default: return abandoned_;
+    }
+}
+
 std::string IspBootLoader::receive(std::string_view bytes)
 {
     std::string out;
@@ -150,6 +191,10 @@ std::string IspBootLoader::receive(std::string_view bytes)
         if (started_) {
             break;  // the user code runs: the boot loader is gone
         }
+        if (resynchronising(c)) {
+            restart();
+        }
+        abandoned_ = false;
         if (state_ == State::Sync) {
             if (c == '?') {  // the auto-baud character
                 out += "Synchronized\r\n";

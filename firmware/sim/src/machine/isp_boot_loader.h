@@ -51,7 +51,18 @@ public:
     explicit IspBootLoader(std::vector<uint8_t> flash);
 
     // Takes bytes from the host; returns what the boot loader sends back.
+    // A host that synchronises again (a '?' in a command or the crystal
+    // figure, or after it went quiet in a transfer or the synchronisation)
+    // finds the boot loader back at its start, as a reset into ISP would
+    // leave it; the flash keeps what was programmed.
     std::string receive(std::string_view bytes);
+    // Back to the start (auto-baud), as after a reset into ISP: what a new
+    // open of the line means, where modem lines would reset the chip.
+    void restart();
+    // The host has said nothing for a while: a transfer (W, R) or a
+    // synchronisation it left in the middle counts as abandoned, the line
+    // of a transfer dropped.
+    void lineQuiet();
 
     // After "G": where the code starts, and in which state.
     bool started() const { return started_; }
@@ -61,10 +72,13 @@ public:
     const std::vector<uint8_t>& flash() const { return flash_; }
     const std::vector<uint8_t>& ram() const { return ram_; }
     unsigned crystalKhz() const { return crystalKhz_; }
+    // The host has given its crystal figure since the last start.
+    bool crystalGiven() const { return state_ != State::Sync && state_ != State::SyncReply && state_ != State::Crystal; }
 
 private:
     enum class State { Sync, SyncReply, Crystal, Commands, WriteData, ReadAck };
 
+    bool resynchronising(char c) const;
     void line(const std::string& text, std::string& out);
     void command(const std::string& text, std::string& out);
     void writeData(const std::string& text, std::string& out);
@@ -90,6 +104,7 @@ private:
     std::vector<uint8_t> ram_;
     State state_ = State::Sync;
     std::string pending_;  // a line not yet ended
+    bool abandoned_ = false;  // the host went quiet in the middle of a transfer or the synchronisation
     bool echo_ = true;
     bool unlocked_ = false;
     unsigned crystalKhz_ = 0;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -117,10 +118,18 @@ public:
     // (hostSend), a loopback plug instead.
     SerialPort& serial(int uart);
     const SerialPort& serial(int uart) const;
-    // The host's terminal on UART0 types `byte`.
-    void hostSend(uint8_t byte) { serial(0).hostSend(byte); }
+    // The host's terminal on UART0 types `byte` (at `baud`, when given).
+    void hostSend(uint8_t byte, double baud = 0) { serial(0).hostSend(byte, baud); }
     // Why UART0's terminal shows garbage, with what it shows.
     std::string garbleMessage() const { return serial(0).garbleMessage(); }
+    // Whether a terminal reading garbage ends the run (see SerialPort).
+    void setLineCheck(bool on)
+    {
+        for (SerialPort& port : serial_) {
+            port.setLineCheck(on);
+        }
+    }
+    bool lineCheck() const { return serial(0).lineCheck(); }
 
     Pins& pins() { return pins_; }
     const Pcd8544& lcd() const { return lcd_; }
@@ -154,6 +163,7 @@ private:
         engine_->schedule(When::at(at), std::move(action));
     }
     void fault(std::string what) override { engine_->fault(std::move(what)); }
+    void boardFault(std::string what) override { engine_->boardFault(std::move(what)); }
     void clocksChanged() override { engine_->clocksChanged(); }
     uint64_t busAccesses() const override { return engine_->busAccesses(); }
     bool privileged() const override { return engine_->privileged(); }

@@ -1,11 +1,15 @@
 #include "machine/serial_line.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace boardsim {
 namespace {
 
 constexpr double kTolerance = 0.03;
+// Start, 8 data bits, parity, 2 stop bits.
+constexpr double kLongestFrameBits = 12;
 
 // Level of the line at `t`: idle high, each frame's bits in turn.
 class Line {
@@ -61,14 +65,23 @@ private:
 
 }  // namespace
 
-std::string receiveAt(const std::vector<LineFrame>& frames, double baud)
+void LineReceiver::add(const LineFrame& frame)
 {
-    const Line line(frames);
+    frames_.push_back(frame);
+}
+
+std::string LineReceiver::take(double until)
+{
+    if (frames_.empty()) {
+        return {};
+    }
+    const LineFrame& last = frames_.back();
+    const double known = std::max(last.end(), until - kLongestFrameBits / last.baud);
+    const Line line(frames_);
     std::string text;
-    double t = 0;
     double edge = 0;
-    while (line.nextFall(t, edge)) {
-        const double bit = 1.0 / baud;
+    const double bit = 1.0 / baud_;
+    while (line.nextFall(huntFrom_, edge) && edge + 8.5 * bit <= known) {
         uint8_t byte = 0;
         for (unsigned i = 0; i < 8; ++i) {
             if (line.level(edge + (1.5 + i) * bit)) {
@@ -76,9 +89,27 @@ std::string receiveAt(const std::vector<LineFrame>& frames, double baud)
             }
         }
         text += char(byte);
-        t = edge + 9.5 * bit;  // the middle of the stop bit: hunt for the next start from there
+        huntFrom_ = edge + 9.5 * bit;  // the middle of the stop bit: hunt for the next start from there
     }
+    // Frames wholly before the hunt no longer matter.
+    const auto done = std::find_if(frames_.begin(), frames_.end(),
+                                   [this](const LineFrame& f) { return f.end() > huntFrom_; });
+    frames_.erase(frames_.begin(), done);
     return text;
+}
+
+bool ratesAgree(double lineBaud, double receiverBaud)
+{
+    return std::fabs(lineBaud / receiverBaud - 1.0) <= kTolerance;
+}
+
+std::string receiveAt(const std::vector<LineFrame>& frames, double baud)
+{
+    LineReceiver receiver(baud);
+    for (const LineFrame& frame : frames) {
+        receiver.add(frame);
+    }
+    return receiver.take(std::numeric_limits<double>::infinity());
 }
 
 bool HostTerminal::receive(const LineFrame& frame)
@@ -90,7 +121,7 @@ bool HostTerminal::receive(const LineFrame& frame)
     }
     frames_.push_back(frame);
     lineBaud_ = frame.baud;
-    if (std::fabs(frame.baud / baud_ - 1.0) > kTolerance) {
+    if (!ratesAgree(frame.baud, baud_)) {
         garbled_ = true;
     }
     return garbled_;

@@ -23,9 +23,34 @@ struct LineFrame {
     double end() const { return start + bits() / baud; }
 };
 
-// What an 8N1 receiver at `baud` reads from these frames (in time order):
-// it waits for a falling edge, samples the middle of each bit, and keeps a
-// byte even when its stop bit is wrong (as terminals show them).
+// An 8N1 receiver at a rate of its own reading the line as its frames come
+// (in time order, each once it has ended): it waits for a falling edge,
+// samples the middle of each bit, and keeps a byte even when its stop bit is
+// wrong (as terminals show them).
+class LineReceiver {
+public:
+    explicit LineReceiver(double baud) : baud_(baud) {}
+
+    double baud() const { return baud_; }
+    // From the next start bit on, the receiver samples at `baud`.
+    void setBaud(double baud) { baud_ = baud; }
+    void add(const LineFrame& frame);
+    // The bytes read by `until`: each whose last sample lies where the line
+    // is known, which is up to the end of the last frame added, and up to
+    // `until` less the longest frame (one not added yet cannot have started
+    // earlier).
+    std::string take(double until);
+
+private:
+    double baud_;
+    double huntFrom_ = 0;  // where the next start bit is looked for
+    std::vector<LineFrame> frames_;
+};
+
+// Whether a receiver at one rate reads a line at the other: within 3 %.
+bool ratesAgree(double lineBaud, double receiverBaud);
+
+// What an 8N1 receiver at `baud` reads from these frames (in time order).
 std::string receiveAt(const std::vector<LineFrame>& frames, double baud);
 
 // The host end of UART0: a terminal listening at a fixed rate.

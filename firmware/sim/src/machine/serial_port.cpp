@@ -31,23 +31,29 @@ void SerialPort::transmitted(const LineFrame& frame)
         return;
     }
     board_.emitAt(frame.end(), EventKind::UartByte, wiring_.base, frame.byte);
+    if (onFrame) {
+        onFrame(frame);
+    }
     if (loopback_) {
         deliver(frame);  // the plug: what leaves on TxD arrives on RxD
         return;
     }
     // A terminal at another rate reads garbage; by the end of the first
-    // line there is enough of it to show.
-    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_) {
+    // line there is enough of it to show. The code is not to blame for it
+    // (whatever instruction runs as the frame ends): the line is.
+    if (terminal_.receive(frame) && frame.byte == '\n' && !garbleReported_ && lineCheck_) {
         garbleReported_ = true;
-        board_.fault(garbleMessage());
+        char when[80];
+        std::snprintf(when, sizeof when, "at %.3f ms %s sent byte 0x0a", frame.end() * 1e3, wiring_.name);
+        board_.boardFault(std::string(when) + " (\\n, the end of the first line); " + garbleMessage());
     }
 }
 
-void SerialPort::hostSend(uint8_t byte)
+void SerialPort::hostSend(uint8_t byte, double baud)
 {
     LineFrame frame;
     frame.start = std::max(board_.now(), rxLineFreeAt_);
-    frame.baud = terminal_.baud();
+    frame.baud = baud > 0 ? baud : terminal_.baud();
     frame.byte = byte;
     rxLineFreeAt_ = frame.end();
     board_.scheduleAt(frame.end(), [this, frame] { deliver(frame); });
@@ -70,8 +76,8 @@ void SerialPort::deliver(const LineFrame& frame)
 std::string SerialPort::garbleMessage() const
 {
     char rates[160];
-    std::snprintf(rates, sizeof rates, "%s sends at %.0f baud, the terminal listens at %.0f baud (%.1f %% apart)",
-                  wiring_.name, terminal_.lineBaud(), terminal_.baud(),
+    std::snprintf(rates, sizeof rates, "%s sends at %.0f baud, the terminal on %s listens at %.0f baud (%.1f %% apart)",
+                  wiring_.name, terminal_.lineBaud(), wiring_.txd, terminal_.baud(),
                   100.0 * (terminal_.lineBaud() / terminal_.baud() - 1));
     return std::string(rates) + ": it shows \"" + printable(terminal_.seen()) + "\"";
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "machine/serial_line.h"
@@ -31,14 +32,24 @@ public:
 
     void setLoopback(bool on) { loopback_ = on; }
     bool loopback() const { return loopback_; }
+    // On (the default): a first line the terminal reads as garbage ends
+    // the run as a fault, so that a run asserts the line speed. Off for a
+    // session in which a person or a program watches the line: it shows
+    // the garbage and the board goes on.
+    void setLineCheck(bool on) { lineCheck_ = on; }
+    bool lineCheck() const { return lineCheck_; }
     void reset();
+
+    // Each frame TxD puts on the line, once it has ended: for a front end
+    // that passes the line on to a terminal with a rate of its own.
+    std::function<void(const LineFrame&)> onFrame;
 
     // The UART has put `frame` on TxD.
     void transmitted(const LineFrame& frame);
-    // The host's terminal types `byte`: an 8N1 frame at its rate on RxD,
-    // after the ones it sent before; the UART samples it at its own rate
-    // once the frame is over (when the pin is RxD).
-    void hostSend(uint8_t byte);
+    // The host's terminal types `byte`: an 8N1 frame at its rate (or at
+    // `baud`, when given) on RxD, after the ones it sent before; the UART
+    // samples it at its own rate once the frame is over (when the pin is RxD).
+    void hostSend(uint8_t byte, double baud = 0);
 
     const HostTerminal& terminal() const { return terminal_; }
     // Why the terminal's text is garbage, with what it shows.
@@ -53,6 +64,7 @@ private:
     BoardServices& board_;
     HostTerminal terminal_;
     bool loopback_ = false;
+    bool lineCheck_ = true;
     bool garbleReported_ = false;
     double rxLineFreeAt_ = 0;  // the end of the last frame the host sent
 };

@@ -34,6 +34,9 @@ public:
     virtual double pclkHz() const = 0;
     // Stops the run: the model saw something the chip would not do.
     virtual void fault(std::string what) = 0;
+    // Stops the run for what the board around the chip saw (a terminal
+    // reading garbage): no instruction is to blame.
+    virtual void boardFault(std::string what) = 0;
     // The clocks or the memory timing changed.
     virtual void clocksChanged() = 0;
     // Peripheral bus accesses since reset, this one included.

@@ -286,6 +286,59 @@ INSTANTIATE_TEST_SUITE_P(ArmV5AndCoprocessor, ForbiddenInstruction,
                                          Forbidden{"smulbb", "0xe1600281"}, Forbidden{"mrc_p15", "0xee100f10"}),
                          [](const ::testing::TestParamInfo<Forbidden>& info) { return std::string(info.param.image); });
 
+// Words with the NV condition, erased flash among them: the ARM7TDMI never
+// executes them, each costs what a failed condition costs (1S and its
+// fetch), and the run goes on after them.
+TEST(ProbeImage, NeverConditionWordsAreSkippedLikeAFailedCondition)
+{
+    const auto toKeyLoop = [](const std::string& kind) {
+        const ElfImage image = probe(kind);
+        auto board = std::make_unique<TestBoard>(image, watching(image, "key_loop"));
+        runTo(*board, "key_loop");
+        return std::make_pair(board->instructions(), board->cycles());
+    };
+    const auto healthy = toKeyLoop("healthy");
+    const auto never = toKeyLoop("never");
+    EXPECT_EQ(never.first, healthy.first + 3);
+    // The MAM is off in the probe: every fetch from flash waits MAMTIM - 1.
+    const ElfImage image = probe("never");
+    const TestBoard reference(image);
+    const uint64_t fetchWait = reference.machine().systemControl.mamFetchCycles() - 1;
+    EXPECT_EQ(never.second, healthy.second + 3 * (1 + fetchWait));
+}
+
+// A jump into erased flash runs through it, word by word, to the end of
+// flash; the fetch beyond is a prefetch abort whose message names the jump.
+TEST(ProbeImage, AJumpIntoErasedFlashRunsToItsEndAndAbortsNamingTheJump)
+{
+    const ElfImage healthyImage = probe("healthy");
+    Board reference(healthyImage, watching(healthyImage, "fault_point"));
+    runTo(reference, "fault_point");
+    const uint64_t jump = reference.instructions();  // the jump counted
+
+    const ElfImage image = probe("erased_jump");
+    TestBoard board(image);
+    board.profile(0x3F000, 0x40000);
+    EXPECT_EQ(board.runUntil(10'000), StopReason::Fault);
+    ASSERT_TRUE(board.fault());
+    const std::string message = board.fault()->message();
+    EXPECT_NE(message.find("prefetch abort: instruction fetch from unmapped address 0x00040000, after 1024 "
+                           "never-executed words from 0x0003f000"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("its handler hangs at Undef_Hang; instruction at " + board.locate(symbol(image, "fault_point"))),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(board.executions(0x3F000), 1u);
+    EXPECT_EQ(board.executions(0x3FFFC), 1u);
+    // The jump, 1024 words, then the vector and the hang's branch.
+    EXPECT_EQ(board.fault()->stamp, jump + 1024);
+    const auto aborts = only(board.events(), EventKind::Exception);
+    ASSERT_EQ(aborts.size(), 1u);
+    EXPECT_EQ(aborts[0].address, 0x0Cu);
+    EXPECT_EQ(aborts[0].pc, 0x40000u);
+}
+
 TEST(ProbeImage, InterruptsAreTakenAsTheArm7tdmiTakesThemWhenCpsrAllows)
 {
     const ElfImage image = probe("healthy");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image/elf_image.h"
+#include "util/text.h"
 #include "support/child_process.h"
 #include "support/image_patch.h"
 
@@ -55,7 +56,27 @@ TEST(FaultInjection, UndefinedInstructionInDelayMs)
 {
     const Outcome outcome = runBoardsim(injected("undefined", symbol("DelayMs"), {0xE7F000F0}));
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.stderrText.find("undefined instruction"), std::string::npos) << outcome.stderrText;
+    EXPECT_NE(outcome.stderrText.find("undefined instruction; its handler hangs at Undef_Hang"), std::string::npos)
+        << outcome.stderrText;
     EXPECT_NE(outcome.stderrText.find("<DelayMs>"), std::string::npos) << outcome.stderrText;
     EXPECT_NE(outcome.stderrText.find("0xe7f000f0"), std::string::npos) << outcome.stderrText;
+}
+
+// Erased flash reads 0xFFFFFFFF, condition NV: the ARM7TDMI runs through it
+// as through no-ops, to the end of flash, where the fetch aborts. The fault
+// names the jump that led there, not the last erased word.
+TEST(FaultInjection, JumpIntoErasedFlashRunsToItsEndAndNamesTheJump)
+{
+    // mov pc, #0x20000: half way up the flash, far above the image.
+    const Outcome outcome = runBoardsim(injected("erased_jump", symbol("main"), {0xE3A0F802}));
+    EXPECT_EQ(outcome.status, 1);
+    const std::string& text = outcome.stderrText;
+    EXPECT_NE(text.find("prefetch abort: instruction fetch from unmapped address 0x00040000, after 32768 "
+                        "never-executed words from 0x00020000"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("its handler hangs at PAbt_Hang"), std::string::npos) << text;
+    EXPECT_NE(text.find("instruction at " + boardsim::hex(symbol("main")) + " <main> (0xe3a0f802)"),
+              std::string::npos)
+        << text;
 }

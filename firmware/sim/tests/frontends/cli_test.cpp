@@ -157,6 +157,20 @@ TEST(Cli, WithoutItsClockSetUpTheImageGreetsAt28800Baud)
     EXPECT_TRUE(contains(real.out, "UART0  \"Hello my first UART pro\\n\"")) << real.out;
 }
 
+// The check of the line's speed fails the run on the first line a
+// terminal at --baud reads as garbage; the fault is the line's, so it
+// names the byte, its time and both rates, and no instruction.
+TEST(Cli, AWrongBaudFailsTheRunNamingTheByteTheTimeAndBothRates)
+{
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--baud", "9600", "--run", "50ms"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "boardsim: fault after ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "instructions: at 2.5")) << r.err;  // the greeting's line feed
+    EXPECT_TRUE(contains(r.err, " ms UART0 sent byte 0x0a (\\n, the end of the first line)")) << r.err;
+    EXPECT_TRUE(contains(r.err, "UART0 sends at 115200 baud, the terminal on TxD0 listens at 9600 baud")) << r.err;
+    EXPECT_FALSE(contains(r.err, "instruction at")) << r.err;
+}
+
 TEST(Cli, TimesAndCountsMixAndLinesCarryBoth)
 {
     const CommandResult r = runBoardsim({FIRMWARE_ELF, "--run", "30ms", "--press", "2@5ms:10ms", "--bounce", "0"});

@@ -25,6 +25,7 @@
 
 #include "frontends/gdb/gdb_packets.h"
 #include "support/child_process.h"
+#include "support/image_patch.h"
 
 using boardsim::testing::CommandResult;
 using boardsim::testing::contains;
@@ -38,7 +39,8 @@ using Clock = std::chrono::steady_clock;
 // boardsim IMAGE --gdb 0, for the length of a test.
 class Stub {
 public:
-    explicit Stub(const std::string& image) : child_({BOARDSIM_EXE, image, "--gdb", "0"})
+    explicit Stub(const std::string& image, const std::vector<std::string>& options = {})
+        : child_(arguments(image, options))
     {
         const std::regex waiting("waiting for gdb on 127\\.0\\.0\\.1:([0-9]+)");
         boardsim::testing::waitFor(
@@ -61,6 +63,13 @@ public:
     std::optional<int> exitStatus(int seconds) { return child_.exitStatus(seconds); }
 
 private:
+    static std::vector<std::string> arguments(const std::string& image, const std::vector<std::string>& options)
+    {
+        std::vector<std::string> args = {BOARDSIM_EXE, image, "--gdb", "0"};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+
     boardsim::testing::Child child_;
     int port_ = 0;
 };
@@ -136,6 +145,19 @@ private:
 
 std::string packet(const std::string& payload) { return boardsim::framePacket(payload); }
 
+// The number of the first line of the firmware's main.cpp that holds `text`.
+int mainLine(const std::string& text)
+{
+    std::istringstream source(slurp(std::string(FIRMWARE_SOURCE_DIR) + "/src/main.cpp"));
+    int number = 1;
+    for (std::string line; std::getline(source, line); ++number) {
+        if (contains(line, text)) {
+            return number;
+        }
+    }
+    return 0;
+}
+
 auto endsPacket = [](const std::string& got) { return got.size() >= 3 && got[got.size() - 3] == '#'; };
 
 }  // namespace
@@ -147,15 +169,138 @@ TEST(GdbClient, BreakpointRegistersMemoryStepAndKill)
     const CommandResult r = gdb(stub, {"break DelayMs", "continue", "p $r0", "p/x $cpsr & 0x1f", "info registers cpsr",
                                        "x/2xw 0", "p $pc", "stepi", "p $pc", "kill"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "in DelayMs ()")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, DelayMs (dly=dly@entry=200) at ")) << r.out;
     EXPECT_TRUE(contains(r.out, "$1 = 200")) << r.out;           // the heartbeat's DelayMs(200)
     EXPECT_TRUE(contains(r.out, "$2 = 0x1f")) << r.out;          // main runs in System mode
     EXPECT_TRUE(std::regex_search(r.out, std::regex("cpsr +0x[0-9a-f]*5f"))) << r.out;
     EXPECT_TRUE(contains(r.out, "0xe59ff018\t0xe59ff018")) << r.out;  // the vectors: ldr pc, [pc, #24]
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs>\n"))) << r.out;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\+4>\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$3 = .* <DelayMs\\(INT32U\\)>\n"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\\$4 = .* <DelayMs\\(INT32U\\)\\+4>\n"))) << r.out;
     EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
     EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
+}
+
+// The image carries its debug information: gdb knows source lines, frames,
+// arguments and C++ variables by name.
+TEST(GdbClient, SourceLevelSessionInMainAndDelayMs)
+{
+    const int ledOff = mainLine("IO0CLR = SysLED;");
+    ASSERT_GT(ledOff, 0);
+    const std::string at = "main.cpp:" + std::to_string(ledOff);
+    const auto line = [](int n) { return std::to_string(n); };
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult r = gdb(stub, {"break " + at, "continue", "next", "step", "bt", "info args", "finish",
+                                       "print Greeting", "print sizeof(LcdFrame)", "call DelayMs(1)",
+                                       "print $pc - (char*)&main", "detach"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("Breakpoint 1, main \\(\\) at \\S*/" + at + "\n"))) << r.out;
+    EXPECT_TRUE(contains(r.out, "\n" + line(ledOff + 1) + "\t        DelayMs(200);")) << r.out;  // next
+    // step: into DelayMs, whose argument gdb names; bt from inside it.
+    const std::string inDelay = "DelayMs \\(dly=dly@entry=200\\) at \\S*/main.cpp:[0-9]+\n";
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n" + inDelay))) << r.out;
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("#0  " + inDelay + "#1  0x[0-9a-f]+ in main \\(\\) at \\S*/main.cpp:" + line(ledOff + 1))))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "\ndly = 200\n")) << r.out;  // info args
+    // finish: back in main, on the line after the call.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nmain \\(\\) at \\S*/main.cpp:" + line(ledOff + 2) + "\n")))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "$1 = \"Hello my first UART pro\\n\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "$2 = 504")) << r.out;
+    // The call ran and came back to where gdb was, in main.
+    const std::smatch offset = [&] {
+        std::smatch m;
+        std::regex_search(r.out, m, std::regex("\\$3 = ([0-9]+)\n"));
+        return m;
+    }();
+    ASSERT_FALSE(offset.empty()) << r.out;
+    EXPECT_GT(std::stoi(offset[1]), 0);
+    EXPECT_FALSE(contains(r.out, "rror")) << r.out;
+}
+
+// gdb's load programs the flash, and a reset keeps it: load, monitor reset,
+// continue runs what was loaded, as with a JTAG probe on the board.
+// "monitor reset image" puts the image boardsim started with back.
+TEST(GdbClient, LoadThenResetRunsWhatWasLoaded)
+{
+    const ScratchDir dir;
+    const std::string loaded = dir.file("loaded.elf");
+    boardsim::testing::patchText(FIRMWARE_ELF, loaded, "Hello my first UART pro\n", "Loaded over gdb, hello!\n");
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const CommandResult r =
+        gdb(stub,
+            {"load", "compare-sections", "monitor reset", "compare-sections", "break DealKey", "continue",
+             "monitor reset image", "compare-sections", "continue", "detach"},
+            loaded);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Transfer rate")) << r.out;
+    EXPECT_TRUE(contains(r.out, "board reset, the flash holding the image again")) << r.out;
+    // compare-sections after the load and after the reset: all matched;
+    // after the reset to the image, the greeting's section differs.
+    const auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = r.out.find(what); at != std::string::npos; at = r.out.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("Section .rodata, range"), 3u) << r.out;
+    EXPECT_EQ(count("MIS-MATCHED"), 1u) << r.out;
+    EXPECT_LT(r.out.find("Section .rodata, range"), r.out.find("MIS-MATCHED")) << r.out;
+    // What the board sent: the loaded greeting, then after the reset to the
+    // image its own.
+    const std::string out = stub.out();
+    const size_t first = out.find("UART0  \"Loaded over gdb, hello!\\n\"");
+    const size_t second = out.find("UART0  \"Hello my first UART pro\\n\"");
+    ASSERT_NE(first, std::string::npos) << out;
+    ASSERT_NE(second, std::string::npos) << out;
+    EXPECT_LT(first, second) << out;
+}
+
+// A board serves one debugger: a second gdb is refused at once, with a
+// reason, and the first goes on undisturbed.
+TEST(GdbClient, ASecondGdbIsRefusedAtOnceAndTheFirstGoesOn)
+{
+    Stub stub(FIRMWARE_ELF);
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const Connection first(stub.port());
+    ASSERT_TRUE(first.connected());
+    first.send(packet("?"));
+    EXPECT_EQ(first.receive(endsPacket), "+" + packet("T05"));
+
+    const auto start = Clock::now();
+    const CommandResult second = boardsim::testing::runCommand(
+        {TIMEOUT_EXE, "-k", "2", "20", GDB_EXE, "-batch", "-nx", "-ex", "set architecture arm", "-ex",
+         "target remote 127.0.0.1:" + std::to_string(stub.port()), "-ex", "monitor time", FIRMWARE_ELF});
+    const std::chrono::duration<double> took = Clock::now() - start;
+    EXPECT_LT(took.count(), 5.0) << "the second gdb waited";
+    EXPECT_TRUE(contains(second.err, "E.another gdb is attached to this board")) << second.err;
+    EXPECT_FALSE(contains(second.out + second.err, "instructions since reset")) << second.out;
+    EXPECT_TRUE(contains(stub.err(), "boardsim: refused another gdb: one is attached already")) << stub.err();
+
+    first.send("+" + packet("?"));
+    EXPECT_EQ(first.receive(endsPacket), "+" + packet("T05")) << "the first gdb lost the board";
+}
+
+// Under gdb the board runs as fast as the host goes unless --speed asks for
+// pacing: then a continue takes as long in wall time as the board's time
+// at that speed.
+TEST(GdbClient, SpeedPacesContinue)
+{
+    constexpr double kSpeed = 0.02;
+    Stub stub(FIRMWARE_ELF, {"--speed", "0.02"});
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    const auto start = Clock::now();
+    const CommandResult r = gdb(stub, {"break DelayMs", "continue", "continue", "continue", "monitor time", "kill"});
+    const std::chrono::duration<double> took = Clock::now() - start;
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::smatch shown;
+    ASSERT_TRUE(std::regex_search(r.out, shown, std::regex("instructions since reset, ([0-9.]+) ms"))) << r.out;
+    const double boardSeconds = std::stod(shown[1]) / 1e3;
+    EXPECT_GT(boardSeconds, 0.01);  // three DelayMs calls: past the start-up and a heartbeat
+    EXPECT_GT(took.count(), 0.9 * boardSeconds / kSpeed) << boardSeconds << " s of board time";
 }
 
 TEST(GdbClient, APortInUseIsAnErrorBeforeAnythingRuns)
@@ -264,7 +409,7 @@ TEST(GdbClient, MonitorCommands)
     EXPECT_EQ(t[2], 0u);  // after the reset
     EXPECT_TRUE(contains(r.out, "KEY_3 down at " + std::to_string(t[1]))) << r.out;
     EXPECT_TRUE(contains(r.out, "0x0 <Vectors>")) << r.out;
-    EXPECT_TRUE(contains(r.out, "monitor commands:")) << r.out;
+    EXPECT_TRUE(contains(r.out, "unknown monitor command \"frobnicate\"\nmonitor commands:")) << r.out;
     EXPECT_EQ(slurp(picture).substr(0, 4), "\x89PNG");
     // The board's own report of the press.
     EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " .*KEY_3 +down"))) << stub.out();
@@ -279,7 +424,9 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         const char* stopReply;
     };
     for (const Case& c : {Case{"probe_undefined.elf", "SIGILL", "undefined instruction", "T04"},
-                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"}}) {
+                          Case{"probe_unmapped_write.elf", "SIGSEGV", "unmapped address 0x80000000", "T0b"},
+                          Case{"probe_erased_jump.elf", "SIGSEGV",
+                               "fetch from unmapped address 0x00040000, after 1024 never-executed words", "T0b"}}) {
         const std::string image = std::string(PROBE_DIR) + "/" + c.image;
         Stub stub(image);
         ASSERT_NE(stub.port(), 0) << stub.err();
@@ -288,6 +435,7 @@ TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)
         EXPECT_TRUE(contains(r.out, std::string("Program received signal ") + c.signal)) << c.image << r.out;
         EXPECT_TRUE(contains(r.out, "boardsim: fault after")) << r.out;
         EXPECT_TRUE(contains(r.out, c.mentions)) << r.out;
+        EXPECT_FALSE(contains(r.out, "undefined instruction: undefined instruction")) << r.out;
         // The next gdb finds the board stopped by the fault.
         const Connection next(stub.port());
         ASSERT_TRUE(next.connected());
@@ -327,7 +475,7 @@ TEST(GdbClient, InterruptHangUpMidRunAndMalformedPackets)
     // The next gdb meets none of what the others left.
     const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "kill"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "Breakpoint 1, 0x")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Breakpoint 1, DealKey () at ")) << r.out;
     EXPECT_FALSE(contains(r.out, "SIGTRAP")) << r.out;
     const std::vector<uint64_t> t = times(r.out);
     ASSERT_EQ(t.size(), 1u) << r.out;

@@ -246,6 +246,32 @@ TEST(Pty, PicocomReadsTheGreeting)
     EXPECT_EQ(*status, 0) << boardsim.err();
 }
 
+// picocom set to 9600 baud on a board that sends at 115200 reads what a
+// real terminal at 9600 reads: garbage, not the greeting. boardsim says so
+// once and the board runs on.
+TEST(Pty, PicocomAtAnotherRateReadsGarbageAndTheBoardRunsOn)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    REQUIRE_PROGRAM(picocom, "picocom");
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    const std::string log = dir.file("picocom.log");
+    Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--run", "0.5s"});
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+    Tmux terminal(tmux, picocom + " -b 9600 -g " + quotedShell(log) + " " + quotedShell(link), 80, 24);
+    ASSERT_TRUE(terminal.started());
+    const auto status = boardsim.exitStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << boardsim.err();
+    EXPECT_TRUE(contains(boardsim.out(), "stop   end of the run (--run 0.5s)")) << boardsim.out();
+    const std::string seen = slurp(log);
+    EXPECT_FALSE(seen.empty()) << "picocom read nothing";
+    EXPECT_FALSE(contains(seen, "Hello")) << seen;
+    const std::string note = "the terminal on " + link + " listens at 9600 baud, UART0 sends at 115200 baud";
+    EXPECT_TRUE(contains(boardsim.err(), note)) << boardsim.err();
+    EXPECT_EQ(boardsim.err().find(note), boardsim.err().rfind(note)) << "said more than once";
+}
+
 TEST(Screen, ShowsTheMenuInHalfBlocksAndTheGreetingKeysMoveTheMarkerQQuits)
 {
     REQUIRE_PROGRAM(tmux, "tmux");
@@ -281,6 +307,30 @@ TEST(Screen, ShowsTheMenuInHalfBlocksAndTheGreetingKeysMoveTheMarkerQQuits)
     terminal.send("q");
     EXPECT_TRUE(waitFor([&] { return !terminal.alive(); })) << "q did not end the screen";
     EXPECT_EQ(slurp(status), "0\n");
+}
+
+// The screen is a terminal at --baud: off the board's rate it shows the
+// garbage such a terminal shows, and the board runs on.
+TEST(Screen, AtAnotherBaudShowsGarbageAndRunsOn)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    const ScratchDir dir;
+    const std::string status = dir.file("status");
+    const std::string err = dir.file("err");
+    Tmux terminal(tmux,
+                  "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF +
+                                         " --screen --baud 9600 --run 0.3s 2> " + err + "; echo $? > " + status),
+                  120, 50);
+    ASSERT_TRUE(terminal.started());
+    const std::string screen = terminal.waitForText("the run has ended");
+    EXPECT_TRUE(contains(screen, "the run has ended; q quits")) << screen;
+    EXPECT_FALSE(contains(screen, "FAULT")) << screen;
+    EXPECT_FALSE(contains(screen, kGreeting)) << screen;
+    terminal.send("q");
+    EXPECT_TRUE(waitFor([&] { return !terminal.alive(); }));
+    EXPECT_EQ(slurp(status), "0\n");
+    EXPECT_TRUE(contains(slurp(err), "the screen's terminal (--baud) listens at 9600 baud, UART0 sends at 115200 baud"))
+        << slurp(err);
 }
 
 TEST(Screen, ATerminalTooSmallGetsAMessageAndNoRunWithoutATerminal)

@@ -48,6 +48,15 @@ TEST(ElfImage, FindsFunctionsByTheirCAndCppNamesAndNamesAddressesDemangled)
     EXPECT_EQ(image.describe(byMangled->address), "KeyGetPress");
     EXPECT_EQ(image.describe(byMangled->address + 4), "KeyGetPress+0x4");
     EXPECT_FALSE(image.find("KeyGetPres"));
+    // A label covers what follows it in its section: the vector table.
+    EXPECT_EQ(image.describe(0x18), "Vectors+0x18");
+    // Erased flash after the image belongs to no symbol, not even to the
+    // label at the end of the last section.
+    const auto sectionEnd = image.find("__init_array_end");
+    ASSERT_TRUE(sectionEnd);
+    EXPECT_EQ(image.describe(sectionEnd->address), "__init_array_end");
+    EXPECT_EQ(image.describe(sectionEnd->address + 0x1000), "");
+    EXPECT_EQ(image.describe(256 * 1024 - 4), "");
 
     const auto frame = image.find("LcdFrame");
     ASSERT_TRUE(frame);

@@ -132,6 +132,14 @@ fault_point:
         .word   0xE1600281              /* smulbb r0, r1, r2 (ARMv5TE) */
 #elif FAULT_KIND == 13
         .word   0xEE100F10              /* mrc p15, 0, r0, c0, c0, 0: no coprocessor */
+#elif FAULT_KIND == 14
+        /* The NV condition: never executed on the ARM7TDMI, whatever the
+           rest of the word says. No fault: the run goes on past them. */
+        .word   0xFFFFFFFF              /* erased flash */
+        .word   0xF5D1F000              /* pld [r1] (ARMv5TE) */
+        .word   0xFA000000              /* blx to 8 bytes on (ARMv5) */
+#elif FAULT_KIND == 15
+        ldr     pc, =0x0003F000         /* into erased flash, 4 KiB below its end */
 #endif
 
         /* Keys: copy IO0PIN to the scratch word, for ever. */

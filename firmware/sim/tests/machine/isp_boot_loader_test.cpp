@@ -154,6 +154,61 @@ TEST_F(Isp, GoStartsTheCodeAndEndsTheSession)
     EXPECT_EQ(loader.receive("J\r\n"), "");  // the boot loader is gone
 }
 
+// A host that starts over finds the boot loader at its start, the flash as
+// programmed: a '?' where a command would be, a new open of the line
+// (restart()), or a '?' once the host has abandoned a transfer.
+TEST_F(Isp, AHostStartingOverFindsTheBootLoaderAtItsStart)
+{
+    ASSERT_EQ(send("U 23130"), "0\r\n");
+    EXPECT_EQ(download(0x40000200, std::vector<uint8_t>(256, 0x12)), "0\r\nOK\r\n");
+    ASSERT_EQ(send("P 0 0"), "0\r\n");
+    ASSERT_EQ(send("C 0 1073742336 256"), "0\r\n");
+    EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
+    EXPECT_EQ(loader.receive("Synchronized\r\n"), "Synchronized\r\nOK\r\n");
+    EXPECT_EQ(loader.receive("12000\r\n"), "12000\r\nOK\r\n");
+    EXPECT_EQ(send("E 0 0"), "15\r\n");  // locked again, as after a reset
+    EXPECT_EQ(loader.flash()[0], 0x12);    // what was programmed stays
+
+    // A transfer cut off: the host went quiet in the middle of the data.
+    ASSERT_EQ(send("W 1073742336 512"), "0\r\n");
+    const std::vector<uint8_t> data(45, 0x34);
+    loader.receive(uuencodeLine(data.data(), 22));  // half a line
+    loader.lineQuiet();
+    EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
+    EXPECT_EQ(loader.receive("Synchronized\r\n"), "Synchronized\r\nOK\r\n");
+
+    // A host gone quiet half way through the synchronisation: until then
+    // its repeated '?' is only echoed.
+    EXPECT_EQ(loader.receive("11059\r\n?"), "11059\r\nOK\r\nSynchronized\r\n");
+    EXPECT_EQ(loader.receive("?"), "?");
+    loader.lineQuiet();
+    EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
+    EXPECT_EQ(loader.receive("Synchronized\r\n"), "Synchronized\r\nOK\r\n");
+
+    // A new open of the line, in the middle of anything.
+    EXPECT_EQ(loader.receive("11059\r\nJ"), "11059\r\nOK\r\nJ");
+    loader.restart();
+    EXPECT_EQ(loader.receive("\r\n"), "");  // not synchronised: nothing is answered
+    EXPECT_EQ(loader.receive("?"), "Synchronized\r\n");
+}
+
+// In a transfer that goes on, '?' is data: a uuencoded line of 31 bytes
+// begins with it.
+TEST_F(Isp, AQuestionMarkInATransferIsData)
+{
+    std::vector<uint8_t> data(32);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = uint8_t(0x7C + i % 4);  // 0x7C..0x7F first: the second character is a ? too
+    }
+    const std::string line = uuencodeLine(data.data(), 31);
+    ASSERT_EQ(line.substr(0, 2), "??");
+    ASSERT_EQ(send("W 1073742336 32"), "0\r\n");
+    EXPECT_EQ(send(line), "");
+    EXPECT_EQ(send(uuencodeLine(&data[31], 1)), "");
+    EXPECT_EQ(send(std::to_string(std::accumulate(data.begin(), data.end(), 0u))), "OK\r\n");
+    EXPECT_EQ(loader.ram()[0x200], 0x7C);
+}
+
 TEST(Uuencode, LinesRoundTripAndMalformedOnesAreRefused)
 {
     std::vector<uint8_t> bytes(45);

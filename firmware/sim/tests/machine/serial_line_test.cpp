@@ -50,3 +50,24 @@ TEST(SerialLine, AWrongRateIsGarbageAndTheTerminalSaysSo)
     EXPECT_TRUE(slow.garbled());
     EXPECT_DOUBLE_EQ(slow.lineBaud(), 28800);
 }
+
+// A receiver fed each frame as it ends reads what it reads of the whole
+// line at once, and at the line's rate each byte as soon as it has ended.
+TEST(SerialLine, AReceiverFedFrameByFrameReadsAsFromTheWholeLine)
+{
+    const std::vector<LineFrame> frames = sent("Hello my first UART pro\n", 115200, 2e-5);
+    for (const double baud : {115200.0, 28800.0, 9600.0, 460800.0}) {
+        LineReceiver receiver(baud);
+        std::string text;
+        for (const LineFrame& f : frames) {
+            receiver.add(f);
+            const std::string now = receiver.take(f.end());
+            if (baud == 115200.0) {
+                EXPECT_EQ(now, std::string(1, char(f.byte)));
+            }
+            text += now;
+        }
+        text += receiver.take(frames.back().end() + 1);
+        EXPECT_EQ(text, receiveAt(frames, baud)) << baud;
+    }
+}

@@ -30,6 +30,7 @@ public:
     }
     double pclkHz() const override { return pclk ? pclk() : 11059200.0 / 4; }
     void fault(std::string what) override { faults.push_back(std::move(what)); }
+    void boardFault(std::string what) override { faults.push_back(std::move(what)); }
     void clocksChanged() override
     {
         ++clockChanges;

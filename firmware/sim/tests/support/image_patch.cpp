@@ -31,6 +31,22 @@ void patchWords(const std::string& from, const std::string& to, uint32_t address
     throw std::runtime_error("address not in a loaded segment");
 }
 
+void patchText(const std::string& from, const std::string& to, const std::string& text,
+               const std::string& replacement)
+{
+    if (text.size() != replacement.size()) {
+        throw std::invalid_argument("patchText: the replacement must be as long as the text");
+    }
+    std::ifstream in(from, std::ios::binary);
+    std::string elf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = elf.find(text);
+    if (at == std::string::npos) {
+        throw std::runtime_error("patchText: " + from + " does not hold the text");
+    }
+    elf.replace(at, text.size(), replacement);
+    std::ofstream(to, std::ios::binary).write(elf.data(), std::streamsize(elf.size()));
+}
+
 bool patchCallToNop(const std::string& from, const std::string& to, const std::string& caller,
                     const std::string& callee)
 {

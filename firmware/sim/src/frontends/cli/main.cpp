@@ -316,7 +316,7 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
         line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
     }
     bool complete = pictures.allWritten();
-    if (board.machine().terminal().garbled()) {
+    if (board.machine().lineCheck() && board.machine().terminal().garbled()) {
         std::fflush(stdout);
         std::cerr << "boardsim: " << board.machine().garbleMessage() << "\n";
         complete = false;
@@ -333,13 +333,16 @@ int debug(const Options& options)
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
-    GdbBoardTarget target(image, boardOptions, [&](Board& board) {
-        printer = std::make_unique<Printer>(board, options, shown);
-        board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
-        for (const KeyPress& press : options.presses) {
-            board.pressKey(press.key, press.at, press.hold);
-        }
-    });
+    GdbBoardTarget target(
+        image, boardOptions,
+        [&](Board& board) {
+            printer = std::make_unique<Printer>(board, options, shown);
+            board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
+            for (const KeyPress& press : options.presses) {
+                board.pressKey(press.key, press.at, press.hold);
+            }
+        },
+        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt);
     GdbServer server(*options.gdbPort);
     std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
     server.serve(target, std::cerr);
@@ -360,26 +363,26 @@ int simulate(const Options& options)
     }
     BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
-    // The ISP port is UART0: after the boot loader, the code's bytes go there too.
+    // The ISP port is UART0: after the boot loader, the code runs on, paced,
+    // with UART0 on the same link. The session sees the host open and close
+    // the link, so the pty does not hold it open itself.
     std::unique_ptr<Pty> ispLink;
     if (!options.ispLink.empty()) {
-        ispLink = std::make_unique<Pty>(options.ispLink, true, std::cerr);
-        if (!bootThroughIsp(image, options, *ispLink, boardOptions)) {
-            return 0;
+        ispLink = std::make_unique<Pty>(options.ispLink, false, std::cerr);
+        const IspEnd end = bootThroughIsp(image, options, *ispLink, boardOptions);
+        if (end != IspEnd::Run) {
+            return end == IspEnd::Done ? 0 : 1;
         }
     }
     Board board(image, boardOptions);
     std::optional<LiveRun> live;
-    if (LiveRun::wanted(options)) {
-        live.emplace(board, options);
+    if (LiveRun::wanted(options, ispLink.get())) {
+        live.emplace(board, options, ispLink.get());
     }
     Printer printer(board, options, std::move(shown));
     board.subscribe([&](const Event& e) {
         printer(e);
         showLive(live, e);
-        if (ispLink && e.kind == EventKind::UartByte) {
-            ispLink->write(std::string(1, char(e.value)));
-        }
     });
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, press.at, press.hold);

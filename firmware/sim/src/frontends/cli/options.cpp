@@ -18,7 +18,8 @@ const char* usageText()
            "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
            "                     longer than a heartbeat); T and D are counts or times\n"
            "  --bounce T         contact chatter at each key edge (default 5ms; 0: clean)\n"
-           "  --baud N           the rate the terminal on UART0 listens at (default 115200)\n"
+           "  --baud N           the rate the terminal on UART0 listens at (default 115200);\n"
+           "                     a plain run fails on the garbage it would read\n"
            "  --lcd FILE         write the LCD picture at the end (PNG; .pbm for PBM)\n"
            "  --lcd-at T:FILE    write the LCD picture at T\n"
            "  --calls            also print calls and returns of the board's functions\n"
@@ -30,17 +31,21 @@ const char* usageText()
            "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
            "                     and serve it (PORT 0: any free port, printed on stderr)\n"
            "  --isp LINK         start in the ISP boot loader (as with P0.14 low at reset) on a\n"
-           "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash\n"
-           "  --isp-idle T       end the ISP session after T of silence (default 10s)\n"
+           "                     pseudo-terminal linked at LINK; IMAGE, if given, is in flash;\n"
+           "                     after G the board runs on, paced, UART0 on LINK\n"
+           "  --isp-idle T       end the ISP session when a host that has spoken is then\n"
+           "                     quiet for T (default 10s)\n"
            "  --reset-after-isp  run what is in flash also when the host did not start it\n"
            "  --save-flash FILE  write the 256 KiB of flash to FILE when the run ends\n"
            "  --screen           the board live in the terminal: LCD, LED, UART0, time;\n"
            "                     keys 1-4 press KEY_1..KEY_4, q quits (runs until q\n"
            "                     unless --run is given)\n"
-           "  --speed X          with --screen or --uart-pty: X times real time (default 1)\n"
+           "  --speed X          with --screen, --uart-pty or after --isp's G: X times real\n"
+           "                     time (default 1); with --gdb: paces runs (unpaced without)\n"
            "  --uart-pty LINK    UART0 on a pseudo-terminal, LINK a symlink to it (for\n"
-           "                     picocom -b 115200 LINK); runs in real time until\n"
-           "                     interrupted unless --run is given\n"
+           "                     picocom -b 115200 LINK), read at the rate the terminal\n"
+           "                     set; runs in real time until interrupted unless --run\n"
+           "                     is given\n"
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
@@ -224,7 +229,11 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--isp", [](Options& o, const std::string& v) { o.ispLink = v; }},
         {"--isp-idle", [](Options& o, const std::string& v) { o.ispIdle = parseIdle(v); }},
         {"--save-flash", [](Options& o, const std::string& v) { o.saveFlash = v; }},
-        {"--speed", [](Options& o, const std::string& v) { o.speed = parseSpeed(v); }},
+        {"--speed",
+         [](Options& o, const std::string& v) {
+             o.speed = parseSpeed(v);
+             o.speedGiven = true;
+         }},
         {"--gdb", [](Options& o, const std::string& v) { o.gdbPort = parsePort(v); }},
         {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
         {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},

@@ -57,6 +57,7 @@ struct Options {
     double ispIdle = 10;     // seconds of silence that end the ISP session
     bool screen = false;        // the board live in the terminal
     double speed = 1;           // simulated seconds per wall second, when paced
+    bool speedGiven = false;    // under gdb: runs paced only when asked
     std::string uartPty;        // a symlink to UART0's pseudo-terminal
     std::string lcdMovie;       // the LCD over the run, as an animated GIF
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).

@@ -22,6 +22,8 @@ std::runtime_error failure(const std::string& what)
 unsigned baudOf(speed_t speed)
 {
     switch (speed) {
+    case B300: return 300;
+    case B600: return 600;
     case B1200: return 1200;
     case B2400: return 2400;
     case B4800: return 4800;
@@ -32,6 +34,7 @@ unsigned baudOf(speed_t speed)
     case B115200: return 115200;
     case B230400: return 230400;
     case B460800: return 460800;
+    case B921600: return 921600;
     default: return 0;
     }
 }
@@ -70,6 +73,10 @@ Pty::Pty(std::string link, bool holdSlave, std::ostream& notes) : link_(std::mov
         throw error;
     }
     cfmakeraw(&mode);
+    // No line speed until the client sets one: the kernel's default (38400)
+    // would pass for a rate a client chose.
+    cfsetispeed(&mode, B0);
+    cfsetospeed(&mode, B0);
     tcsetattr(slave, TCSANOW, &mode);
     if (holdSlave) {
         slaveHold_ = slave;

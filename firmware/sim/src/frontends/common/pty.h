@@ -2,7 +2,7 @@
 // it would open /dev/ttyUSB0: the serial line between a host tool (picocom,
 // lpc21isp) and the simulated board. The board's side reads and writes the
 // master. The pty starts raw (no echo, no line editing, no CR/LF
-// translation) until the client sets its own mode.
+// translation) and with no line speed until the client sets its own.
 //
 // The link: anything but a symbolic link in its place is left alone and
 // refused; a link left behind by a run that was killed (its pty gone) is
@@ -20,9 +20,10 @@ namespace boardsim {
 class Pty {
 public:
     // `holdSlave`: keep the device open on our side too, so that the master
-    // never sees a hang-up between clients (a boot-loader session that one
-    // tool ends and the next goes on with); connected() then cannot tell
-    // whether a client has it open. `notes` hears of a stale link replaced.
+    // never sees a hang-up between clients; connected() then cannot tell
+    // whether a client has it open (the boot loader's session and a live
+    // run want to know, and do not hold it). `notes` hears of a stale link
+    // replaced.
     // Throws std::runtime_error naming the link and the reason.
     Pty(std::string link, bool holdSlave, std::ostream& notes);
     ~Pty();
@@ -44,7 +45,8 @@ public:
     // full, bytes are lost, as on a line nobody listens to.
     void send(const std::string& bytes);
     size_t lost() const { return lost_; }
-    // The line speed the client set on its end (0 when it set none).
+    // The line speed the client set on its end (0 when it set none, or one
+    // this class does not know).
     unsigned clientBaud() const;
 
 private:

@@ -14,6 +14,8 @@ namespace {
 // Instructions run between looks at the connection: short enough that
 // gdb's interrupt takes effect at once, long enough to cost nothing.
 constexpr uint64_t kSlice = 200'000;
+// Wall time per slice of a paced run.
+constexpr double kPacedSlice = 0.01;
 
 CpuReg cpuRegOf(int regnum) { return regnum == kGdbCpsrRegnum ? CpuReg::CPSR : cpuReg(regnum & 15); }
 
@@ -31,20 +33,29 @@ const char* kMonitorHelp =
     "monitor commands:\n"
     "  press K [HOLD]  press KEY_K (1..4) now, for HOLD instructions (default 1M)\n"
     "  lcd FILE        write the LCD picture (PNG; .pbm for PBM)\n"
-    "  reset           reset the board: the image from its first instruction\n"
+    "  reset           reset the board; the flash stays as it is (what gdb loaded)\n"
+    "  reset image     reset the board with the image's own flash again\n"
     "  time            instructions executed and simulated time since reset\n";
 
 }  // namespace
 
-GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare)
-    : image_(image), options_(std::move(options)), prepare_(std::move(prepare))
+GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare,
+                               std::optional<double> speed)
+    : image_(image), options_(std::move(options)), imageFlash_(options_.flash), prepare_(std::move(prepare))
 {
-    rebuild();
+    if (speed) {
+        pacer_.emplace(*speed);
+    }
+    rebuild(imageFlash_);
 }
 
-void GdbBoardTarget::rebuild()
+void GdbBoardTarget::rebuild(std::optional<std::vector<uint8_t>> flash)
 {
-    board_ = std::make_unique<Board>(image_, options_);
+    BoardOptions options = options_;
+    options.flash = std::move(flash);
+    // The board in place stays when the new one cannot start (no valid
+    // user code in flash).
+    board_ = std::make_unique<Board>(image_, options);
     // gdb believes what it inserted is still there.
     for (const uint32_t address : breakpoints_) {
         board_->setBreakpoint(address, true);
@@ -132,6 +143,9 @@ void GdbBoardTarget::resume(bool step)
 {
     step_ = step;
     interrupted_ = false;
+    if (pacer_) {
+        pacer_->restart();  // the board stood still while gdb held it
+    }
 }
 
 std::optional<GdbStop> GdbBoardTarget::advance()
@@ -145,7 +159,13 @@ std::optional<GdbStop> GdbBoardTarget::advance()
     }
     StopReason reason = StopReason::Limit;
     try {
-        reason = board_->runForDebugger(board_->instructions() + (step_ ? 1 : kSlice));
+        if (pacer_ && !step_) {
+            pacer_->waitFor(board_->seconds());
+            reason = board_->runForDebugger(When::at(board_->seconds() + kPacedSlice * pacer_->speed()));
+            pacer_->waitFor(board_->seconds());
+        } else {
+            reason = board_->runForDebugger(board_->instructions() + (step_ ? 1 : kSlice));
+        }
     } catch (const std::exception& e) {
         return GdbStop{kSigAbrt, GdbStop::Signal, 0, std::string("boardsim: ") + e.what() + "\n"};
     }
@@ -201,39 +221,58 @@ std::string GdbBoardTarget::monitor(const std::string& command)
     for (std::string word; words >> word;) {
         args.push_back(word);
     }
+    if (verb.empty() || verb == "help") {
+        return kMonitorHelp;
+    }
     try {
-        if (verb == "press" && (args.size() == 1 || args.size() == 2)) {
-            if (args[0].size() != 1 || args[0][0] < '1' || args[0][0] > '4') {
-                return "press: key must be 1, 2, 3 or 4\n";
-            }
-            const uint64_t hold = args.size() == 2 ? parseCount(args[1]) : kDefaultHold;
-            if (hold == 0) {
-                return "press: a press must last at least one instruction\n";
-            }
-            const uint64_t now = board_->instructions();
-            board_->pressKey(args[0][0] - '0', now, hold);
-            return "KEY_" + args[0] + " down at " + std::to_string(now) + ", up at " + std::to_string(now + hold) +
-                   "\n";
-        }
-        if (verb == "lcd" && args.size() == 1) {
-            writeLcdPicture(board_->lcdFrame(), args[0]);
-            const std::string blank = board_->lcdWhyBlank();
-            return "LCD picture written to " + args[0] + (blank.empty() ? "" : "; it shows nothing: " + blank) + "\n";
-        }
-        if (verb == "reset" && args.empty()) {
-            rebuild();
-            return "board reset; the next instruction is the reset vector's\n";
-        }
-        if (verb == "time" && args.empty()) {
-            char text[96];
-            std::snprintf(text, sizeof text, "%llu instructions since reset, %.3f ms\n",
-                          static_cast<unsigned long long>(board_->instructions()), board_->seconds() * 1e3);
-            return text;
+        if (const auto reply = runMonitor(verb, args)) {
+            return *reply;
         }
     } catch (const std::exception& e) {
         return verb + ": " + e.what() + "\n";
     }
-    return kMonitorHelp;
+    const bool known = verb == "press" || verb == "lcd" || verb == "reset" || verb == "time";
+    return (known ? "monitor " + verb + ": wrong arguments\n" : "unknown monitor command \"" + verb + "\"\n") +
+           kMonitorHelp;
+}
+
+std::optional<std::string> GdbBoardTarget::runMonitor(const std::string& verb, const std::vector<std::string>& args)
+{
+    if (verb == "press" && (args.size() == 1 || args.size() == 2)) {
+        return press(args);
+    }
+    if (verb == "lcd" && args.size() == 1) {
+        writeLcdPicture(board_->lcdFrame(), args[0]);
+        const std::string blank = board_->lcdWhyBlank();
+        return "LCD picture written to " + args[0] + (blank.empty() ? "" : "; it shows nothing: " + blank) + "\n";
+    }
+    if (verb == "reset" && (args.empty() || (args.size() == 1 && args[0] == "image"))) {
+        const bool fromImage = !args.empty();
+        rebuild(fromImage ? imageFlash_ : board_->readMemory(kFlashBase, kFlashSize));
+        return std::string("board reset") + (fromImage ? ", the flash holding the image again" : "") +
+               "; the next instruction is the reset vector's\n";
+    }
+    if (verb == "time" && args.empty()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%llu instructions since reset, %.3f ms\n",
+                      static_cast<unsigned long long>(board_->instructions()), board_->seconds() * 1e3);
+        return std::string(text);
+    }
+    return std::nullopt;
+}
+
+std::string GdbBoardTarget::press(const std::vector<std::string>& args)
+{
+    if (args[0].size() != 1 || args[0][0] < '1' || args[0][0] > '4') {
+        return "press: key must be 1, 2, 3 or 4\n";
+    }
+    const uint64_t hold = args.size() == 2 ? parseCount(args[1]) : kDefaultHold;
+    if (hold == 0) {
+        return "press: a press must last at least one instruction\n";
+    }
+    const uint64_t now = board_->instructions();
+    board_->pressKey(args[0][0] - '0', now, hold);
+    return "KEY_" + args[0] + " down at " + std::to_string(now) + ", up at " + std::to_string(now + hold) + "\n";
 }
 
 }  // namespace boardsim

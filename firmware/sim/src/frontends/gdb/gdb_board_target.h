@@ -6,20 +6,27 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "machine/board.h"
 #include "frontends/gdb/gdb_packets.h"
+#include "frontends/live/pacing.h"
 
 namespace boardsim {
 
 class GdbBoardTarget final : public GdbTarget {
 public:
     // `prepare` sees each board built: the first one and each after a
-    // monitor reset.
-    GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {});
+    // monitor reset. A reset keeps the flash as it is (what gdb loaded stays
+    // loaded, as on a board); "monitor reset image" puts the image's flash
+    // back.
+    // `speed`: runs paced to the wall clock at that many times real time;
+    // none: as fast as the host goes.
+    GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {},
+                   std::optional<double> speed = std::nullopt);
 
     Board& board() { return *board_; }
 
@@ -44,14 +51,19 @@ private:
         int id;
     };
 
-    void rebuild();
+    void rebuild(std::optional<std::vector<uint8_t>> flash);
     int addWatch(GdbPoint type, uint32_t address, uint32_t length);
     GdbStop faultStop() const;
     GdbStop watchStop(const Board::DebugStop& stop) const;
+    // A monitor command the target knows, with fitting arguments: its reply.
+    std::optional<std::string> runMonitor(const std::string& verb, const std::vector<std::string>& args);
+    std::string press(const std::vector<std::string>& args);
 
     const ElfImage& image_;
     BoardOptions options_;
+    std::optional<std::vector<uint8_t>> imageFlash_;  // the flash the board started with
     std::function<void(Board&)> prepare_;
+    std::optional<Pacer> pacer_;
     std::unique_ptr<Board> board_;
     bool step_ = false;
     bool interrupted_ = false;

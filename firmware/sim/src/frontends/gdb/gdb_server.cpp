@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "core/board_error.h"
@@ -38,6 +40,10 @@ bool sendAll(int fd, const std::string& bytes)
     return true;
 }
 
+// How long a refused gdb is given to send its first packet, and then to
+// close its end.
+constexpr int kRefusalWaitMs = 500;
+
 class Socket {
 public:
     explicit Socket(int fd) : fd_(fd) {}
@@ -50,19 +56,68 @@ private:
     int fd_;
 };
 
+// A debug probe serves one debugger: another gdb that connects meanwhile
+// is turned away at once, rather than left waiting in the listen queue
+// until this one leaves.
+// Reads what arrives on `fd` until `done` holds, it closes, or `ms` have
+// passed.
+void readFor(int fd, int ms, const std::function<bool(const std::string&)>& done)
+{
+    std::string got;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done(got)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) != 1) {
+            return;
+        }
+        char buffer[512];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            return;
+        }
+        got.append(buffer, size_t(n));
+    }
+}
+
+// gdb shows the text of an "E." reply to its first packet as a warning
+// before it reports the connection closed. The reply goes after that whole
+// packet has been read, and the connection is closed once gdb has closed
+// its end: unread data at a close would reset the connection, and gdb would
+// lose the reply.
+void refuseAnother(int listener, std::ostream& log)
+{
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    const Socket connection(fd);
+    log << "boardsim: refused another gdb: one is attached already (a board serves one debugger at a time)"
+        << std::endl;
+    readFor(fd, kRefusalWaitMs, [](const std::string& got) {
+        const size_t hash = got.find('#');
+        return hash != std::string::npos && got.size() >= hash + 3;
+    });
+    sendAll(fd, "+" + framePacket("E.another gdb is attached to this board; it serves one debugger at a time"));
+    ::shutdown(fd, SHUT_WR);
+    readFor(fd, kRefusalWaitMs, [](const std::string&) { return false; });
+}
+
 // True when gdb killed the target.
-bool converse(int fd, GdbTarget& target)
+bool converse(int fd, int listener, GdbTarget& target, std::ostream& log)
 {
     GdbSession session(target);
     char buffer[4096];
     while (session.end() == GdbSession::End::None) {
-        pollfd ready{fd, POLLIN, 0};
+        pollfd ready[2] = {{fd, POLLIN, 0}, {listener, POLLIN, 0}};
         // While the board runs, only a glance at the connection between slices.
-        const int events = ::poll(&ready, 1, session.running() ? 0 : -1);
+        const int events = ::poll(ready, 2, session.running() ? 0 : -1);
         if (events < 0 && errno != EINTR) {
             return false;
         }
-        if (events > 0) {
+        // What this gdb sent comes first: when it has just hung up, a gdb
+        // connecting after it is the next one, not a second.
+        if (events > 0 && ready[0].revents != 0) {
             const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
             if (got < 0 && errno == EINTR) {
                 continue;
@@ -74,6 +129,9 @@ bool converse(int fd, GdbTarget& target)
                 return false;
             }
         }
+        if (events > 0 && (ready[1].revents & POLLIN) != 0) {
+            refuseAnother(listener, log);
+        }
         if (session.running() && !sendAll(fd, session.poll())) {
             return false;
         }
@@ -82,9 +140,9 @@ bool converse(int fd, GdbTarget& target)
 }
 
 // A gdb that hung up did not remove its breakpoints and watchpoints.
-bool serveConnection(int fd, GdbTarget& target)
+bool serveConnection(int fd, int listener, GdbTarget& target, std::ostream& log)
 {
-    const bool killed = converse(fd, target);
+    const bool killed = converse(fd, listener, target, log);
     target.removeAllPoints();
     return killed;
 }
@@ -133,7 +191,7 @@ void GdbServer::serve(GdbTarget& target, std::ostream& log) const
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         log << "boardsim: gdb connected" << std::endl;
-        if (serveConnection(fd, target)) {
+        if (serveConnection(fd, listener_, target, log)) {
             log << "boardsim: gdb killed the target" << std::endl;
             return;
         }

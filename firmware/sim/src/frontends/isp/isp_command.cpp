@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 #include "image/flash_image.h"
 #include "frontends/isp/isp_session.h"
 #include "frontends/common/output_file.h"
+#include "frontends/common/signals.h"
 
 namespace boardsim {
 
@@ -19,7 +21,7 @@ void saveFlash(const std::vector<uint8_t>& flash, const std::string& path)
     }
 }
 
-bool bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions)
+IspEnd bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions)
 {
     constexpr uint8_t kErased = 0xFF;
     std::vector<uint8_t> flash = image.loadChunks().empty() ? std::vector<uint8_t>(kFlashSize, kErased)
@@ -29,24 +31,34 @@ bool bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, Bo
                     link.device().c_str());
         std::fflush(stdout);
     }
-    const IspOutcome outcome = serveIsp(link, std::move(flash), options.ispIdle);
+    const IspSessionSettings settings{options.ispIdle, SystemControl::kFoscHz};
+    const IspOutcome outcome = serveIsp(link, std::move(flash), settings, std::cerr);
+    if (!outcome.hostSpoke) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: --isp: interrupted (" << signalName(outcome.signal)
+                  << ") before any host spoke to the boot loader\n";
+        return IspEnd::NothingDone;
+    }
     if (!options.quiet) {
+        const std::string end = outcome.started  ? "G: the code starts"
+                                : outcome.signal ? std::string("interrupted (") + signalName(outcome.signal) + ")"
+                                                 : "the host went quiet";
         std::printf("ISP    host at %u baud, crystal given as %u kHz; %s\n", outcome.clientBaud, outcome.crystalKhz,
-                    outcome.started ? "G: the code starts" : "the host went quiet");
+                    end.c_str());
         std::fflush(stdout);
     }
     if (!options.saveFlash.empty()) {
         saveFlash(outcome.flash, options.saveFlash);
     }
-    if (!outcome.started && !options.resetAfterIsp) {
-        return false;
+    if (!outcome.started && (!options.resetAfterIsp || outcome.signal != 0)) {
+        return IspEnd::Done;
     }
     boardOptions.flash = outcome.flash;
     if (outcome.started) {
         boardOptions.startAddress = outcome.startAddress;
         boardOptions.startThumb = outcome.thumb;
     }
-    return true;
+    return IspEnd::Run;
 }
 
 }  // namespace boardsim

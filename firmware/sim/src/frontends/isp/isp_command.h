@@ -8,10 +8,17 @@
 
 namespace boardsim {
 
-// Serves the boot loader until the host starts the code or goes quiet,
-// saves the flash if asked, and sets `boardOptions` to run what is in
-// flash. Returns false when nothing is to run.
-bool bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions);
+// How the boot loader's session ended.
+enum class IspEnd {
+    Run,          // the code is to run: the host started it (G), or --reset-after-isp
+    Done,         // the host spoke, then went quiet or the session was interrupted
+    NothingDone,  // interrupted before any host spoke: a failure
+};
+
+// Serves the boot loader until the host starts the code or, having spoken,
+// goes quiet (or a signal comes); saves the flash if asked, and sets
+// `boardOptions` to run what is in flash.
+IspEnd bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions);
 
 // Writes the flash to `path` (all 256 KiB). Throws OutputError.
 void saveFlash(const std::vector<uint8_t>& flash, const std::string& path);

@@ -1,6 +1,5 @@
 #include "frontends/live/live_run.h"
 
-#include <csignal>
 #include <iostream>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "frontends/common/output_file.h"
+#include "frontends/common/signals.h"
 #include "frontends/live/screen.h"
 
 namespace boardsim {
@@ -28,50 +28,6 @@ constexpr auto kIdleWait = std::chrono::milliseconds(20);
 constexpr auto kTerminalSettle = std::chrono::milliseconds(100);
 constexpr size_t kUartTextKept = size_t{64} * 1024;
 
-volatile std::sig_atomic_t gSignal = 0;
-
-extern "C" void noteSignal(int number)
-{
-    gSignal = number;
-}
-
-// SIGINT, SIGTERM and SIGHUP end the run in order, so that the terminal is
-// given back and the pty's link removed; the old handlers return after.
-class SignalGuard {
-public:
-    SignalGuard()
-    {
-        gSignal = 0;
-        struct sigaction action {};
-        action.sa_handler = noteSignal;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < kSignals.size(); ++i) {
-            sigaction(kSignals[i], &action, &old_[i]);
-        }
-    }
-    ~SignalGuard()
-    {
-        for (size_t i = 0; i < kSignals.size(); ++i) {
-            sigaction(kSignals[i], &old_[i], nullptr);
-        }
-    }
-    SignalGuard(const SignalGuard&) = delete;
-    SignalGuard& operator=(const SignalGuard&) = delete;
-
-private:
-    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-    std::array<struct sigaction, 3> old_{};
-};
-
-const char* signalName(int number)
-{
-    switch (number) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    default: return "SIGHUP";
-    }
-}
-
 std::string baseName(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -80,12 +36,13 @@ std::string baseName(const std::string& path)
 
 }  // namespace
 
-bool LiveRun::wanted(const Options& options)
+bool LiveRun::wanted(const Options& options, const Pty* link)
 {
-    return options.screen || !options.uartPty.empty() || !options.lcdMovie.empty();
+    return options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() || link != nullptr;
 }
 
-LiveRun::LiveRun(Board& board, const Options& options) : board_(board), options_(options)
+LiveRun::LiveRun(Board& board, const Options& options, Pty* link)
+    : board_(board), options_(options), pty_(link), screenLine_(options.baud), ptyLine_(options.baud)
 {
     if (!options.lcdMovie.empty()) {
         if (!lcdMovieSupported()) {
@@ -96,14 +53,26 @@ LiveRun::LiveRun(Board& board, const Options& options) : board_(board), options_
     }
     if (!options.uartPty.empty()) {
         try {
-            pty_ = std::make_unique<Pty>(options.uartPty, false, std::cerr);
+            ownPty_ = std::make_unique<Pty>(options.uartPty, false, std::cerr);
         } catch (const std::runtime_error& e) {
             throw BoardError(std::string("--uart-pty: ") + e.what());
         }
+        pty_ = ownPty_.get();
+    }
+    if (wantsPacing()) {
+        board.machine().setLineCheck(false);
+        board.machine().serial(0).onFrame = [this](const LineFrame& frame) {
+            lineBaud_ = frame.baud;
+            screenLine_.add(frame);
+            ptyLine_.add(frame);
+        };
     }
 }
 
-LiveRun::~LiveRun() = default;
+LiveRun::~LiveRun()
+{
+    board_.machine().serial(0).onFrame = nullptr;
+}
 
 void LiveRun::observe(const Event& e)
 {
@@ -114,19 +83,61 @@ void LiveRun::observe(const Event& e)
 
 void LiveRun::passUart(double until)
 {
-    std::string bytes;
+    std::string raw;
     auto sent = uartPending_.begin();
     for (; sent != uartPending_.end() && sent->first <= until; ++sent) {
-        bytes += sent->second;
+        raw += sent->second;
     }
     uartPending_.erase(uartPending_.begin(), sent);
-    uartText_ += bytes;
+    uartText_ += screenLine_.take(until);
     if (uartText_.size() > kUartTextKept) {
         // The screen shows the last lines; a long session must not grow.
         uartText_.erase(0, uartText_.size() - kUartTextKept / 2);
     }
-    if (pty_ && !bytes.empty()) {
+    if (pty_ == nullptr) {
+        return;
+    }
+    // A client that set no rate gets the bytes as they were sent.
+    const std::string read = ptyLine_.take(until);
+    const std::string& bytes = ptyBaud_ != 0 ? read : raw;
+    if (!bytes.empty()) {
         pty_->send(bytes);
+    }
+}
+
+// The terminal on the pty may change its rate at any moment (picocom's
+// C-a b): the frames from then on are read at the new one.
+void LiveRun::followClientRate()
+{
+    if (pty_ == nullptr || !pty_->connected()) {
+        return;
+    }
+    ptyBaud_ = pty_->clientBaud();
+    if (ptyBaud_ != 0) {
+        ptyLine_.setBaud(ptyBaud_);
+    }
+}
+
+void LiveRun::noteRates(const std::string& who, double listens, bool& noted)
+{
+    if (noted || lineBaud_ <= 0 || listens <= 0 || ratesAgree(lineBaud_, listens)) {
+        return;
+    }
+    noted = true;
+    char rates[160];
+    std::snprintf(rates, sizeof rates,
+                  " listens at %.0f baud, UART0 sends at %.0f baud: it shows what a receiver at %.0f baud reads, "
+                  "garbage",
+                  listens, lineBaud_, listens);
+    note("boardsim: " + who + rates);
+}
+
+void LiveRun::note(const std::string& text)
+{
+    if (options_.screen) {
+        notes_.push_back(text);  // stderr is the screen's until it closes
+    } else {
+        std::cerr << text << std::endl;
     }
 }
 
@@ -215,7 +226,7 @@ StopReason LiveRun::runPaced()
     // With a pty the board leaves reset once a terminal has the link open
     // and has had a moment to set its line up (picocom flushes what came
     // before), so that the greeting is not sent to nobody.
-    paced.started = !pty_;
+    paced.started = ownPty_ == nullptr;  // the ISP link's host is there already
     if (paced.started) {
         paced.pacer.waitFor(board_.seconds());
     } else {
@@ -233,8 +244,8 @@ StopReason LiveRun::runPaced()
         } else {
             std::this_thread::sleep_for(kIdleWait);
         }
-        if (gSignal != 0) {
-            ending_ = std::string("interrupted (") + signalName(gSignal) + ")";
+        if (pendingSignal() != 0) {
+            ending_ = std::string("interrupted (") + signalName(pendingSignal()) + ")";
             break;
         }
         if (!paced.screen) {
@@ -247,6 +258,10 @@ StopReason LiveRun::runPaced()
             break;
         }
         redraw(paced);
+    }
+    paced.screen.reset();
+    for (const std::string& text : notes_) {
+        std::cerr << text << std::endl;
     }
     // While it runs, the last slice reached its end (Limit): q or a signal
     // then end the run as its limit would.
@@ -271,7 +286,13 @@ void LiveRun::awaitTerminal(Paced& paced)
 
 void LiveRun::runSlice(Paced& paced)
 {
+    followClientRate();
+    const bool toTheEnd = board_.seconds() + paced.slice >= paced.end;
     StopReason reason = board_.runUntil(When::at(std::min(board_.seconds() + paced.slice, paced.end)));
+    // The engine counts a time as reached at the first cycle on or after it,
+    // which may read a hair below it in seconds: a slice that ran to the
+    // end reached it.
+    const bool endReached = toTheEnd && reason == StopReason::Limit;
     const bool countReached = *paced.countReached;
     if (reason == StopReason::Requested && countReached) {
         reason = StopReason::Limit;  // --run's instruction count, not a stop from elsewhere
@@ -279,7 +300,13 @@ void LiveRun::runSlice(Paced& paced)
     paced.reason = reason;
     paced.pacer.waitFor(board_.seconds());
     passUart(board_.seconds());
-    if (reason != StopReason::Limit || board_.seconds() >= paced.end || countReached) {
+    if (options_.screen) {
+        noteRates("the screen's terminal (--baud)", options_.baud, screenRateNoted_);
+    }
+    if (ptyBaud_ != 0) {
+        noteRates("the terminal on " + pty_->link(), ptyBaud_, ptyRateNoted_);
+    }
+    if (reason != StopReason::Limit || endReached || board_.seconds() >= paced.end || countReached) {
         paced.running = false;
         paced.view.status = (reason == StopReason::Fault ? "FAULT: " + board_.fault()->message()
                                                          : std::string("the run has ended")) +
@@ -287,7 +314,7 @@ void LiveRun::runSlice(Paced& paced)
     }
     if (pty_) {
         for (const char c : pty_->receive()) {
-            board_.hostSend(uint8_t(c));
+            board_.hostSend(uint8_t(c), ptyBaud_);
         }
     }
 }

@@ -16,6 +16,8 @@ public:
     // stopped terminal), it starts afresh from here rather than racing to
     // catch up, which would show a burst of board time at once.
     void waitFor(double t);
+    // The next waitFor() starts afresh, as after a pause (a debugger's halt).
+    void restart() { started_ = false; }
     double speed() const { return speed_; }
 
 private:
