@@ -60,16 +60,14 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
     if (counter == 0 || counter % loop.region.step != 0) {
         return;
     }
-    uint64_t turns = counter / loop.region.step - 1;  // the last one runs, and leaves
-    turns = std::min(turns, bounds.count > count ? (bounds.count - count) / turnLength : 0);
-    turns = std::min(turns, bounds.cycle > clock.cycles() ? (bounds.cycle - clock.cycles()) / turnCycles : 0);
+    // The last turn runs, and leaves.
+    const uint64_t turns =
+        turnsBefore(bounds, count, clock, turnLength, turnCycles, counter / loop.region.step - 1);
     if (turns == 0) {
         return;
     }
     cpu.setReg(counterReg, counter - uint32_t(turns) * loop.region.step);
-    count += turns * turnLength;
-    skipped_ += turns * turnLength;
-    clock.advance(turns * turnCycles);
+    countTurns(turns, turnLength, turnCycles, count, clock, skipped_);
     loop.visitCount = count;
     loop.visitCycles = clock.cycles();
 }

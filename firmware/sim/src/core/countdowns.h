@@ -14,6 +14,7 @@
 #include "core/code_marks.h"
 #include "core/cpu.h"
 #include "core/loop_regions.h"
+#include "core/loop_skip.h"
 
 namespace boardsim {
 
@@ -29,12 +30,7 @@ public:
         return address / 2 < startAt_.size() ? startAt_[address / 2] : -1;
     }
 
-    // How far a skip may go: the next instruction deadline and the next
-    // cycle at which timed work is due.
-    struct Bounds {
-        uint64_t count;
-        uint64_t cycle;
-    };
+    using Bounds = SkipBounds;
     // At the first instruction of countdown `index`: skips what turns it
     // may. `allowed` false (a debugger's breakpoint, a profile) only
     // notes the visit.

@@ -171,14 +171,11 @@ void WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTimin
         return;
     }
     // Whole turns up to the next thing due: it then falls where it would.
-    uint64_t turns = bounds.count > count ? (bounds.count - count) / turnLength : 0;
-    turns = std::min(turns, bounds.cycle > clock.cycles() ? (bounds.cycle - clock.cycles()) / turnCycles : 0);
+    const uint64_t turns = turnsBefore(bounds, count, clock, turnLength, turnCycles);
     if (turns == 0) {
         return;
     }
-    count += turns * turnLength;
-    skipped_ += turns * turnLength;
-    clock.advance(turns * turnCycles);
+    countTurns(turns, turnLength, turnCycles, count, clock, skipped_);
     v.count = count;
     v.cycles = clock.cycles();
 }

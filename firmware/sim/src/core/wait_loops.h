@@ -16,6 +16,7 @@
 #include "core/code_marks.h"
 #include "core/cpu.h"
 #include "core/loop_regions.h"
+#include "core/loop_skip.h"
 
 namespace boardsim {
 
@@ -55,10 +56,7 @@ public:
 
     int at(uint32_t address) const { return address / 2 < startAt_.size() ? startAt_[address / 2] : -1; }
 
-    struct Bounds {
-        uint64_t count;
-        uint64_t cycle;
-    };
+    using Bounds = SkipBounds;
     // At the first instruction of wait loop `index`: skips the turns that
     // would repeat the last one. `busAccesses`: the peripheral accesses so
     // far (a turn that touched a peripheral is never repeated unseen).

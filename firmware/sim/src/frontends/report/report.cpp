@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "util/text.h"
+
 namespace boardsim {
 namespace {
 
@@ -15,24 +17,6 @@ std::string number(double value, const char* format = "%.3f")
     char text[48];
     std::snprintf(text, sizeof text, value == double(uint64_t(value)) ? "%.0f" : format, value);
     return text;
-}
-
-std::string escaped(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string percent(double share)
@@ -50,7 +34,7 @@ void printUarts(const Figures& f, std::ostream& out)
         out << "  " << u.name << ": " << u.bytes << " bytes sent";
         if (u.firstLine) {
             out << "; reset to the first line's last bit: " << number(*u.firstLineSeconds * 1e6) << " us, "
-                << *u.firstLineInstructions << " instructions (\"" << escaped(*u.firstLine) << "\", "
+                << *u.firstLineInstructions << " instructions (" << quoted(*u.firstLine) << ", "
                 << u.firstLine->size() << " bytes)";
         }
         out << "\n";

@@ -19,18 +19,7 @@ static void build_table(void)
 
 int main(void)
 {
-    /* The clock plan of the board's firmware: PLL x4, MAM fully on. */
-    REG(0xE01FC084) = 0x23;
-    REG(0xE01FC080) = 1;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    while ((REG(0xE01FC088) & (1u << 10)) == 0) {
-    }
-    REG(0xE01FC080) = 3;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    REG(0xE01FC004) = 3;
-    REG(0xE01FC000) = 2;
+    full_speed();
     build_table();
     for (;;) {
         const unsigned char *p = (const unsigned char *)0;

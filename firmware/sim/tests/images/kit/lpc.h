@@ -59,6 +59,24 @@
 #define IRQ_HANDLER __attribute__((interrupt("IRQ"), target("arm")))
 #define FIQ_HANDLER __attribute__((interrupt("FIQ"), target("arm")))
 
+/* The clock plan of the board's firmware: the PLL at 4 x 11.0592 MHz
+   through its feed sequence, connected once locked; the MAM fully on with
+   3 fetch cycles. */
+static inline void full_speed(void)
+{
+    REG(0xE01FC084) = 0x23; /* PLLCFG: M = 4, P = 2 */
+    REG(0xE01FC080) = 1;    /* PLLCON: enable */
+    REG(0xE01FC08C) = 0xAA;
+    REG(0xE01FC08C) = 0x55;
+    while ((REG(0xE01FC088) & (1u << 10)) == 0) { /* PLOCK */
+    }
+    REG(0xE01FC080) = 3; /* connect */
+    REG(0xE01FC08C) = 0xAA;
+    REG(0xE01FC08C) = 0x55;
+    REG(0xE01FC004) = 3; /* MAMTIM */
+    REG(0xE01FC000) = 2; /* MAMCR: fully on */
+}
+
 /* The crystal, and the peripheral clock once VPBDIV = 1 (no PLL). */
 #define FOSC 11059200u
 

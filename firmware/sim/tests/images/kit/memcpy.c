@@ -14,17 +14,7 @@ static void copy(unsigned *to, const unsigned *from, unsigned words)
 
 int main(void)
 {
-    REG(0xE01FC084) = 0x23;
-    REG(0xE01FC080) = 1;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    while ((REG(0xE01FC088) & (1u << 10)) == 0) {
-    }
-    REG(0xE01FC080) = 3;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    REG(0xE01FC004) = 3;
-    REG(0xE01FC000) = 2;
+    full_speed();
     for (unsigned n = 0; n < 1024; ++n) {
         a[n] = n * 2654435761u;
     }

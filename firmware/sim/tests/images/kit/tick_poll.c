@@ -14,17 +14,7 @@ IRQ_HANDLER void tick_isr(void)
 
 int main(void)
 {
-    REG(0xE01FC084) = 0x23;
-    REG(0xE01FC080) = 1;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    while ((REG(0xE01FC088) & (1u << 10)) == 0) {
-    }
-    REG(0xE01FC080) = 3;
-    REG(0xE01FC08C) = 0xAA;
-    REG(0xE01FC08C) = 0x55;
-    REG(0xE01FC004) = 3;
-    REG(0xE01FC000) = 2;
+    full_speed();
     VPBDIV = 1;  /* pclk = cclk = 44.2368 MHz */
     T0MR0 = 44236800u / 1000 - 1;
     T0MCR = 3;
