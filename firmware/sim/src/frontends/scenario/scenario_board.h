@@ -23,6 +23,11 @@ public:
 
     Board& board() { return board_; }
     double now() const { return board_.seconds(); }
+    // The moment the last step ended, which the next one counts its times
+    // from: a run stops at the first instruction at or after its end, a
+    // little past it, and steps counted from there would drift.
+    double moment() const { return moment_; }
+    void setMoment(double seconds) { moment_ = seconds; }
     // The scenario's end, in seconds from reset.
     double deadline() const { return deadline_; }
     const Scenario& scenario() const { return scenario_; }
@@ -64,6 +69,7 @@ private:
     const Scenario& scenario_;
     double deadline_;
     double bounce_;
+    double moment_ = 0;
     std::array<Received, Lpc2294Machine::kUarts> received_;
     std::function<void(int)> uartWatcher_;
     std::function<void(unsigned, bool, double)> pinWatcher_;

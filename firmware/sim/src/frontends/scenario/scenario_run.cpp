@@ -83,8 +83,10 @@ ScenarioOutcome runScenario(const ElfImage& image, const Scenario& scenario, con
         } catch (const std::exception& e) {
             result = {false, std::nullopt, e.what()};
         }
-        const double at = result.at.value_or(board.now());
+        // A step that takes no time happens at the moment the last one ended.
+        const double at = result.at.value_or(result.passed ? board.moment() : board.now());
         if (result.passed) {
+            board.setMoment(at);
             ++outcome.stepsPassed;
             transcript.step(at, "ok", step);
             if (!result.detail.empty()) {
@@ -109,7 +111,7 @@ ScenarioOutcome runScenario(const ElfImage& image, const Scenario& scenario, con
         }
     }
     outcome.passed = outcome.failure.empty();
-    outcome.simulatedSeconds = board.now();
+    outcome.simulatedSeconds = outcome.failedStep ? board.now() : board.moment();
     outcome.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char summary[160];
     if (outcome.passed) {

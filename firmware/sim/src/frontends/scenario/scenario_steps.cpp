@@ -55,8 +55,9 @@ public:
 
     StepResult operator()(const DelayStep& delay) const
     {
-        const Ran ran = sb_.runTo(later(delay.length));
-        return ran == Ran::Reached ? passed() : failed(endedEarly(ran, "the delay"));
+        const When end = later(delay.length);
+        const Ran ran = sb_.runTo(end);
+        return ran == Ran::Reached ? passed({}, endTime(end)) : failed(endedEarly(ran, "the delay"));
     }
 
     StepResult operator()(const WaitSerialStep& wait) const;
@@ -73,8 +74,14 @@ private:
 
     When later(const When& length) const
     {
-        return length.isTime ? When::at(sb_.now() + length.seconds)
+        return length.isTime ? When::at(sb_.moment() + length.seconds)
                              : When::instructions(board().instructions() + length.count);
+    }
+
+    // When a step that ran to `end` ended: a count ends where the board is.
+    std::optional<double> endTime(const When& end) const
+    {
+        return end.isTime ? end.seconds : sb_.now();
     }
 
     // Why a run ended before what `what` waited for.
@@ -134,7 +141,7 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
                 }
             }
         });
-        ran = sb_.runTo(When::at(wait.timeout ? sb_.now() + *wait.timeout : kForever));
+        ran = sb_.runTo(When::at(wait.timeout ? sb_.moment() + *wait.timeout : kForever));
         sb_.watchUart(nullptr);
     }
     if (match) {
@@ -173,7 +180,7 @@ StepResult StepRunner::operator()(const WriteSerialStep& write) const
     // finds them in the UART.
     const double end = sb_.now() + double(write.text.size()) * kBitsPerByte / port.terminal().baud();
     const Ran ran = sb_.runTo(When::at(end));
-    return ran == Ran::Reached ? passed() : failed(endedEarly(ran, "the bytes' time on the line"));
+    return ran == Ran::Reached ? passed({}, end) : failed(endedEarly(ran, "the bytes' time on the line"));
 }
 
 StepResult StepRunner::operator()(const KeyStep& key) const
@@ -181,27 +188,36 @@ StepResult StepRunner::operator()(const KeyStep& key) const
     Keypad& keypad = board().machine().keypad();
     const std::string name = "KEY_" + std::to_string(key.key);
     const bool held = keypad.held(key.key);
+    const double start = sb_.moment();
     if (key.action == KeyStep::Release) {
         if (!held) {
             return failed(name + " is not held: release lets go of a key a hold step pressed");
         }
-        keypad.release(key.key, When::at(sb_.now()));
+        keypad.release(key.key, When::at(start));
     } else if (held) {
         return failed(name + " is still held from a hold step: release it first");
-    } else if (key.action == KeyStep::Hold) {
-        keypad.hold(key.key, When::at(sb_.now()));
     } else {
-        keypad.press(key.key, When::at(sb_.now()), key.length);
-        // Until the key is up again.
-        const Ran ran = sb_.runTo(later(key.length));
+        keypad.hold(key.key, When::at(start));
+    }
+    double settled = start;
+    if (key.action == KeyStep::Press) {
+        const When up = key.length.isTime ? When::at(start + key.length.seconds)
+                                          : When::instructions(board().instructions() + key.length.count);
+        keypad.release(key.key, up);
+        const Ran ran = sb_.runTo(up);
         if (ran != Ran::Reached) {
             return failed(endedEarly(ran, "the press"));
         }
+        if (keypad.held(key.key)) {
+            settle(When::instructions(board().instructions() + 1));  // the release due now
+        }
+        settled = *endTime(up);
     }
     // Until the contacts have settled, so that the next step sees the key
     // as it now is.
-    const Ran ran = sb_.runTo(When::at(sb_.now() + sb_.bounce()));
-    return ran == Ran::Reached ? passed() : failed(endedEarly(ran, "the contacts' bounce"));
+    settled += sb_.bounce();
+    const Ran ran = sb_.runTo(When::at(settled));
+    return ran == Ran::Reached ? passed({}, settled) : failed(endedEarly(ran, "the contacts' bounce"));
 }
 
 StepResult StepRunner::operator()(const PinStep& pin) const
@@ -221,7 +237,7 @@ StepResult StepRunner::operator()(const PinStep& pin) const
             sb_.stop();
         }
     });
-    const Ran ran = sb_.runTo(When::at(pin.timeout ? sb_.now() + *pin.timeout : kForever));
+    const Ran ran = sb_.runTo(When::at(pin.timeout ? sb_.moment() + *pin.timeout : kForever));
     pinLevel(pin.pin);  // a change handed over ahead, up to now, is heard too
     sb_.watchPins(nullptr);
     if (reached) {
@@ -244,7 +260,8 @@ StepResult StepRunner::operator()(const BlinkStep& blink) const
             edges.emplace_back(time, level);
         }
     });
-    const Ran ran = sb_.runTo(When::at(sb_.now() + blink.over));
+    const double end = sb_.moment() + blink.over;
+    const Ran ran = sb_.runTo(When::at(end));
     pinLevel(blink.pin);
     sb_.watchPins(nullptr);
     if (ran != Ran::Reached) {
@@ -276,7 +293,7 @@ StepResult StepRunner::operator()(const BlinkStep& blink) const
     const bool hzOk = std::fabs(hz - blink.hz) <= blink.tolerance * blink.hz;
     const bool dutyOk = !blink.duty || std::fabs(duty - *blink.duty) <= blink.tolerance * *blink.duty;
     if (hzOk && dutyOk) {
-        return passed(seen);
+        return passed(seen, end);
     }
     std::string expected = formatted("%g Hz", blink.hz);
     if (blink.duty) {

@@ -6,8 +6,9 @@ namespace boardsim {
 namespace {
 
 // A line still arriving is searched over its last bytes only: a UART that
-// never sends a line feed must not make each new byte cost the whole line.
-constexpr size_t kLongestPartialMatch = 4096;
+// never sends a line feed must not make each new byte cost the whole line
+// (its line feed has the whole line searched).
+constexpr size_t kLongestPartialMatch = 256;
 
 }  // namespace
 

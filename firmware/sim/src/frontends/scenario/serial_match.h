@@ -2,7 +2,8 @@
 // text anywhere (across lines too), a regular expression within a line (^
 // and $ at the line's ends; the line still arriving has no end yet, so $
 // waits for its line feed). Each call searches only what is new, and the
-// line it continues, so a long wait on a chatty UART stays cheap.
+// line it continues (of a line longer than 256 bytes, its last 256 until its
+// line feed comes), so a long wait on a chatty UART stays cheap.
 #pragma once
 
 #include <cstddef>

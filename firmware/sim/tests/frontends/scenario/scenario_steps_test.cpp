@@ -57,6 +57,16 @@ TEST(ScenarioSteps, DelayRunsTheBoardOnByTimeOrCountAndNotPastTheTimeout)
     EXPECT_GT(both.outcome.simulatedSeconds, 0.26);  // a million instructions take some 45 ms
     EXPECT_LT(both.outcome.simulatedSeconds, 0.35);
 
+    // Each step counts from where the last one ended, not from the first
+    // instruction after it: no drift.
+    std::string tenths;
+    for (int i = 0; i < 10; ++i) {
+        tenths += "  - delay: 10ms\n  - expect-pin: {pin: KEY_1, value: 1}\n";
+    }
+    const auto steady = run(dir, tenths);
+    EXPECT_DOUBLE_EQ(steady.outcome.simulatedSeconds, 0.1);
+    EXPECT_TRUE(contains(steady.printed, "     100.000 ms  ok    20  expect-pin")) << steady.printed;
+
     const auto late = run(dir, "  - delay: 50ms\n  - delay: 60ms\n", "100ms");
     EXPECT_FALSE(late.outcome.passed);
     EXPECT_EQ(late.outcome.failure,
@@ -121,6 +131,14 @@ TEST(ScenarioSteps, KeysArePressedHeldAndReleasedOnlyInTurn)
     EXPECT_EQ(held.outcome.stepsPassed, 5) << held.printed;
     EXPECT_EQ(held.outcome.failure,
               "step 6 (press, line 8): KEY_1 is still held from a hold step: release it first");
+
+    // A press is over when its step is, also with clean contacts and when
+    // it lasts a count of instructions.
+    ScenarioSettings clean = defaults();
+    clean.board.bounceSeconds = 0;
+    const auto again = run(dir, "  - press: 2\n  - press: 2\n  - press: {key: 2, for: 100k}\n  - press: 2\n", clean);
+    EXPECT_TRUE(again.outcome.passed) << again.printed;
+    EXPECT_TRUE(contains(again.printed, "     160.000 ms  ok     2  press KEY_2 for 80ms\n")) << again.printed;
 
     const auto loose = run(dir, "  - release: KEY_2\n");
     EXPECT_EQ(loose.outcome.failure,
