@@ -249,7 +249,7 @@ std::vector<uint8_t> readLcdPicture(const std::string& path)
             // Every output pixel of an LCD pixel's square must agree: a
             // picture that does not is no picture of the glass.
             const auto at = [&](unsigned dx, unsigned dy) {
-                return grid.dark[size_t(kBorder + y * scale + dy) * grid.width + kBorder + x * scale + dx];
+                return grid.dark[(kBorder + size_t(y) * scale + dy) * grid.width + kBorder + size_t(x) * scale + dx];
             };
             const bool dark = at(0, 0);
             for (unsigned dy = 0; dy < scale; ++dy) {

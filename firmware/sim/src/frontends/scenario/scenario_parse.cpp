@@ -200,7 +200,7 @@ public:
         return text[0] - '0';
     }
 
-    std::string text(const YAML::Node& node, const std::string& what) const
+    std::string someText(const YAML::Node& node, const std::string& what) const
     {
         std::string value = scalar(node, what);
         if (value.empty()) {
@@ -249,10 +249,11 @@ public:
                 for (const char* k : known) {
                     list += (list.empty() ? "" : ", ") + std::string(k);
                 }
-                reader.fail(entry.first, kind + " takes " + list + "; not \"" + name + "\"");
+                reader.fail(entry.first, std::string(kind).append(" takes ").append(list).append("; not \"")
+                                             .append(name).append("\""));
             }
             if (!seen.insert(name).second) {
-                reader.fail(entry.first, kind + " has \"" + name + "\" twice");
+                reader.fail(entry.first, std::string(kind).append(" has \"").append(name).append("\" twice"));
             }
         }
     }
@@ -279,9 +280,9 @@ private:
 // One step of each kind, from its value.
 class StepReader {
 public:
-    StepReader(Reader& reader, Scenario& scenario) : r_(reader), scenario_(scenario) {}
+    StepReader(const Reader& reader, Scenario& scenario) : r_(reader), scenario_(scenario) {}
 
-    using Parse = StepAction (StepReader::*)(const YAML::Node&, Step&);
+    using Parse = StepAction (StepReader::*)(const YAML::Node&, Step&) const;
     static const std::map<std::string, Parse>& kinds()
     {
         static const std::map<std::string, Parse> table = {
@@ -307,14 +308,14 @@ private:
     }
     static std::string onUart(int uart) { return uart == 0 ? "" : "UART" + std::to_string(uart) + " "; }
 
-    StepAction delay(const YAML::Node& value, Step& step)
+    StepAction delay(const YAML::Node& value, Step& step) const
     {
         DelayStep delay{r_.when(value, "delay")};
         step.summary = "delay " + delay.length.text;
         return delay;
     }
 
-    StepAction waitSerial(const YAML::Node& value, Step& step)
+    StepAction waitSerial(const YAML::Node& value, Step& step) const
     {
         WaitSerialStep wait;
         std::string timeoutText;
@@ -324,7 +325,7 @@ private:
                 r_.fail(value, "wait-serial wants either text or regex");
             }
             if (fields.has("regex")) {
-                wait.text = r_.text(fields["regex"], "regex");
+                wait.text = r_.someText(fields["regex"], "regex");
                 try {
                     wait.pattern.emplace(wait.text, std::regex::ECMAScript);
                 } catch (const std::regex_error& e) {
@@ -335,7 +336,7 @@ private:
                                              "would end at once");
                 }
             } else {
-                wait.text = r_.text(fields["text"], "text");
+                wait.text = r_.someText(fields["text"], "text");
             }
             if (fields.has("uart")) {
                 wait.uart = r_.uart(fields["uart"]);
@@ -345,30 +346,30 @@ private:
                 timeoutText = within(wait.timeout, fields["timeout"]);
             }
         } else {
-            wait.text = r_.text(value, "wait-serial");
+            wait.text = r_.someText(value, "wait-serial");
         }
         step.summary = "wait-serial " + onUart(wait.uart) + (wait.pattern ? "/" + wait.text + "/" : boardsim::quoted(wait.text)) +
                        timeoutText;
         return wait;
     }
 
-    StepAction writeSerial(const YAML::Node& value, Step& step)
+    StepAction writeSerial(const YAML::Node& value, Step& step) const
     {
         WriteSerialStep write;
         if (value.IsMap()) {
             const Fields fields(r_, value, step.kind, {"text", "uart"});
-            write.text = r_.text(fields["text"], "text");
+            write.text = r_.someText(fields["text"], "text");
             if (fields.has("uart")) {
                 write.uart = r_.uart(fields["uart"]);
             }
         } else {
-            write.text = r_.text(value, "write-serial");
+            write.text = r_.someText(value, "write-serial");
         }
         step.summary = "write-serial " + onUart(write.uart) + boardsim::quoted(write.text);
         return write;
     }
 
-    StepAction press(const YAML::Node& value, Step& step)
+    StepAction press(const YAML::Node& value, Step& step) const
     {
         KeyStep press;
         std::string length = "80ms";
@@ -389,21 +390,21 @@ private:
         return press;
     }
 
-    StepAction hold(const YAML::Node& value, Step& step)
+    StepAction hold(const YAML::Node& value, Step& step) const
     {
         KeyStep hold{KeyStep::Hold, r_.key(value)};
         step.summary = "hold KEY_" + std::to_string(hold.key);
         return hold;
     }
 
-    StepAction release(const YAML::Node& value, Step& step)
+    StepAction release(const YAML::Node& value, Step& step) const
     {
         KeyStep release{KeyStep::Release, r_.key(value)};
         step.summary = "release KEY_" + std::to_string(release.key);
         return release;
     }
 
-    StepAction expectPin(const YAML::Node& value, Step& step)
+    StepAction expectPin(const YAML::Node& value, Step& step) const
     {
         const Fields fields(r_, mapOf(value, step), step.kind, {"pin", "value"});
         PinStep expect{r_.pin(fields["pin"]), r_.level(fields["value"]), false, std::nullopt};
@@ -411,7 +412,7 @@ private:
         return expect;
     }
 
-    StepAction waitPin(const YAML::Node& value, Step& step)
+    StepAction waitPin(const YAML::Node& value, Step& step) const
     {
         const Fields fields(r_, mapOf(value, step), step.kind, {"pin", "value", "timeout"});
         PinStep wait{r_.pin(fields["pin"]), r_.level(fields["value"]), true, std::nullopt};
@@ -424,7 +425,7 @@ private:
         return wait;
     }
 
-    StepAction expectBlink(const YAML::Node& value, Step& step)
+    StepAction expectBlink(const YAML::Node& value, Step& step) const
     {
         const Fields fields(r_, mapOf(value, step), step.kind, {"pin", "hz", "duty", "tolerance", "over"});
         BlinkStep blink;
@@ -453,10 +454,10 @@ private:
         return blink;
     }
 
-    StepAction expectLcd(const YAML::Node& value, Step& step)
+    StepAction expectLcd(const YAML::Node& value, Step& step) const
     {
         LcdStep expect;
-        expect.shownPath = r_.text(value, "expect-lcd");
+        expect.shownPath = r_.someText(value, "expect-lcd");
         step.summary = "expect-lcd " + expect.shownPath;
         if (expect.shownPath == "blank") {
             return expect;
@@ -471,11 +472,11 @@ private:
         return expect;
     }
 
-    StepAction saveLcd(const YAML::Node& value, Step& step)
+    StepAction saveLcd(const YAML::Node& value, Step& step) const
     {
         LcdStep save;
         save.action = LcdStep::Save;
-        save.shownPath = r_.text(value, "save-lcd");
+        save.shownPath = r_.someText(value, "save-lcd");
         save.path = r_.path(save.shownPath);
         try {
             checkWritable(save.path);
@@ -495,7 +496,7 @@ private:
         return value;
     }
 
-    Reader& r_;
+    const Reader& r_;
     Scenario& scenario_;
 };
 
@@ -508,7 +509,7 @@ std::string kindList()
     return list;
 }
 
-Step readStep(Reader& reader, StepReader& steps, const YAML::Node& node, int number)
+Step readStep(const Reader& reader, const StepReader& steps, const YAML::Node& node, int number)
 {
     if (!node.IsMap() || node.size() != 1) {
         reader.fail(node, "step " + std::to_string(number) +
@@ -531,7 +532,7 @@ Step readStep(Reader& reader, StepReader& steps, const YAML::Node& node, int num
     return step;
 }
 
-void readTop(Reader& reader, Scenario& scenario, const YAML::Node& root)
+void readTop(const Reader& reader, Scenario& scenario, const YAML::Node& root)
 {
     if (!root.IsMap()) {
         reader.fail(root, "a scenario is a map with steps: (and name:, timeout:), not " +
@@ -539,7 +540,7 @@ void readTop(Reader& reader, Scenario& scenario, const YAML::Node& root)
     }
     const Fields fields(reader, root, "a scenario", {"name", "timeout", "steps"});
     if (fields.has("name")) {
-        scenario.name = reader.text(fields["name"], "name");
+        scenario.name = reader.someText(fields["name"], "name");
     }
     if (fields.has("timeout")) {
         scenario.timeout = reader.seconds(fields["timeout"], "timeout");

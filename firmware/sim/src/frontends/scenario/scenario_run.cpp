@@ -50,82 +50,123 @@ private:
 
 const char* const kIndent = "                           ";
 
+// One scenario's run, from the board's making to the summary line.
+class Run {
+public:
+    Run(const ElfImage& image, const Scenario& scenario, const ScenarioSettings& settings, std::ostream& out)
+        : scenario_(scenario), settings_(settings),
+          transcript_(out, settings.quiet, outcome_.log, "scenario " + scenario.file + ": " + scenario.name),
+          outputs_{settings.outputs.value_or(scenario.folder), scenarioStem(scenario.file)},
+          board_(image, settings.board, scenario)
+    {
+    }
+
+    ScenarioOutcome go()
+    {
+        attach();
+        for (size_t i = 0; outcome_.failure.empty() && i < scenario_.steps.size(); ++i) {
+            step(scenario_.steps[i]);
+        }
+        finish();
+        outcome_.passed = outcome_.failure.empty();
+        outcome_.simulatedSeconds = outcome_.failedStep ? board_.now() : board_.moment();
+        outcome_.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        transcript_.line(summary(), !outcome_.passed);
+        return outcome_;
+    }
+
+private:
+    void fail(const std::string& failure)
+    {
+        outcome_.failure = failure;
+        transcript_.line(std::string(kIndent) + failure, true);
+    }
+
+    void attach()
+    {
+        try {
+            for (const BoardHook& hook : settings_.hooks) {
+                if (auto finisher = hook(board_.board(), scenario_)) {
+                    finishers_.push_back(std::move(finisher));
+                }
+            }
+        } catch (const std::exception& e) {
+            fail(std::string("before the first step: ") + e.what());
+        }
+    }
+
+    void step(const Step& step)
+    {
+        StepResult result;
+        try {
+            result = runStep(board_, step, outputs_);
+        } catch (const std::exception& e) {
+            result = {false, std::nullopt, e.what()};
+        }
+        // A step that takes no time happens at the moment the last one ended.
+        const double at = result.at.value_or(board_.moment());
+        if (!result.passed) {
+            outcome_.failedStep = step.number;
+            transcript_.step(at, "FAIL", step, true);
+            fail("step " + std::to_string(step.number) + " (" + step.kind + ", line " + std::to_string(step.line) +
+                 "): " + result.detail);
+            return;
+        }
+        board_.setMoment(at);
+        ++outcome_.stepsPassed;
+        transcript_.step(at, "ok", step);
+        if (!result.detail.empty()) {
+            transcript_.line(kIndent + result.detail);
+        }
+    }
+
+    void finish()
+    {
+        for (const auto& finisher : finishers_) {
+            try {
+                finisher();
+            } catch (const std::exception& e) {
+                if (outcome_.failure.empty()) {
+                    fail(std::string("after the last step: ") + e.what());
+                } else {
+                    transcript_.line(std::string(kIndent) + e.what(), true);
+                }
+            }
+        }
+    }
+
+    std::string summary() const
+    {
+        const int steps = outcome_.stepsPassed;
+        char text[160];
+        if (outcome_.passed) {
+            std::snprintf(text, sizeof text, "passed: %d step%s, %.3f s of simulated time", steps,
+                          steps == 1 ? "" : "s", outcome_.simulatedSeconds);
+        } else if (outcome_.failedStep) {
+            std::snprintf(text, sizeof text, "FAILED at step %d of %zu, %.3f s of simulated time",
+                          *outcome_.failedStep, scenario_.steps.size(), outcome_.simulatedSeconds);
+        } else {
+            std::snprintf(text, sizeof text, "FAILED after %d step%s", steps, steps == 1 ? "" : "s");
+        }
+        return text;
+    }
+
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    const Scenario& scenario_;
+    const ScenarioSettings& settings_;
+    ScenarioOutcome outcome_;
+    Transcript transcript_;
+    StepOutputs outputs_;
+    ScenarioBoard board_;
+    std::vector<std::function<void()>> finishers_;
+};
+
 }  // namespace
 
 ScenarioOutcome runScenario(const ElfImage& image, const Scenario& scenario, const ScenarioSettings& settings,
                             std::ostream& out)
 {
-    const auto started = std::chrono::steady_clock::now();
-    ScenarioOutcome outcome;
-    Transcript transcript(out, settings.quiet, outcome.log, "scenario " + scenario.file + ": " + scenario.name);
-    const StepOutputs outputs{settings.outputs.value_or(scenario.folder), scenarioStem(scenario.file)};
-
-    ScenarioBoard board(image, settings.board, scenario);
-    std::vector<std::function<void()>> finishers;
-    const auto fail = [&](const std::string& failure) {
-        outcome.failure = failure;
-        transcript.line(std::string(kIndent) + failure, true);
-    };
-    try {
-        for (const BoardHook& hook : settings.hooks) {
-            if (auto finish = hook(board.board(), scenario)) {
-                finishers.push_back(std::move(finish));
-            }
-        }
-    } catch (const std::exception& e) {
-        fail(std::string("before the first step: ") + e.what());
-    }
-    for (size_t i = 0; outcome.failure.empty() && i < scenario.steps.size(); ++i) {
-        const Step& step = scenario.steps[i];
-        StepResult result;
-        try {
-            result = runStep(board, step, outputs);
-        } catch (const std::exception& e) {
-            result = {false, std::nullopt, e.what()};
-        }
-        // A step that takes no time happens at the moment the last one ended.
-        const double at = result.at.value_or(result.passed ? board.moment() : board.now());
-        if (result.passed) {
-            board.setMoment(at);
-            ++outcome.stepsPassed;
-            transcript.step(at, "ok", step);
-            if (!result.detail.empty()) {
-                transcript.line(kIndent + result.detail);
-            }
-            continue;
-        }
-        outcome.failedStep = step.number;
-        transcript.step(at, "FAIL", step, true);
-        fail("step " + std::to_string(step.number) + " (" + step.kind + ", line " + std::to_string(step.line) +
-             "): " + result.detail);
-    }
-    for (const auto& finish : finishers) {
-        try {
-            finish();
-        } catch (const std::exception& e) {
-            if (outcome.failure.empty()) {
-                fail(std::string("after the last step: ") + e.what());
-            } else {
-                transcript.line(std::string(kIndent) + e.what(), true);
-            }
-        }
-    }
-    outcome.passed = outcome.failure.empty();
-    outcome.simulatedSeconds = outcome.failedStep ? board.now() : board.moment();
-    outcome.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    char summary[160];
-    if (outcome.passed) {
-        std::snprintf(summary, sizeof summary, "passed: %d step%s, %.3f s of simulated time", outcome.stepsPassed,
-                      outcome.stepsPassed == 1 ? "" : "s", outcome.simulatedSeconds);
-    } else if (outcome.failedStep) {
-        std::snprintf(summary, sizeof summary, "FAILED at step %d of %zu, %.3f s of simulated time",
-                      *outcome.failedStep, scenario.steps.size(), outcome.simulatedSeconds);
-    } else {
-        std::snprintf(summary, sizeof summary, "FAILED after %d step%s", outcome.stepsPassed,
-                      outcome.stepsPassed == 1 ? "" : "s");
-    }
-    transcript.line(summary, !outcome.passed);
-    return outcome;
+    return Run(image, scenario, settings, out).go();
 }
 
 }  // namespace boardsim

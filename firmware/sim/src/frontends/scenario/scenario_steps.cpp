@@ -41,15 +41,10 @@ StepResult passed(std::string detail = {}, std::optional<double> at = std::nullo
     return {true, at, std::move(detail)};
 }
 
-StepResult failed(std::string detail, std::optional<double> at = std::nullopt)
-{
-    return {false, at, std::move(detail)};
-}
-
 class StepRunner {
 public:
     StepRunner(ScenarioBoard& board, const Step& step, const StepOutputs& outputs)
-        : sb_(board), step_(step), outputs_(outputs)
+        : sb_(board), step_(step), outputs_(outputs), startedAt_(board.now())
     {
     }
 
@@ -71,6 +66,13 @@ private:
     using Ran = ScenarioBoard::Ran;
 
     Board& board() const { return sb_.board(); }
+
+    // A step that ran the board fails where it stopped; one that did not,
+    // at the moment the last step ended.
+    StepResult failed(std::string detail) const
+    {
+        return {false, sb_.now() > startedAt_ ? std::optional<double>(sb_.now()) : std::nullopt, std::move(detail)};
+    }
 
     When later(const When& length) const
     {
@@ -124,6 +126,7 @@ private:
     ScenarioBoard& sb_;
     const Step& step_;
     const StepOutputs& outputs_;
+    double startedAt_;
 };
 
 StepResult StepRunner::operator()(const WaitSerialStep& wait) const
