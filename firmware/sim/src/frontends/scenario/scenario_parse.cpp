@@ -61,6 +61,10 @@ std::string durationText(double seconds)
 
 Scenario readScenario(const std::string& path)
 {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw ScenarioError(path, 0, 0, "cannot read: it is a folder");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
@@ -74,8 +78,6 @@ Scenario readScenario(const std::string& path)
 }
 
 #ifdef BOARDSIM_HAVE_YAML
-
-bool scenariosSupported() { return true; }
 
 namespace {
 
@@ -584,8 +586,6 @@ Scenario parseScenario(const std::string& text, const std::string& path)
 }
 
 #else
-
-bool scenariosSupported() { return false; }
 
 Scenario parseScenario(const std::string& /*text*/, const std::string& path)
 {

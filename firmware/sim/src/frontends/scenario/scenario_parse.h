@@ -28,12 +28,10 @@ struct ScenarioError : std::runtime_error {
 };
 
 // Reads the scenario at `path`; pictures it names are read, and files it
-// writes checked, relative to its folder. Throws ScenarioError.
+// writes checked, relative to its folder. Throws ScenarioError (also when
+// boardsim was built without yaml-cpp).
 Scenario readScenario(const std::string& path);
 // The same for a scenario's text, as if read from `path`.
 Scenario parseScenario(const std::string& text, const std::string& path);
-
-// Whether boardsim was built with a YAML library (else both throw).
-bool scenariosSupported();
 
 }  // namespace boardsim

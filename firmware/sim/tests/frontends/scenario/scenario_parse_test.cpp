@@ -125,6 +125,13 @@ TEST(ScenarioParse, AScenarioWithoutStepsOrThatCannotBeOpenedIsRefused)
         EXPECT_EQ(std::string(e.what()), "/nonexistent/s.yaml: cannot read: No such file or directory");
         EXPECT_EQ(e.line, 0);
     }
+    const ScratchDir dir;
+    try {
+        readScenario(dir.path().string());
+        ADD_FAILURE() << "read a folder";
+    } catch (const ScenarioError& e) {
+        EXPECT_EQ(e.message, "cannot read: it is a folder");
+    }
 }
 
 TEST(ScenarioParse, StepsReadAsWrittenWithTheirNumbersLinesAndDefaults)
