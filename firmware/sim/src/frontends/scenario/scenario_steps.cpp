@@ -41,6 +41,20 @@ StepResult passed(std::string detail = {}, std::optional<double> at = std::nullo
     return {true, at, std::move(detail)};
 }
 
+// Takes a step's watcher off the board however the step ends: it refers
+// to the step's own variables.
+template <typename Off>
+class Unwatch {
+public:
+    explicit Unwatch(Off off) : off_(std::move(off)) {}
+    ~Unwatch() { off_(); }
+    Unwatch(const Unwatch&) = delete;
+    Unwatch& operator=(const Unwatch&) = delete;
+
+private:
+    Off off_;
+};
+
 class StepRunner {
 public:
     StepRunner(ScenarioBoard& board, const Step& step, const StepOutputs& outputs)
@@ -81,10 +95,7 @@ private:
     }
 
     // When a step that ran to `end` ended: a count ends where the board is.
-    std::optional<double> endTime(const When& end) const
-    {
-        return end.isTime ? end.seconds : sb_.now();
-    }
+    double endTime(const When& end) const { return end.isTime ? end.seconds : sb_.now(); }
 
     // Why a run ended before what `what` waited for.
     std::string endedEarly(Ran ran, const std::string& what) const
@@ -107,7 +118,7 @@ private:
     void settle(const When& target) const
     {
         if (sb_.runTo(target) == Ran::Fault) {
-            throw BoardError(board().fault()->message());
+            throw BoardError("the board faulted: " + board().fault()->message());
         }
     }
 
@@ -136,6 +147,7 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
     std::optional<SerialMatcher::Match> match = matcher.find(line.text, line.searchFrom);
     Ran ran = Ran::Reached;
     if (!match) {
+        const Unwatch unwatch([this] { sb_.watchUart(nullptr); });
         sb_.watchUart([&](int uart) {
             if (uart == wait.uart && !match) {
                 match = matcher.find(line.text, line.searchFrom);
@@ -145,7 +157,6 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
             }
         });
         ran = sb_.runTo(When::at(wait.timeout ? sb_.moment() + *wait.timeout : kForever));
-        sb_.watchUart(nullptr);
     }
     if (match) {
         line.searchFrom = match->end;
@@ -214,7 +225,7 @@ StepResult StepRunner::operator()(const KeyStep& key) const
         if (keypad.held(key.key)) {
             settle(When::instructions(board().instructions() + 1));  // the release due now
         }
-        settled = *endTime(up);
+        settled = endTime(up);
     }
     // Until the contacts have settled, so that the next step sees the key
     // as it now is.
@@ -234,6 +245,7 @@ StepResult StepRunner::operator()(const PinStep& pin) const
         return failed(name + " is " + (pin.level ? "0" : "1") + ", expected " + wanted);
     }
     std::optional<double> reached;
+    const Unwatch unwatch([this] { sb_.watchPins(nullptr); });
     sb_.watchPins([&](unsigned changed, bool level, double time) {
         if (changed == pin.pin && level == pin.level && !reached) {
             reached = time;
@@ -242,7 +254,6 @@ StepResult StepRunner::operator()(const PinStep& pin) const
     });
     const Ran ran = sb_.runTo(When::at(pin.timeout ? sb_.moment() + *pin.timeout : kForever));
     pinLevel(pin.pin);  // a change handed over ahead, up to now, is heard too
-    sb_.watchPins(nullptr);
     if (reached) {
         return passed({}, reached);
     }
@@ -258,6 +269,7 @@ StepResult StepRunner::operator()(const BlinkStep& blink) const
     const std::string name = describePin(blink.pin);
     std::vector<std::pair<double, bool>> edges;
     const bool first = pinLevel(blink.pin);
+    const Unwatch unwatch([this] { sb_.watchPins(nullptr); });
     sb_.watchPins([&](unsigned changed, bool level, double time) {
         if (changed == blink.pin) {
             edges.emplace_back(time, level);
@@ -266,7 +278,6 @@ StepResult StepRunner::operator()(const BlinkStep& blink) const
     const double end = sb_.moment() + blink.over;
     const Ran ran = sb_.runTo(When::at(end));
     pinLevel(blink.pin);
-    sb_.watchPins(nullptr);
     if (ran != Ran::Reached) {
         return failed(endedEarly(ran, "the measurement"));
     }

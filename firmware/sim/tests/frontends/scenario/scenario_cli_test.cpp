@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "frontends/cli/options.h"
+#include "frontends/scenario/scenario_cli.h"
 #include "support/child_process.h"
 #include "support/scenario_text.h"
 
@@ -45,6 +47,32 @@ std::string xpath(const std::string& xmllint, const std::string& file, const std
 }
 
 }  // namespace
+
+TEST(ScenarioCli, OptionsCollectScenariosAndRefuseWhatASingleRunTakes)
+{
+    const boardsim::Options o =
+        boardsim::parseOptions({"fw.elf", "--scenario", "a.yaml", "--scenario", "b/a.yaml", "--junit", "r.xml",
+                                "--bounce", "0", "--lcd-movie", "m.gif", "--quiet"});
+    EXPECT_EQ(o.scenarios, (std::vector<std::string>{"a.yaml", "b/a.yaml"}));
+    EXPECT_EQ(o.junit, "r.xml");
+    const std::vector<std::pair<std::string, std::string>> singleRun = {
+        {"--run", "1s"}, {"--press", "1@1ms"}, {"--lcd", "x.png"}, {"--lcd-at", "1ms:x.png"},
+        {"--watch", "DelayMs"}, {"--gdb", "0"}, {"--save-flash", "f.bin"}};
+    for (const auto& [option, value] : singleRun) {
+        try {
+            boardsim::parseOptions({"fw.elf", "--scenario", "a.yaml", option, value});
+            ADD_FAILURE() << option << " taken with --scenario";
+        } catch (const boardsim::UsageError& e) {
+            EXPECT_TRUE(contains(e.what(), "--scenario runs its steps on its own boards")) << e.what();
+        }
+    }
+    EXPECT_THROW(boardsim::parseOptions({"fw.elf", "--junit", "r.xml"}), boardsim::UsageError);
+
+    // An output a run writes once goes to one file per scenario, named after it.
+    EXPECT_EQ(boardsim::perScenarioPaths("out/m.gif", {"a.yaml"}), (std::vector<std::string>{"out/m.gif"}));
+    EXPECT_EQ(boardsim::perScenarioPaths("out/m.gif", {"x/a.yaml", "b.yaml", "y/a.yaml"}),
+              (std::vector<std::string>{"out/m-a.gif", "out/m-b.gif", "out/m-a-2.gif"}));
+}
 
 TEST(ScenarioCli, StatusIsZeroWhenAllPassOneWhenAStepFailsTwoWhenAScenarioCannotBeRead)
 {
