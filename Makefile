@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench plot firmware sim sim-report sim-bench debug flash flash-sim windows fuzz configure clean
+.PHONY: run test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -69,6 +69,16 @@ sim-report:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
 	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --report
+
+# Every scenario in firmware/scenarios on the simulated board, each from
+# reset; the results as JUnit XML in $(BUILD)/scenarios/report.xml, with the
+# pictures of any LCD mismatch beside it.
+scenarios:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	mkdir -p $(BUILD)/scenarios
+	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf $(patsubst %,--scenario %,$(sort $(wildcard firmware/scenarios/*.yaml))) \
+	  --junit $(BUILD)/scenarios/report.xml
 
 # Flashes a real board over its serial boot loader: PORT=/dev/ttyUSB0. With
 # -control, lpc21isp resets the board through DTR and holds P0.14 low

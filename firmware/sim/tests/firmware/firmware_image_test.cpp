@@ -1,8 +1,10 @@
 // The real firmware image on the simulated board: what only the binary can
 // show (timing in instructions, the delay loop surviving optimisation, the
-// screen through the menu, the greeting as it leaves the pin). Which
+// order of the start-up, the greeting as it leaves the pin). Which
 // functions main calls in which order, with which registers, the host tests
-// of the firmware prove already.
+// of the firmware prove already; what the board shows a user (the greeting,
+// the heartbeat, the menu's pictures, "Version" and its keys) the scenarios
+// in firmware/scenarios check.
 #include <gtest/gtest.h>
 
 
@@ -257,61 +259,6 @@ TEST(FirmwareImage, DelayUnitIsFiveHundredIterationsOfASurvivingLoop)
     EXPECT_NEAR(double(*two - *one), double(lengths[0]) / 200, 1.0);
 }
 
-TEST(FirmwareImage, VersionBlanksTheScreenUntilAKeyIsPressedThenTheMenuReturns)
-{
-    TestBoard board(firmware());
-    board.runUntil(1'000'000);
-    const auto menu = board.lcdFrame();
-    ASSERT_FALSE(lcdBlank(menu)) << "no menu on the screen";
-
-    // "Version" is the first entry: KEY_3 runs it.
-    constexpr uint64_t kRunAt = 1'000'000;
-    constexpr uint64_t kHold = 1'000'000;
-    constexpr uint64_t kAnyKeyAt = 8'000'000;
-    board.pressKey(3, kRunAt, kHold);
-    board.pressKey(1, kAnyKeyAt, kHold);
-
-    // While no key is down the screen must stay blank: look every 250k
-    // instructions from the moment the screen was cleared.
-    std::optional<uint64_t> cleared;
-    int looks = 0;
-    int blankLooks = 0;
-    board.subscribe([&](const Event& e) {
-        if (e.kind == EventKind::Return && e.address == fn("LcdClrScrn") && !cleared) {
-            cleared = e.stamp;
-            for (uint64_t t = e.stamp + 1; t < kAnyKeyAt; t += 250'000) {
-                board.schedule(t, [&] {
-                    ++looks;
-                    blankLooks += lcdBlank(board.lcdFrame()) ? 1 : 0;
-                });
-            }
-        }
-    });
-    board.runUntil(12'000'000);
-    ASSERT_FALSE(board.fault()) << board.fault()->message();
-
-    const auto versions = callsOf(board.events(), fn("SysVersion"));
-    ASSERT_EQ(versions.size(), 1u);
-    ASSERT_TRUE(cleared);
-    EXPECT_GT(*cleared, versions[0].entered);
-    EXPECT_GE(looks, 20);
-    EXPECT_EQ(blankLooks, looks);
-    ASSERT_TRUE(versions[0].returned) << "SysVersion never returned after the key press";
-    EXPECT_GT(*versions[0].returned, kAnyKeyAt);
-    // A press and release ends the wait: back once the release has settled
-    // (the contacts' chatter and the driver's 10 ms).
-    std::optional<double> released;
-    for (const Event& e : board.events()) {
-        if (e.kind == EventKind::Key && e.address == 1 && e.value == 0) {
-            released = e.time;
-        }
-    }
-    ASSERT_TRUE(released);
-    EXPECT_GT(versions[0].returnedAt, *released + 0.010);
-    EXPECT_LT(versions[0].returnedAt, *released + 0.020);
-    EXPECT_EQ(board.lcdFrame(), menu);
-}
-
 TEST(FirmwareImage, AuthorReturnsAtOnceAndLeavesTheScreenAsItWas)
 {
     BoardOptions options = boardOptionsFor(firmware());
@@ -402,26 +349,4 @@ TEST(FirmwareImage, LoopsCountedByTheTurnGiveTheSameRunAsInstructionByInstructio
                     a.time == b.time)
             << "event " << i << ": " << int(a.kind) << "@" << a.stamp << " vs " << int(b.kind) << "@" << b.stamp;
     }
-}
-
-// Contacts chatter for 5 ms at each edge; the key driver lets each press
-// count once: "Version" starts once per KEY_3 press and ends on the first
-// press after it, never on a bounce.
-TEST(FirmwareImage, BouncingPressesAreOnePressEach)
-{
-    TestBoard board(firmware());  // 5 ms of chatter by default
-    board.pressKey(3, When::at(0.100), When::at(0.080));
-    board.pressKey(1, When::at(0.400), When::at(0.080));
-    board.pressKey(3, When::at(0.700), When::at(0.080));
-    board.runUntil(When::at(0.900));
-    ASSERT_FALSE(board.fault()) << board.fault()->message();
-    const auto versions = callsOf(board.events(), fn("SysVersion"));
-    ASSERT_EQ(versions.size(), 2u);
-    EXPECT_GT(versions[0].enteredAt, 0.100);
-    EXPECT_LT(versions[0].enteredAt, 0.200);
-    ASSERT_TRUE(versions[0].returned);
-    EXPECT_GT(versions[0].returnedAt, 0.480);  // KEY_1's release, settled
-    EXPECT_LT(versions[0].returnedAt, 0.520);
-    EXPECT_GT(versions[1].enteredAt, 0.700);
-    EXPECT_FALSE(versions[1].returned);
 }

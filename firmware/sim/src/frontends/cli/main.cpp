@@ -21,6 +21,7 @@
 #include "frontends/common/output_file.h"
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
+#include "frontends/scenario/scenario_cli.h"
 #include "util/text.h"
 
 namespace {
@@ -354,6 +355,9 @@ int simulate(const Options& options)
     const ElfImage image = options.image.empty() ? ElfImage() : ElfImage::fromFile(options.image);
     if (options.report) {
         return report(image, options);
+    }
+    if (!options.scenarios.empty()) {
+        return runScenarios(image, boardOptionsFor(image, options), options, std::cout, std::cerr);
     }
     for (const LcdShot& shot : options.shots) {
         checkWritable(shot.path);

@@ -49,9 +49,13 @@ const char* usageText()
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
+           "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
+           "                     given several times (see the README, \"Testing your firmware\")\n"
+           "  --junit FILE       with --scenario: the results as JUnit XML, for CI\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
-           "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n";
+           "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n"
+           "With --scenario: 0 all passed, 1 a step failed, 2 a scenario could not be read.\n";
 }
 
 namespace {
@@ -237,8 +241,30 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--gdb", [](Options& o, const std::string& v) { o.gdbPort = parsePort(v); }},
         {"--uart-pty", [](Options& o, const std::string& v) { o.uartPty = fileName("--uart-pty", v); }},
         {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},
+        {"--scenario", [](Options& o, const std::string& v) { o.scenarios.push_back(fileName("--scenario", v)); }},
+        {"--junit", [](Options& o, const std::string& v) { o.junit = fileName("--junit", v); }},
     };
     return table;
+}
+
+// A scenario drives its own board from reset, with its own time, keys and
+// pictures; what the run of a plain image takes has no place there.
+void checkScenarioOptions(const Options& options)
+{
+    if (options.scenarios.empty()) {
+        if (!options.junit.empty()) {
+            throw UsageError("--junit goes with --scenario");
+        }
+        return;
+    }
+    if (options.runGiven || options.periods || !options.presses.empty() || !options.shots.empty() ||
+        options.report || options.gdbPort || !options.ispLink.empty() || !options.saveFlash.empty() ||
+        options.screen || !options.uartPty.empty() || options.showCalls || !options.extraWatched.empty() ||
+        options.traceIo) {
+        throw UsageError("--scenario runs its steps on its own boards: not with --run, --periods, --press, --lcd, "
+                         "--lcd-at, --report, --gdb, --isp, --save-flash, --screen, --uart-pty, --calls, --watch "
+                         "or --trace-io");
+    }
 }
 
 void checkCombination(Options& options)
@@ -247,6 +273,7 @@ void checkCombination(Options& options)
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
+    checkScenarioOptions(options);
     refuseWithGdb(options);
     if (options.periods && !options.runGiven) {
         options.run = {false, kPeriodRunCap, 0, "1000M"};

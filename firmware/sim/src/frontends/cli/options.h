@@ -62,6 +62,8 @@ struct Options {
     std::string lcdMovie;       // the LCD over the run, as an animated GIF
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
+    std::vector<std::string> scenarios;  // run each on a fresh board instead of one run
+    std::string junit;                   // the scenarios' results as JUnit XML
 };
 
 // Throws UsageError with a message fit for the user.

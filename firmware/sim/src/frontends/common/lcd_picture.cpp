@@ -1,7 +1,15 @@
 #include "frontends/common/lcd_picture.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -16,8 +24,14 @@ namespace {
 
 // A border of light glass around the pixels, as on the real panel.
 constexpr unsigned kBorder = 4;
-constexpr uint8_t kLight[3] = {0xB4, 0xC8, 0x9A};
-constexpr uint8_t kDark[3] = {0x1E, 0x28, 0x1E};
+using Rgb = std::array<uint8_t, 3>;
+constexpr Rgb kLight = {0xB4, 0xC8, 0x9A};
+constexpr Rgb kDark = {0x1E, 0x28, 0x1E};
+// In a difference picture: a dark pixel the glass lacks, and one it has too many.
+constexpr Rgb kMissing = {0xE0, 0x20, 0x20};
+constexpr Rgb kExtra = {0x20, 0x40, 0xE0};
+// Grey levels below this read as dark: the two glass colours are far apart.
+constexpr uint8_t kDarkBelow = 128;
 
 bool endsWith(const std::string& text, const std::string& suffix)
 {
@@ -35,68 +49,168 @@ File openForWriting(const std::string& path)
     return file;
 }
 
-// Dark flag of each output pixel, row by row.
-std::vector<std::vector<bool>> enlarge(const std::vector<uint8_t>& frame, unsigned scale)
+// The LCD's pixels enlarged `scale` times in a border of light glass, each
+// output pixel's colour row by row.
+struct Canvas {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<Rgb> pixels;
+};
+
+Canvas paint(unsigned scale, const std::function<Rgb(unsigned x, unsigned y)>& colourOf)
 {
-    const unsigned width = kLcdWidth * scale + 2 * kBorder;
-    const unsigned height = kLcdHeight * scale + 2 * kBorder;
-    std::vector<std::vector<bool>> rows(height, std::vector<bool>(width, false));
+    Canvas canvas;
+    canvas.width = kLcdWidth * scale + 2 * kBorder;
+    canvas.height = kLcdHeight * scale + 2 * kBorder;
+    canvas.pixels.assign(size_t(canvas.width) * canvas.height, kLight);
     for (unsigned y = 0; y < kLcdHeight * scale; ++y) {
         for (unsigned x = 0; x < kLcdWidth * scale; ++x) {
-            rows[y + kBorder][x + kBorder] = lcdPixel(frame, x / scale, y / scale);
+            canvas.pixels[size_t(y + kBorder) * canvas.width + x + kBorder] = colourOf(x / scale, y / scale);
         }
     }
-    return rows;
+    return canvas;
 }
 
-void writePbm(const std::vector<std::vector<bool>>& rows, const std::string& path)
+// Plain PBM: every pixel not light glass is dark.
+void writePbm(const Canvas& canvas, const std::string& path)
 {
     File file = openForWriting(path);
-    std::fprintf(file.get(), "P1\n%zu %zu\n", rows[0].size(), rows.size());
-    for (const auto& row : rows) {
-        for (size_t x = 0; x < row.size(); ++x) {
-            std::fputc(row[x] ? '1' : '0', file.get());
-            std::fputc(x + 1 == row.size() ? '\n' : ' ', file.get());
-        }
+    std::fprintf(file.get(), "P1\n%u %u\n", canvas.width, canvas.height);
+    for (size_t i = 0; i < canvas.pixels.size(); ++i) {
+        std::fputc(canvas.pixels[i] != kLight ? '1' : '0', file.get());
+        std::fputc((i + 1) % canvas.width == 0 ? '\n' : ' ', file.get());
     }
     if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
         throw std::runtime_error("cannot write " + path);
     }
 }
 
-#ifdef BOARDSIM_HAVE_PNG
-void writePng(const std::vector<std::vector<bool>>& rows, const std::string& path)
+void writeCanvas(const Canvas& canvas, const std::string& path)
 {
-    File file = openForWriting(path);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        throw std::runtime_error("libpng could not start");
-    }
-    std::vector<std::vector<png_byte>> pixels;
-    for (const auto& row : rows) {
-        std::vector<png_byte> line;
-        for (bool dark : row) {
-            const uint8_t* colour = dark ? kDark : kLight;
-            line.insert(line.end(), colour, colour + 3);
+#ifdef BOARDSIM_HAVE_PNG
+    if (!endsWith(path, ".pbm")) {
+        File file = openForWriting(path);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = canvas.width;
+        image.height = canvas.height;
+        image.format = PNG_FORMAT_RGB;
+        if (png_image_write_to_stdio(&image, file.get(), 0, canvas.pixels.data(), 0, nullptr) == 0 ||
+            std::fflush(file.get()) != 0) {
+            const std::string why = image.message;
+            png_image_free(&image);
+            throw std::runtime_error("cannot write " + path + ": " + why);
         }
-        pixels.push_back(std::move(line));
+        return;
     }
-    std::vector<png_bytep> pointers(pixels.size());
-    std::transform(pixels.begin(), pixels.end(), pointers.begin(), [](auto& line) { return line.data(); });
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("cannot write " + path);
+#else
+    if (!endsWith(path, ".pbm")) {
+        throw std::runtime_error("built without libpng: name the picture *.pbm");
     }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, png_uint_32(rows[0].size()), png_uint_32(rows.size()), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, pointers.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-}
 #endif
+    writePbm(canvas, path);
+}
+
+// A picture as dark flags, row by row.
+struct Grid {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<bool> dark;
+};
+
+[[noreturn]] void unreadable(const std::string& path, const std::string& why)
+{
+    throw std::runtime_error("cannot read the picture " + path + ": " + why);
+}
+
+// A PBM header's next number, past white space and comments.
+unsigned pbmNumber(std::istream& in, const std::string& path)
+{
+    for (int c = in.peek(); c != EOF; c = in.peek()) {
+        if (c == '#') {
+            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        } else if (std::isspace(c) != 0) {
+            in.get();
+        } else {
+            break;
+        }
+    }
+    unsigned value = 0;
+    if (!(in >> value) || value == 0 || value > 10000) {
+        unreadable(path, "a PBM header without a size");
+    }
+    return value;
+}
+
+Grid readPbm(std::istream& in, const std::string& path)
+{
+    char magic[2] = {};
+    in.read(magic, 2);
+    const bool plain = magic[1] == '1';
+    Grid grid;
+    grid.width = pbmNumber(in, path);
+    grid.height = pbmNumber(in, path);
+    in.get();  // the one white space character before raw data
+    grid.dark.reserve(size_t(grid.width) * grid.height);
+    if (plain) {
+        for (char c = 0; grid.dark.size() < size_t(grid.width) * grid.height && in.get(c);) {
+            if (c == '0' || c == '1') {
+                grid.dark.push_back(c == '1');
+            } else if (std::isspace(static_cast<unsigned char>(c)) == 0) {
+                unreadable(path, std::string("a PBM pixel that is neither 0 nor 1: '") + c + "'");
+            }
+        }
+    } else {
+        const size_t rowBytes = (grid.width + 7) / 8;
+        std::vector<char> row(rowBytes);
+        for (unsigned y = 0; y < grid.height && in.read(row.data(), std::streamsize(rowBytes)); ++y) {
+            for (unsigned x = 0; x < grid.width; ++x) {
+                grid.dark.push_back(((static_cast<unsigned char>(row[x / 8]) >> (7 - x % 8)) & 1) != 0);
+            }
+        }
+    }
+    if (grid.dark.size() != size_t(grid.width) * grid.height) {
+        unreadable(path, "the PBM data ends early");
+    }
+    return grid;
+}
+
+Grid readGrid(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        unreadable(path, std::strerror(errno));
+    }
+    char magic[2] = {};
+    in.read(magic, 2);
+    if (magic[0] == 'P' && (magic[1] == '1' || magic[1] == '4')) {
+        in.seekg(0);
+        return readPbm(in, path);
+    }
+#ifdef BOARDSIM_HAVE_PNG
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        unreadable(path, std::string("neither PBM (P1, P4) nor PNG: ") + image.message);
+    }
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
+    png_color white = {0xFF, 0xFF, 0xFF};  // transparent parts read as light
+    if (png_image_finish_read(&image, &white, grey.data(), 0, nullptr) == 0) {
+        const std::string why = image.message;
+        png_image_free(&image);
+        unreadable(path, why);
+    }
+    Grid grid;
+    grid.width = image.width;
+    grid.height = image.height;
+    std::transform(grey.begin(), grey.end(), std::back_inserter(grid.dark),
+                   [](uint8_t level) { return level < kDarkBelow; });
+    return grid;
+#else
+    unreadable(path, "not a PBM picture (P1, P4), and boardsim was built without libpng");
+#endif
+}
 
 }  // namespace
 
@@ -116,18 +230,72 @@ void writeLcdPicture(const std::vector<uint8_t>& frame, const std::string& path,
     if (frame.size() != kLcdFrameBytes) {
         throw std::runtime_error("an LCD frame is " + std::to_string(kLcdFrameBytes) + " bytes");
     }
-    const auto rows = enlarge(frame, scale == 0 ? 1 : scale);
-#ifdef BOARDSIM_HAVE_PNG
-    if (!endsWith(path, ".pbm")) {
-        writePng(rows, path);
-        return;
+    writeCanvas(paint(scale == 0 ? 1 : scale, [&](unsigned x, unsigned y) { return lcdPixel(frame, x, y) ? kDark : kLight; }),
+                path);
+}
+
+std::vector<uint8_t> readLcdPicture(const std::string& path)
+{
+    const Grid grid = readGrid(path);
+    const unsigned scale = grid.width > 2 * kBorder ? (grid.width - 2 * kBorder) / kLcdWidth : 0;
+    if (scale == 0 || grid.width != kLcdWidth * scale + 2 * kBorder || grid.height != kLcdHeight * scale + 2 * kBorder) {
+        unreadable(path, std::to_string(grid.width) + " x " + std::to_string(grid.height) +
+                             " pixels is no size of an LCD picture (84 x 48 at a whole scale, a border of " +
+                             std::to_string(kBorder) + " around)");
     }
-#else
-    if (!endsWith(path, ".pbm")) {
-        throw std::runtime_error("built without libpng: name the picture *.pbm");
+    std::vector<uint8_t> frame(kLcdFrameBytes, 0);
+    for (unsigned y = 0; y < kLcdHeight; ++y) {
+        for (unsigned x = 0; x < kLcdWidth; ++x) {
+            // Every output pixel of an LCD pixel's square must agree: a
+            // picture that does not is no picture of the glass.
+            const auto at = [&](unsigned dx, unsigned dy) {
+                return grid.dark[(kBorder + size_t(y) * scale + dy) * grid.width + kBorder + size_t(x) * scale + dx];
+            };
+            const bool dark = at(0, 0);
+            for (unsigned dy = 0; dy < scale; ++dy) {
+                for (unsigned dx = 0; dx < scale; ++dx) {
+                    if (at(dx, dy) != dark) {
+                        unreadable(path, "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                                             ") of the LCD is not one colour in the picture");
+                    }
+                }
+            }
+            if (dark) {
+                frame[size_t(y / 8) * kLcdWidth + x] |= uint8_t(1u << (y % 8));
+            }
+        }
     }
-#endif
-    writePbm(rows, path);
+    return frame;
+}
+
+LcdDifference lcdDifference(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual)
+{
+    LcdDifference difference;
+    for (unsigned y = 0; y < kLcdHeight; ++y) {
+        for (unsigned x = 0; x < kLcdWidth; ++x) {
+            if (lcdPixel(expected, x, y) != lcdPixel(actual, x, y) && difference.pixels++ == 0) {
+                difference.firstX = x;
+                difference.firstY = y;
+            }
+        }
+    }
+    return difference;
+}
+
+void writeLcdDifference(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual,
+                        const std::string& path, unsigned scale)
+{
+    const bool pbm = endsWith(path, ".pbm");
+    writeCanvas(paint(scale == 0 ? 1 : scale,
+                      [&](unsigned x, unsigned y) {
+                          const bool want = lcdPixel(expected, x, y);
+                          const bool have = lcdPixel(actual, x, y);
+                          if (want != have) {
+                              return want ? kMissing : kExtra;
+                          }
+                          return have && !pbm ? kDark : kLight;
+                      }),
+                path);
 }
 
 std::string lcdAsText(const std::vector<uint8_t>& frame)

@@ -1,0 +1,385 @@
+#include "frontends/scenario/scenario_steps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "frontends/common/lcd_picture.h"
+#include "frontends/scenario/pin_names.h"
+#include "frontends/scenario/serial_match.h"
+#include "machine/lcd_geometry.h"
+#include "util/text.h"
+
+namespace boardsim {
+namespace {
+
+// What a failed wait-serial shows of the text the UART sent instead.
+constexpr size_t kTextShown = 240;
+// 8N1: a start bit, eight data bits, a stop bit.
+constexpr double kBitsPerByte = 10;
+constexpr double kForever = std::numeric_limits<double>::infinity();
+
+std::string formatted(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+#ifdef BOARDSIM_HAVE_PNG
+const char* const kPictureType = ".png";
+#else
+const char* const kPictureType = ".pbm";
+#endif
+
+StepResult passed(std::string detail = {}, std::optional<double> at = std::nullopt)
+{
+    return {true, at, std::move(detail)};
+}
+
+// Takes a step's watcher off the board however the step ends: it refers
+// to the step's own variables.
+template <typename Off>
+class Unwatch {
+public:
+    explicit Unwatch(Off off) : off_(std::move(off)) {}
+    ~Unwatch() { off_(); }
+    Unwatch(const Unwatch&) = delete;
+    Unwatch& operator=(const Unwatch&) = delete;
+
+private:
+    Off off_;
+};
+
+class StepRunner {
+public:
+    StepRunner(ScenarioBoard& board, const Step& step, const StepOutputs& outputs)
+        : sb_(board), step_(step), outputs_(outputs), startedAt_(board.now())
+    {
+    }
+
+    StepResult operator()(const DelayStep& delay) const
+    {
+        const When end = later(delay.length);
+        const Ran ran = sb_.runTo(end);
+        return ran == Ran::Reached ? passed({}, endTime(end)) : failed(endedEarly(ran, "the delay"));
+    }
+
+    StepResult operator()(const WaitSerialStep& wait) const;
+    StepResult operator()(const WriteSerialStep& write) const;
+    StepResult operator()(const KeyStep& key) const;
+    StepResult operator()(const PinStep& pin) const;
+    StepResult operator()(const BlinkStep& blink) const;
+    StepResult operator()(const LcdStep& lcd) const;
+
+private:
+    using Ran = ScenarioBoard::Ran;
+
+    Board& board() const { return sb_.board(); }
+
+    // A step that ran the board fails where it stopped; one that did not,
+    // at the moment the last step ended.
+    StepResult failed(std::string detail) const
+    {
+        return {false, sb_.now() > startedAt_ ? std::optional<double>(sb_.now()) : std::nullopt, std::move(detail)};
+    }
+
+    When later(const When& length) const
+    {
+        return length.isTime ? When::at(sb_.moment() + length.seconds)
+                             : When::instructions(board().instructions() + length.count);
+    }
+
+    // When a step that ran to `end` ended: a count ends where the board is.
+    double endTime(const When& end) const { return end.isTime ? end.seconds : sb_.now(); }
+
+    // Why a run ended before what `what` waited for.
+    std::string endedEarly(Ran ran, const std::string& what) const
+    {
+        if (ran == Ran::Fault) {
+            return "the board faulted during " + what + ": " + board().fault()->message();
+        }
+        return "the scenario's timeout of " + durationText(sb_.deadline()) + " ran out during " + what;
+    }
+
+    // What a wait that timed out says about when it gave up.
+    std::string gaveUp(Ran ran, const std::optional<double>& timeout) const
+    {
+        if (ran == Ran::Deadline || !timeout) {
+            return "by the scenario's timeout of " + durationText(sb_.deadline());
+        }
+        return "within " + durationText(*timeout);
+    }
+
+    void settle(const When& target) const
+    {
+        if (sb_.runTo(target) == Ran::Fault) {
+            throw BoardError("the board faulted: " + board().fault()->message());
+        }
+    }
+
+    std::string outputFile(const std::string& what) const
+    {
+        return (std::filesystem::path(outputs_.folder) /
+                (outputs_.prefix + "-step" + std::to_string(step_.number) + "-" + what + kPictureType))
+            .string();
+    }
+
+    bool pinLevel(unsigned pin) const { return ((board().machine().pins().levels() >> pin) & 1u) != 0; }
+
+    StepResult comparePicture(const LcdStep& lcd, const std::vector<uint8_t>& frame) const;
+    std::string keepPictures(const std::vector<uint8_t>& frame, const std::vector<uint8_t>* expected) const;
+
+    ScenarioBoard& sb_;
+    const Step& step_;
+    const StepOutputs& outputs_;
+    double startedAt_;
+};
+
+StepResult StepRunner::operator()(const WaitSerialStep& wait) const
+{
+    ScenarioBoard::Received& line = sb_.received(wait.uart);
+    SerialMatcher matcher(wait.text, wait.pattern);
+    std::optional<SerialMatcher::Match> match = matcher.find(line.text, line.searchFrom);
+    Ran ran = Ran::Reached;
+    if (!match) {
+        const Unwatch unwatch([this] { sb_.watchUart(nullptr); });
+        sb_.watchUart([&](int uart) {
+            if (uart == wait.uart && !match) {
+                match = matcher.find(line.text, line.searchFrom);
+                if (match) {
+                    sb_.stop();
+                }
+            }
+        });
+        ran = sb_.runTo(When::at(wait.timeout ? sb_.moment() + *wait.timeout : kForever));
+    }
+    if (match) {
+        line.searchFrom = match->end;
+        // A byte is known when the UART starts sending it: the match is
+        // there once the last byte it needed has reached the terminal.
+        const double arrived = match->seen > 0 ? line.times.at(match->seen - 1) : 0;
+        const double before = sb_.now();
+        settle(When::at(arrived));
+        return passed({}, std::max(arrived, before));
+    }
+    if (ran == Ran::Fault) {
+        return failed(endedEarly(ran, "the wait"));
+    }
+    const std::string uart = "UART" + std::to_string(wait.uart);
+    const std::string wanted = wait.pattern ? "nothing matching /" + wait.text + "/" : boardsim::quoted(wait.text) + " not";
+    std::string message = wanted + " seen on " + uart + " " + gaveUp(ran, wait.timeout) + "; ";
+    const std::string since = line.text.substr(line.searchFrom);
+    if (since.empty()) {
+        message += uart + " sent nothing";
+    } else if (since.size() > kTextShown) {
+        message += "the last it sent: ..." + boardsim::quoted(since.substr(since.size() - kTextShown));
+    } else {
+        message += uart + " sent " + boardsim::quoted(since);
+    }
+    return failed(message + (line.searchFrom > 0 ? " after the last match" : ""));
+}
+
+StepResult StepRunner::operator()(const WriteSerialStep& write) const
+{
+    SerialPort& port = board().machine().serial(write.uart);
+    for (const char c : write.text) {
+        port.hostSend(uint8_t(c));
+    }
+    // The step takes the bytes' time on the line, so that the next one
+    // finds them in the UART.
+    const double end = sb_.now() + double(write.text.size()) * kBitsPerByte / port.terminal().baud();
+    const Ran ran = sb_.runTo(When::at(end));
+    return ran == Ran::Reached ? passed({}, end) : failed(endedEarly(ran, "the bytes' time on the line"));
+}
+
+StepResult StepRunner::operator()(const KeyStep& key) const
+{
+    Keypad& keypad = board().machine().keypad();
+    const std::string name = "KEY_" + std::to_string(key.key);
+    const bool held = keypad.held(key.key);
+    const double start = sb_.moment();
+    if (key.action == KeyStep::Release) {
+        if (!held) {
+            return failed(name + " is not held: release lets go of a key a hold step pressed");
+        }
+        keypad.release(key.key, When::at(start));
+    } else if (held) {
+        return failed(name + " is still held from a hold step: release it first");
+    } else {
+        keypad.hold(key.key, When::at(start));
+    }
+    double settled = start;
+    if (key.action == KeyStep::Press) {
+        const When up = key.length.isTime ? When::at(start + key.length.seconds)
+                                          : When::instructions(board().instructions() + key.length.count);
+        keypad.release(key.key, up);
+        const Ran ran = sb_.runTo(up);
+        if (ran != Ran::Reached) {
+            return failed(endedEarly(ran, "the press"));
+        }
+        if (keypad.held(key.key)) {
+            settle(When::instructions(board().instructions() + 1));  // the release due now
+        }
+        settled = endTime(up);
+    }
+    // Until the contacts have settled, so that the next step sees the key
+    // as it now is.
+    settled += sb_.bounce();
+    const Ran ran = sb_.runTo(When::at(settled));
+    return ran == Ran::Reached ? passed({}, settled) : failed(endedEarly(ran, "the contacts' bounce"));
+}
+
+StepResult StepRunner::operator()(const PinStep& pin) const
+{
+    const std::string name = describePin(pin.pin);
+    const char* const wanted = pin.level ? "1" : "0";
+    if (pinLevel(pin.pin) == pin.level) {
+        return passed();
+    }
+    if (!pin.wait) {
+        return failed(name + " is " + (pin.level ? "0" : "1") + ", expected " + wanted);
+    }
+    std::optional<double> reached;
+    const Unwatch unwatch([this] { sb_.watchPins(nullptr); });
+    sb_.watchPins([&](unsigned changed, bool level, double time) {
+        if (changed == pin.pin && level == pin.level && !reached) {
+            reached = time;
+            sb_.stop();
+        }
+    });
+    const Ran ran = sb_.runTo(When::at(pin.timeout ? sb_.moment() + *pin.timeout : kForever));
+    pinLevel(pin.pin);  // a change handed over ahead, up to now, is heard too
+    if (reached) {
+        return passed({}, reached);
+    }
+    if (ran == Ran::Fault) {
+        return failed(endedEarly(ran, "the wait"));
+    }
+    return failed(name + " did not become " + wanted + " " + gaveUp(ran, pin.timeout) + ": it stayed " +
+                  (pin.level ? "0" : "1"));
+}
+
+StepResult StepRunner::operator()(const BlinkStep& blink) const
+{
+    const std::string name = describePin(blink.pin);
+    std::vector<std::pair<double, bool>> edges;
+    const bool first = pinLevel(blink.pin);
+    const Unwatch unwatch([this] { sb_.watchPins(nullptr); });
+    sb_.watchPins([&](unsigned changed, bool level, double time) {
+        if (changed == blink.pin) {
+            edges.emplace_back(time, level);
+        }
+    });
+    const double end = sb_.moment() + blink.over;
+    const Ran ran = sb_.runTo(When::at(end));
+    pinLevel(blink.pin);
+    if (ran != Ran::Reached) {
+        return failed(endedEarly(ran, "the measurement"));
+    }
+    std::vector<double> rises;
+    for (const auto& [time, level] : edges) {
+        if (level) {
+            rises.push_back(time);
+        }
+    }
+    const std::string over = durationText(blink.over);
+    if (rises.size() < 2) {
+        const bool last = edges.empty() ? first : edges.back().second;
+        return failed(name + " did not blink: " + std::to_string(edges.size()) + " change" +
+                      (edges.size() == 1 ? "" : "s") + " in " + over + ", " + (last ? "high" : "low") + " at the end");
+    }
+    // Whole periods only: from the first rise to the last.
+    const double span = rises.back() - rises.front();
+    double high = 0;
+    for (size_t i = 0; i + 1 < edges.size(); ++i) {
+        if (edges[i].second && !edges[i + 1].second && edges[i + 1].first <= rises.back()) {
+            high += edges[i + 1].first - edges[i].first;
+        }
+    }
+    const double hz = double(rises.size() - 1) / span;
+    const double duty = high / span;
+    const std::string seen = formatted("%.2f Hz", hz) + ", duty " + formatted("%.1f%%", duty * 100);
+    const bool hzOk = std::fabs(hz - blink.hz) <= blink.tolerance * blink.hz;
+    const bool dutyOk = !blink.duty || std::fabs(duty - *blink.duty) <= blink.tolerance * *blink.duty;
+    if (hzOk && dutyOk) {
+        return passed(seen, end);
+    }
+    std::string expected = formatted("%g Hz", blink.hz);
+    if (blink.duty) {
+        expected += ", duty " + formatted("%g%%", *blink.duty * 100);
+    }
+    return failed(name + " blinks at " + seen + " over " + over + ", expected " + expected + " within " +
+                  formatted("%g%%", blink.tolerance * 100));
+}
+
+StepResult StepRunner::operator()(const LcdStep& lcd) const
+{
+    const std::vector<uint8_t> frame = board().lcdFrame();
+    const std::string why = board().lcdWhyBlank();
+    const std::string nothing = why.empty() ? "" : "the LCD shows nothing: " + why;
+    static const std::vector<uint8_t> kBlank(kLcdFrameBytes, 0);
+    switch (lcd.action) {
+    case LcdStep::Save:
+        writeLcdPicture(frame, lcd.path);
+        return passed(nothing);
+    case LcdStep::ExpectBlank:
+        if (lcdBlank(frame)) {
+            return passed(nothing);
+        }
+        return failed("the LCD shows " + std::to_string(lcdDifference(kBlank, frame).pixels) +
+                      " dark pixels, expected blank; " + keepPictures(frame, nullptr));
+    case LcdStep::ExpectPicture: break;
+    }
+    return comparePicture(lcd, frame);
+}
+
+StepResult StepRunner::comparePicture(const LcdStep& lcd, const std::vector<uint8_t>& frame) const
+{
+    const LcdDifference difference = lcdDifference(lcd.expected, frame);
+    if (difference.pixels == 0) {
+        return passed();
+    }
+    std::string message = "the LCD differs from " + lcd.shownPath + " in " + std::to_string(difference.pixels) +
+                          " pixel" + (difference.pixels == 1 ? "" : "s") + " (the first at x " +
+                          std::to_string(difference.firstX) + ", y " + std::to_string(difference.firstY) + ")";
+    const std::string why = board().lcdWhyBlank();
+    if (!why.empty()) {
+        message += "; it shows nothing: " + why;
+    }
+    return failed(message + "; " + keepPictures(frame, &lcd.expected));
+}
+
+// Writes what the glass showed (and, against a picture, where it differs)
+// and says where; a picture that cannot be written is said too, and the
+// step fails all the same for what it saw.
+std::string StepRunner::keepPictures(const std::vector<uint8_t>& frame, const std::vector<uint8_t>* expected) const
+{
+    const std::string actual = outputFile("actual");
+    std::string said;
+    try {
+        writeLcdPicture(frame, actual);
+        said = "the glass as it was: " + actual;
+        if (expected != nullptr) {
+            const std::string diff = outputFile("diff");
+            writeLcdDifference(*expected, frame, diff);
+            said += ", the difference (red: dark in the picture, light on the glass; blue: the other way): " + diff;
+        }
+    } catch (const std::exception& e) {
+        said += std::string(said.empty() ? "" : "; ") + "no picture of it: " + e.what();
+    }
+    return said;
+}
+
+}  // namespace
+
+StepResult runStep(ScenarioBoard& board, const Step& step, const StepOutputs& outputs)
+{
+    return std::visit(StepRunner(board, step, outputs), step.action);
+}
+
+}  // namespace boardsim
