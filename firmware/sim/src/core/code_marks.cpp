@@ -60,6 +60,18 @@ const std::string& CodeMarks::trapName(uint32_t address) const
     return found == trapNames_.end() ? none : found->second;
 }
 
+void CodeMarks::markLoopStarts(const std::vector<uint32_t>& starts)
+{
+    for (uint8_t& m : marks_) {
+        m = uint8_t(m & ~kLoopStart);
+    }
+    for (const uint32_t start : starts) {
+        if (inFlash(start)) {
+            marks_[start / 2] |= kLoopStart;
+        }
+    }
+}
+
 bool CodeMarks::setBreakpoint(uint32_t address, bool on)
 {
     bool was = false;

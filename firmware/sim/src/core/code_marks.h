@@ -21,6 +21,7 @@ public:
         kArmSelfBranch = 16,    // "b ." (any condition) read as ARM
         kThumbSelfBranch = 32,  // "b ." or "b<cond> ." read as Thumb
         kNever = 64,            // an ARM word with the NV condition
+        kLoopStart = 128,       // the first instruction of a loop counted by the turn
     };
 
     // The flash as it is now: marks for its coprocessor instructions, its
@@ -37,12 +38,17 @@ public:
     // True when nothing but counting happens at flash word `index`.
     bool plainWord(size_t index, uint8_t ignoring = 0) const
     {
-        return (marks_[index * 2] & ~ignoring) == 0 && (marks_[index * 2 + 1] & ~ignoring) == 0;
+        const auto skip = uint8_t(ignoring | kLoopStart);
+        return (marks_[index * 2] & ~skip) == 0 && (marks_[index * 2 + 1] & ~skip) == 0;
     }
     const std::string& trapName(uint32_t address) const;
 
+    // The loops counted by the turn start at these addresses (and no others).
+    void markLoopStarts(const std::vector<uint32_t>& starts);
+
     // Returns whether the breakpoint was set before.
     bool setBreakpoint(uint32_t address, bool on);
+    bool ramBreakpoints() const { return !ramBreakpoints_.empty(); }
     bool breakpointAt(uint32_t address) const;
     size_t breakpoints() const { return breakpoints_; }
 

@@ -37,6 +37,15 @@ public:
     void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
                Cpu& cpu);
 
+    // Where each countdown starts.
+    std::vector<uint32_t> starts() const
+    {
+        std::vector<uint32_t> addresses;
+        for (const Countdown& c : loops_) {
+            addresses.push_back(c.region.start);
+        }
+        return addresses;
+    }
     // Instructions counted without being run, since the board was made.
     uint64_t skipped() const { return skipped_; }
 

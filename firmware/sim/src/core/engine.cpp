@@ -115,6 +115,10 @@ void Engine::findLoops()
     countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
     waitLoops_.find(cycleModel_.words(), cycleModel_.timings(), marks_,
                     [this](uint32_t start) { return countdowns_.at(start) >= 0; });
+    std::vector<uint32_t> starts = countdowns_.starts();
+    const std::vector<uint32_t> waits = waitLoops_.starts();
+    starts.insert(starts.end(), waits.begin(), waits.end());
+    marks_.markLoopStarts(starts);
 }
 
 StopReason Engine::runUntil(uint64_t limit)
@@ -299,19 +303,10 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         cpu_.stop();  // the instruction that wrote PCON has run; the core stops
         return;
     }
-    const int countdown = countdowns_.at(address);
-    if (countdown >= 0 && !stopRequested_ && !fault_) {
-        // A debugger's breakpoint in the loop, or a profile, must see every turn.
-        countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(),
-                          {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
-                          profileCounts_.empty() && marks_.breakpoints() == 0, cpu_);
-    }
-    const int wait = waitLoops_.at(address);
-    if (wait >= 0 && !stopRequested_ && !fault_ && !nIrq_ && !nFiq_) {
-        waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(),
-                         {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
-                         profileCounts_.empty() && marks_.breakpoints() == 0 && watchHooks_.empty(), busAccesses_,
-                         cpu_);
+    // One look at what this address asks for: most code asks for nothing.
+    const uint8_t mark = marks_.at(address);
+    if ((mark & CodeMarks::kLoopStart) != 0 && !stopRequested_ && !fault_) {
+        visitLoop(address);
     }
     if (scheduler_.due(count_)) {
         scheduler_.runDue(count_);
@@ -323,7 +318,8 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         cpu_.stop();
         return;
     }
-    if (stopRequested_ || fault_ || count_ >= limit_ || atBreakpoint(address)) {
+    const bool mayBreak = (mark & CodeMarks::kBreakpoint) != 0 || (marks_.ramBreakpoints() && !marks_.inFlash(address));
+    if (stopRequested_ || fault_ || count_ >= limit_ || (mayBreak && atBreakpoint(address))) {
         cpu_.stop();
         return;
     }
@@ -341,16 +337,33 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
     if (calls_.returnDue(address)) {
         finishReturns(address, count_ - 1);
     }
-    inspect(address);
-    const uint32_t index = address - profileBegin_;
-    if (index < profileCounts_.size()) {
-        ++profileCounts_[index];
+    if (mark != 0 || !marks_.inFlash(address)) {
+        inspect(address, mark);
+    }
+    if (!profileCounts_.empty()) {
+        const uint32_t index = address - profileBegin_;
+        if (index < profileCounts_.size()) {
+            ++profileCounts_[index];
+        }
+    }
+}
+
+void Engine::visitLoop(uint32_t address)
+{
+    // A debugger's breakpoint in the loop, or a profile, must see every turn.
+    const bool allowed = profileCounts_.empty() && marks_.breakpoints() == 0;
+    const SkipBounds bounds{std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()};
+    if (const int countdown = countdowns_.at(address); countdown >= 0) {
+        countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(), bounds, allowed, cpu_);
+    } else if (const int wait = waitLoops_.at(address); wait >= 0 && !nIrq_ && !nFiq_) {
+        waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(), bounds, allowed && watchHooks_.empty(),
+                         busAccesses_, cpu_);
     }
 }
 
 // What the marks of this address ask for: a coprocessor trap, a hang, a
 // watched call.
-void Engine::inspect(uint32_t address)
+void Engine::inspect(uint32_t address, uint8_t mark)
 {
     if (!marks_.inFlash(address)) {
         // Code in RAM: rare (a boot loader's download), so read the word.
@@ -366,10 +379,6 @@ void Engine::inspect(uint32_t address)
         if (isArmSelfBranch(word) || isThumbSelfBranch(uint16_t(word))) {
             checkSelfBranch(address, isArmSelfBranch(word), isThumbSelfBranch(uint16_t(word)));
         }
-        return;
-    }
-    const uint8_t mark = marks_.at(address);
-    if (mark == 0) {
         return;
     }
     if ((mark & CodeMarks::kCoprocessor) != 0) {

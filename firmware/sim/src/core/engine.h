@@ -200,7 +200,8 @@ private:
     void markCode();
     void startEngine();
     bool takeInterrupt(uint32_t address);
-    void inspect(uint32_t address);
+    void inspect(uint32_t address, uint8_t mark);
+    void visitLoop(uint32_t address);
     void trapCoprocessor(uint32_t address);
     void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
     // Words with the NV condition (engine_never.cpp).

@@ -77,6 +77,15 @@ private:
     static Registers snapshot(const Cpu& cpu);
 
 public:
+    // Where each wait loop starts.
+    std::vector<uint32_t> starts() const
+    {
+        std::vector<uint32_t> addresses;
+        for (const Visit& v : loops_) {
+            addresses.push_back(v.loop.start);
+        }
+        return addresses;
+    }
     // Instructions counted without being run, since the board was made.
     uint64_t skipped() const { return skipped_; }
 
