@@ -121,7 +121,7 @@ StopReason Engine::runUntil(uint64_t limit)
 {
     limit_ = limit;
     stopRequested_ = false;
-    while (!fault_ && !stopRequested_ && count_ < limit_) {
+    while (!fault_ && !stopAsked() && count_ < limit_) {
         if (sleep_ != Sleep::Awake) {
             passSleep();
         } else {
@@ -131,7 +131,7 @@ StopReason Engine::runUntil(uint64_t limit)
     if (fault_) {
         return StopReason::Fault;
     }
-    return stopRequested_ ? StopReason::Requested : StopReason::Limit;
+    return stopAsked() ? StopReason::Requested : StopReason::Limit;
 }
 
 StopReason Engine::runUntil(const When& end)
@@ -300,7 +300,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         return;
     }
     const int countdown = countdowns_.at(address);
-    if (countdown >= 0 && !stopRequested_ && !fault_) {
+    if (countdown >= 0 && !stopAsked() && !fault_) {
         // A debugger's breakpoint in the loop, or a profile, must see every turn.
         countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(),
                           {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
@@ -323,7 +323,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         cpu_.stop();
         return;
     }
-    if (stopRequested_ || fault_ || count_ >= limit_ || atBreakpoint(address)) {
+    if (stopAsked() || fault_ || count_ >= limit_ || atBreakpoint(address)) {
         cpu_.stop();
         return;
     }

@@ -1,12 +1,17 @@
 // boardsim: runs a firmware.elf for the LPC2294 board and prints what the
 // board shows: UART0 output, the LED's edges, key presses, LCD pictures and
 // faults, each stamped with the instructions executed since reset.
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -17,6 +22,7 @@
 #include "frontends/common/lcd_picture.h"
 #include "frontends/live/live_run.h"
 #include "frontends/cli/options.h"
+#include "frontends/common/signals.h"
 #include "frontends/common/firmware_profile.h"
 #include "frontends/common/output_file.h"
 #include "frontends/report/report.h"
@@ -194,6 +200,9 @@ std::string stopText(const std::optional<LiveRun>& live, StopReason reason, cons
     if (live && !live->ending().empty()) {
         return live->ending();
     }
+    if (reason == StopReason::Requested && pendingSignal() != 0) {
+        return std::string("interrupted (") + signalName(pendingSignal()) + ")";
+    }
     return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
 }
 
@@ -207,7 +216,6 @@ int report(const ElfImage& image, const Options& options)
     request.hostBaud = options.baud;
     request.json = options.json;
     const auto problems = printReport(image, std::cout, request);
-    std::cout.flush();
     for (const std::string& problem : problems) {
         std::cerr << "boardsim: report incomplete: " << problem << "\n";
     }
@@ -346,8 +354,23 @@ int debug(const Options& options)
         options.speedGiven ? std::optional<double>(options.speed) : std::nullopt);
     GdbServer server(*options.gdbPort);
     std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
-    server.serve(target, std::cerr);
+    server.serve(target, std::cerr, [] { return pendingSignal() != 0; });
     return 0;
+}
+
+// Every file the run will write, with the option that names it.
+std::vector<NamedOutput> outputsOf(const Options& options)
+{
+    std::vector<NamedOutput> outputs;
+    std::transform(options.shots.begin(), options.shots.end(), std::back_inserter(outputs),
+                   [](const LcdShot& shot) { return NamedOutput{shot.at ? "--lcd-at" : "--lcd", shot.path}; });
+    if (!options.lcdMovie.empty()) {
+        outputs.push_back({"--lcd-movie", options.lcdMovie});
+    }
+    if (!options.saveFlash.empty()) {
+        outputs.push_back({"--save-flash", options.saveFlash});
+    }
+    return outputs;
 }
 
 int simulate(const Options& options)
@@ -359,6 +382,7 @@ int simulate(const Options& options)
     if (!options.scenarios.empty()) {
         return runScenarios(image, boardOptionsFor(image, options), options, std::cout, std::cerr);
     }
+    refuseClashingOutputs(options.image, outputsOf(options));
     for (const LcdShot& shot : options.shots) {
         checkWritable(shot.path);
     }
@@ -379,6 +403,7 @@ int simulate(const Options& options)
         }
     }
     Board board(image, boardOptions);
+    board.stopWhen(pendingSignalFlag());
     std::optional<LiveRun> live;
     if (LiveRun::wanted(options, ispLink.get())) {
         live.emplace(board, options, ispLink.get());
@@ -401,22 +426,54 @@ int simulate(const Options& options)
     return finishRun(board, reason, options, pictures, live);
 }
 
+// What was printed is the run's result: output that could not all be
+// written fails it.
+int checkStandardOutput(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0 && std::cout.good()) {
+        return status;
+    }
+    const int reason = errno;
+    std::cerr << "boardsim: cannot write standard output: " << (reason != 0 ? std::strerror(reason) : "write error")
+              << "\n";
+    return 1;
+}
+
+int run(const Options& options)
+{
+    if (options.help) {
+        std::cout << usageText();
+        return 0;
+    }
+    return options.gdbPort ? debug(options) : simulate(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const SignalGuard signals;
+    int status = 0;
+    // A paced run (also the one after the boot loader) goes on until it is
+    // interrupted: a signal ends it as intended.
+    bool endedAsIntended = false;
     try {
         const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-        if (options.help) {
-            std::cout << usageText();
-            return 0;
-        }
-        return options.gdbPort ? debug(options) : simulate(options);
+        endedAsIntended = options.screen || !options.uartPty.empty() || !options.ispLink.empty();
+        status = run(options);
     } catch (const UsageError& e) {
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
-        return 2;
+        status = 2;
     } catch (const std::exception& e) {
         std::cerr << "boardsim: " << e.what() << "\n";
-        return 1;
+        status = 1;
     }
+    const int ending = pendingSignal();
+    if (ending == SIGPIPE || (ending != 0 && !endedAsIntended)) {
+        // Everything is written; the run was cut short, and says so the
+        // way a shell understands.
+        endBySignal(ending);
+    }
+    return checkStandardOutput(status);
 }
