@@ -167,7 +167,8 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
     const ScratchDir dir;
     const std::string link = dir.file("uart0");
     {
-        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+        // With a pin trace, whole though the board never left reset.
+        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--vcd", dir.file("pins.vcd")});
         ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
         boardsim.signal(SIGTERM);
         const auto status = boardsim.exitStatus();
@@ -175,6 +176,9 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
         EXPECT_EQ(*status, 0) << boardsim.err();
         EXPECT_TRUE(contains(boardsim.out(), "stop   interrupted (SIGTERM)")) << boardsim.out();
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+        const std::string trace = slurp(dir.file("pins.vcd"));
+        EXPECT_TRUE(contains(trace, "$dumpvars")) << trace;
+        std::filesystem::remove(dir.file("pins.vcd"));
     }
     // A link a killed run left behind points to a pty that is gone.
     std::filesystem::create_symlink("/dev/pts/no-such-pty", link);
@@ -365,19 +369,24 @@ TEST(Screen, AtAnotherBaudShowsGarbageAndRunsOn)
         << slurp(err);
 }
 
-// A script that runs the screen for a while must not hang waiting for q.
-TEST(Screen, WithRunTheScreenEndsAtTheRunsEnd)
+// A script that runs the screen for a while must not hang waiting for q;
+// its pin trace ends where the run did.
+TEST(Screen, WithRunTheScreenEndsAtTheRunsEndAndItsTraceWithIt)
 {
     REQUIRE_PROGRAM(tmux, "tmux");
     const ScratchDir dir;
     const std::string status = dir.file("status");
+    const std::string vcd = dir.file("pins.vcd");
     Tmux terminal(tmux,
-                  "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF + " --screen --run 300ms; echo $? > " +
-                                         status),
+                  "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF + " --screen --run 300ms --vcd " +
+                                         vcd + "; echo $? > " + status),
                   120, 50);
     ASSERT_TRUE(terminal.started());
     EXPECT_TRUE(waitFor([&] { return !slurp(status).empty(); }, 5000ms)) << terminal.capture();
     EXPECT_EQ(slurp(status), "0\n");
+    const std::string trace = slurp(vcd);
+    EXPECT_EQ(trace.substr(0, 9), "$version ");
+    EXPECT_EQ(trace.substr(trace.size() - 12), "\n#300000000\n");
 }
 
 TEST(Screen, ATerminalTooSmallGetsAMessageAndNoRunWithoutATerminal)

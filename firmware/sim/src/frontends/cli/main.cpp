@@ -28,6 +28,7 @@
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
 #include "frontends/scenario/scenario_cli.h"
+#include "frontends/trace/pin_trace.h"
 #include "util/text.h"
 
 namespace {
@@ -333,31 +334,6 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
     return complete ? 0 : 1;
 }
 
-// The board under gdb: nothing runs until gdb says so. The board's events
-// are printed as in a plain run.
-int debug(const Options& options)
-{
-    const ElfImage image = ElfImage::fromFile(options.image);
-    BoardOptions boardOptions = boardOptionsFor(image, options);
-    const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
-    std::unique_ptr<Printer> printer;
-    GdbBoardTarget target(
-        image, boardOptions,
-        [&](Board& board) {
-            printer = std::make_unique<Printer>(board, options, shown);
-            board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
-            for (const KeyPress& press : options.presses) {
-                board.pressKey(press.key, press.at, press.hold);
-            }
-        },
-        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt);
-    GdbServer server(*options.gdbPort);
-    std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
-    server.serve(target, std::cerr, [] { return pendingSignal() != 0; });
-    return 0;
-}
-
 // Every file the run will write, with the option that names it.
 std::vector<NamedOutput> outputsOf(const Options& options)
 {
@@ -370,7 +346,72 @@ std::vector<NamedOutput> outputsOf(const Options& options)
     if (!options.saveFlash.empty()) {
         outputs.push_back({"--save-flash", options.saveFlash});
     }
+    if (!options.vcd.empty()) {
+        outputs.push_back({"--vcd", options.vcd});
+    }
     return outputs;
+}
+
+void startTrace(std::optional<PinTrace>& trace, const Options& options)
+{
+    if (!options.vcd.empty()) {
+        trace.emplace(options.vcd, options.vcdPins);
+    }
+}
+
+// The board under gdb: nothing runs until gdb says so. The board's events
+// are printed as in a plain run.
+int debug(const Options& options)
+{
+    const ElfImage image = ElfImage::fromFile(options.image);
+    refuseClashingOutputs(options.image, outputsOf(options));
+    BoardOptions boardOptions = boardOptionsFor(image, options);
+    const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
+    std::unique_ptr<Printer> printer;
+    // One trace over the session: a monitor reset's new board goes on
+    // where the old one was let go.
+    std::optional<PinTrace> trace;
+    startTrace(trace, options);
+    GdbBoardTarget target(
+        image, boardOptions,
+        [&](Board& board) {
+            printer = std::make_unique<Printer>(board, options, shown);
+            board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
+            for (const KeyPress& press : options.presses) {
+                board.pressKey(press.key, press.at, press.hold);
+            }
+            if (trace) {
+                trace->attach(board);
+            }
+        },
+        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt,
+        [&](Board& /*board*/) {
+            if (trace) {
+                trace->detach();
+            }
+        });
+    GdbServer server(*options.gdbPort);
+    std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
+    server.serve(target, std::cerr, [] { return pendingSignal() != 0; });
+    if (trace) {
+        trace->finish();
+    }
+    return 0;
+}
+
+// The boot loader ended without starting any code: what only a run can
+// make is not made, and the run fails if any was asked for.
+int nothingRan(const Options& options)
+{
+    int status = 0;
+    for (const NamedOutput& output : outputsOf(options)) {
+        if (output.option != "--save-flash") {
+            std::cerr << "boardsim: " << output.path << " not written: no code ran after the boot loader\n";
+            status = 1;
+        }
+    }
+    return status;
 }
 
 int simulate(const Options& options)
@@ -389,6 +430,8 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty()) {
         checkWritable(options.saveFlash);
     }
+    std::optional<PinTrace> trace;
+    startTrace(trace, options);
     BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     // The ISP port is UART0: after the boot loader, the code runs on, paced,
@@ -399,11 +442,14 @@ int simulate(const Options& options)
         ispLink = std::make_unique<Pty>(options.ispLink, false, std::cerr);
         const IspEnd end = bootThroughIsp(image, options, *ispLink, boardOptions);
         if (end != IspEnd::Run) {
-            return end == IspEnd::Done ? 0 : 1;
+            return end == IspEnd::Done ? nothingRan(options) : 1;
         }
     }
     Board board(image, boardOptions);
     board.stopWhen(pendingSignalFlag());
+    if (trace) {
+        trace->attach(board);
+    }
     std::optional<LiveRun> live;
     if (LiveRun::wanted(options, ispLink.get())) {
         live.emplace(board, options, ispLink.get());
@@ -419,6 +465,9 @@ int simulate(const Options& options)
     Pictures pictures(board, options);
     const StopReason reason = live ? live->run() : board.runUntil(options.run);
     printer.flushUart(board.instructions(), board.seconds());
+    if (trace) {
+        trace->finish();  // first: the longest to make, and whole up to a fault too
+    }
     pictures.writeFinal();
     if (!options.saveFlash.empty() && !ispLink) {
         saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
