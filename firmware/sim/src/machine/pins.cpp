@@ -139,8 +139,8 @@ void Pins::settle(double time)
     while (head_ < pending_.size() && pending_[head_].time <= time) {
         const Edge edge = pending_[head_++];
         at_ = std::max(at_, edge.time);
-        uint32_t& driven = edge.function == kOutside ? outside_ : driven_[edge.function];
-        driven = edge.level ? (driven | (1u << edge.pin)) : (driven & ~(1u << edge.pin));
+        uint32_t* const driven = edge.function == kOutside ? &outside_ : &driven_[edge.function];
+        *driven = edge.level ? (*driven | (1u << edge.pin)) : (*driven & ~(1u << edge.pin));
         apply();
     }
     if (head_ == pending_.size()) {

@@ -18,7 +18,7 @@ VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::
 {
 }
 
-std::string VcdWriter::code(size_t index) const
+std::string VcdWriter::code(size_t index)
 {
     std::string text;
     do {

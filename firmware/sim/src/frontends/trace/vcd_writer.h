@@ -42,7 +42,7 @@ public:
     uint64_t changes() const { return changes_; }
 
 private:
-    std::string code(size_t index) const;
+    static std::string code(size_t index);
     void timestamp(uint64_t timeNs);
     void flush(bool always);
 
