@@ -307,7 +307,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
                           profileCounts_.empty() && marks_.breakpoints() == 0, cpu_);
     }
     const int wait = waitLoops_.at(address);
-    if (wait >= 0 && !stopRequested_ && !fault_ && !nIrq_ && !nFiq_) {
+    if (wait >= 0 && !stopAsked() && !fault_ && !nIrq_ && !nFiq_) {
         waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(),
                          {std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()},
                          profileCounts_.empty() && marks_.breakpoints() == 0 && watchHooks_.empty(), busAccesses_,
