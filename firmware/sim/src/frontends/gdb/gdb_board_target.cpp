@@ -56,11 +56,11 @@ void GdbBoardTarget::rebuild(std::optional<std::vector<uint8_t>> flash)
     options.flash = std::move(flash);
     // The board in place stays when the new one cannot start (no valid
     // user code in flash).
-    auto board = std::make_unique<Board>(image_, options);
+    auto fresh = std::make_unique<Board>(image_, options);
     if (board_ && retire_) {
         retire_(*board_);
     }
-    board_ = std::move(board);
+    board_ = std::move(fresh);
     // gdb believes what it inserted is still there.
     for (const uint32_t address : breakpoints_) {
         board_->setBreakpoint(address, true);

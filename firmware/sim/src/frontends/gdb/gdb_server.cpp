@@ -111,11 +111,22 @@ void refuseAnother(int listener, std::ostream& log)
     readFor(fd, kRefusalWaitMs, [](const std::string&) { return false; });
 }
 
+// What gdb sent, fed to the session and answered. False when gdb went
+// away (the board stays as it is) or cannot be answered.
+bool takeFromGdb(int fd, GdbSession& session)
+{
+    char buffer[4096];
+    ssize_t got = -1;
+    do {
+        got = ::recv(fd, buffer, sizeof buffer, 0);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 && sendAll(fd, session.feed(std::string_view(buffer, size_t(got))));
+}
+
 // True when gdb killed the target or the run is over.
 bool converse(int fd, int listener, GdbTarget& target, std::ostream& log, const std::function<bool()>& ending)
 {
     GdbSession session(target);
-    char buffer[4096];
     while (session.end() == GdbSession::End::None) {
         if (over(ending)) {
             return true;
@@ -129,17 +140,8 @@ bool converse(int fd, int listener, GdbTarget& target, std::ostream& log, const 
         }
         // What this gdb sent comes first: when it has just hung up, a gdb
         // connecting after it is the next one, not a second.
-        if (events > 0 && ready[0].revents != 0) {
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;  // gdb went away; the board stays as it is
-            }
-            if (!sendAll(fd, session.feed(std::string_view(buffer, size_t(got))))) {
-                return false;
-            }
+        if (events > 0 && ready[0].revents != 0 && !takeFromGdb(fd, session)) {
+            return false;
         }
         if (events > 0 && (ready[1].revents & POLLIN) != 0) {
             refuseAnother(listener, log);

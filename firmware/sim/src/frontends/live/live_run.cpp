@@ -251,13 +251,11 @@ StopReason LiveRun::runPaced()
         }
         // With --run the run ends at its end, also on the screen: a script
         // that runs it must not wait for a q nobody types.
-        if (!paced.screen || options_.runGiven) {
-            if (!paced.running) {
-                break;
-            }
-            if (!paced.screen) {
-                continue;
-            }
+        if (!paced.running && (!paced.screen || options_.runGiven)) {
+            break;
+        }
+        if (!paced.screen) {
+            continue;
         }
         if (takeKeys(paced)) {
             break;
