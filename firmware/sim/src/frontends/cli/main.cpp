@@ -349,6 +349,9 @@ std::vector<NamedOutput> outputsOf(const Options& options)
     if (!options.vcd.empty()) {
         outputs.push_back({"--vcd", options.vcd});
     }
+    if (!options.junit.empty()) {
+        outputs.push_back({"--junit", options.junit});
+    }
     return outputs;
 }
 
@@ -420,10 +423,10 @@ int simulate(const Options& options)
     if (options.report) {
         return report(image, options);
     }
+    refuseClashingOutputs(options.image, outputsOf(options));
     if (!options.scenarios.empty()) {
         return runScenarios(image, boardOptionsFor(image, options), options, std::cout, std::cerr);
     }
-    refuseClashingOutputs(options.image, outputsOf(options));
     for (const LcdShot& shot : options.shots) {
         checkWritable(shot.path);
     }

@@ -82,9 +82,8 @@ std::string png(const Canvas& canvas, const std::string& path)
     image.format = PNG_FORMAT_RGB;
     // Asked for its size first, then made in a buffer of that size.
     png_alloc_size_t size = 0;
-    std::string bytes;
     if (png_image_write_to_memory(&image, nullptr, &size, 0, canvas.pixels.data(), 0, nullptr) != 0) {
-        bytes.resize(size);
+        std::string bytes(size, '\0');
         if (png_image_write_to_memory(&image, bytes.data(), &size, 0, canvas.pixels.data(), 0, nullptr) != 0) {
             bytes.resize(size);
             return bytes;
