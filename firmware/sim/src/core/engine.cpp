@@ -125,7 +125,7 @@ StopReason Engine::runUntil(uint64_t limit)
 {
     limit_ = limit;
     stopRequested_ = false;
-    while (!fault_ && !stopRequested_ && count_ < limit_) {
+    while (!fault_ && !stopAsked() && count_ < limit_) {
         if (sleep_ != Sleep::Awake) {
             passSleep();
         } else {
@@ -135,7 +135,7 @@ StopReason Engine::runUntil(uint64_t limit)
     if (fault_) {
         return StopReason::Fault;
     }
-    return stopRequested_ ? StopReason::Requested : StopReason::Limit;
+    return stopAsked() ? StopReason::Requested : StopReason::Limit;
 }
 
 StopReason Engine::runUntil(const When& end)
@@ -305,7 +305,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
     }
     // One look at what this address asks for: most code asks for nothing.
     const uint8_t mark = marks_.at(address);
-    if ((mark & CodeMarks::kLoopStart) != 0 && !stopRequested_ && !fault_) {
+    if ((mark & CodeMarks::kLoopStart) != 0 && !stopAsked() && !fault_) {
         visitLoop(address);
     }
     if (scheduler_.due(count_)) {
@@ -319,7 +319,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         return;
     }
     const bool mayBreak = (mark & CodeMarks::kBreakpoint) != 0 || (marks_.ramBreakpoints() && !marks_.inFlash(address));
-    if (stopRequested_ || fault_ || count_ >= limit_ || (mayBreak && atBreakpoint(address))) {
+    if (stopAsked() || fault_ || count_ >= limit_ || (mayBreak && atBreakpoint(address))) {
         cpu_.stop();
         return;
     }

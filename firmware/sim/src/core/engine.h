@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -101,6 +102,9 @@ public:
     void unsubscribe(size_t id) { bus_.unsubscribe(id); }
     // The run stops before the next instruction.
     void requestStop() { stopRequested_ = true; }
+    // While `*flag` is not 0, every run stops before its next instruction,
+    // as requested (a signal's handler may set it: it is only read).
+    void stopWhen(const volatile std::sig_atomic_t* flag) { stopFlag_ = flag; }
     // The core's nIRQ / nFIQ inputs, as an interrupt controller drives them.
     void setCoreInterrupt(ArmException kind, bool asserted) override;
 
@@ -231,6 +235,8 @@ private:
     uint32_t lastPc_ = 0;
     uint32_t previousPc_ = 0;
     bool stopRequested_ = false;
+    const volatile std::sig_atomic_t* stopFlag_ = nullptr;
+    bool stopAsked() const { return stopRequested_ || (stopFlag_ != nullptr && *stopFlag_ != 0); }
     uint32_t callReturn_ = 0xFFFFFFFF;
     bool callReturned_ = false;
     std::optional<Fault> fault_;

@@ -30,7 +30,7 @@ void Engine::stepOverNever(uint32_t address)
 {
     uint32_t next = address + 4;
     while (next / 4 < cycleModel_.flashWords() && marks_.at(next) == CodeMarks::kNever && !nIrq_ && !nFiq_ &&
-           !stopRequested_ && !fault_ && count_ < limit_ && !calls_.returnDue(next)) {
+           !stopAsked() && !fault_ && count_ < limit_ && !calls_.returnDue(next)) {
         cycleModel_.settle(next, clock_);
         if (scheduler_.due(count_)) {
             break;

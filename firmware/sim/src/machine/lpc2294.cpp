@@ -130,8 +130,8 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
       lcd_([this](const std::string& what) { fault(what); })
 {
     serial_.reserve(kUarts);  // the UARTs' callbacks point into it
-    serial_.emplace_back(kSerialWiring[0], uart0, pinSelect, static_cast<BoardServices&>(*this), hostBaud);
-    serial_.emplace_back(kSerialWiring[1], uart1, pinSelect, static_cast<BoardServices&>(*this), hostBaud);
+    serial_.emplace_back(kSerialWiring[0], uart0, pinSelect, pins_, static_cast<BoardServices&>(*this), hostBaud);
+    serial_.emplace_back(kSerialWiring[1], uart1, pinSelect, pins_, static_cast<BoardServices&>(*this), hostBaud);
     for (const Placed& p : placed_) {
         p.model->validate();
         p.model->attach(static_cast<BoardServices&>(*this));
@@ -265,6 +265,9 @@ void Lpc2294Machine::reset()
         p.model->reset();
     }
     pins_.reset();  // the board's pull-ups, no key down, nothing driven
+    for (SerialPort& port : serial_) {
+        port.takePins();
+    }
     const uint32_t levels = pins_.levels();
     std::array<bool, Pcd8544::kLines> lines{};
     for (const auto& [pin, line] : kLcdLines) {
@@ -306,9 +309,7 @@ void Lpc2294Machine::clocksApplied()
 
 void Lpc2294Machine::setKey(int key, bool down)
 {
-    const uint32_t mask = keyMask(key);
-    const uint32_t levels = pins_.outside();
-    pins_.setOutside(down ? (levels & ~mask) : (levels | mask));  // a pressed key grounds its pin
+    pins_.setOutsidePins(keyMask(key), !down);  // a pressed key grounds its pin
     updateExternalInputs();
 }
 

@@ -139,8 +139,8 @@ void Pins::settle(double time)
     while (head_ < pending_.size() && pending_[head_].time <= time) {
         const Edge edge = pending_[head_++];
         at_ = std::max(at_, edge.time);
-        uint32_t& driven = driven_[edge.function];
-        driven = edge.level ? (driven | (1u << edge.pin)) : (driven & ~(1u << edge.pin));
+        uint32_t* const driven = edge.function == kOutside ? &outside_ : &driven_[edge.function];
+        *driven = edge.level ? (*driven | (1u << edge.pin)) : (*driven & ~(1u << edge.pin));
         apply();
     }
     if (head_ == pending_.size()) {
@@ -181,9 +181,25 @@ void Pins::drive(unsigned pin, unsigned function, bool enabled, bool level)
     apply();
 }
 
+void Pins::setOutsidePins(uint32_t mask, bool level)
+{
+    catchUp();
+    outside_ = level ? (outside_ | mask) : (outside_ & ~mask);
+    apply();
+}
+
+void Pins::setOutsideAt(unsigned pin, double time, bool level)
+{
+    queue({std::max(time, at_), uint8_t(pin), kOutside, level});
+}
+
 void Pins::driveAt(unsigned pin, unsigned function, double time, bool level)
 {
-    const Edge edge{std::max(time, at_), uint8_t(pin), uint8_t(function), level};
+    queue({std::max(time, at_), uint8_t(pin), uint8_t(function), level});
+}
+
+void Pins::queue(const Edge& edge)
+{
     // Usually the latest yet: appended. Equal times keep the order they came in.
     const auto at = std::upper_bound(pending_.begin() + long(head_), pending_.end(), edge.time,
                                      [](double t, const Edge& e) { return t < e.time; });

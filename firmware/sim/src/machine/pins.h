@@ -49,6 +49,12 @@ public:
     // What the board puts on the pins (1 where nothing pulls a pin low).
     void setOutside(uint32_t levels);
     uint32_t outside() const { return outside_; }
+    // The board puts `level` on the pins in `mask` from now on; the others
+    // keep what they have (also what is on its way to them).
+    void setOutsidePins(uint32_t mask, bool level);
+    // The board puts `level` on `pin` at `time` (now or later): a line
+    // from outside whose waveform is known ahead, a host's frame on RxD.
+    void setOutsideAt(unsigned pin, double time, bool level);
 
     // The pin connect block or the GPIO registers changed just now (call it
     // after every write to them).
@@ -74,12 +80,15 @@ public:
     size_t pending() const { return pending_.size() - head_; }
 
 private:
+    // An edge of what the board puts on a pin rather than of a function.
+    static constexpr uint8_t kOutside = 4;
     struct Edge {
         double time;
         uint8_t pin;
-        uint8_t function;
+        uint8_t function;  // or kOutside
         bool level;
     };
+    void queue(const Edge& edge);
     struct Watcher {
         unsigned pin;
         unsigned function;

@@ -21,6 +21,17 @@ struct LineFrame {
 
     unsigned bits() const { return 1 + dataBits + (parity >= 0 ? 1 : 0) + stopBits; }
     double end() const { return start + bits() / baud; }
+    // The line's level during bit `n` of the frame (0: the start bit).
+    bool level(unsigned n) const
+    {
+        if (n == 0) {
+            return false;
+        }
+        if (n <= dataBits) {
+            return ((byte >> (n - 1)) & 1u) != 0;
+        }
+        return n == dataBits + 1 && parity >= 0 ? parity != 0 : true;
+    }
 };
 
 // An 8N1 receiver at a rate of its own reading the line as its frames come

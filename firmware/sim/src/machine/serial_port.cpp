@@ -7,11 +7,17 @@
 
 namespace boardsim {
 
-SerialPort::SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pins, BoardServices& board,
-                       double hostBaud)
-    : wiring_(wiring), uart_(uart), pins_(pins), board_(board), terminal_(hostBaud)
+SerialPort::SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pinSelect, Pins& pins,
+                       BoardServices& board, double hostBaud)
+    : wiring_(wiring), uart_(uart), pinSelect_(pinSelect), pins_(pins), board_(board), terminal_(hostBaud)
 {
     uart_.onTransmit = [this](const LineFrame& frame) { transmitted(frame); };
+    uart_.onFrameStart = [this](const LineFrame& frame) {
+        putOnPin(frame, wiring_.txPin, false);
+        if (loopback_) {
+            putOnPin(frame, wiring_.rxPin, true);
+        }
+    };
 }
 
 void SerialPort::reset()
@@ -20,14 +26,37 @@ void SerialPort::reset()
     rxLineFreeAt_ = 0;
 }
 
+void SerialPort::takePins()
+{
+    pins_.drive(wiring_.txPin, wiring_.function, true, true);
+}
+
+void SerialPort::putOnPin(const LineFrame& frame, unsigned pin, bool outside)
+{
+    bool level = true;  // the line idles high, and the stop bits bring it back there
+    for (unsigned n = 0; n < frame.bits(); ++n) {
+        if (frame.level(n) == level) {
+            continue;
+        }
+        level = frame.level(n);
+        const double at = frame.start + n / frame.baud;
+        if (outside) {
+            pins_.setOutsideAt(pin, at, level);
+        } else {
+            pins_.driveAt(pin, wiring_.function, at, level);
+        }
+    }
+}
+
 void SerialPort::transmitted(const LineFrame& frame)
 {
-    if (pins_.port0Function(wiring_.txPin) != wiring_.function) {
+    pins_.settle(frame.end());  // the frame's edges delivered
+    if (pinSelect_.port0Function(wiring_.txPin) != wiring_.function) {
         // The transmitter runs but its pin is not connected to it: the byte
         // never leaves the chip.
         board_.fault("byte " + hex(frame.byte) + " written to " + wiring_.thr + " while P0." +
                      std::to_string(wiring_.txPin) + " is not " + wiring_.txd + " (PINSEL0 = " +
-                     hex(pins_.pinsel0()) + ")");
+                     hex(pinSelect_.pinsel0()) + ")");
         return;
     }
     board_.emitAt(frame.end(), EventKind::UartByte, wiring_.base, frame.byte);
@@ -56,14 +85,18 @@ void SerialPort::hostSend(uint8_t byte, double baud)
     frame.baud = baud > 0 ? baud : terminal_.baud();
     frame.byte = byte;
     rxLineFreeAt_ = frame.end();
-    board_.scheduleAt(frame.end(), [this, frame] { deliver(frame); });
+    putOnPin(frame, wiring_.rxPin, true);
+    board_.scheduleAt(frame.end(), [this, frame] {
+        pins_.settle(frame.end());  // the frame's edges delivered
+        deliver(frame);
+    });
 }
 
 void SerialPort::deliver(const LineFrame& frame)
 {
     const double rate = uart_.baud();
     // A pin left to GPIO never passes the line to the UART.
-    if (pins_.port0Function(wiring_.rxPin) != wiring_.function || rate <= 0) {
+    if (pinSelect_.port0Function(wiring_.rxPin) != wiring_.function || rate <= 0) {
         return;
     }
     // At a rate more than a few percent off, the UART reads garbage, as

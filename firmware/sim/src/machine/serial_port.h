@@ -1,13 +1,16 @@
 // One UART's line on the board: TxD and RxD on their port-0 pins when
 // PINSEL routes them there, and what is at the other end of the cable: the
 // host's terminal listening and typing at its own rate, or a loopback plug
-// that wires TxD to RxD (a serial self-test passes as on a bench).
+// that wires TxD to RxD (a serial self-test passes as on a bench). Each
+// frame is on the pins bit by bit at the line's bit times: the UART's on
+// TxD (and, through a loopback plug, on RxD), the host's on RxD.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "machine/pins.h"
 #include "machine/serial_line.h"
 #include "peripherals/peripheral.h"
 #include "peripherals/pin_select.h"
@@ -27,7 +30,7 @@ struct SerialWiring {
 
 class SerialPort {
 public:
-    SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pins, BoardServices& board,
+    SerialPort(const SerialWiring& wiring, Uart& uart, const PinSelect& pinSelect, Pins& pins, BoardServices& board,
                double hostBaud);
 
     void setLoopback(bool on) { loopback_ = on; }
@@ -39,6 +42,9 @@ public:
     void setLineCheck(bool on) { lineCheck_ = on; }
     bool lineCheck() const { return lineCheck_; }
     void reset();
+    // After the pins' reset: the transmitter holds TxD high (idle) on the
+    // pin whenever PINSEL gives it the pin.
+    void takePins();
 
     // Each frame TxD puts on the line, once it has ended: for a front end
     // that passes the line on to a terminal with a rate of its own.
@@ -57,10 +63,13 @@ public:
 
 private:
     void deliver(const LineFrame& frame);
+    // The frame's edges on `pin`, by the UART (`function`) or from outside.
+    void putOnPin(const LineFrame& frame, unsigned pin, bool outside);
 
     SerialWiring wiring_;
     Uart& uart_;
-    const PinSelect& pins_;
+    const PinSelect& pinSelect_;
+    Pins& pins_;
     BoardServices& board_;
     HostTerminal terminal_;
     bool loopback_ = false;

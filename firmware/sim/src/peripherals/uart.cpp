@@ -247,6 +247,9 @@ void Uart::startNext(double at)
         threPending_ = true;  // the last byte moved to the shifter: THR is empty
         updateInterrupt();
     }
+    if (onFrameStart) {
+        onFrameStart(frame);
+    }
     const uint64_t generation = generation_;
     board().scheduleAt(frame.end(), [this, frame, generation] {
         if (generation != generation_) {

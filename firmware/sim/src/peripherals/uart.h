@@ -86,6 +86,8 @@ public:
 
     // A byte written to THR, once its stop bit has left TxD.
     std::function<void(const LineFrame&)> onTransmit;
+    // The same frame as its start bit begins: its waveform, known ahead.
+    std::function<void(const LineFrame&)> onFrameStart;
 
 protected:
     unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }

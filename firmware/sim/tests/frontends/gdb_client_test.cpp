@@ -26,6 +26,7 @@
 #include "frontends/gdb/gdb_packets.h"
 #include "support/child_process.h"
 #include "support/image_patch.h"
+#include "support/logic_analyzer.h"
 
 using boardsim::testing::CommandResult;
 using boardsim::testing::contains;
@@ -483,4 +484,29 @@ TEST(GdbClient, InterruptHangUpMidRunAndMalformedPackets)
     EXPECT_TRUE(contains(r.out, "[Inferior 1 (Remote target) killed]")) << r.out;
     EXPECT_EQ(stub.exitStatus(10), 0) << stub.err();
     EXPECT_TRUE(contains(stub.err(), "gdb left; waiting for gdb on 127.0.0.1:")) << stub.err();
+}
+
+// One pin trace over a gdb session: the board a monitor reset builds goes
+// on along the same time axis, and gdb's kill completes the file.
+TEST(GdbClient, APinTraceSpansAMonitorResetAndIsWholeWhenGdbKillsTheBoard)
+{
+    REQUIRE_PROGRAM(sigrok, "sigrok-cli");
+    const ScratchDir dir;
+    const std::string vcd = dir.file("pins.vcd");
+    Stub stub(FIRMWARE_ELF, {"--vcd", vcd, "--vcd-pins", "P0_0"});
+    ASSERT_NE(stub.port(), 0) << stub.err();
+    // DelayMs is first called at 8 ms, after the greeting.
+    const CommandResult r = gdb(stub, {"break DelayMs", "continue", "monitor reset",
+                                       "maintenance flush register-cache", "continue", "kill"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(stub.exitStatus(10), 0) << stub.err();
+    const auto bytes =
+        boardsim::testing::decodeVcd(sigrok, vcd, "uart:baudrate=115200:tx=P0_0:format=ascii", "tx-data");
+    const std::string greeting = "Hello my first UART pro[0A]";
+    ASSERT_EQ(boardsim::testing::joined(bytes), greeting + greeting);
+    // Samples of 100 ns: the second board's greeting comes as long after
+    // the first one's as the first board ran (8.07 ms, to DelayMs).
+    const double first = double(bytes.front().from) * 100e-9;
+    const double second = double(bytes[24].from) * 100e-9;
+    EXPECT_NEAR(second - first, 8.07e-3, 0.05e-3);
 }

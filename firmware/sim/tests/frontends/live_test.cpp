@@ -167,7 +167,8 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
     const ScratchDir dir;
     const std::string link = dir.file("uart0");
     {
-        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+        // With a pin trace, whole though the board never left reset.
+        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link, "--vcd", dir.file("pins.vcd")});
         ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
         boardsim.signal(SIGTERM);
         const auto status = boardsim.exitStatus();
@@ -175,6 +176,9 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
         EXPECT_EQ(*status, 0) << boardsim.err();
         EXPECT_TRUE(contains(boardsim.out(), "stop   interrupted (SIGTERM)")) << boardsim.out();
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+        const std::string trace = slurp(dir.file("pins.vcd"));
+        EXPECT_TRUE(contains(trace, "$dumpvars")) << trace;
+        std::filesystem::remove(dir.file("pins.vcd"));
     }
     // A link a killed run left behind points to a pty that is gone.
     std::filesystem::create_symlink("/dev/pts/no-such-pty", link);
@@ -193,6 +197,37 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
         << refused.err;
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(slurp(link), "notes\n");
+}
+
+// A run killed outright (SIGKILL) cannot remove its link: the next run
+// finds it pointing to a pty that is gone, says so and makes it afresh.
+TEST(Pty, ALinkLeftByAKilledRunIsReplacedByTheNextRun)
+{
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    std::string killedTarget;
+    {
+        Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+        killedTarget = std::filesystem::read_symlink(link).string();
+        boardsim.signal(SIGKILL);
+        ASSERT_TRUE(boardsim.exitStatus());
+    }
+    ASSERT_TRUE(std::filesystem::is_symlink(link)) << "the killed run's link is gone: nothing to test";
+    Child again({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+    ASSERT_TRUE(waitFor([&] { return contains(again.err(), "the board starts when a terminal opens it"); }))
+        << again.err();
+    EXPECT_TRUE(contains(again.err(), "replacing the stale link " + link + " (it pointed to " + killedTarget))
+        << again.err();
+    // The link is the live run's now: a third run leaves it alone.
+    const CommandResult third = boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
+    EXPECT_EQ(third.status, 1);
+    EXPECT_TRUE(contains(third.err, "(another run using it?)")) << third.err;
+    again.signal(SIGTERM);
+    const auto status = again.exitStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << again.err();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
 // What a terminal program types travels RxD0 into UART0's receive FIFO
@@ -310,7 +345,7 @@ TEST(Screen, ShowsTheMenuInHalfBlocksAndTheGreetingKeysMoveTheMarkerQQuits)
 }
 
 // The screen is a terminal at --baud: off the board's rate it shows the
-// garbage such a terminal shows, and the board runs on.
+// garbage such a terminal shows, and the board runs on to its end.
 TEST(Screen, AtAnotherBaudShowsGarbageAndRunsOn)
 {
     REQUIRE_PROGRAM(tmux, "tmux");
@@ -319,18 +354,39 @@ TEST(Screen, AtAnotherBaudShowsGarbageAndRunsOn)
     const std::string err = dir.file("err");
     Tmux terminal(tmux,
                   "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF +
-                                         " --screen --baud 9600 --run 0.3s 2> " + err + "; echo $? > " + status),
+                                         " --screen --baud 9600 --run 1s 2> " + err + "; echo $? > " + status),
                   120, 50);
     ASSERT_TRUE(terminal.started());
-    const std::string screen = terminal.waitForText("the run has ended");
-    EXPECT_TRUE(contains(screen, "the run has ended; q quits")) << screen;
+    terminal.waitForText("running");
+    std::this_thread::sleep_for(400ms);  // the greeting's time, well past, and the run not over
+    const std::string screen = terminal.capture();
+    EXPECT_TRUE(contains(screen, "running")) << screen;
     EXPECT_FALSE(contains(screen, "FAULT")) << screen;
     EXPECT_FALSE(contains(screen, kGreeting)) << screen;
-    terminal.send("q");
-    EXPECT_TRUE(waitFor([&] { return !terminal.alive(); }));
+    EXPECT_TRUE(waitFor([&] { return !slurp(status).empty(); }, 5000ms)) << terminal.capture();
     EXPECT_EQ(slurp(status), "0\n");
     EXPECT_TRUE(contains(slurp(err), "the screen's terminal (--baud) listens at 9600 baud, UART0 sends at 115200 baud"))
         << slurp(err);
+}
+
+// A script that runs the screen for a while must not hang waiting for q;
+// its pin trace ends where the run did.
+TEST(Screen, WithRunTheScreenEndsAtTheRunsEndAndItsTraceWithIt)
+{
+    REQUIRE_PROGRAM(tmux, "tmux");
+    const ScratchDir dir;
+    const std::string status = dir.file("status");
+    const std::string vcd = dir.file("pins.vcd");
+    Tmux terminal(tmux,
+                  "sh -c " + quotedShell(std::string(BOARDSIM_EXE) + " " + FIRMWARE_ELF + " --screen --run 300ms --vcd " +
+                                         vcd + "; echo $? > " + status),
+                  120, 50);
+    ASSERT_TRUE(terminal.started());
+    EXPECT_TRUE(waitFor([&] { return !slurp(status).empty(); }, 5000ms)) << terminal.capture();
+    EXPECT_EQ(slurp(status), "0\n");
+    const std::string trace = slurp(vcd);
+    EXPECT_EQ(trace.substr(0, 9), "$version ");
+    EXPECT_EQ(trace.substr(trace.size() - 12), "\n#300000000\n");
 }
 
 TEST(Screen, ATerminalTooSmallGetsAMessageAndNoRunWithoutATerminal)

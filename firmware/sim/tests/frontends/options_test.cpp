@@ -104,3 +104,19 @@ TEST(Options, TheLiveRunsOptions)
     EXPECT_THROW(parseOptions({"fw.elf", "--lcd-movie", ""}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--report", "--screen"}), UsageError);
 }
+
+TEST(Options, APinTraceOfAllPinsOrOfTheOnesNamed)
+{
+    const Options all = parseOptions({"fw.elf", "--vcd", "pins.vcd"});
+    EXPECT_EQ(all.vcd, "pins.vcd");
+    EXPECT_EQ(all.vcdPins, 0xFFFFFFFFu);
+    const Options some = parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", "P0_0,P0.4,P0_31"});
+    EXPECT_EQ(some.vcdPins, (1u << 0) | (1u << 4) | (1u << 31));
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--gdb", "0", "--vcd", "pins.vcd"}));
+    for (const char* bad : {"P0_32", "P1_0", "P0_", "P0_4,", "P0_x", "4", "P0_123"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", bad}), UsageError) << bad;
+    }
+    EXPECT_THROW(parseOptions({"fw.elf", "--vcd-pins", "P0_0"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--vcd", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--report", "--vcd", "pins.vcd"}), UsageError);
+}

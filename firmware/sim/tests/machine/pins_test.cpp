@@ -150,3 +150,21 @@ TEST_F(PinLayer, AListenerThatCancelsTheRestOfAWaveformStopsItAtOnce)
     EXPECT_EQ(heard, (std::vector<std::string>{"P0.4 high at 10us"}));
     EXPECT_EQ(pins.pending(), 0u);
 }
+
+// A line from outside whose waveform is known ahead (a host's frame on
+// RxD0) arrives at its times; a key grounding another pin meanwhile leaves
+// it as it is.
+TEST_F(PinLayer, WhatTheBoardPutsOnAPinAheadArrivesAtItsTimesAndAKeyLeavesItAlone)
+{
+    pins.setOutsideAt(1, 10e-6, false);
+    pins.setOutsideAt(1, 30e-6, true);
+    EXPECT_TRUE(heard.empty()) << "an edge was delivered before its time";
+    now = 20e-6;
+    pins.setOutsidePins(1u << 16, false);  // KEY_1 down
+    EXPECT_EQ(pins.outside(), ~((1u << 1) | (1u << 16)));
+    now = 40e-6;
+    pins.setOutsidePins(1u << 16, true);
+    EXPECT_EQ(pins.levels(), 0xFFFFFFFFu);
+    EXPECT_EQ(heard, (std::vector<std::string>{"P0.1 low at 10us", "P0.16 low at 20us", "P0.1 high at 30us",
+                                               "P0.16 high at 40us"}));
+}

@@ -1,12 +1,17 @@
 // boardsim: runs a firmware.elf for the LPC2294 board and prints what the
 // board shows: UART0 output, the LED's edges, key presses, LCD pictures and
 // faults, each stamped with the instructions executed since reset.
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -17,11 +22,13 @@
 #include "frontends/common/lcd_picture.h"
 #include "frontends/live/live_run.h"
 #include "frontends/cli/options.h"
+#include "frontends/common/signals.h"
 #include "frontends/common/firmware_profile.h"
 #include "frontends/common/output_file.h"
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
 #include "frontends/scenario/scenario_cli.h"
+#include "frontends/trace/pin_trace.h"
 #include "util/text.h"
 
 namespace {
@@ -194,6 +201,9 @@ std::string stopText(const std::optional<LiveRun>& live, StopReason reason, cons
     if (live && !live->ending().empty()) {
         return live->ending();
     }
+    if (reason == StopReason::Requested && pendingSignal() != 0) {
+        return std::string("interrupted (") + signalName(pendingSignal()) + ")";
+    }
     return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
 }
 
@@ -207,7 +217,6 @@ int report(const ElfImage& image, const Options& options)
     request.hostBaud = options.baud;
     request.json = options.json;
     const auto problems = printReport(image, std::cout, request);
-    std::cout.flush();
     for (const std::string& problem : problems) {
         std::cerr << "boardsim: report incomplete: " << problem << "\n";
     }
@@ -325,15 +334,48 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
     return complete ? 0 : 1;
 }
 
+// Every file the run will write, with the option that names it.
+std::vector<NamedOutput> outputsOf(const Options& options)
+{
+    std::vector<NamedOutput> outputs;
+    std::transform(options.shots.begin(), options.shots.end(), std::back_inserter(outputs),
+                   [](const LcdShot& shot) { return NamedOutput{shot.at ? "--lcd-at" : "--lcd", shot.path}; });
+    if (!options.lcdMovie.empty()) {
+        outputs.push_back({"--lcd-movie", options.lcdMovie});
+    }
+    if (!options.saveFlash.empty()) {
+        outputs.push_back({"--save-flash", options.saveFlash});
+    }
+    if (!options.vcd.empty()) {
+        outputs.push_back({"--vcd", options.vcd});
+    }
+    if (!options.junit.empty()) {
+        outputs.push_back({"--junit", options.junit});
+    }
+    return outputs;
+}
+
+void startTrace(std::optional<PinTrace>& trace, const Options& options)
+{
+    if (!options.vcd.empty()) {
+        trace.emplace(options.vcd, options.vcdPins);
+    }
+}
+
 // The board under gdb: nothing runs until gdb says so. The board's events
 // are printed as in a plain run.
 int debug(const Options& options)
 {
     const ElfImage image = ElfImage::fromFile(options.image);
+    refuseClashingOutputs(options.image, outputsOf(options));
     BoardOptions boardOptions = boardOptionsFor(image, options);
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
+    // One trace over the session: a monitor reset's new board goes on
+    // where the old one was let go.
+    std::optional<PinTrace> trace;
+    startTrace(trace, options);
     GdbBoardTarget target(
         image, boardOptions,
         [&](Board& board) {
@@ -342,12 +384,37 @@ int debug(const Options& options)
             for (const KeyPress& press : options.presses) {
                 board.pressKey(press.key, press.at, press.hold);
             }
+            if (trace) {
+                trace->attach(board);
+            }
         },
-        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt);
+        options.speedGiven ? std::optional<double>(options.speed) : std::nullopt,
+        [&](Board& /*board*/) {
+            if (trace) {
+                trace->detach();
+            }
+        });
     GdbServer server(*options.gdbPort);
     std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
-    server.serve(target, std::cerr);
+    server.serve(target, std::cerr, [] { return pendingSignal() != 0; });
+    if (trace) {
+        trace->finish();
+    }
     return 0;
+}
+
+// The boot loader ended without starting any code: what only a run can
+// make is not made, and the run fails if any was asked for.
+int nothingRan(const Options& options)
+{
+    int status = 0;
+    for (const NamedOutput& output : outputsOf(options)) {
+        if (output.option != "--save-flash") {
+            std::cerr << "boardsim: " << output.path << " not written: no code ran after the boot loader\n";
+            status = 1;
+        }
+    }
+    return status;
 }
 
 int simulate(const Options& options)
@@ -356,6 +423,7 @@ int simulate(const Options& options)
     if (options.report) {
         return report(image, options);
     }
+    refuseClashingOutputs(options.image, outputsOf(options));
     if (!options.scenarios.empty()) {
         return runScenarios(image, boardOptionsFor(image, options), options, std::cout, std::cerr);
     }
@@ -365,6 +433,8 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty()) {
         checkWritable(options.saveFlash);
     }
+    std::optional<PinTrace> trace;
+    startTrace(trace, options);
     BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     // The ISP port is UART0: after the boot loader, the code runs on, paced,
@@ -375,10 +445,14 @@ int simulate(const Options& options)
         ispLink = std::make_unique<Pty>(options.ispLink, false, std::cerr);
         const IspEnd end = bootThroughIsp(image, options, *ispLink, boardOptions);
         if (end != IspEnd::Run) {
-            return end == IspEnd::Done ? 0 : 1;
+            return end == IspEnd::Done ? nothingRan(options) : 1;
         }
     }
     Board board(image, boardOptions);
+    board.stopWhen(pendingSignalFlag());
+    if (trace) {
+        trace->attach(board);
+    }
     std::optional<LiveRun> live;
     if (LiveRun::wanted(options, ispLink.get())) {
         live.emplace(board, options, ispLink.get());
@@ -394,6 +468,9 @@ int simulate(const Options& options)
     Pictures pictures(board, options);
     const StopReason reason = live ? live->run() : board.runUntil(options.run);
     printer.flushUart(board.instructions(), board.seconds());
+    if (trace) {
+        trace->finish();  // first: the longest to make, and whole up to a fault too
+    }
     pictures.writeFinal();
     if (!options.saveFlash.empty() && !ispLink) {
         saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
@@ -401,22 +478,54 @@ int simulate(const Options& options)
     return finishRun(board, reason, options, pictures, live);
 }
 
+// What was printed is the run's result: output that could not all be
+// written fails it.
+int checkStandardOutput(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0 && std::cout.good()) {
+        return status;
+    }
+    const int reason = errno;
+    std::cerr << "boardsim: cannot write standard output: " << (reason != 0 ? std::strerror(reason) : "write error")
+              << "\n";
+    return 1;
+}
+
+int run(const Options& options)
+{
+    if (options.help) {
+        std::cout << usageText();
+        return 0;
+    }
+    return options.gdbPort ? debug(options) : simulate(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const SignalGuard signals;
+    int status = 0;
+    // A paced run (also the one after the boot loader) goes on until it is
+    // interrupted: a signal ends it as intended.
+    bool endedAsIntended = false;
     try {
         const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-        if (options.help) {
-            std::cout << usageText();
-            return 0;
-        }
-        return options.gdbPort ? debug(options) : simulate(options);
+        endedAsIntended = options.screen || !options.uartPty.empty() || !options.ispLink.empty();
+        status = run(options);
     } catch (const UsageError& e) {
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
-        return 2;
+        status = 2;
     } catch (const std::exception& e) {
         std::cerr << "boardsim: " << e.what() << "\n";
-        return 1;
+        status = 1;
     }
+    const int ending = pendingSignal();
+    if (ending == SIGPIPE || (ending != 0 && !endedAsIntended)) {
+        // Everything is written; the run was cut short, and says so the
+        // way a shell understands.
+        endBySignal(ending);
+    }
+    return checkStandardOutput(status);
 }

@@ -47,6 +47,9 @@ const char* usageText()
            "                     set; runs in real time until interrupted unless --run\n"
            "                     is given\n"
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
+           "  --vcd FILE         port 0's pins over the run as a VCD (GTKWave, PulseView,\n"
+           "                     sigrok), in simulated nanoseconds\n"
+           "  --vcd-pins LIST    only these pins in it: P0_0,P0_4,... (or P0.0,P0.4,...)\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
@@ -80,11 +83,15 @@ double parseSpeed(const std::string& text)
     return speed;
 }
 
-// --screen, --speed, --uart-pty, --lcd-movie; false for any other option.
+// --screen, --speed, --uart-pty, --lcd-movie, --vcd.
 void checkLiveOptions(Options& options)
 {
-    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty())) {
-        throw UsageError("--report runs on its own, without --screen, --uart-pty or --lcd-movie");
+    if (options.report &&
+        (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() || !options.vcd.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie or --vcd");
+    }
+    if (options.vcdPinsGiven && options.vcd.empty()) {
+        throw UsageError("--vcd-pins goes with --vcd");
     }
     if (options.screen) {
         options.quiet = true;  // the terminal is the screen's; trace lines would tear it
@@ -147,6 +154,28 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
     }
 }
 
+
+// "P0_0,P0_4" (or "P0.0,P0.4") as a mask of pins.
+uint32_t parsePins(const std::string& text)
+{
+    uint32_t mask = 0;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const std::string number = name.size() > 3 ? name.substr(3) : "";
+        const bool named = name.size() > 3 && (name.compare(0, 3, "P0_") == 0 || name.compare(0, 3, "P0.") == 0);
+        if (!named || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoul(number) > 31) {
+            throw UsageError("--vcd-pins wants pins of port 0 as P0_0,P0_4,... (P0_0 to P0_31), got \"" + name + "\"");
+        }
+        mask |= 1u << std::stoul(number);
+        if (comma == std::string::npos) {
+            return mask;
+        }
+        from = comma + 1;
+    }
+}
 
 uint16_t parsePort(const std::string& text)
 {
@@ -243,6 +272,12 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--lcd-movie", [](Options& o, const std::string& v) { o.lcdMovie = fileName("--lcd-movie", v); }},
         {"--scenario", [](Options& o, const std::string& v) { o.scenarios.push_back(fileName("--scenario", v)); }},
         {"--junit", [](Options& o, const std::string& v) { o.junit = fileName("--junit", v); }},
+        {"--vcd", [](Options& o, const std::string& v) { o.vcd = fileName("--vcd", v); }},
+        {"--vcd-pins",
+         [](Options& o, const std::string& v) {
+             o.vcdPins = parsePins(v);
+             o.vcdPinsGiven = true;
+         }},
     };
     return table;
 }

@@ -60,6 +60,9 @@ struct Options {
     bool speedGiven = false;    // under gdb: runs paced only when asked
     std::string uartPty;        // a symlink to UART0's pseudo-terminal
     std::string lcdMovie;       // the LCD over the run, as an animated GIF
+    std::string vcd;            // port 0's pins over the run, as a VCD
+    uint32_t vcdPins = 0xFFFFFFFF;  // which of them
+    bool vcdPinsGiven = false;
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
     std::vector<std::string> scenarios;  // run each on a fresh board instead of one run

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "frontends/common/output_file.h"
 #include "machine/board.h"
 
 #ifdef BOARDSIM_HAVE_PNG
@@ -38,17 +39,6 @@ bool endsWith(const std::string& text, const std::string& suffix)
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-File openForWriting(const std::string& path)
-{
-    File file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file) {
-        throw std::runtime_error("cannot write " + path);
-    }
-    return file;
-}
-
 // The LCD's pixels enlarged `scale` times in a border of light glass, each
 // output pixel's colour row by row.
 struct Canvas {
@@ -72,35 +62,46 @@ Canvas paint(unsigned scale, const std::function<Rgb(unsigned x, unsigned y)>& c
 }
 
 // Plain PBM: every pixel not light glass is dark.
-void writePbm(const Canvas& canvas, const std::string& path)
+std::string pbm(const Canvas& canvas)
 {
-    File file = openForWriting(path);
-    std::fprintf(file.get(), "P1\n%u %u\n", canvas.width, canvas.height);
+    std::string out = "P1\n" + std::to_string(canvas.width) + " " + std::to_string(canvas.height) + "\n";
     for (size_t i = 0; i < canvas.pixels.size(); ++i) {
-        std::fputc(canvas.pixels[i] != kLight ? '1' : '0', file.get());
-        std::fputc((i + 1) % canvas.width == 0 ? '\n' : ' ', file.get());
+        out += canvas.pixels[i] != kLight ? '1' : '0';
+        out += (i + 1) % canvas.width == 0 ? '\n' : ' ';
     }
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    return out;
 }
 
+#ifdef BOARDSIM_HAVE_PNG
+std::string png(const Canvas& canvas, const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = canvas.width;
+    image.height = canvas.height;
+    image.format = PNG_FORMAT_RGB;
+    // Asked for its size first, then made in a buffer of that size.
+    png_alloc_size_t size = 0;
+    if (png_image_write_to_memory(&image, nullptr, &size, 0, canvas.pixels.data(), 0, nullptr) != 0) {
+        std::string bytes(size, '\0');
+        if (png_image_write_to_memory(&image, bytes.data(), &size, 0, canvas.pixels.data(), 0, nullptr) != 0) {
+            bytes.resize(size);
+            return bytes;
+        }
+    }
+    const std::string why = image.message;
+    png_image_free(&image);
+    throw std::runtime_error("cannot write " + path + ": " + why);
+}
+#endif
+
+// The picture is made in memory and written as a whole, by the rule every
+// output file follows (output_file.h).
 void writeCanvas(const Canvas& canvas, const std::string& path)
 {
 #ifdef BOARDSIM_HAVE_PNG
     if (!endsWith(path, ".pbm")) {
-        File file = openForWriting(path);
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = canvas.width;
-        image.height = canvas.height;
-        image.format = PNG_FORMAT_RGB;
-        if (png_image_write_to_stdio(&image, file.get(), 0, canvas.pixels.data(), 0, nullptr) == 0 ||
-            std::fflush(file.get()) != 0) {
-            const std::string why = image.message;
-            png_image_free(&image);
-            throw std::runtime_error("cannot write " + path + ": " + why);
-        }
+        writeOutputFile(path, png(canvas, path));
         return;
     }
 #else
@@ -108,7 +109,7 @@ void writeCanvas(const Canvas& canvas, const std::string& path)
         throw std::runtime_error("built without libpng: name the picture *.pbm");
     }
 #endif
-    writePbm(canvas, path);
+    writeOutputFile(path, pbm(canvas));
 }
 
 // A picture as dark flags, row by row.

@@ -4,27 +4,245 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 
 namespace boardsim {
+namespace {
+
+// The temporary files being written, where a signal's handler can reach
+// them without allocating: a few at most are open at once (a trace
+// streaming while a picture is written).
+constexpr size_t kSlots = 8;
+std::array<std::array<char, PATH_MAX>, kSlots> gPendingPaths{};
+std::array<volatile std::sig_atomic_t, kSlots> gPendingUsed{};
+
+int claimSlot()
+{
+    for (size_t i = 0; i < kSlots; ++i) {
+        if (gPendingUsed[i] == 0) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+std::string failure(const std::string& target, int error)
+{
+    return "cannot write " + target + ": " + std::strerror(error);
+}
+
+// A new file gets the mode any new file gets here (0666 less the umask); a
+// replaced one keeps its own.
+mode_t modeFor(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        return info.st_mode & 07777;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+bool existsAsOther(const std::string& path, struct stat& info)
+{
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+// The rename is on the disk once the folder's entry is.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::string resolved(const std::string& path)
+{
+    std::error_code ignored;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ignored);
+    return full.empty() ? path : full.string();
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target))
+{
+    struct stat info {};
+    if (existsAsOther(target_, info)) {
+        if (S_ISDIR(info.st_mode)) {
+            throw OutputError("cannot write " + target_ + ": is a directory");
+        }
+        // A device or a pipe takes the bytes as they come; nothing to rename.
+        file_ = std::fopen(target_.c_str(), "wb");
+        if (file_ == nullptr) {
+            throw OutputError(failure(target_, errno));
+        }
+        return;
+    }
+    // Symbolic links followed, so that the rename replaces the file they
+    // lead to; a name that does not exist yet stays as it is.
+    final_ = resolved(target_);
+    const std::filesystem::path finalPath(final_);
+    const std::string folder = finalPath.has_parent_path() ? finalPath.parent_path().string() : ".";
+    // Hidden, beside the target (a rename cannot cross file systems), its
+    // name short enough for any file system.
+    const std::string pattern = folder + "/." + finalPath.filename().string().substr(0, 200) + ".boardsim-XXXXXX";
+    if (pattern.size() >= PATH_MAX) {
+        throw OutputError("cannot write " + target_ + ": the name is too long");
+    }
+    slot_ = claimSlot();
+    if (slot_ < 0) {
+        throw OutputError("cannot write " + target_ + ": too many files open at once");
+    }
+    char* path = gPendingPaths[size_t(slot_)].data();
+    std::memcpy(path, pattern.c_str(), pattern.size() + 1);
+    const int fd = mkostemp(path, O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        slot_ = -1;
+        throw OutputError(failure(target_, error));
+    }
+    gPendingUsed[size_t(slot_)] = 1;
+    temporary_ = path;
+    fchmod(fd, modeFor(final_));
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        abandon();
+        throw OutputError(failure(target_, error));
+    }
+}
+
+OutputFile::~OutputFile()
+{
+    abandon();
+}
+
+void OutputFile::fail(int error)
+{
+    abandon();
+    throw OutputError(failure(target_, error));
+}
+
+void OutputFile::write(std::string_view bytes)
+{
+    if (file_ == nullptr) {
+        throw OutputError("cannot write " + target_ + ": it was given up");
+    }
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        fail(errno);
+    }
+}
+
+void OutputFile::commit()
+{
+    if (file_ == nullptr) {
+        throw OutputError("cannot write " + target_ + ": it was given up");
+    }
+    if (std::fflush(file_) != 0 || std::ferror(file_) != 0) {
+        fail(errno != 0 ? errno : EIO);
+    }
+    if (!temporary_.empty() && fsync(fileno(file_)) != 0) {
+        fail(errno);
+    }
+    FILE* file = file_;
+    file_ = nullptr;
+    if (std::fclose(file) != 0) {
+        fail(errno);
+    }
+    if (temporary_.empty()) {
+        return;  // written in place
+    }
+    if (std::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        fail(errno);
+    }
+    gPendingUsed[size_t(slot_)] = 0;
+    slot_ = -1;
+    temporary_.clear();
+    syncFolder(std::filesystem::path(final_).parent_path().string());
+}
+
+void OutputFile::abandon()
+{
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+    if (slot_ >= 0) {
+        gPendingUsed[size_t(slot_)] = 0;
+        slot_ = -1;
+    }
+}
+
+void writeOutputFile(const std::string& target, std::string_view bytes)
+{
+    OutputFile file(target);
+    file.write(bytes);
+    file.commit();
+}
 
 void checkWritable(const std::string& path)
 {
     struct stat info {};
-    const bool existed = stat(path.c_str(), &info) == 0;
-    if (existed && S_ISDIR(info.st_mode)) {
-        throw OutputError("cannot write " + path + ": is a directory");
+    if (existsAsOther(path, info) && !S_ISDIR(info.st_mode)) {
+        // Opened only when written: a pipe would wait here for its reader.
+        if (access(path.c_str(), W_OK) != 0) {
+            throw OutputError(failure(path, errno));
+        }
+        return;
     }
-    // Opening is the only honest test: permissions, read-only mounts and
-    // missing folders all show up here, with the system's own reason.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        throw OutputError("cannot write " + path + ": " + std::strerror(errno));
+    const OutputFile probe(path);  // made, and removed again unused
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+void refuseClashingOutputs(const std::string& image, const std::vector<NamedOutput>& outputs)
+{
+    struct stat info {};
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const NamedOutput& out = outputs[i];
+        if (existsAsOther(out.path, info)) {
+            continue;  // /dev/null may take any number of outputs
+        }
+        if (!image.empty() && sameFile(image, out.path)) {
+            throw OutputError(out.option + " " + out.path + " is the image " + image +
+                              " itself (the same file): choose another name");
+        }
+        for (size_t j = 0; j < i; ++j) {
+            const NamedOutput& earlier = outputs[j];
+            if (sameFile(earlier.path, out.path) || resolved(earlier.path) == resolved(out.path)) {
+                throw OutputError(earlier.option + " " + earlier.path + " and " + out.option + " " + out.path +
+                                  " name the same file: one would replace the other");
+            }
+        }
     }
-    close(fd);
-    if (!existed) {
-        unlink(path.c_str());
+}
+
+void removePendingOutputs()
+{
+    for (size_t i = 0; i < kSlots; ++i) {
+        if (gPendingUsed[i] != 0) {
+            unlink(gPendingPaths[i].data());
+        }
     }
 }
 

@@ -46,6 +46,11 @@ std::string linkTarget(const std::string& link)
     return length > 0 ? std::string(target, size_t(length)) : std::string();
 }
 
+bool laterThan(const timespec& a, const timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 }  // namespace
 
 Pty::Pty(std::string link, bool holdSlave, std::ostream& notes) : link_(std::move(link))
@@ -104,12 +109,17 @@ void Pty::makeLink(std::ostream& notes)
         }
         struct stat target {};
         const std::string points = linkTarget(link_);
-        if (stat(link_.c_str(), &target) == 0) {
+        const bool exists = stat(link_.c_str(), &target) == 0;
+        // A pty's number is used again once it is free: the one a killed
+        // run's link names may be ours by now, or another made after the
+        // link was. Neither is the pty the link was made for.
+        const bool reused = exists && (points == device_ || laterThan(target.st_ctim, existing.st_mtim));
+        if (exists && !reused) {
             throw std::runtime_error("cannot make the link " + link_ + ": it points to " + points +
                                      ", which exists (another run using it?)");
         }
         notes << "boardsim: replacing the stale link " << link_ << " (it pointed to " << points
-              << ", which is gone)\n";
+              << (reused ? ", made again since for someone else)\n" : ", which is gone)\n");
         unlink(link_.c_str());
     }
     if (symlink(device_.c_str(), link_.c_str()) != 0) {

@@ -5,10 +5,11 @@
 // translation) and with no line speed until the client sets its own.
 //
 // The link: anything but a symbolic link in its place is left alone and
-// refused; a link left behind by a run that was killed (its pty gone) is
-// replaced, with a note; a link to a pty that still exists is refused, as
-// another run is using it. At the end the link is removed if it is still
-// ours.
+// refused; a link left behind by a run that was killed is replaced, with a
+// note: its pty is gone, or its number was given to a pty made after the
+// link (this run's own, often); a link to a pty older than the link is
+// refused, as another run is using it. At the end the link is removed if
+// it is still ours.
 #pragma once
 
 #include <cstddef>

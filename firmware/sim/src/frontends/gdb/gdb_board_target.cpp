@@ -40,8 +40,9 @@ const char* kMonitorHelp =
 }  // namespace
 
 GdbBoardTarget::GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare,
-                               std::optional<double> speed)
-    : image_(image), options_(std::move(options)), imageFlash_(options_.flash), prepare_(std::move(prepare))
+                               std::optional<double> speed, std::function<void(Board&)> retire)
+    : image_(image), options_(std::move(options)), imageFlash_(options_.flash), prepare_(std::move(prepare)),
+      retire_(std::move(retire))
 {
     if (speed) {
         pacer_.emplace(*speed);
@@ -55,7 +56,11 @@ void GdbBoardTarget::rebuild(std::optional<std::vector<uint8_t>> flash)
     options.flash = std::move(flash);
     // The board in place stays when the new one cannot start (no valid
     // user code in flash).
-    board_ = std::make_unique<Board>(image_, options);
+    auto fresh = std::make_unique<Board>(image_, options);
+    if (board_ && retire_) {
+        retire_(*board_);
+    }
+    board_ = std::move(fresh);
     // gdb believes what it inserted is still there.
     for (const uint32_t address : breakpoints_) {
         board_->setBreakpoint(address, true);

@@ -24,9 +24,10 @@ public:
     // loaded, as on a board); "monitor reset image" puts the image's flash
     // back.
     // `speed`: runs paced to the wall clock at that many times real time;
-    // none: as fast as the host goes.
+    // none: as fast as the host goes. `retire` sees each board about to go
+    // (at a monitor reset).
     GdbBoardTarget(const ElfImage& image, BoardOptions options, std::function<void(Board&)> prepare = {},
-                   std::optional<double> speed = std::nullopt);
+                   std::optional<double> speed = std::nullopt, std::function<void(Board&)> retire = {});
 
     Board& board() { return *board_; }
 
@@ -63,6 +64,7 @@ private:
     BoardOptions options_;
     std::optional<std::vector<uint8_t>> imageFlash_;  // the flash the board started with
     std::function<void(Board&)> prepare_;
+    std::function<void(Board&)> retire_;
     std::optional<Pacer> pacer_;
     std::unique_ptr<Board> board_;
     bool step_ = false;

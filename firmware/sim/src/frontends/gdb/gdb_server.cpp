@@ -43,6 +43,14 @@ bool sendAll(int fd, const std::string& bytes)
 // How long a refused gdb is given to send its first packet, and then to
 // close its end.
 constexpr int kRefusalWaitMs = 500;
+// How often a wait looks whether the run is over: a signal that came just
+// before the wait began does not interrupt it.
+constexpr int kEndingLookMs = 200;
+
+bool over(const std::function<bool()>& ending)
+{
+    return ending && ending();
+}
 
 class Socket {
 public:
@@ -103,31 +111,37 @@ void refuseAnother(int listener, std::ostream& log)
     readFor(fd, kRefusalWaitMs, [](const std::string&) { return false; });
 }
 
-// True when gdb killed the target.
-bool converse(int fd, int listener, GdbTarget& target, std::ostream& log)
+// What gdb sent, fed to the session and answered. False when gdb went
+// away (the board stays as it is) or cannot be answered.
+bool takeFromGdb(int fd, GdbSession& session)
+{
+    char buffer[4096];
+    ssize_t got = -1;
+    do {
+        got = ::recv(fd, buffer, sizeof buffer, 0);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 && sendAll(fd, session.feed(std::string_view(buffer, size_t(got))));
+}
+
+// True when gdb killed the target or the run is over.
+bool converse(int fd, int listener, GdbTarget& target, std::ostream& log, const std::function<bool()>& ending)
 {
     GdbSession session(target);
-    char buffer[4096];
     while (session.end() == GdbSession::End::None) {
+        if (over(ending)) {
+            return true;
+        }
         pollfd ready[2] = {{fd, POLLIN, 0}, {listener, POLLIN, 0}};
-        // While the board runs, only a glance at the connection between slices.
-        const int events = ::poll(ready, 2, session.running() ? 0 : -1);
+        // While the board runs, only a glance at the connection between
+        // slices; while it waits, a look at `ending` now and then.
+        const int events = ::poll(ready, 2, session.running() ? 0 : kEndingLookMs);
         if (events < 0 && errno != EINTR) {
             return false;
         }
         // What this gdb sent comes first: when it has just hung up, a gdb
         // connecting after it is the next one, not a second.
-        if (events > 0 && ready[0].revents != 0) {
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;  // gdb went away; the board stays as it is
-            }
-            if (!sendAll(fd, session.feed(std::string_view(buffer, size_t(got))))) {
-                return false;
-            }
+        if (events > 0 && ready[0].revents != 0 && !takeFromGdb(fd, session)) {
+            return false;
         }
         if (events > 0 && (ready[1].revents & POLLIN) != 0) {
             refuseAnother(listener, log);
@@ -140,9 +154,10 @@ bool converse(int fd, int listener, GdbTarget& target, std::ostream& log)
 }
 
 // A gdb that hung up did not remove its breakpoints and watchpoints.
-bool serveConnection(int fd, int listener, GdbTarget& target, std::ostream& log)
+bool serveConnection(int fd, int listener, GdbTarget& target, std::ostream& log,
+                     const std::function<bool()>& ending)
 {
-    const bool killed = converse(fd, listener, target, log);
+    const bool killed = converse(fd, listener, target, log, ending);
     target.removeAllPoints();
     return killed;
 }
@@ -177,9 +192,16 @@ GdbServer::~GdbServer()
     ::close(listener_);
 }
 
-void GdbServer::serve(GdbTarget& target, std::ostream& log) const
+void GdbServer::serve(GdbTarget& target, std::ostream& log, const std::function<bool()>& ending) const
 {
     for (;;) {
+        if (over(ending)) {
+            return;
+        }
+        pollfd waiting{listener_, POLLIN, 0};
+        if (::poll(&waiting, 1, kEndingLookMs) <= 0) {
+            continue;
+        }
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) {
@@ -191,8 +213,10 @@ void GdbServer::serve(GdbTarget& target, std::ostream& log) const
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         log << "boardsim: gdb connected" << std::endl;
-        if (serveConnection(fd, listener_, target, log)) {
-            log << "boardsim: gdb killed the target" << std::endl;
+        if (serveConnection(fd, listener_, target, log, ending)) {
+            if (!over(ending)) {
+                log << "boardsim: gdb killed the target" << std::endl;
+            }
             return;
         }
         log << "boardsim: gdb left; waiting for gdb on 127.0.0.1:" << port_ << std::endl;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 
 #include "frontends/gdb/gdb_packets.h"
@@ -20,8 +21,10 @@ public:
     uint16_t port() const { return port_; }
 
     // Serves one gdb after another, the target kept as each left it, until
-    // one kills the target. Progress lines go to `log`.
-    void serve(GdbTarget& target, std::ostream& log) const;
+    // one kills the target or `ending` says the run is over (looked at
+    // between slices of a run and whenever a wait is interrupted by a
+    // signal). Progress lines go to `log`.
+    void serve(GdbTarget& target, std::ostream& log, const std::function<bool()>& ending = {}) const;
 
 private:
     int listener_ = -1;

@@ -1,9 +1,8 @@
 #include "frontends/isp/isp_command.h"
 
 #include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <memory>
+#include <string_view>
 
 #include "image/flash_image.h"
 #include "frontends/isp/isp_session.h"
@@ -14,11 +13,7 @@ namespace boardsim {
 
 void saveFlash(const std::vector<uint8_t>& flash, const std::string& path)
 {
-    const std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file || std::fwrite(flash.data(), 1, flash.size(), file.get()) != flash.size() ||
-        std::fflush(file.get()) != 0) {
-        throw OutputError("cannot write " + path + ": " + std::strerror(errno));
-    }
+    writeOutputFile(path, std::string_view(reinterpret_cast<const char*>(flash.data()), flash.size()));
 }
 
 IspEnd bootThroughIsp(const ElfImage& image, const Options& options, Pty& link, BoardOptions& boardOptions)

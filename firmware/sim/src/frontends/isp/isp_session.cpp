@@ -71,7 +71,6 @@ void answer(IspBootLoader& loader, Pty& link, const std::string& bytes, Host& ho
 
 IspOutcome serveIsp(Pty& link, std::vector<uint8_t> flash, const IspSessionSettings& settings, std::ostream& notes)
 {
-    const SignalGuard signals;
     IspBootLoader loader(std::move(flash));
     IspOutcome outcome;
     Host host;

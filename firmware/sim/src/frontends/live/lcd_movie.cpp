@@ -8,12 +8,9 @@
 #include "frontends/common/lcd_picture.h"
 
 #ifdef BOARDSIM_HAVE_GIF
-#include <fcntl.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include "frontends/common/output_file.h"
 #endif
 
 namespace boardsim {
@@ -43,33 +40,33 @@ std::string gifError(int code)
     return text != nullptr ? text : "GIF error " + std::to_string(code);
 }
 
-// Owns the open file, so that a failure half way through still closes it.
-class GifFile {
+extern "C" int appendGif(GifFileType* gif, const GifByteType* data, int length)
+{
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), size_t(length));
+    return length;
+}
+
+// The movie is made in memory and written as a whole, by the rule every
+// output file follows; the encoder is closed also when a step fails.
+class GifBuilder {
 public:
-    explicit GifFile(const std::string& path) : path_(path)
+    explicit GifBuilder(const std::string& path) : path_(path)
     {
-        // Opened here rather than by giflib, which would make it readable
-        // by its owner only.
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            throw BoardError("cannot write " + path + ": " + std::strerror(errno));
-        }
         int error = 0;
-        gif_ = EGifOpenFileHandle(fd, &error);
+        gif_ = EGifOpen(&bytes_, appendGif, &error);
         if (gif_ == nullptr) {
-            ::close(fd);
             throw BoardError("cannot write " + path + ": " + gifError(error));
         }
         EGifSetGifVersion(gif_, true);  // GIF89a: delays and looping
     }
-    ~GifFile()
+    ~GifBuilder()
     {
         if (gif_ != nullptr) {
             EGifCloseFile(gif_, nullptr);
         }
     }
-    GifFile(const GifFile&) = delete;
-    GifFile& operator=(const GifFile&) = delete;
+    GifBuilder(const GifBuilder&) = delete;
+    GifBuilder& operator=(const GifBuilder&) = delete;
 
     GifFileType* get() const { return gif_; }
     void check(int result) const
@@ -78,7 +75,8 @@ public:
             throw BoardError("cannot write " + path_ + ": " + gifError(gif_->Error));
         }
     }
-    void close()
+    // The whole file.
+    const std::string& close()
     {
         int error = 0;
         GifFileType* gif = gif_;
@@ -86,10 +84,12 @@ public:
         if (EGifCloseFile(gif, &error) != GIF_OK) {
             throw BoardError("cannot write " + path_ + ": " + gifError(error));
         }
+        return bytes_;
     }
 
 private:
     std::string path_;
+    std::string bytes_;
     GifFileType* gif_ = nullptr;
 };
 
@@ -108,7 +108,7 @@ void LcdMovie::write(const std::string& path, double end, unsigned scale) const
     if (map == nullptr) {
         throw BoardError("cannot write " + path + ": out of memory");
     }
-    GifFile gif(path);
+    GifBuilder gif(path);
     const int described = EGifPutScreenDesc(gif.get(), width, height, 1, 0, map);
     GifFreeMapObject(map);
     gif.check(described);
@@ -140,7 +140,12 @@ void LcdMovie::write(const std::string& path, double end, unsigned scale) const
             gif.check(EGifPutLine(gif.get(), row.data(), width));
         }
     }
-    gif.close();
+    const std::string& bytes = gif.close();
+    try {
+        writeOutputFile(path, bytes);
+    } catch (const OutputError& e) {
+        throw BoardError(e.what());
+    }
 }
 
 #else

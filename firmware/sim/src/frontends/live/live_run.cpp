@@ -219,7 +219,8 @@ StopReason LiveRun::runPaced()
             board_.requestStop();
         });
     }
-    const SignalGuard signals;  // before the screen, so that ncurses leaves them to us
+    // boardsim catches the ending signals already (signals.h), so that
+    // ncurses leaves them to us.
     if (options_.screen) {
         paced.screen.emplace();
     }
@@ -248,10 +249,12 @@ StopReason LiveRun::runPaced()
             ending_ = std::string("interrupted (") + signalName(pendingSignal()) + ")";
             break;
         }
+        // With --run the run ends at its end, also on the screen: a script
+        // that runs it must not wait for a q nobody types.
+        if (!paced.running && (!paced.screen || options_.runGiven)) {
+            break;
+        }
         if (!paced.screen) {
-            if (!paced.running) {
-                break;
-            }
             continue;
         }
         if (takeKeys(paced)) {

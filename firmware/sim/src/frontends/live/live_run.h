@@ -39,9 +39,9 @@ public:
     // Pass every event of the board on to here.
     void observe(const Event& e);
 
-    // Runs the board as the options say and writes the movie. Without --run
-    // a paced run goes on until q or an interruption (SIGINT, SIGTERM,
-    // SIGHUP), which end the run as a limit would.
+    // Runs the board as the options say and writes the movie. A paced run
+    // goes on until its --run end (the screen closes then too), q, or an
+    // ending signal (signals.h), which end the run as a limit would.
     StopReason run();
     // Why the run ended, for the stop line; empty when it reached its end.
     const std::string& ending() const { return ending_; }

@@ -1,11 +1,10 @@
 #include "frontends/scenario/junit_report.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <stdexcept>
+
+#include "frontends/common/output_file.h"
 
 namespace boardsim {
 namespace {
@@ -143,12 +142,7 @@ std::string junitXml(const std::string& suite, const std::vector<JUnitCase>& cas
 
 void writeJUnit(const std::string& path, const std::string& suite, const std::vector<JUnitCase>& cases)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << junitXml(suite, cases);
-    out.flush();
-    if (!out) {
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-    }
+    writeOutputFile(path, junitXml(suite, cases));  // whole or not at all, as every output
 }
 
 }  // namespace boardsim

@@ -10,18 +10,27 @@
 #include "frontends/scenario/junit_report.h"
 #include "frontends/scenario/scenario_parse.h"
 #include "frontends/scenario/scenario_run.h"
+#include "frontends/trace/pin_trace.h"
 
 namespace boardsim {
 namespace {
 
 // What the command line adds to the board of scenario number `index`.
-std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::string>& movies, size_t index)
+std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::string>& movies,
+                                const std::vector<std::string>& traces, size_t index)
 {
     std::vector<BoardHook> hooks;
     if (!options.lcdMovie.empty()) {
         hooks.emplace_back([path = movies.at(index)](Board& board, const Scenario& /*scenario*/) {
             auto recording = std::make_shared<LcdRecording>(board);
             return [recording, path] { recording->write(path); };
+        });
+    }
+    if (!options.vcd.empty()) {
+        hooks.emplace_back([path = traces.at(index), pins = options.vcdPins](Board& board, const Scenario& /*scenario*/) {
+            auto trace = std::make_shared<PinTrace>(path, pins);
+            trace->attach(board);
+            return [trace] { trace->finish(); };
         });
     }
     return hooks;
@@ -73,6 +82,13 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             checkWritable(movie);
         }
     }
+    std::vector<std::string> traces;
+    if (!options.vcd.empty()) {
+        traces = perScenarioPaths(options.vcd, options.scenarios);
+        for (const std::string& trace : traces) {
+            checkWritable(trace);
+        }
+    }
     ScenarioSettings settings;
     settings.board = board;
     settings.quiet = options.quiet;
@@ -98,7 +114,7 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             cases.back().message = e.what();
             continue;
         }
-        settings.hooks = hooksFor(options, movies, i);
+        settings.hooks = hooksFor(options, movies, traces, i);
         const ScenarioOutcome outcome = runScenario(image, *scenario, settings, out);
         cases.push_back(caseFor(file, scenario->name));
         cases.back().result = outcome.passed ? JUnitCase::Passed : JUnitCase::Failed;

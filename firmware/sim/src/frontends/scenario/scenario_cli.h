@@ -1,6 +1,6 @@
 // boardsim IMAGE --scenario FILE.yaml [--scenario ...] [--junit REPORT.xml]:
 // each scenario on a fresh board, one after another, with what the command
-// line adds to each board (--lcd-movie).
+// line adds to each board (--lcd-movie, --vcd).
 #pragma once
 
 #include <ostream>

@@ -9,6 +9,7 @@
 #include "frontends/cli/options.h"
 #include "frontends/scenario/scenario_cli.h"
 #include "support/child_process.h"
+#include "support/logic_analyzer.h"
 #include "support/scenario_text.h"
 
 #ifdef BOARDSIM_HAVE_GIF
@@ -215,4 +216,33 @@ TEST(ScenarioCli, TheLcdMovieIsRecordedDuringEachScenario)
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(frames(dir.file("one.gif")), 3);
 #endif
+}
+
+// A pin trace for each scenario, on its own board's time axis, whole when
+// the scenario ends, also when one of its steps failed.
+TEST(ScenarioCli, APinTraceIsRecordedDuringEachScenario)
+{
+    REQUIRE_PROGRAM(sigrok, "sigrok-cli");
+    const ScratchDir dir;
+    const std::string greets = writeScenario(dir, kGreets, "greets.yaml");
+    const std::string fails = writeScenario(dir, kFails, "fails.yaml");
+    const CommandResult r = runBoardsim({"--scenario", greets, "--scenario", fails, "--vcd", dir.file("pins.vcd"),
+                                         "--vcd-pins", "P0_0,P0_31", "--quiet"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;  // the second scenario's step fails
+    EXPECT_FALSE(std::filesystem::exists(dir.file("pins.vcd")));
+    for (const char* trace : {"pins-greets.vcd", "pins-fails.vcd"}) {
+        const std::string text = boardsim::testing::slurp(dir.file(trace));
+        EXPECT_TRUE(contains(text, "$var wire 1 \" P0_31 $end")) << trace;
+        const auto bytes = boardsim::testing::decodeVcd(sigrok, dir.file(trace), "uart:tx=P0_0:format=ascii", "tx-data");
+        EXPECT_EQ(boardsim::testing::joined(bytes), "Hello my first UART pro[0A]") << trace;
+    }
+    // Each ends where its scenario did: the greeting's wait at 2.52 ms, the
+    // failed check after 5 ms.
+    const auto lastLine = [&](const char* trace) {
+        const std::string text = boardsim::testing::slurp(dir.file(trace));
+        const size_t start = text.rfind('\n', text.size() - 2);
+        return text.substr(start + 1);
+    };
+    EXPECT_EQ(lastLine("pins-greets.vcd").substr(0, 4), "#252") << lastLine("pins-greets.vcd");
+    EXPECT_EQ(lastLine("pins-fails.vcd").substr(0, 5), "#5000") << lastLine("pins-fails.vcd");
 }

@@ -1,0 +1,105 @@
+#include "frontends/trace/vcd_writer.h"
+
+#include <stdexcept>
+
+namespace boardsim {
+namespace {
+
+// Written out whenever this much has gathered.
+constexpr size_t kBufferBytes = size_t{64} * 1024;
+// Identifier codes are printable ASCII from '!' on, as short as can be.
+constexpr char kFirstCode = '!';
+constexpr unsigned kCodes = '~' - '!' + 1;
+
+}  // namespace
+
+VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version)
+    : file_(path), signals_(std::move(signals)), version_(std::move(version)), levels_(signals_.size(), -1)
+{
+}
+
+std::string VcdWriter::code(size_t index)
+{
+    std::string text;
+    do {
+        text += char(kFirstCode + index % kCodes);
+        index /= kCodes;
+    } while (index != 0);
+    return text;
+}
+
+void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
+{
+    if (started_ || levels.size() != signals_.size()) {
+        throw std::logic_error("a VCD starts once, with a value for every signal");
+    }
+    started_ = true;
+    buffer_ += "$version " + version_ + " $end\n";
+    for (const Signal& signal : signals_) {
+        if (!signal.comment.empty()) {
+            buffer_ += "$comment " + signal.comment + " $end\n";
+        }
+    }
+    buffer_ += "$timescale 1ns $end\n$scope module port0 $end\n";
+    for (size_t i = 0; i < signals_.size(); ++i) {
+        buffer_ += "$var wire 1 " + code(i) + " " + signals_[i].name + " $end\n";
+    }
+    buffer_ += "$upscope $end\n$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
+    for (size_t i = 0; i < levels.size(); ++i) {
+        levels_[i] = levels[i] ? 1 : 0;
+        buffer_ += (levels[i] ? '1' : '0') + code(i) + "\n";
+    }
+    buffer_ += "$end\n";
+    lastTime_ = timeNs;
+    flush(false);
+}
+
+void VcdWriter::timestamp(uint64_t timeNs)
+{
+    if (timeNs > lastTime_) {
+        lastTime_ = timeNs;
+        buffer_ += "#" + std::to_string(timeNs) + "\n";
+    }
+}
+
+void VcdWriter::change(size_t index, bool level, uint64_t timeNs)
+{
+    if (!started_ || failed() || index >= levels_.size() || levels_[index] == int(level)) {
+        return;
+    }
+    levels_[index] = level ? 1 : 0;
+    timestamp(timeNs);
+    buffer_ += (level ? '1' : '0') + code(index) + "\n";
+    ++changes_;
+    flush(false);
+}
+
+void VcdWriter::flush(bool always)
+{
+    if (buffer_.empty() || (!always && buffer_.size() < kBufferBytes)) {
+        return;
+    }
+    try {
+        file_.write(buffer_);
+    } catch (const OutputError& e) {
+        error_ = e.what();
+    }
+    buffer_.clear();
+}
+
+void VcdWriter::finish(uint64_t timeNs)
+{
+    if (!started_) {
+        throw OutputError("cannot write " + file_.target() + ": the trace never started");
+    }
+    // The last timestamp marks where the trace ends, so that a viewer
+    // shows the quiet stretch after the last change too.
+    timestamp(timeNs);
+    flush(true);
+    if (failed()) {
+        throw OutputError(error_);
+    }
+    file_.commit();
+}
+
+}  // namespace boardsim

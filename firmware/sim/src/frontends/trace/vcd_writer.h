@@ -1,0 +1,60 @@
+// A Value Change Dump (IEEE 1364) of 1-bit signals, as GTKWave, PulseView
+// and sigrok read it: a header naming the signals, their values at the
+// start, then a timestamp (in nanoseconds) and the new values wherever
+// something changed. Streamed: the file grows with the changes, memory
+// stays at one buffer, and long idle stretches cost nothing. Written by
+// the output-file rule (output_file.h): until finish() the target is
+// untouched, and a failure leaves it so.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frontends/common/output_file.h"
+
+namespace boardsim {
+
+class VcdWriter {
+public:
+    struct Signal {
+        std::string name;     // the variable's name: letters, digits, '_'
+        std::string comment;  // a $comment about it in the header; empty for none
+    };
+
+    // Makes the temporary file; throws OutputError.
+    VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version);
+
+    // The header and every signal's value at `timeNs`; once, first.
+    void start(const std::vector<bool>& levels, uint64_t timeNs);
+    // Signal `index` is `level` from `timeNs` on (no earlier than the last
+    // change; a value it already has is left out). Never throws: a write
+    // that fails is kept for finish(), and the rest is dropped.
+    void change(size_t index, bool level, uint64_t timeNs);
+    // The trace ends at `timeNs`; the file is complete and in place.
+    // Throws OutputError, also for a write that failed on the way.
+    void finish(uint64_t timeNs);
+    // Gives the file up: the target stays as it was.
+    void abandon() { file_.abandon(); }
+
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+    uint64_t changes() const { return changes_; }
+
+private:
+    static std::string code(size_t index);
+    void timestamp(uint64_t timeNs);
+    void flush(bool always);
+
+    OutputFile file_;
+    std::vector<Signal> signals_;
+    std::string version_;
+    std::vector<int> levels_;  // -1 before start()
+    std::string buffer_;
+    uint64_t lastTime_ = 0;
+    bool started_ = false;
+    uint64_t changes_ = 0;
+    std::string error_;
+};
+
+}  // namespace boardsim
