@@ -62,9 +62,8 @@ const std::string& CodeMarks::trapName(uint32_t address) const
 
 void CodeMarks::markLoopStarts(const std::vector<uint32_t>& starts)
 {
-    for (uint8_t& m : marks_) {
-        m = uint8_t(m & ~kLoopStart);
-    }
+    std::transform(marks_.begin(), marks_.end(), marks_.begin(),
+                   [](uint8_t m) { return uint8_t(m & ~kLoopStart); });
     for (const uint32_t start : starts) {
         if (inFlash(start)) {
             marks_[start / 2] |= kLoopStart;

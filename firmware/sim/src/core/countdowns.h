@@ -6,6 +6,7 @@
 // must see falls among them (an instruction deadline, a timed action).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -40,10 +41,9 @@ public:
     // Where each countdown starts.
     std::vector<uint32_t> starts() const
     {
-        std::vector<uint32_t> addresses;
-        for (const Countdown& c : loops_) {
-            addresses.push_back(c.region.start);
-        }
+        std::vector<uint32_t> addresses(loops_.size());
+        std::transform(loops_.begin(), loops_.end(), addresses.begin(),
+                       [](const Countdown& c) { return c.region.start; });
         return addresses;
     }
     // Instructions counted without being run, since the board was made.

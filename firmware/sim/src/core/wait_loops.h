@@ -7,6 +7,7 @@
 // thing due are alike, and the engine counts them without running them.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -80,10 +81,9 @@ public:
     // Where each wait loop starts.
     std::vector<uint32_t> starts() const
     {
-        std::vector<uint32_t> addresses;
-        for (const Visit& v : loops_) {
-            addresses.push_back(v.loop.start);
-        }
+        std::vector<uint32_t> addresses(loops_.size());
+        std::transform(loops_.begin(), loops_.end(), addresses.begin(),
+                       [](const Visit& v) { return v.loop.start; });
         return addresses;
     }
     // Instructions counted without being run, since the board was made.
