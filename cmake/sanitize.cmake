@@ -35,8 +35,8 @@ else()
 endif()
 
 # How long the console fuzzer runs as a test (make fuzz runs it longer).
-set(FUZZ_TEST_SECONDS 30 CACHE STRING "Seconds of fuzzing for the console fuzzer test")
-set(ELF_FUZZ_TEST_SECONDS 15 CACHE STRING "Seconds of fuzzing for the ELF loader fuzzer test")
-set(TABLE_FUZZ_TEST_SECONDS 15 CACHE STRING "Seconds of fuzzing for the table reader fuzzer test")
+set(FUZZ_TEST_SECONDS 20 CACHE STRING "Seconds of fuzzing for the console fuzzer test")
+set(ELF_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the ELF loader fuzzer test")
+set(TABLE_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the table reader fuzzer test")
 set(GDB_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the GDB packet fuzzer test")
 set(ISP_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the ISP boot loader fuzzer test")
