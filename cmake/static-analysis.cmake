@@ -55,9 +55,14 @@ set(romtable_sources "")
 if(WITH_ROMTABLE)
   file(GLOB romtable_sources RELATIVE ${src} CONFIGURE_DEPENDS ${src}/tools/romtable/*.cpp)
 endif()
+# What the host tools share, checked with the host code.
+set(shared_sources "")
+if(WITH_ROMTABLE OR WITH_SIM)
+  file(GLOB shared_sources RELATIVE ${src} CONFIGURE_DEPENDS ${src}/tools/shared/*.cpp)
+endif()
 
 # Two runs, so that CTest can give each a core: clang-tidy takes minutes.
-set(host_sources ${dactables_sources} ${romtable_sources})
+set(host_sources ${dactables_sources} ${romtable_sources} ${shared_sources})
 add_test(NAME clang_tidy_host
   COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${host_sources}
   WORKING_DIRECTORY ${src})
@@ -96,13 +101,13 @@ add_test(NAME cppcheck_firmware
 set(cppcheck_tests cppcheck_dactables cppcheck_firmware)
 if(romtable_sources)
   add_test(NAME cppcheck_romtable
-    COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Itools/romtable ${romtable_sources}
+    COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Itools/romtable -Itools ${romtable_sources} ${shared_sources}
     WORKING_DIRECTORY ${src})
   list(APPEND cppcheck_tests cppcheck_romtable)
 endif()
 if(sim_sources)
   add_test(NAME cppcheck_sim
-    COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Ifirmware/sim/src ${sim_sources}
+    COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Ifirmware/sim/src -Itools ${sim_sources}
     WORKING_DIRECTORY ${src})
   list(APPEND cppcheck_tests cppcheck_sim)
 endif()

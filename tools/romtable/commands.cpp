@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ending_signals.h"
 #include "export.h"
-#include "output_file.h"
 #include "plot.h"
 #include "show_report.h"
 #include "spectral_figures.h"
@@ -14,6 +14,7 @@
 #include "table_file.h"
 #include "table_format.h"
 #include "waveform_fit.h"
+#include "shared/output_file.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE*
 // An output onto the table being read would destroy it, under whatever name.
 bool refuse_onto_input(const std::string& input, const std::string& output, FILE* err)
 {
-    if (!same_file(input, output)) {
+    if (!safe_output::sameFile(input, output)) {
         return false;
     }
     std::fprintf(err, "romtable: %s is the input table %s itself (the same file); choose another output\n",
@@ -157,9 +158,11 @@ bool write_all(const std::string& target, const std::string& bytes, FILE* out, F
         }
         return true;
     }
-    std::string error;
-    if (!write_output_file(target, bytes, &error)) {
-        std::fprintf(err, "romtable: %s\n", error.c_str());
+    try {
+        const OutputSignalGuard signals;
+        safe_output::writeOutputFile(target, bytes);
+    } catch (const safe_output::OutputError& e) {
+        std::fprintf(err, "romtable: %s\n", e.what());
         return false;
     }
     return true;

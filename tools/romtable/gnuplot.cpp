@@ -13,7 +13,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "output_file.h"
+#include "ending_signals.h"
+#include "shared/output_file.h"
 
 namespace {
 
@@ -104,10 +105,11 @@ GnuplotRun run_gnuplot(const std::string& script)
 }
 
 // What gnuplot left: a PNG file, at least its signature.
-bool holds_png(int descriptor)
+bool holds_png(const std::string& path)
 {
     char signature[8] = {};
-    return pread(descriptor, signature, sizeof signature, 0) == static_cast<ssize_t>(sizeof signature) &&
+    const std::unique_ptr<FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+    return file && std::fread(signature, 1, sizeof signature, file.get()) == sizeof signature &&
            std::string(signature, sizeof signature) == "\x89PNG\r\n\x1A\n";
 }
 
@@ -140,19 +142,23 @@ bool draw_picture(const std::function<std::string(const std::string& png)>& scri
         *error = png + " exists and is not a plain file";
         return false;
     }
-    OutputFile picture;
-    if (!picture.open(png, error)) {
+    try {
+        const OutputSignalGuard signals;
+        safe_output::OutputFile picture(png);
+        const GnuplotRun run = run_gnuplot(script_for(picture.temporaryPath()));
+        const std::string said = run.messages.empty() ? "" : ":\n" + run.messages;
+        if (!run.started || !WIFEXITED(run.status) || WEXITSTATUS(run.status) == 127) {
+            *error = "gnuplot is not installed (Debian package gnuplot-nox) or could not run" + said;
+            return false;
+        }
+        if (WEXITSTATUS(run.status) != 0 || !holds_png(picture.temporaryPath())) {
+            *error = "gnuplot could not draw " + png + said;
+            return false;
+        }
+        picture.commit();
+        return true;
+    } catch (const safe_output::OutputError& e) {
+        *error = e.what();
         return false;
     }
-    const GnuplotRun run = run_gnuplot(script_for(picture.temporary_path()));
-    const std::string said = run.messages.empty() ? "" : ":\n" + run.messages;
-    if (!run.started || !WIFEXITED(run.status) || WEXITSTATUS(run.status) == 127) {
-        *error = "gnuplot is not installed (Debian package gnuplot-nox) or could not run" + said;
-        return false;
-    }
-    if (WEXITSTATUS(run.status) != 0 || !holds_png(picture.descriptor())) {
-        *error = "gnuplot could not draw " + png + said;
-        return false;
-    }
-    return picture.commit(error);
 }

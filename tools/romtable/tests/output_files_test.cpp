@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "output_file.h"
+#include "ending_signals.h"
 #include "run_romtable.h"
 #include "test_tables.h"
+#include "shared/output_file.h"
 
 TEST(OutputFiles, OutputOntoItsOwnInputIsRefused)
 {
@@ -104,10 +105,12 @@ TEST(OutputFiles, SignalThatEndsTheRunRemovesTheTemporaryFile)
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            OutputFile out;
-            std::string error;
-            if (out.open(target, &error) && out.write(std::string(100000, 'x'), &error)) {
+            try {
+                const OutputSignalGuard signals;
+                safe_output::OutputFile out(target);
+                out.write(std::string(100000, 'x'));
                 raise(signal_number);
+            } catch (const safe_output::OutputError&) {
             }
             _exit(3);
         }
@@ -131,17 +134,18 @@ TEST(OutputFiles, FailedWritesLeaveTheTargetAndNoTemporaryFile)
     const std::string target = dir.path + "/out.bin";
     write_file(target, "old");
     {
-        OutputFile out;
-        std::string error;
-        ASSERT_TRUE(out.open(target, &error)) << error;
-        ASSERT_TRUE(out.write("new", &error)) << error;
+        safe_output::OutputFile out(target);
+        out.write("new");
         // Given up without a commit, as when a command fails half-way.
     }
     EXPECT_EQ(read_file(target), "old");
-    std::string error;
-    EXPECT_FALSE(write_output_file(dir.path + "/missing/out.bin", "bytes", &error));
-    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-    EXPECT_TRUE(write_output_file(target, "new", &error)) << error;
+    try {
+        safe_output::writeOutputFile(dir.path + "/missing/out.bin", "bytes");
+        ADD_FAILURE() << "a file was written into a folder that does not exist";
+    } catch (const safe_output::OutputError& e) {
+        EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+    }
+    safe_output::writeOutputFile(target, "new");
     EXPECT_EQ(read_file(target), "new");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 1);
 }

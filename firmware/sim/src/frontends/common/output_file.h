@@ -1,76 +1,20 @@
-// How boardsim writes every file it makes (pictures, movies, the flash, a
-// pin trace), so that none ever lies: the bytes go to a hidden temporary
-// file beside the target, every write checked, then flushed, synced to the
-// disk, closed and renamed over the target in one step. On any failure the
-// temporary file goes and the target stays as it was: never empty, never
-// cut short. A target that exists and is no plain file (/dev/null, a pipe)
-// is written in place instead, and never removed. An output that is one of
-// the run's inputs, or that another output also names, is refused before
-// the run starts.
+// boardsim writes every file it makes by the host tools' output-file rule
+// (tools/shared/output_file.h): a temporary beside the target, every write
+// checked, synced and renamed; outputs that clash with the image or with
+// each other refused before the run.
 #pragma once
 
-#include <cstddef>
-#include <cstdio>
-#include <stdexcept>
-#include <string>
-#include <string_view>
-#include <vector>
+#include "shared/output_file.h"
 
 namespace boardsim {
 
-struct OutputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// One output being written. Not committed, it leaves nothing behind.
-class OutputFile {
-public:
-    // Makes the temporary file; throws OutputError naming the target and
-    // the reason when its folder cannot take it. A symbolic link as target
-    // stays, and the file it leads to is replaced.
-    explicit OutputFile(std::string target);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    const std::string& target() const { return target_; }
-    // Throws OutputError; the temporary file is gone by then.
-    void write(std::string_view bytes);
-    // Flushes, syncs, closes and renames; throws OutputError on any failure.
-    void commit();
-    // Drops what was written.
-    void abandon();
-
-private:
-    [[noreturn]] void fail(int error);
-
-    std::string target_;     // as named, for messages
-    std::string final_;      // what the rename replaces: the target, its links followed
-    std::string temporary_;  // empty when written in place
-    FILE* file_ = nullptr;
-    int slot_ = -1;  // where a signal's handler finds the temporary file
-};
-
-// `bytes` as the whole of `target`, by the rule above.
-void writeOutputFile(const std::string& target, std::string_view bytes);
-
-// Throws OutputError naming the file and the reason when `path` could not
-// be written by the rule above. Leaves nothing behind.
-void checkWritable(const std::string& path);
-
-// Whether both name one existing file (device and inode, so that links count).
-bool sameFile(const std::string& a, const std::string& b);
-
-struct NamedOutput {
-    std::string option;  // "--lcd", for the message
-    std::string path;
-};
-// Throws OutputError when an output is the image itself or two outputs
-// name one file (also through links, or names yet to be made).
-void refuseClashingOutputs(const std::string& image, const std::vector<NamedOutput>& outputs);
-
-// For a handler of a signal that ends the process at once: removes every
-// temporary file still being written. Async-signal-safe.
-void removePendingOutputs();
+using safe_output::checkWritable;
+using safe_output::NamedOutput;
+using safe_output::OutputError;
+using safe_output::OutputFile;
+using safe_output::refuseClashingOutputs;
+using safe_output::removePendingOutputs;
+using safe_output::sameFile;
+using safe_output::writeOutputFile;
 
 }  // namespace boardsim

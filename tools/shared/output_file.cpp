@@ -1,4 +1,4 @@
-#include "frontends/common/output_file.h"
+#include "shared/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace boardsim {
+namespace safe_output {
 namespace {
 
 // The temporary files being written, where a signal's handler can reach
@@ -93,8 +93,10 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target))
     const std::filesystem::path finalPath(final_);
     const std::string folder = finalPath.has_parent_path() ? finalPath.parent_path().string() : ".";
     // Hidden, beside the target (a rename cannot cross file systems), its
-    // name short enough for any file system.
-    const std::string pattern = folder + "/." + finalPath.filename().string().substr(0, 200) + ".boardsim-XXXXXX";
+    // name short enough for any file system; the program's name in it
+    // says who left it, should a run be killed.
+    const std::string pattern = folder + "/." + finalPath.filename().string().substr(0, 200) + "." +
+                                program_invocation_short_name + "-XXXXXX";
     if (pattern.size() >= PATH_MAX) {
         throw OutputError("cannot write " + target_ + ": the name is too long");
     }
@@ -211,8 +213,8 @@ bool sameFile(const std::string& a, const std::string& b)
 {
     struct stat first {};
     struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && S_ISREG(first.st_mode) &&
+           S_ISREG(second.st_mode) && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 void refuseClashingOutputs(const std::string& image, const std::vector<NamedOutput>& outputs)
@@ -246,4 +248,4 @@ void removePendingOutputs()
     }
 }
 
-}  // namespace boardsim
+}  // namespace safe_output
