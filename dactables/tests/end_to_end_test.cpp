@@ -394,55 +394,20 @@ void expect_link_target_gone(const std::string& target)
     }
 }
 
-}  // namespace
-
-TEST(LinksToTheTable, RefusedStepLeavesNoHalfWrittenFileUnderAnyName)
+// A table given up (`input` ends it with `status`, the console saying
+// `console`) when its name is a link: through a symbolic link the file it
+// led to goes with the link; through a hard link the other name is left
+// empty, never holding a cut table.
+void expect_nothing_cut_under_any_name(const std::string& name, const std::string& input, int status,
+                                       const std::string& console, const ChildSetup& setup = {})
 {
-    for (int option : {7, 8}) {
-        SCOPED_TRACE("option " + std::to_string(option));
-        const std::string name = disk_name(reference_file_name(option));
-        const std::string refused = std::to_string(option) + "\n0\n";
-        const std::string console = menu_prompt() + step_prompt() + message(BAD_STEP_UTF8);
-
-        TempDir dir;
-        TempDir elsewhere;
-        const std::string target = elsewhere.path + "/older table.txt";
-        make_file(target, "an older table");
-        ASSERT_EQ(symlink(target.c_str(), (dir.path + "/" + name).c_str()), 0);
-        RunResult run = run_program(dir.path, refused);
-        expect_clean_exit(run, 0);
-        EXPECT_EQ(run.out, console);
-        expect_no_table_under(dir.path, name);
-        expect_link_target_gone(target);
-
-        TempDir shared;
-        const std::string other = shared.path + "/other name.txt";
-        make_file(other, "an older table");
-        ASSERT_EQ(link(other.c_str(), (shared.path + "/" + name).c_str()), 0);
-        run = run_program(shared.path, refused);
-        expect_clean_exit(run, 0);
-        EXPECT_EQ(run.out, console);
-        EXPECT_EQ(folder_entries(shared.path), std::vector<std::string>{"other name.txt"});
-        std::string bytes;
-        ASSERT_TRUE(read_file(other, &bytes));
-        EXPECT_TRUE(bytes.empty()) << "the other name keeps " << bytes.size() << " bytes of a cut table";
-    }
-}
-
-TEST(LinksToTheTable, WriteFailureLeavesNoCutTableUnderAnyName)
-{
-    if (!runs_natively()) {
-        GTEST_SKIP() << "file-size limits need the program to run as a Linux process";
-    }
-    const std::string name = disk_name(reference_file_name(5));
-    const std::string console = menu_prompt() + message("Error! Cannot write this file.");
     TempDir dir;
     TempDir elsewhere;
     const std::string target = elsewhere.path + "/older table.txt";
     make_file(target, "an older table");
     ASSERT_EQ(symlink(target.c_str(), (dir.path + "/" + name).c_str()), 0);
-    RunResult run = run_program(dir.path, "5\n", limited_to(40000));
-    expect_clean_exit(run, 1);
+    RunResult run = run_program(dir.path, input, setup);
+    expect_clean_exit(run, status);
     EXPECT_EQ(run.out, console);
     expect_no_table_under(dir.path, name);
     expect_link_target_gone(target);
@@ -451,13 +416,33 @@ TEST(LinksToTheTable, WriteFailureLeavesNoCutTableUnderAnyName)
     const std::string other = shared.path + "/other name.txt";
     make_file(other, "an older table");
     ASSERT_EQ(link(other.c_str(), (shared.path + "/" + name).c_str()), 0);
-    run = run_program(shared.path, "5\n", limited_to(40000));
-    expect_clean_exit(run, 1);
+    run = run_program(shared.path, input, setup);
+    expect_clean_exit(run, status);
     EXPECT_EQ(run.out, console);
     EXPECT_EQ(folder_entries(shared.path), std::vector<std::string>{"other name.txt"});
     std::string bytes;
     ASSERT_TRUE(read_file(other, &bytes));
     EXPECT_TRUE(bytes.empty()) << "the other name keeps " << bytes.size() << " bytes of a cut table";
+}
+
+}  // namespace
+
+TEST(LinksToTheTable, RefusedStepLeavesNoHalfWrittenFileUnderAnyName)
+{
+    for (int option : {7, 8}) {
+        SCOPED_TRACE("option " + std::to_string(option));
+        expect_nothing_cut_under_any_name(disk_name(reference_file_name(option)), std::to_string(option) + "\n0\n", 0,
+                                          menu_prompt() + step_prompt() + message(BAD_STEP_UTF8));
+    }
+}
+
+TEST(LinksToTheTable, WriteFailureLeavesNoCutTableUnderAnyName)
+{
+    if (!runs_natively()) {
+        GTEST_SKIP() << "file-size limits need the program to run as a Linux process";
+    }
+    expect_nothing_cut_under_any_name(disk_name(reference_file_name(5)), "5\n", 1,
+                                      menu_prompt() + message("Error! Cannot write this file."), limited_to(40000));
 }
 
 TEST(ClosedStandardOutput, PromptsCannotLandInTheTable)
