@@ -43,9 +43,6 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
                        bool allowed, Cpu& cpu)
 {
     Countdown& loop = loops_[size_t(index)];
-    if (((cpu.reg(CpuReg::CPSR) & kThumbState) != 0) != loop.region.thumb) {
-        return;  // the words are running as the other instruction set
-    }
     const uint64_t turnLength = loop.region.length();
     const bool oneTurnAgo = count == loop.visitCount + turnLength && loop.visitFetch == fetch;
     const uint64_t turnCycles = clock.cycles() - loop.visitCycles;
@@ -54,6 +51,9 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
     loop.visitFetch = fetch;
     if (!oneTurnAgo || turnCycles == 0 || !allowed) {
         return;
+    }
+    if (((cpu.reg(CpuReg::CPSR) & kThumbState) != 0) != loop.region.thumb) {
+        return;  // the words are running as the other instruction set
     }
     const CpuReg counterReg = cpuReg(loop.region.counter);
     const uint32_t counter = cpu.reg(counterReg);
