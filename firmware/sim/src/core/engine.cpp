@@ -414,10 +414,7 @@ void Engine::checkSelfBranch(uint32_t address, bool armReading, bool thumbReadin
         return;  // it falls through
     }
     const std::string where = locate(address);
-    if (lastException_ && (cpsr & kModeMask) == exceptionEntry(lastException_->kind).mode) {
-        raiseFault(std::string(exceptionEntry(lastException_->kind).name) + ": " + lastException_->what +
-                       "; its handler branches to itself at " + where + " and can never leave",
-                   lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
+    if (handlerGaveUp(cpsr, "branches to itself at " + where + " and can never leave")) {
         return;
     }
     const uint32_t mode = cpsr & kModeMask;
@@ -502,16 +499,24 @@ void Engine::reachedTrap(uint32_t address)
         return;  // the reset itself starts at 0
     }
     const std::string& trap = marks_.trapName(address);
-    if (lastException_ && (reg(CpuReg::CPSR) & kModeMask) == exceptionEntry(lastException_->kind).mode) {
-        // The handler of the last undefined instruction or abort gave up:
-        // name what it was handling, where it happened.
-        const std::string name = exceptionEntry(lastException_->kind).name;
-        const std::string& what = lastException_->what;
-        raiseFault((what.rfind(name, 0) == 0 ? what : name + ": " + what) + "; its handler hangs at " + trap,
-                   lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
+    if (handlerGaveUp(reg(CpuReg::CPSR), "hangs at " + trap)) {
         return;
     }
     raiseFault("execution reached " + trap + " from " + locate(previousPc_), address);
+}
+
+// In the mode of the last undefined instruction or abort, its handler has
+// given up (`how`): the fault names what it was handling, where it happened.
+bool Engine::handlerGaveUp(uint32_t cpsr, const std::string& how)
+{
+    if (!lastException_ || (cpsr & kModeMask) != exceptionEntry(lastException_->kind).mode) {
+        return false;
+    }
+    const std::string name = exceptionEntry(lastException_->kind).name;
+    const std::string& what = lastException_->what;
+    raiseFault((what.rfind(name, 0) == 0 ? what : name + ": " + what) + "; its handler " + how,
+               lastException_->blame, lastExceptionStamp_, faultKindOf(lastException_->kind));
+    return true;
 }
 
 void Engine::onException(uint32_t number)

@@ -207,6 +207,7 @@ private:
     void inspect(uint32_t address, uint8_t mark);
     void visitLoop(uint32_t address);
     void trapCoprocessor(uint32_t address);
+    bool handlerGaveUp(uint32_t cpsr, const std::string& how);
     void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
     // Words with the NV condition (engine_never.cpp).
     void neverExecuted(uint32_t address);
