@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "core/arm7tdmi.h"
+
 namespace boardsim {
 namespace {
 
 // The vectors and their table are never a busy-wait loop.
 constexpr uint32_t kFirstLoopAddress = 0x40;
-constexpr uint32_t kThumbState = 0x20;  // CPSR.T
 
 }  // namespace
 
@@ -52,7 +53,7 @@ void Countdowns::visit(int index, uint64_t& count, Clock& clock, const FetchTimi
     if (!oneTurnAgo || turnCycles == 0 || !allowed) {
         return;
     }
-    if (((cpu.reg(CpuReg::CPSR) & kThumbState) != 0) != loop.region.thumb) {
+    if (((cpu.reg(CpuReg::CPSR) & kThumbBit) != 0) != loop.region.thumb) {
         return;  // the words are running as the other instruction set
     }
     const CpuReg counterReg = cpuReg(loop.region.counter);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/arm7tdmi.h"
 #include "core/thumb_timing.h"
 
 namespace boardsim {
@@ -11,7 +12,6 @@ namespace {
 
 constexpr unsigned kMaxLength = 8;
 constexpr uint32_t kFirstAddress = 0x40;  // never the vectors
-constexpr uint32_t kThumbState = 0x20;
 
 // ARM: register arithmetic (not into the PC, no MSR) or a load of a word,
 // byte or halfword without write-back, unconditional.
@@ -51,10 +51,6 @@ bool thumbReads(uint16_t hw)
     }
     return false;
 }
-
-}  // namespace
-
-namespace {
 
 // ARM: B<cond> back to a start at most eight instructions before.
 void findArm(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& timing,
@@ -150,7 +146,7 @@ void WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTimin
         return;  // it polls the hardware: every turn must run
     }
     const uint32_t cpsr = cpu.reg(CpuReg::CPSR);
-    if (((cpsr & kThumbState) != 0) != v.loop.thumb) {
+    if (((cpsr & kThumbBit) != 0) != v.loop.thumb) {
         return;  // the words are running as the other instruction set
     }
     const uint64_t turnLength = v.loop.length();
