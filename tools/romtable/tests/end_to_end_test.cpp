@@ -231,6 +231,49 @@ TEST(GeneratedTables, PictureThatCannotBeWrittenLeavesStandardOutputAlone)
         << "a temporary file was left";  // table, fake, err, old.png
 }
 
+// dactables names its tables in GBK. romtable names them in the locale's
+// character set wherever it names them: UTF-8 at a UTF-8 terminal, the bytes
+// as they are where the locale cannot show them; the C header's comment in
+// UTF-8 whatever the locale; and make plot's log too.
+TEST(GeneratedTables, TableNamesReadInTheLocalesCharacterSet)
+{
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    const std::string gbk_name = std::filesystem::path(table).filename().string();
+    const std::string utf8_name = "TLV5618_1V正弦数据";
+    ASSERT_EQ(gbk_name, "TLV5618_1V\xD5\xFD\xCF\xD2\xCA\xFD\xBE\xDD.txt");
+    const std::string romtable = std::string(ROMTABLE_EXE);
+    std::string out;
+    ASSERT_EQ(shell("LC_ALL=C.UTF-8 " + romtable + " check " + quoted(table), &out), 0);
+    EXPECT_EQ(out, dir.path + "/" + utf8_name + ".txt: ok, 4096 entries, TLV5618 words in byte pairs, sine (option 5)\n");
+    ASSERT_EQ(shell("LC_ALL=C " + romtable + " check " + quoted(table), &out), 0);
+    EXPECT_EQ(out.rfind(table + ": ok", 0), 0u) << out;
+    // A message on standard error, about the output's name.
+    EXPECT_EQ(shell("LC_ALL=C.UTF-8 " + romtable + " export --bin le " + quoted(table) + " -o " + quoted(table) + " 2>&1",
+                    &out),
+              1);
+    EXPECT_NE(out.find(utf8_name + ".txt is the input table"), std::string::npos) << out;
+
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        ASSERT_EQ(shell(std::string("LC_ALL=") + locale + " " + romtable + " export --c sine " + quoted(table), &out), 0);
+        EXPECT_EQ(out.rfind("/* 4096 words of " + dir.path + "/" + utf8_name + ".txt (WIDTH = 8), written by romtable. */\n", 0),
+                  0u)
+            << locale << ": " << out.substr(0, 120);
+    }
+
+    if (!HAVE_GNUPLOT) {
+        return;
+    }
+    const std::string folder = dir.path;
+    ASSERT_EQ(shell("LC_ALL=C.UTF-8 " + std::string(PLOT_TABLES_SCRIPT) + " " + romtable + " " + quoted(folder) + " " +
+                        quoted(folder + "/plots"),
+                    &out),
+              0);
+    EXPECT_EQ(out, dir.path + "/" + utf8_name + ".txt: ok, 4096 entries, TLV5618 words in byte pairs, sine (option 5)\n"
+                   "  -> " + dir.path + "/plots/" + utf8_name + ".png\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path + "/plots/" + gbk_name.substr(0, gbk_name.size() - 4) + ".png"));
+}
+
 TEST(GeneratedTables, ResultsOntoAFullDeviceFail)
 {
     if (access("/dev/full", W_OK) != 0) {
