@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
+.PHONY: run table test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -23,6 +23,16 @@ run:
 	cmake --build $(BUILD) --target dactables -j $(JOBS) >/dev/null
 	mkdir -p tables
 	scripts/run-dactables $(BUILD)/bin/dactables tables
+
+# One table without the menu, into tables/: OPTION=N (1-9), STEP=S for 7 and 8,
+# FORMAT=txt|c|bin|hex|mif|coe (converted by romtable export; ORDER=le|be for
+# bin, ARRAY=name for c). A table with a GBK name gets an ASCII copy beside it.
+table:
+	@scripts/make-table --check "$(OPTION)" "$(STEP)" "$(FORMAT)" "$(ORDER)" "$(ARRAY)"
+	scripts/bootstrap run
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target dactables $(if $(filter-out txt,$(FORMAT)),romtable) -j $(JOBS) >/dev/null
+	@scripts/make-table $(BUILD)/bin/dactables $(BUILD)/bin/romtable tables "$(OPTION)" "$(STEP)" "$(FORMAT)" "$(ORDER)" "$(ARRAY)"
 
 test:
 	scripts/bootstrap
