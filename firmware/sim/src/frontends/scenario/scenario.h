@@ -11,13 +11,13 @@
 #include <variant>
 #include <vector>
 
+#include "machine/keypad.h"
 #include "util/when.h"
 
 namespace boardsim {
 
 constexpr double kDefaultScenarioTimeout = 30;  // simulated seconds
 constexpr double kDefaultBlinkTolerance = 0.05;
-constexpr double kDefaultKeyPress = 0.080;      // as the live screen's keys
 
 // Runs the board on for a count or a time.
 struct DelayStep {
@@ -43,7 +43,7 @@ struct WriteSerialStep {
 struct KeyStep {
     enum Action { Press, Hold, Release } action = Press;
     int key = 0;                                        // 1..4
-    When length = When::at(kDefaultKeyPress);           // Press only
+    When length = defaultKeyPress();                    // Press only
 };
 
 // A pin's level now (`expect-pin`), or once it gets there (`wait-pin`).

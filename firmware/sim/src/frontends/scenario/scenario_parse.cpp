@@ -14,7 +14,7 @@
 
 #include "frontends/common/lcd_picture.h"
 #include "frontends/common/output_file.h"
-#include "frontends/scenario/pin_names.h"
+#include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
 #include "util/text.h"
 
@@ -374,7 +374,7 @@ private:
     StepAction press(const YAML::Node& value, Step& step) const
     {
         KeyStep press;
-        std::string length = "80ms";
+        std::string length = press.length.text;
         if (value.IsMap()) {
             const Fields fields(r_, value, step.kind, {"key", "for"});
             press.key = r_.key(fields["key"]);
