@@ -101,14 +101,17 @@ flash:
 
 # The same command against the simulated board, waiting in its boot loader
 # on a pseudo-terminal; the board then runs what was flashed for 100 ms.
+# lpc21isp starts once boardsim says the boot loader is ready; the board's
+# own lines go to $(BUILD)/flash-sim.log and are shown after lpc21isp's.
 flash-sim:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
-	rm -f $(BUILD)/ttyISP
-	$(BUILD)/bin/boardsim --isp $(BUILD)/ttyISP --run 100ms & \
-	  for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD)/ttyISP ] && break; sleep 0.2; done; \
-	  lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(BUILD)/ttyISP 115200 11059; \
-	  status=$$?; wait; exit $$status
+	@rm -f $(BUILD)/flash-sim.log; \
+	$(BUILD)/bin/boardsim --isp $(BUILD)/ttyISP --run 100ms >$(BUILD)/flash-sim.log 2>&1 & sim=$$!; \
+	until grep -qs 'waiting for the host' $(BUILD)/flash-sim.log || ! kill -0 $$sim 2>/dev/null; do sleep 0.1; done; \
+	lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(BUILD)/ttyISP 115200 11059; status=$$?; \
+	wait $$sim || status=1; \
+	echo "--- the board ($(BUILD)/flash-sim.log):"; cat $(BUILD)/flash-sim.log; exit $$status
 
 # Simulated instructions and simulated seconds per wall-clock second (best of
 # 3 runs of 1 s simulated): the real image, and workloads that are not
