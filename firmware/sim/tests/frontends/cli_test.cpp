@@ -209,8 +209,8 @@ TEST(Cli, APlainRunEndsWithASummaryOfEachPinAndTracePinsPrintsTheEdges)
     EXPECT_FALSE(contains(plain.out, "pin    ")) << plain.out;
     std::smatch led;
     ASSERT_TRUE(std::regex_search(plain.out, led,
-                                  std::regex("100\\.000 ms  pins   P0\\.31 \\(LED\\): ([0-9]+) edges from [0-9.]+ us to "
-                                             "[0-9.]+ ms, high [0-9.]+ % of the time, rising every (18\\.1[0-9]*) ms "
+                                  std::regex("100\\.000 ms  pins   P0\\.31 \\(LED\\): ([0-9]+) edges from [0-9.]+us to "
+                                             "[0-9.]+ms, high [0-9.]+ % of the time, rising every (18\\.1[0-9]*)ms "
                                              "\\(55\\.[0-9]+ Hz\\)\n")))
         << plain.out;
     EXPECT_TRUE(contains(plain.out, "pins   P0.0 (TXD0): 148 edges from ")) << plain.out;

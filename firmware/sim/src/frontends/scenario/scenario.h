@@ -95,7 +95,5 @@ struct Scenario {
 // A scenario file's stem: "version" for "firmware/scenarios/version.yaml".
 std::string scenarioStem(const std::string& file);
 
-// A length of time as scenarios write it: "2s", "181.2ms", "80us".
-std::string durationText(double seconds);
 
 }  // namespace boardsim

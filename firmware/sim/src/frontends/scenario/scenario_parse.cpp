@@ -46,19 +46,6 @@ std::string scenarioStem(const std::string& file)
     return std::filesystem::path(file).stem().string();
 }
 
-std::string durationText(double seconds)
-{
-    char text[32];
-    if (seconds >= 1) {
-        std::snprintf(text, sizeof text, "%.4gs", seconds);
-    } else if (seconds >= 1e-3) {
-        std::snprintf(text, sizeof text, "%.4gms", seconds * 1e3);
-    } else {
-        std::snprintf(text, sizeof text, "%.4gus", seconds * 1e6);
-    }
-    return text;
-}
-
 Scenario readScenario(const std::string& path)
 {
     std::error_code ignored;

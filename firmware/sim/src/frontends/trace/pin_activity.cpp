@@ -58,21 +58,6 @@ std::string frequencyText(double hz)
 
 }  // namespace
 
-std::string spanText(double seconds)
-{
-    char text[32];
-    if (seconds >= 1) {
-        std::snprintf(text, sizeof text, "%.3f s", seconds);
-    } else if (seconds >= 1e-3) {
-        std::snprintf(text, sizeof text, "%.3f ms", seconds * 1e3);
-    } else if (seconds >= 1e-6) {
-        std::snprintf(text, sizeof text, "%.3f us", seconds * 1e6);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f ns", seconds * 1e9);
-    }
-    return text;
-}
-
 struct PinActivity::State {
     std::array<PinRecord, Pins::kCount> pins{};
     uint32_t printed = 0;
@@ -147,10 +132,10 @@ std::vector<std::string> PinActivity::summary(double end) const
         char share[48];
         std::snprintf(share, sizeof share, "high %.1f %% of the time", length > 0 ? 100 * high / length : 0.0);
         std::string text = describePin(pin) + ": " + std::to_string(r.edges) + (r.edges == 1 ? " edge at " : " edges from ") +
-                           spanText(r.first) + (r.edges == 1 ? "" : " to " + spanText(r.last)) + ", " + share;
+                           durationText(r.first) + (r.edges == 1 ? "" : " to " + durationText(r.last)) + ", " + share;
         const double period = pace(r.intervals);
         if (period > 0) {
-            text += ", rising every " + spanText(period) + " (" + frequencyText(1 / period) + ")";
+            text += ", rising every " + durationText(period) + " (" + frequencyText(1 / period) + ")";
         }
         lines.push_back(text);
     }

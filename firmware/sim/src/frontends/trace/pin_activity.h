@@ -31,16 +31,13 @@ public:
     void attach(Board& board);
 
     // A line for each pin that changed up to `end` (simulated seconds), in
-    // pin order: "P0.31 (LED): 110 edges from 12.5 ms to 999.3 ms, high 50.0 %
-    // of the time, every 18.10 ms (55.25 Hz)". None when nothing changed.
+    // pin order: "P0.31 (LED): 110 edges from 437.7us to 999.3ms, high 50.0 %
+    // of the time, rising every 18.12ms (55.2 Hz)". None when nothing changed.
     std::vector<std::string> summary(double end) const;
 
 private:
     struct State;
     std::shared_ptr<State> state_;
 };
-
-// "18.10 ms", "723.3 ns", "2.500 s": a span of simulated time for people.
-std::string spanText(double seconds);
 
 }  // namespace boardsim
