@@ -322,8 +322,10 @@ uint32_t parsePins(const std::string& option, const std::string& text)
         const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         const std::optional<unsigned> pin = pinByName(name);
         if (!pin) {
-            throw UsageError(option + " wants pins of port 0, by number (P0.4 or P0_4, P0.0 to P0.31) or by the " +
-                             "board's names (" + boardPinNames() + "), got \"" + name + "\"");
+            std::string message = option;
+            message += " wants pins of port 0, by number (P0.4 or P0_4, P0.0 to P0.31) or by the board's names (";
+            message += boardPinNames() + "), got \"" + name + "\"";
+            throw UsageError(message);
         }
         mask |= 1u << *pin;
         if (comma == std::string::npos) {
