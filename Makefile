@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
+.PHONY: run table test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -23,6 +23,16 @@ run:
 	cmake --build $(BUILD) --target dactables -j $(JOBS) >/dev/null
 	mkdir -p tables
 	scripts/run-dactables $(BUILD)/bin/dactables tables
+
+# One table without the menu, into tables/: OPTION=N (1-9), STEP=S for 7 and 8,
+# FORMAT=txt|c|bin|hex|mif|coe (converted by romtable export; ORDER=le|be for
+# bin, ARRAY=name for c). A table with a GBK name gets an ASCII copy beside it.
+table:
+	@scripts/make-table --check "$(OPTION)" "$(STEP)" "$(FORMAT)" "$(ORDER)" "$(ARRAY)"
+	scripts/bootstrap run
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target dactables $(if $(filter-out txt,$(FORMAT)),romtable) -j $(JOBS) >/dev/null
+	@scripts/make-table $(BUILD)/bin/dactables $(BUILD)/bin/romtable tables "$(OPTION)" "$(STEP)" "$(FORMAT)" "$(ORDER)" "$(ARRAY)"
 
 test:
 	scripts/bootstrap
@@ -91,14 +101,17 @@ flash:
 
 # The same command against the simulated board, waiting in its boot loader
 # on a pseudo-terminal; the board then runs what was flashed for 100 ms.
+# lpc21isp starts once boardsim says the boot loader is ready; the board's
+# own lines go to $(BUILD)/flash-sim.log and are shown after lpc21isp's.
 flash-sim:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
-	rm -f $(BUILD)/ttyISP
-	$(BUILD)/bin/boardsim --isp $(BUILD)/ttyISP --run 100ms & \
-	  for i in 1 2 3 4 5 6 7 8 9 10; do [ -e $(BUILD)/ttyISP ] && break; sleep 0.2; done; \
-	  lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(BUILD)/ttyISP 115200 11059; \
-	  status=$$?; wait; exit $$status
+	@rm -f $(BUILD)/flash-sim.log; \
+	$(BUILD)/bin/boardsim --isp $(BUILD)/ttyISP --run 100ms >$(BUILD)/flash-sim.log 2>&1 & sim=$$!; \
+	until grep -qs 'waiting for the host' $(BUILD)/flash-sim.log || ! kill -0 $$sim 2>/dev/null; do sleep 0.1; done; \
+	lpc21isp -control -hex $(BUILD)/firmware/firmware.hex $(BUILD)/ttyISP 115200 11059; status=$$?; \
+	wait $$sim || status=1; \
+	echo "--- the board ($(BUILD)/flash-sim.log):"; cat $(BUILD)/flash-sim.log; exit $$status
 
 # Simulated instructions and simulated seconds per wall-clock second (best of
 # 3 runs of 1 s simulated): the real image, and workloads that are not

@@ -142,6 +142,13 @@ std::string nothing_written(const std::string& folder)
     return "run-dactables: nothing written to " + folder + "/\n";
 }
 
+std::string removed(const std::string& folder, int option)
+{
+    return "run-dactables: " + folder + "/" + convert_text(reference_file_name(option), "GBK", "UTF-8") +
+           ", there before this run, is gone: dactables empties a table's file before it asks for the step, and "
+           "removes it when it gives the table up\n";
+}
+
 std::string table_in(const std::string& folder, int option)
 {
     std::string bytes;
@@ -207,7 +214,8 @@ TEST(RunScriptAtTerminal, CrashingLuitFallsBackToTheProgramsOwnBytes)
 }
 
 // Piped, the script passes the program's own bytes and reports on standard
-// error: what this run wrote, never a table an earlier run left.
+// error: what this run wrote, never a table an earlier run left, and a table
+// from before that the run removed.
 TEST(RunScriptReport, NamesTheTableWrittenOrSaysNothingWas)
 {
     TempDir dir;
@@ -225,6 +233,9 @@ TEST(RunScriptReport, NamesTheTableWrittenOrSaysNothingWas)
         {"9\n", -1, 0, report_of(dir.path, 9)},  // a blank in the name
         {"7 3\n", -1, 0, report_of(dir.path, 7)},
         {"1\n", 10, 1, nothing_written(dir.path)},
+        {"7\n0\n", -1, 0, nothing_written(dir.path) + removed(dir.path, 7)},  // the table of "7 3" above
+        {"7\n0\n", -1, 0, nothing_written(dir.path)},
+        {"9\n", 10, 1, nothing_written(dir.path) + removed(dir.path, 9)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("input \"") + c.input + "\"");
@@ -238,6 +249,6 @@ TEST(RunScriptReport, NamesTheTableWrittenOrSaysNothingWas)
         EXPECT_EQ(run.err, c.report);
         EXPECT_TRUE(contains(run.out, gbk(PROMPT_OPTION_UTF8)));
     }
-    EXPECT_EQ(folder_entries(dir.path).size(), 3u);
+    EXPECT_EQ(folder_entries(dir.path).size(), 1u);
     EXPECT_TRUE(table_in(dir.path, 5) == reference_table(5, 0));
 }

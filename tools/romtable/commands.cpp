@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include "ending_signals.h"
 #include "export.h"
 #include "plot.h"
+#include "readable_names.h"
 #include "show_report.h"
 #include "spectral_figures.h"
 #include "spectrum_plot.h"
@@ -24,7 +26,8 @@ constexpr char USAGE[] =
     "       romtable plot FILE OUT.png\n"
     "       romtable spectrum FILE OUT.png\n"
     "       romtable export --c NAME FILE [-o OUT]\n"
-    "       romtable export --bin le|be FILE [-o OUT]\n";
+    "       romtable export --bin le|be FILE [-o OUT]\n"
+    "       romtable export --hex|--mif|--coe FILE [-o OUT]\n";
 
 int usage(FILE* err)
 {
@@ -34,24 +37,60 @@ int usage(FILE* err)
 
 void print_problems(const std::string& path, const CheckResult& result, FILE* to)
 {
+    const std::string shown = readable_path(path);
     for (const Problem& p : result.problems) {
-        std::fprintf(to, "%s:%d:%d: %s\n", path.c_str(), p.line, p.column, p.message.c_str());
+        std::fprintf(to, "%s:%d:%d: %s\n", shown.c_str(), p.line, p.column, p.message.c_str());
     }
 }
 
+std::string shell_quoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+// What happened to a table whose CR LF became LF, and the command that puts
+// them back (on every line but the last, which ends with the last entry).
+std::string lf_line_ends_message(const std::string& path, std::size_t line_ends)
+{
+    // A name the terminal shows converted is no name the shell can pass on.
+    const std::string shown = readable_path(path);
+    const std::string target = shown == path ? shell_quoted(path) : "FILE";
+    return "all " + std::to_string(line_ends) +
+           " line ends are LF, not CR LF: the table's CR LF were turned into LF (by git or an editor); "
+           "restore them with: sed -i '$!s/$/\\r/' " + target;
+}
+
+// How a command takes a table whose CR LF became LF: `check` counts it as a
+// problem; the others read the table and warn.
+enum class LfLineEnds { Problem, Warning };
+
 // The file read and checked; false (with the reasons printed) unless it is a
-// sound table.
-bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE* err)
+// sound table (or, taking LF line ends with a warning, one apart from them).
+bool load(const std::string& path, CheckResult* result, FILE* problems_to, FILE* err, LfLineEnds lf)
 {
     std::string bytes;
     std::string error;
     if (!read_table_file(path, &bytes, &error)) {
-        std::fprintf(err, "romtable: %s\n", error.c_str());
+        std::fprintf(err, "romtable: %s\n", with_readable_paths(error, {path}).c_str());
         return false;
     }
     *result = check_table(bytes);
+    if (result->lf_line_ends) {
+        const std::string message =
+            lf_line_ends_message(path, static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+        if (lf == LfLineEnds::Problem) {
+            std::fprintf(problems_to, "%s:%d:%d: %s\n", readable_path(path).c_str(), result->lf_line,
+                         result->lf_column, message.c_str());
+        } else {
+            std::fprintf(err, "romtable: warning: %s: %s\n", readable_path(path).c_str(), message.c_str());
+        }
+    }
     print_problems(path, *result, problems_to);
-    return result->ok();
+    return lf == LfLineEnds::Problem ? result->ok() : result->readable();
 }
 
 // An output onto the table being read would destroy it, under whatever name.
@@ -61,7 +100,7 @@ bool refuse_onto_input(const std::string& input, const std::string& output, FILE
         return false;
     }
     std::fprintf(err, "romtable: %s is the input table %s itself (the same file); choose another output\n",
-                 output.c_str(), input.c_str());
+                 readable_path(output).c_str(), readable_path(input).c_str());
     return true;
 }
 
@@ -82,13 +121,14 @@ bool output_written(FILE* out, FILE* err)
 int check(const std::string& path, FILE* out, FILE* err)
 {
     CheckResult result;
-    if (!load(path, &result, out, err)) {
+    if (!load(path, &result, out, err, LfLineEnds::Problem)) {
         if (result.header_read || !result.problems.empty()) {
-            std::fprintf(out, "%s: %zu problem(s)\n", path.c_str(), result.problems.size());
+            std::fprintf(out, "%s: %zu problem(s)\n", readable_path(path).c_str(),
+                         result.problems.size() + (result.lf_line_ends ? 1 : 0));
         }
         return 1;
     }
-    std::fprintf(out, "%s: ok, %zu entries, %s\n", path.c_str(), result.table.values.size(),
+    std::fprintf(out, "%s: ok, %zu entries, %s\n", readable_path(path).c_str(), result.table.values.size(),
                  summarize(result.table).kind.c_str());
     return 0;
 }
@@ -96,7 +136,7 @@ int check(const std::string& path, FILE* out, FILE* err)
 int show(const std::string& path, bool json, FILE* out, FILE* err)
 {
     CheckResult result;
-    if (!load(path, &result, err, err)) {
+    if (!load(path, &result, err, err, LfLineEnds::Warning)) {
         return 1;
     }
     const Table& t = result.table;
@@ -113,12 +153,12 @@ int plot(const std::string& path, const std::string& png, FILE* err)
         return 1;
     }
     CheckResult result;
-    if (!load(path, &result, err, err)) {
+    if (!load(path, &result, err, err, LfLineEnds::Warning)) {
         return 1;
     }
     std::string error;
     if (!plot_table(result.table, summarize(result.table), png, &error)) {
-        std::fprintf(err, "romtable: %s\n", error.c_str());
+        std::fprintf(err, "romtable: %s\n", with_readable_paths(error, {png}).c_str());
         return 1;
     }
     return 0;
@@ -130,22 +170,22 @@ int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* e
         return 1;
     }
     CheckResult result;
-    if (!load(path, &result, err, err)) {
+    if (!load(path, &result, err, err, LfLineEnds::Warning)) {
         return 1;
     }
     const Summary summary = summarize(result.table);
     const SpectralFigures figures = table_spectrum(result.table, summary);
     if (!figures.measured) {
-        std::fprintf(err, "romtable: %s: %s\n", path.c_str(), figures.note.c_str());
+        std::fprintf(err, "romtable: %s: %s\n", readable_path(path).c_str(), figures.note.c_str());
         return 1;
     }
     std::string error;
     if (!plot_spectrum(summary, figures, png, &error)) {
-        std::fprintf(err, "romtable: %s\n", error.c_str());
+        std::fprintf(err, "romtable: %s\n", with_readable_paths(error, {png}).c_str());
         return 1;
     }
     std::fprintf(out, "%s: fundamental %.2f dBFS, largest spur %zu cycles per period at %.2f dBFS, SFDR %.2f dBc\n",
-                 png.c_str(), figures.fundamental_dbfs, figures.spur_bin, figures.spur_dbfs, figures.sfdr_dbc);
+                 readable_path(png).c_str(), figures.fundamental_dbfs, figures.spur_bin, figures.spur_dbfs, figures.sfdr_dbc);
     return 0;
 }
 
@@ -162,15 +202,38 @@ bool write_all(const std::string& target, const std::string& bytes, FILE* out, F
         const OutputSignalGuard signals;
         safe_output::writeOutputFile(target, bytes);
     } catch (const safe_output::OutputError& e) {
-        std::fprintf(err, "romtable: %s\n", e.what());
+        std::fprintf(err, "romtable: %s\n", with_readable_paths(e.what(), {target}).c_str());
         return false;
     }
     return true;
 }
 
-int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
+// The words of a checked table in the form the options ask for.
+std::string exported(const std::string& form, const std::string& how, const CheckResult& result,
+                     const std::string& path)
 {
-    // export --c NAME FILE [-o OUT] | export --bin le|be FILE [-o OUT]
+    if (form == "--c") {
+        return c_header(result.table, how, path);
+    }
+    if (form == "--bin") {
+        return binary_words(result.table, how == "le" ? ByteOrder::Little : ByteOrder::Big);
+    }
+    if (form == "--hex") {
+        return intel_hex(result.table);
+    }
+    if (form == "--mif") {
+        return memory_initialization_file(result.table, path);
+    }
+    return coefficient_file(result.table);
+}
+
+int export_table(std::vector<std::string> args, FILE* out, FILE* err)
+{
+    // export --c NAME FILE | --bin le|be FILE | --hex FILE | --mif FILE | --coe FILE, each [-o OUT]
+    const bool plain_form = !args.empty() && (args[0] == "--hex" || args[0] == "--mif" || args[0] == "--coe");
+    if (plain_form) {
+        args.insert(args.begin() + 1, "");
+    }
     if (args.size() != 3 && !(args.size() == 5 && args[3] == "-o")) {
         return usage(err);
     }
@@ -182,20 +245,17 @@ int export_table(const std::vector<std::string>& args, FILE* out, FILE* err)
         std::fprintf(err, "romtable: %s is no C identifier\n", how.c_str());
         return 2;
     }
-    if (form != "--c" && !(form == "--bin" && (how == "le" || how == "be"))) {
+    if (!plain_form && form != "--c" && !(form == "--bin" && (how == "le" || how == "be"))) {
         return usage(err);
     }
     if (!target.empty() && refuse_onto_input(path, target, err)) {
         return 1;
     }
     CheckResult result;
-    if (!load(path, &result, err, err)) {
+    if (!load(path, &result, err, err, LfLineEnds::Warning)) {
         return 1;
     }
-    const std::string bytes = form == "--c"
-                                  ? c_header(result.table, how, path)
-                                  : binary_words(result.table, how == "le" ? ByteOrder::Little : ByteOrder::Big);
-    return write_all(target, bytes, out, err) ? 0 : 1;
+    return write_all(target, exported(form, how, result, path), out, err) ? 0 : 1;
 }
 
 int run_command(const std::vector<std::string>& args, FILE* out, FILE* err)

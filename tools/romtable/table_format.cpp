@@ -410,8 +410,39 @@ bool has_byte_pairs(Header header)
     return header == Header::Width8 || header == Header::Width8Step;
 }
 
+namespace {
+
+// Line ends that are all LF alone, none CR LF.
+bool lf_line_ends_only(std::string_view bytes)
+{
+    return bytes.find('\n') != std::string_view::npos && bytes.find("\r\n") == std::string_view::npos;
+}
+
+CheckResult check_lf_table(std::string_view bytes)
+{
+    std::string restored;
+    restored.reserve(bytes.size() + bytes.size() / 16);
+    for (char c : bytes) {
+        if (c == '\n') {
+            restored += '\r';
+        }
+        restored += c;
+    }
+    // A CR before each LF: lines and columns stay those of the file.
+    CheckResult result = check_table(restored);
+    result.lf_line_ends = true;
+    result.lf_line = 1;
+    result.lf_column = static_cast<int>(bytes.find('\n')) + 1;
+    return result;
+}
+
+}  // namespace
+
 CheckResult check_table(std::string_view bytes)
 {
+    if (lf_line_ends_only(bytes)) {
+        return check_lf_table(bytes);
+    }
     CheckResult result;
     Reader in(bytes);
     if (read_header(in, &result.table)) {

@@ -35,7 +35,16 @@ struct CheckResult {
     bool header_read = false;  // the header was understood, `table` says which
     Table table;
     std::vector<Problem> problems;
-    bool ok() const { return header_read && problems.empty(); }
+    // Every line end is LF alone: the table's CR LF were turned into LF (by
+    // git or an editor) and nothing else need be wrong. The rest is checked
+    // as if they were CR LF; `lf_line`, `lf_column` place the first one.
+    bool lf_line_ends = false;
+    int lf_line = 0;
+    int lf_column = 0;
+    // A sound table, byte for byte as the generator writes it.
+    bool ok() const { return readable() && !lf_line_ends; }
+    // Sound apart from LF line ends: its values can be read.
+    bool readable() const { return header_read && problems.empty(); }
 };
 
 // Points per period: the DEPTH of every table, however many entries follow.

@@ -3,6 +3,7 @@
 // problem placed inside the file; and a table that passes the check is the
 // one way of writing its values: written again from header and values by the
 // format's rules, it must come out byte for byte as the input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +90,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             fail("a problem placed outside the file, or without a message");
         }
     }
+    if (result.lf_line_ends && result.readable()) {
+        // Read despite its LF line ends: it must be a table the generator
+        // writes, with each CR LF turned into LF and nothing else changed.
+        std::string restored;
+        for (char c : bytes) {
+            if (c == '\n') {
+                restored += '\r';
+            }
+            restored += c;
+        }
+        if (written_again(result.table) != restored) {
+            fail("a table read despite LF line ends that is no generator table with its CR LF turned into LF");
+        }
+    }
     if (!result.ok()) {
         return 0;
     }
@@ -107,7 +122,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (f.note.empty() || (f.measured && !(f.sinad_db <= f.sfdr_dbc + 1e-9 && f.thd_db <= -f.sinad_db + 1e-9))) {
         fail("spectral figures without a note, or SINAD above SFDR, or THD above the rest");
     }
-    if (c_header(t, "t", "fuzz").empty() || binary_words(t, ByteOrder::Big).size() != 2 * t.values.size()) {
+    const std::string coe = coefficient_file(t);
+    if (c_header(t, "t", "fuzz").empty() || binary_words(t, ByteOrder::Big).size() != 2 * t.values.size() ||
+        static_cast<std::size_t>(std::count(coe.begin(), coe.end(), ',')) + 1 != t.values.size() ||
+        intel_hex(t).empty() || memory_initialization_file(t, "fuzz").empty()) {
         fail("export lost words");
     }
     return 0;

@@ -123,6 +123,38 @@ TEST(CheckTable, EachDamageFoundAtItsPlace)
     }
 }
 
+// git or an editor turns every CR LF into LF: one finding, not one per line;
+// the values read as from the table itself, and any other damage still
+// found at its place.
+TEST(CheckTable, LfLineEndsThroughoutAreOneFinding)
+{
+    const std::string table = sample_table(8, 3);
+    const std::string lf = replaced_all(table, "\r\n", "\n");
+    const CheckResult sound = check_table(table);
+    const CheckResult converted = check_table(lf);
+    EXPECT_TRUE(converted.lf_line_ends);
+    EXPECT_TRUE(converted.readable()) << problems_text(converted);
+    EXPECT_FALSE(converted.ok());
+    EXPECT_EQ(converted.lf_line, 1);
+    EXPECT_EQ(converted.lf_column, 10);  // after "WIDTH = 8"
+    EXPECT_EQ(converted.table.values, sound.table.values);
+    EXPECT_EQ(converted.table.step, 3);
+
+    const std::string damaged = replaced(table, "    66 ,", "    66 .", 200);
+    const CheckResult both = check_table(replaced_all(damaged, "\r\n", "\n"));
+    const CheckResult alone = check_table(damaged);
+    ASSERT_EQ(both.problems.size(), 1u) << problems_text(both);
+    ASSERT_EQ(alone.problems.size(), 1u) << problems_text(alone);
+    EXPECT_EQ(both.problems[0].line, alone.problems[0].line);
+    EXPECT_EQ(both.problems[0].column, alone.problems[0].column);
+    EXPECT_FALSE(both.readable());
+
+    // A few lines turned, the others not: each is damage of its own.
+    const CheckResult mixed = check_table(replaced(table, "\r\n", "\n", 300));
+    EXPECT_FALSE(mixed.lf_line_ends);
+    EXPECT_EQ(mixed.problems.size(), 1u) << problems_text(mixed);
+}
+
 TEST(CheckTable, EveryBadValueListedUpToTheLimit)
 {
     std::string table = sample_table(1);

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <random>
@@ -76,6 +78,65 @@ TEST(Commands, CheckPrintsEachProblemWithLineAndColumn)
     // show and export refuse a damaged table instead of describing it.
     EXPECT_EQ(romtable({"show", bad}).status, 1);
     EXPECT_EQ(romtable({"export", "--bin", "le", bad}).status, 1);
+}
+
+namespace {
+
+std::size_t lines_in(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
+
+// A table whose CR LF became LF: check reports it once; the commands that
+// use a table read it with one warning and give what the table itself gives.
+TEST(Commands, LfLineEndsAreOneProblemForCheckAndOneWarningForTheOthers)
+{
+    TempDir dir;
+    const std::string sound = dir.path + "/sound.txt";
+    const std::string lf = dir.path + "/lf.txt";
+    write_file(sound, sample_table(5));
+    write_file(lf, replaced_all(sample_table(5), "\r\n", "\n"));
+
+    const Outcome check = romtable({"check", lf});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(lines_in(check.out), 2u) << check.out;
+    EXPECT_NE(check.out.find("lf.txt:1:10: all 413 line ends are LF, not CR LF"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("lf.txt: 1 problem(s)"), std::string::npos) << check.out;
+
+    const std::vector<std::vector<std::string>> commands = {
+        {"show"}, {"show", "--json"}, {"export", "--c", "sine"}, {"export", "--bin", "le"}, {"export", "--mif"}};
+    for (const std::vector<std::string>& command : commands) {
+        std::vector<std::string> on_sound = command;
+        std::vector<std::string> on_lf = command;
+        on_sound.push_back(sound);
+        on_lf.push_back(lf);
+        const Outcome expected = romtable(on_sound);
+        const Outcome run = romtable(on_lf);
+        EXPECT_EQ(run.status, 0) << command[0] << run.err;
+        EXPECT_EQ(lines_in(run.err), 1u) << run.err;
+        EXPECT_EQ(run.err.rfind("romtable: warning: " + lf + ": all 413 line ends are LF", 0), 0u) << run.err;
+        // The way back, for the very file.
+        EXPECT_NE(run.err.find("sed -i '$!s/$/\\r/' '" + lf + "'"), std::string::npos) << run.err;
+        if (command[0] == "export") {
+            // The comments name the file they came from; the words are the same.
+            EXPECT_EQ(replaced_all(run.out, "lf.txt", "sound.txt"), expected.out) << command[1];
+        } else {
+            EXPECT_EQ(run.out, expected.out);
+        }
+    }
+    if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
+        return;  // the pictures need gnuplot, which make test installs
+    }
+    for (const char* command : {"plot", "spectrum"}) {
+        const std::string png = dir.path + "/" + command + ".png";
+        const Outcome run = romtable({command, lf, png});
+        EXPECT_EQ(run.status, 0) << command << run.err;
+        EXPECT_EQ(lines_in(run.err), 1u) << run.err;
+        EXPECT_NE(run.err.find("line ends are LF"), std::string::npos) << run.err;
+        EXPECT_TRUE(std::filesystem::exists(png)) << command;
+    }
 }
 
 TEST(Commands, ShowGivesTheSameFiguresAsTextAndAsJson)

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -231,6 +232,49 @@ TEST(GeneratedTables, PictureThatCannotBeWrittenLeavesStandardOutputAlone)
         << "a temporary file was left";  // table, fake, err, old.png
 }
 
+// dactables names its tables in GBK. romtable names them in the locale's
+// character set wherever it names them: UTF-8 at a UTF-8 terminal, the bytes
+// as they are where the locale cannot show them; the C header's comment in
+// UTF-8 whatever the locale; and make plot's log too.
+TEST(GeneratedTables, TableNamesReadInTheLocalesCharacterSet)
+{
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    const std::string gbk_name = std::filesystem::path(table).filename().string();
+    const std::string utf8_name = "TLV5618_1V正弦数据";
+    ASSERT_EQ(gbk_name, "TLV5618_1V\xD5\xFD\xCF\xD2\xCA\xFD\xBE\xDD.txt");
+    const std::string romtable = std::string(ROMTABLE_EXE);
+    std::string out;
+    ASSERT_EQ(shell("LC_ALL=C.UTF-8 " + romtable + " check " + quoted(table), &out), 0);
+    EXPECT_EQ(out, dir.path + "/" + utf8_name + ".txt: ok, 4096 entries, TLV5618 words in byte pairs, sine (option 5)\n");
+    ASSERT_EQ(shell("LC_ALL=C " + romtable + " check " + quoted(table), &out), 0);
+    EXPECT_EQ(out.rfind(table + ": ok", 0), 0u) << out;
+    // A message on standard error, about the output's name.
+    EXPECT_EQ(shell("LC_ALL=C.UTF-8 " + romtable + " export --bin le " + quoted(table) + " -o " + quoted(table) + " 2>&1",
+                    &out),
+              1);
+    EXPECT_NE(out.find(utf8_name + ".txt is the input table"), std::string::npos) << out;
+
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        ASSERT_EQ(shell(std::string("LC_ALL=") + locale + " " + romtable + " export --c sine " + quoted(table), &out), 0);
+        EXPECT_EQ(out.rfind("/* 4096 words of " + dir.path + "/" + utf8_name + ".txt (WIDTH = 8), written by romtable. */\n", 0),
+                  0u)
+            << locale << ": " << out.substr(0, 120);
+    }
+
+    if (!HAVE_GNUPLOT) {
+        return;
+    }
+    const std::string folder = dir.path;
+    ASSERT_EQ(shell("LC_ALL=C.UTF-8 " + std::string(PLOT_TABLES_SCRIPT) + " " + romtable + " " + quoted(folder) + " " +
+                        quoted(folder + "/plots"),
+                    &out),
+              0);
+    EXPECT_EQ(out, dir.path + "/" + utf8_name + ".txt: ok, 4096 entries, TLV5618 words in byte pairs, sine (option 5)\n"
+                   "  -> " + dir.path + "/plots/" + utf8_name + ".png\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path + "/plots/" + gbk_name.substr(0, gbk_name.size() - 4) + ".png"));
+}
+
 TEST(GeneratedTables, ResultsOntoAFullDeviceFail)
 {
     if (access("/dev/full", W_OK) != 0) {
@@ -243,4 +287,145 @@ TEST(GeneratedTables, ResultsOntoAFullDeviceFail)
         EXPECT_EQ(shell(std::string(ROMTABLE_EXE) + command + quoted(table) + " >/dev/full 2>&1", &out), 1)
             << command;
     }
+}
+
+namespace {
+
+struct MakeTable {
+    int status;
+    std::string out;  // standard output and error together
+};
+
+// scripts/make-table as `make table OPTION=... STEP=... FORMAT=...` calls it,
+// writing into `folder`.
+MakeTable make_table(const std::string& folder, const std::string& option, const std::string& step,
+                     const std::string& format, const std::string& order = "", const std::string& array = "")
+{
+    MakeTable run{};
+    run.status = shell("LC_ALL=C " + std::string(MAKE_TABLE_SCRIPT) + " " + DACTABLES_EXE + " " + ROMTABLE_EXE + " " +
+                           quoted(folder) + " " + quoted(option) + " " + quoted(step) + " " + quoted(format) + " " +
+                           quoted(order) + " " + quoted(array) + " 2>&1",
+                       &run.out);
+    return run;
+}
+
+std::string last_line(const std::string& text)
+{
+    const std::size_t end = text.size() > 0 && text.back() == '\n' ? text.size() - 1 : text.size();
+    const std::size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+}
+
+std::size_t entries_in(const std::string& folder)
+{
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+}  // namespace
+
+// make table: the table under its GBK name and an ASCII copy, converted by
+// romtable export as asked, and a last line naming every file.
+TEST(MakeTable, TheTableUnderBothNamesAndInTheFormatAsked)
+{
+    TempDir made_by_hand;
+    const std::string expected = read_file(generate(made_by_hand, "5\\n"));
+    const std::string gbk_name = "TLV5618_1V\xD5\xFD\xCF\xD2\xCA\xFD\xBE\xDD.txt";
+    struct Case {
+        const char* format;
+        const char* order;
+        std::string file;
+        std::vector<std::string> export_args;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"", "", "", {}, ""},
+        {"txt", "", "", {}, ""},
+        {"c", "", "TLV5618_1V_sine_data.h", {"--c", "TLV5618_1V_sine_data"}, " bytes, the array TLV5618_1V_sine_data)"},
+        {"bin", "", "TLV5618_1V_sine_data.bin", {"--bin", "le"}, " bytes, 16-bit words, little-endian)"},
+        {"bin", "be", "TLV5618_1V_sine_data.bin", {"--bin", "be"}, " bytes, 16-bit words, big-endian)"},
+        {"hex", "", "TLV5618_1V_sine_data.hex", {"--hex"}, " bytes)"},
+        {"mif", "", "TLV5618_1V_sine_data.mif", {"--mif"}, " bytes)"},
+        {"coe", "", "TLV5618_1V_sine_data.coe", {"--coe"}, " bytes)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("FORMAT=") + c.format + " ORDER=" + c.order);
+        TempDir dir;
+        const std::string folder = dir.path + "/tables";  // made when missing
+        const MakeTable run = make_table(folder, "5", "", c.format, c.order);
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(read_file(folder + "/" + gbk_name), expected);
+        EXPECT_EQ(read_file(folder + "/TLV5618_1V_sine_data.txt"), expected);
+        std::string said = "make table: wrote " + folder + "/TLV5618_1V正弦数据.txt and " + folder +
+                           "/TLV5618_1V_sine_data.txt (70503 bytes each)";
+        if (!c.file.empty()) {
+            std::vector<std::string> args = {"export"};
+            args.insert(args.end(), c.export_args.begin(), c.export_args.end());
+            args.push_back("tables/TLV5618_1V_sine_data.txt");
+            const std::string place = dir.path;
+            std::string command = "cd " + quoted(place) + " && " + ROMTABLE_EXE;
+            for (const std::string& arg : args) {
+                command += " " + quoted(arg);
+            }
+            std::string converted;
+            ASSERT_EQ(shell(command, &converted), 0);
+            // The C header's comment names the table as the script gave it.
+            const std::string written = read_file(folder + "/" + c.file);
+            EXPECT_EQ(replaced_all(written, folder, "tables"), converted);
+            said += ", " + folder + "/" + c.file + " (" + std::to_string(written.size()) + c.said;
+        }
+        EXPECT_EQ(last_line(run.out), said);
+        EXPECT_EQ(entries_in(folder), c.file.empty() ? 2u : 3u) << "a file left over";
+    }
+
+    // An ASCII name of its own needs no copy; a step table's ASCII name.
+    TempDir dir;
+    MakeTable run = make_table(dir.path, "1", "", "");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(last_line(run.out), "make table: wrote " + dir.path + "/sin_ROM.txt (33616 bytes)");
+    run = make_table(dir.path, "8", "3", "c", "", "square");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(read_file(dir.path + "/TLV5618_step_sine+square_data.h").find("uint16_t square[square_LENGTH]"),
+              std::string::npos);
+    EXPECT_EQ(read_file(dir.path + "/TLV5618_step_sine+square_data.txt").substr(0, 50),
+              read_file(dir.path + "/TLV5618_\xB2\xBD\xBD\xF8\xC1\xBF\xD5\xFD\xCF\xD2+\xB7\xBD\xB2\xA8\xCA\xFD\xBE\xDD.txt")
+                  .substr(0, 50));
+    EXPECT_EQ(entries_in(dir.path), 4u);
+}
+
+// Wrong values are refused before anything is written; a step dactables
+// refuses writes nothing and leaves the table of that name from before.
+TEST(MakeTable, WhatCannotBeMadeIsSaidAndNothingIsLost)
+{
+    TempDir dir;
+    const std::string folder = dir.path;
+    ASSERT_EQ(make_table(folder, "7", "5", "").status, 0);
+    const std::string table = folder + "/TLV5618_\xB2\xBD\xBD\xF8\xC1\xBF\xD5\xFD\xCF\xD2\xCA\xFD\xBE\xDD.txt";
+    const std::string before = read_file(table);
+
+    MakeTable run = make_table(folder, "7", "0", "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(last_line(run.out), "make table: nothing written: dactables says: Error! 步进量输入错误！");
+    EXPECT_EQ(read_file(table), before);
+
+    struct Case {
+        const char* option;
+        const char* step;
+        const char* format;
+        const char* order;
+        const char* says;
+    };
+    for (const Case& c : {Case{"", "", "", "", "OPTION=N names the table, 1 to 9"},
+                          Case{"10", "", "", "", "got '10'"},
+                          Case{"7", "", "", "", "OPTION=7 needs STEP=S"},
+                          Case{"8", "3x", "", "", "STEP=S is a whole number, got '3x'"},
+                          Case{"5", "2", "", "", "STEP goes with OPTION=7 or 8 only"},
+                          Case{"5", "", "xml", "", "FORMAT is txt, c, bin, hex, mif or coe, got 'xml'"},
+                          Case{"5", "", "bin", "middle", "ORDER is le or be"},
+                          Case{"5", "", "hex", "le", "ORDER goes with FORMAT=bin"}}) {
+        run = make_table(folder, c.option, c.step, c.format, c.order);
+        EXPECT_EQ(run.status, 2) << c.says;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(entries_in(folder), 2u) << "only the tables of OPTION=7 STEP=5";
 }

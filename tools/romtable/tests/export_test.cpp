@@ -1,6 +1,8 @@
 // The export forms: the C header's array and the binary words in both orders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "export.h"
 #include "table_format.h"
 #include "test_tables.h"
@@ -27,7 +29,30 @@ TEST(Export, SourceNameCannotBreakTheComment)
     const Table table = check_table(sample_table(9)).table;
     const std::string header = c_header(table, "t", "evil*/name\xD5\xFD.txt");
     EXPECT_EQ(header.find("*/name"), std::string::npos);
-    EXPECT_EQ(header.find('\xD5'), std::string::npos);
+    // A GBK name is named in UTF-8, as C sources are written.
+    EXPECT_NE(header.find("name正.txt"), std::string::npos) << header.substr(0, 100);
+    const std::string odd = c_header(table, "t", "a\nb\xFF.txt");
+    EXPECT_EQ(odd.find('\n'), odd.find("*/") + 2) << odd.substr(0, 100);  // the comment is one line
+    EXPECT_EQ(odd.find('\xFF'), std::string::npos);
+}
+
+// Every entry one word, in the forms FPGA tools read; srec_cat reads the
+// Intel HEX and MIF back in romtable_srec_cat_formats.
+TEST(Export, MemoryFilesHoldOneWordPerEntry)
+{
+    const Table table = check_table(sample_table(6)).table;  // 4095 entries, 0x4000 | 2062 first
+    const std::string mif = memory_initialization_file(table, "t.txt");
+    EXPECT_NE(mif.find("\nWIDTH = 16;\nDEPTH = 4095;\n"), std::string::npos) << mif.substr(0, 200);
+    EXPECT_NE(mif.find("CONTENT BEGIN\n    000 : 480E;\n"), std::string::npos) << mif.substr(0, 200);
+    EXPECT_NE(mif.find("    FFE : "), std::string::npos);
+    EXPECT_EQ(mif.find("    FFF : "), std::string::npos);
+    const std::string coe = coefficient_file(table);
+    EXPECT_EQ(coe.rfind("memory_initialization_radix = 16;\nmemory_initialization_vector =\n480e,\n", 0), 0u);
+    EXPECT_EQ(std::count(coe.begin(), coe.end(), ','), 4094);
+    EXPECT_EQ(coe.substr(coe.size() - 2), ";\n");
+    const std::string hex = intel_hex(table);
+    EXPECT_EQ(hex.rfind(":020000040000FA\n:10000000480E", 0), 0u) << hex.substr(0, 60);
+    EXPECT_EQ(hex.substr(hex.size() - 12), ":00000001FF\n");
 }
 
 TEST(Export, CNames)

@@ -79,6 +79,14 @@ std::string replaced(const std::string& bytes, const std::string& from, const st
     return bytes.substr(0, at) + to + bytes.substr(at + from.size());
 }
 
+std::string replaced_all(std::string bytes, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size())) {
+        bytes.replace(at, from.size(), to);
+    }
+    return bytes;
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "romtable-test-XXXXXX").string();

@@ -13,6 +13,9 @@ std::string sample_table(int option, int32_t step = 1);
 // replaced by `to`; fails the test when it is not there.
 std::string replaced(const std::string& bytes, const std::string& from, const std::string& to, std::size_t after = 0);
 
+// The bytes with every occurrence of `from` replaced by `to`.
+std::string replaced_all(std::string bytes, const std::string& from, const std::string& to);
+
 // A fresh folder, removed with its contents when the test ends.
 struct TempDir {
     TempDir();

@@ -12,6 +12,15 @@
 
 namespace boardsim {
 
+// How long a key is held when no length is given, wherever a key is pressed
+// (the live screen's keys, scenarios, --press, gdb's monitor press): a quick
+// press by hand, longer than a heartbeat (18 ms), so that DealKey, which
+// looks at the keys once a pass, sees it.
+inline When defaultKeyPress()
+{
+    return {true, 0, 0.080, "80ms"};
+}
+
 class Keypad {
 public:
     static constexpr int kKeys = 4;

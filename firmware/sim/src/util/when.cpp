@@ -1,6 +1,7 @@
 #include "util/when.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -61,6 +62,19 @@ double parseSeconds(const std::string& text, const std::string& what)
         throw BadValue(what + " wants a time (s, ms, us), got \"" + text + "\"");
     }
     return when.seconds;
+}
+
+std::string durationText(double seconds)
+{
+    char text[32];
+    if (seconds >= 1) {
+        std::snprintf(text, sizeof text, "%.4gs", seconds);
+    } else if (seconds >= 1e-3) {
+        std::snprintf(text, sizeof text, "%.4gms", seconds * 1e3);
+    } else {
+        std::snprintf(text, sizeof text, "%.4gus", seconds * 1e6);
+    }
+    return text;
 }
 
 }  // namespace boardsim

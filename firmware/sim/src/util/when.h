@@ -30,5 +30,8 @@ uint64_t parseCount(const std::string& text);
 When parseWhen(const std::string& text);
 // A time only ("2s", "250ms", "80us"); `what` names it in the message.
 double parseSeconds(const std::string& text, const std::string& what);
+// A length of time as it is written where times are read: "2s", "181.2ms",
+// "80us", four significant digits.
+std::string durationText(double seconds);
 
 }  // namespace boardsim

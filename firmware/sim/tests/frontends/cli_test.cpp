@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "support/child_process.h"
@@ -70,9 +71,9 @@ TEST(Cli, PeriodsCountHeartbeatsNotTheStartUpBlip)
 {
     // The LED goes low for one instruction between IO0DIR and IO0SET, then
     // the loop's first low phase starts the first beat, the next one ends it.
-    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--periods", "1"});
+    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--periods", "1", "--trace-pins", "LED"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto offs = stampsOf(r.out, "LED    off");
+    const auto offs = stampsOf(r.out, "pin    P0.31 (LED) low");
     const auto stop = stampsOf(r.out, "stop");
     ASSERT_EQ(offs.size(), 3u) << r.out;
     ASSERT_EQ(stop.size(), 1u);
@@ -90,6 +91,12 @@ TEST(Cli, ReportNamesTheFigureARunIsTooShortFor)
     const CommandResult two = runBoardsim({FIRMWARE_ELF, "--report", "--periods", "2"});
     EXPECT_EQ(two.status, 0) << two.err;
     EXPECT_TRUE(contains(two.out, "(2 periods)")) << two.out;
+    // A run of a few milliseconds of host time: its speed is said to be
+    // that of this run alone, mostly start-up.
+    EXPECT_TRUE(std::regex_search(two.out, std::regex("ms simulated in [0-9.]+ ms of host time: [0-9.]+ x real time\\)\n"
+                                                      "  speed: of this run alone, .* mostly the simulator's start-up"
+                                                      ".*make sim-bench measures the speed over longer runs\n")))
+        << two.out;
     // 504 bytes x 8 bits at 11.0592 MHz / 8.
     EXPECT_TRUE(contains(two.out, "LCD over SPI0: SCK 1.3824 MHz; a whole frame (504 bytes) 2.917 ms on the wire, "
                                   "342.9 frames/s at most; the image sent one in "))
@@ -173,23 +180,57 @@ TEST(Cli, AWrongBaudFailsTheRunNamingTheByteTheTimeAndBothRates)
 
 TEST(Cli, TimesAndCountsMixAndLinesCarryBoth)
 {
-    const CommandResult r = runBoardsim({FIRMWARE_ELF, "--run", "30ms", "--press", "2@5ms:10ms", "--bounce", "0"});
+    // A press without a length is held 80 ms, as at the live screen and in
+    // scenarios.
+    const CommandResult r = runBoardsim(
+        {FIRMWARE_ELF, "--run", "130ms", "--press", "2@5ms:10ms", "--press", "3@40ms", "--bounce", "0"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "KEY_2  down")) << r.out;
     EXPECT_TRUE(contains(r.out, "5.000 ms  KEY_2  down")) << r.out;
     EXPECT_TRUE(contains(r.out, "15.000 ms  KEY_2  up")) << r.out;
-    EXPECT_TRUE(contains(r.out, "30.000 ms  stop")) << r.out;
+    EXPECT_TRUE(contains(r.out, " 40.000 ms  KEY_3  down")) << r.out;
+    EXPECT_TRUE(contains(r.out, "120.000 ms  KEY_3  up")) << r.out;
+    EXPECT_TRUE(contains(r.out, "130.000 ms  stop")) << r.out;
 
     const CommandResult json = runBoardsim({FIRMWARE_ELF, "--report", "--json"});
     ASSERT_EQ(json.status, 0) << json.err;
     for (const char* key : {"\"cclk_hz\": 44236800", "\"pclk_hz\": 11059200", "\"uart0_baud\": 115200",
                             "\"delay_unit_cycles\"", "\"delay_unit_us\"", "\"heartbeat_period_ms\"", "\"led_hz\"",
-                            "\"reset_to_greeting_us\"", "\"sim_speed_x_real_time\"", "\"spi0_sck_hz\": 1382400",
+                            "\"reset_to_greeting_us\"", "\"sim_speed_x_real_time\"", "\"sim_wall_ms\"", "\"spi0_sck_hz\": 1382400",
                             "\"lcd_frame_ms\": 2.91666667", "\"lcd_frames_per_s\"", "\"lcd_frame_sent_ms\""}) {
         EXPECT_TRUE(contains(json.out, key)) << key << " in " << json.out;
     }
     EXPECT_EQ(json.out.front(), '{');
     EXPECT_EQ(json.out.substr(json.out.size() - 2), "}\n");
+}
+
+// A plain run does not print every edge: it ends with what each pin did.
+// The summary's count is the edges --trace-pins prints one by one, and the
+// LED's pace is the heartbeat the report measures.
+TEST(Cli, APlainRunEndsWithASummaryOfEachPinAndTracePinsPrintsTheEdges)
+{
+    const CommandResult plain = runBoardsim({FIRMWARE_ELF, "--run", "100ms"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_FALSE(contains(plain.out, "pin    ")) << plain.out;
+    std::smatch led;
+    ASSERT_TRUE(std::regex_search(plain.out, led,
+                                  std::regex("100\\.000 ms  pins   P0\\.31 \\(LED\\): ([0-9]+) edges from [0-9.]+us to "
+                                             "[0-9.]+ms, high [0-9.]+ % of the time, rising every (18\\.1[0-9]*)ms "
+                                             "\\(55\\.[0-9]+ Hz\\)\n")))
+        << plain.out;
+    EXPECT_TRUE(contains(plain.out, "pins   P0.0 (TXD0): 148 edges from ")) << plain.out;
+    EXPECT_TRUE(contains(plain.out, "pins   P0.4 (LCD_SCLK): ")) << plain.out;
+    EXPECT_FALSE(contains(plain.out, "P0.16 (KEY_1)")) << "a pin that did nothing is left out";
+
+    const CommandResult traced = runBoardsim({FIRMWARE_ELF, "--run", "100ms", "--trace-pins", "led,P0.16"});
+    ASSERT_EQ(traced.status, 0) << traced.err;
+    EXPECT_EQ(stampsOf(traced.out, "pin    P0.31 (LED) ").size(), std::stoul(led[1])) << traced.out;
+    EXPECT_TRUE(stampsOf(traced.out, "pin    P0.16").empty());
+
+    EXPECT_EQ(runBoardsim({FIRMWARE_ELF, "--run", "100ms", "--quiet"}).out, "");
+    const CommandResult wrong = runBoardsim({FIRMWARE_ELF, "--trace-pins", "LED,BUZZER"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(contains(wrong.err, "got \"BUZZER\"")) << wrong.err;
 }
 
 TEST(Cli, TraceIoNamesEachRegister)

@@ -400,7 +400,7 @@ TEST(GdbClient, MonitorCommands)
     const std::string picture = dir.file("lcd.png");
     // gdb keeps the registers it read: after a reset it is told to forget them.
     const CommandResult r = gdb(stub, {"monitor time", "break DealKey", "continue", "monitor press 3", "monitor time",
-                                       "delete", "tbreak LcdClrScrn", "continue", "monitor lcd " + picture, "monitor reset", "monitor time",
+                                       "monitor press 2 5ms", "delete", "tbreak LcdClrScrn", "continue", "monitor lcd " + picture, "monitor reset", "monitor time",
                                        "maintenance flush register-cache", "p $pc", "monitor frobnicate", "detach"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::vector<uint64_t> t = times(r.out);
@@ -408,12 +408,22 @@ TEST(GdbClient, MonitorCommands)
     EXPECT_EQ(t[0], 0u);  // gdb comes before the first instruction
     EXPECT_GT(t[1], 0u);
     EXPECT_EQ(t[2], 0u);  // after the reset
-    EXPECT_TRUE(contains(r.out, "KEY_3 down at " + std::to_string(t[1]))) << r.out;
+    EXPECT_TRUE(contains(r.out, "KEY_3 down at " + std::to_string(t[1]) + " (")) << r.out;
+    // Held 80 ms unless told otherwise, as everywhere; a length may be a time.
+    EXPECT_TRUE(contains(r.out, ", up 80ms later\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "KEY_2 down at " + std::to_string(t[1]) + " (")) << r.out;
+    EXPECT_TRUE(contains(r.out, ", up 5ms later\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "0x0 <Vectors>")) << r.out;
     EXPECT_TRUE(contains(r.out, "unknown monitor command \"frobnicate\"\nmonitor commands:")) << r.out;
     EXPECT_EQ(slurp(picture).substr(0, 4), "\x89PNG");
-    // The board's own report of the press.
+    // The board's own report of the presses.
     EXPECT_TRUE(std::regex_search(stub.out(), std::regex(std::to_string(t[1]) + " .*KEY_3 +down"))) << stub.out();
+    std::smatch down;
+    std::smatch up;
+    const std::string board = stub.out();
+    ASSERT_TRUE(std::regex_search(board, down, std::regex("([0-9.]+) ms  KEY_2  down"))) << board;
+    ASSERT_TRUE(std::regex_search(board, up, std::regex("([0-9.]+) ms  KEY_2  up"))) << board;
+    EXPECT_NEAR(std::stod(up[1]) - std::stod(down[1]), 5.0, 0.001);
 }
 
 TEST(GdbClient, FaultsStopWithASignalAndTheirMessage)

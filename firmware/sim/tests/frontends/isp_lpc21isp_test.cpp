@@ -14,10 +14,12 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "support/readme_example.h"
 
 using boardsim::testing::Child;
 using boardsim::testing::CommandResult;
 using boardsim::testing::ScratchDir;
+using boardsim::testing::slurp;
 
 namespace {
 
@@ -274,4 +276,48 @@ TEST(Lpc21isp, ACrystalFigureThatCannotBeRightIsWarnedOf)
     const ScratchDir dir;
     const Flashing right = flash(dir, {"--run", "1ms"}, {"-hex", FIRMWARE_HEX}, "11059");
     EXPECT_FALSE(contains(right.board.err, "crystal")) << right.board.err;
+}
+
+// Whoever waits for boardsim's word that the boot loader is ready finds the
+// link there.
+TEST(Lpc21isp, TheLinkIsThereOnceBoardsimSaysItIsReady)
+{
+    const ScratchDir dir;
+    const std::string link = dir.file("ttyISP");
+    Child sim({BOARDSIM_EXE, "--isp", link});
+    ASSERT_TRUE(boardsim::testing::waitFor([&] { return contains(sim.out(), "waiting for the host"); })) << sim.err();
+    ASSERT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::read_symlink(link).string().rfind("/dev/pts/", 0), 0u);
+    EXPECT_TRUE(contains(sim.out(), "ISP    boot loader on " + link + " (" + std::filesystem::read_symlink(link).string()))
+        << sim.out();
+}
+
+// The README's example as a reader runs it: boardsim in the background,
+// lpc21isp once the boot loader is ready, the board's own lines in a log
+// and lpc21isp's terminal showing only what the board sends on UART0.
+TEST(Lpc21isp, TheReadmesExampleWaitsForTheBoardAndKeepsItsLinesOutOfTheTerminal)
+{
+    if (!haveLpc21isp()) {
+        GTEST_SKIP() << "lpc21isp is not installed (scripts/bootstrap installs it)";
+    }
+    const std::vector<std::string> block = boardsim::testing::readmeBlock(README, "lpc21isp -control -term");
+    ASSERT_FALSE(block.empty()) << "no lpc21isp example in " << README;
+    const boardsim::testing::ReadmeFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
+    std::string script = "cd '" + dir.path().string() + "'\n";
+    for (const std::string& line : block) {
+        script += line + "\n";
+    }
+    Child reader({"bash", "-c", script}, true);
+    ASSERT_TRUE(boardsim::testing::waitFor([&] { return contains(reader.out(), "Hello my first UART pro\n"); },
+                                           std::chrono::milliseconds(30000)))
+        << reader.out() << reader.err();
+    const std::string terminal = reader.out() + reader.err();
+    EXPECT_TRUE(contains(terminal, "Download Finished")) << terminal;
+    for (const char* boards : {"ISP    ", "waiting for the host", "UART0  ", "boardsim:"}) {
+        EXPECT_FALSE(contains(terminal, boards)) << "the board's line \"" << boards << "\" in lpc21isp's terminal:\n"
+                                                 << terminal;
+    }
+    EXPECT_TRUE(contains(slurp(dir.file("build/isp.log")), "G: the code starts")) << slurp(dir.file("build/isp.log"));
+    reader.signal(SIGTERM);
+    reader.wait(10);
 }

@@ -11,7 +11,8 @@ TEST(Options, PressesWithAndWithoutHold)
     ASSERT_EQ(o.presses.size(), 2u);
     EXPECT_EQ(o.presses[0].key, 1);
     EXPECT_EQ(o.presses[0].at.count, 2'000'000u);
-    EXPECT_EQ(o.presses[0].hold.count, kDefaultHold);
+    EXPECT_TRUE(o.presses[0].hold.isTime);  // 80 ms, as at the live screen
+    EXPECT_DOUBLE_EQ(o.presses[0].hold.seconds, 0.080);
     EXPECT_EQ(o.presses[1].key, 4);
     EXPECT_EQ(o.presses[1].at.count, 3'000'000u);
     EXPECT_EQ(o.presses[1].hold.count, 500u);
@@ -48,11 +49,11 @@ TEST(Options, Mistakes)
 
 TEST(Options, AKeyMustBeUpBeforeItGoesDownAgain)
 {
-    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "3@1500k"}), UsageError);
-    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@2M", "--press", "3@1M"}), UsageError);  // in any order
-    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000500"}), UsageError);
-    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000501"}));
-    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M", "--press", "2@1500k"}));  // other keys overlap freely
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M:1M", "--press", "3@1500k:1"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@2M:1", "--press", "3@1M:1M"}), UsageError);  // in any order
+    EXPECT_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000500:1"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M:500", "--press", "3@1000501:1"}));
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--press", "3@1M:1M", "--press", "2@1500k:1"}));  // other keys overlap freely
 }
 
 TEST(Options, GdbPortAndWhatDoesNotGoWithIt)
@@ -112,11 +113,16 @@ TEST(Options, APinTraceOfAllPinsOrOfTheOnesNamed)
     EXPECT_EQ(all.vcdPins, 0xFFFFFFFFu);
     const Options some = parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", "P0_0,P0.4,P0_31"});
     EXPECT_EQ(some.vcdPins, (1u << 0) | (1u << 4) | (1u << 31));
+    // By the board's names, as scenarios name them.
+    const Options named = parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", "LED,TXD0,key_1,LCD_SCE"});
+    EXPECT_EQ(named.vcdPins, (1u << 31) | (1u << 0) | (1u << 16) | (1u << 21));
+    EXPECT_EQ(parseOptions({"fw.elf", "--trace-pins", "LED", "--trace-pins", "P0.4"}).tracePins, (1u << 31) | (1u << 4));
     EXPECT_NO_THROW(parseOptions({"fw.elf", "--gdb", "0", "--vcd", "pins.vcd"}));
-    for (const char* bad : {"P0_32", "P1_0", "P0_", "P0_4,", "P0_x", "4", "P0_123"}) {
+    for (const char* bad : {"P0_32", "P1_0", "P0_", "P0_4,", "P0_x", "4", "P0_123", "LED2", "P0_04"}) {
         EXPECT_THROW(parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", bad}), UsageError) << bad;
     }
     EXPECT_THROW(parseOptions({"fw.elf", "--vcd-pins", "P0_0"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--vcd", ""}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--report", "--vcd", "pins.vcd"}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--report", "--trace-pins", "LED"}), UsageError);
 }

@@ -14,6 +14,7 @@
 #include "machine/board.h"
 #include "support/child_process.h"
 #include "support/logic_analyzer.h"
+#include "support/readme_example.h"
 
 using boardsim::testing::Annotation;
 using boardsim::testing::Child;
@@ -72,6 +73,22 @@ std::vector<std::string> variables(const std::string& vcd)
     return names;
 }
 
+// The variables of one scope, as "scope.name" the way GTKWave names them.
+std::vector<std::string> scopeVariables(const std::string& vcd, const std::string& scope)
+{
+    const std::string opening = "$scope module " + scope + " $end\n";
+    const size_t start = vcd.find(opening);
+    if (start == std::string::npos) {
+        return {};
+    }
+    const size_t end = vcd.find("$upscope", start);
+    std::vector<std::string> names;
+    for (const std::string& name : variables(vcd.substr(start, end - start))) {
+        names.push_back(scope + "." + name);
+    }
+    return names;
+}
+
 }  // namespace
 
 TEST(VcdTrace, SigrokReadsTheGreetingOnTxd0At115200Baud)
@@ -87,11 +104,63 @@ TEST(VcdTrace, SigrokReadsTheGreetingOnTxd0At115200Baud)
     // Its last stop bit leaves 2.52 ms after reset, as --report says.
     ASSERT_FALSE(bytes.empty());
     EXPECT_NEAR(double(bytes.back().to) * 100e-9, 2.52e-3, 0.02e-3);
-    // Every pin is in it, and nothing else.
-    const std::vector<std::string> names = variables(slurp(vcd));
-    ASSERT_EQ(names.size(), 32u);
-    EXPECT_EQ(names.front(), "P0_0");
-    EXPECT_EQ(names.back(), "P0_31");
+    // Every pin is in it, and the board's names of the wired ones.
+    const std::vector<std::string> pins = scopeVariables(slurp(vcd), "port0");
+    ASSERT_EQ(pins.size(), 32u);
+    EXPECT_EQ(pins.front(), "port0.P0_0");
+    EXPECT_EQ(pins.back(), "port0.P0_31");
+    EXPECT_EQ(scopeVariables(slurp(vcd), "board"),
+              (std::vector<std::string>{"board.TXD0", "board.RXD0", "board.LCD_SCLK", "board.LCD_SDIN", "board.KEY_1",
+                                        "board.KEY_2", "board.KEY_3", "board.KEY_4", "board.LCD_DC", "board.LCD_SCE",
+                                        "board.LCD_RES", "board.LED"}));
+    EXPECT_EQ(variables(slurp(vcd)).size(), 44u) << "nothing else";
+}
+
+// The README's commands, run as it writes them: sigrok-cli decodes the
+// greeting and every byte SPI0 sent the LCD (as many as the D/C split
+// below finds), by the board's names; and the GTKWave save file it names
+// shows signals the trace has.
+TEST(VcdTrace, TheReadmesCommandsDecodeEveryByte)
+{
+    REQUIRE_PROGRAM(sigrok, "sigrok-cli");
+    const std::vector<std::string> block = boardsim::testing::readmeBlock(README, "sigrok-cli -I vcd");
+    ASSERT_FALSE(block.empty()) << "no block of sigrok-cli commands in " << README;
+    const boardsim::testing::ReadmeFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
+    const auto shell = [&](const std::string& command) {
+        return boardsim::testing::runCommand({"bash", "-c", "cd '" + dir.path().string() + "' && " + command});
+    };
+    const CommandResult run = shell(boardsim::testing::lineWith(block, "build/bin/boardsim"));
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const CommandResult uart = shell(boardsim::testing::lineWith(block, "-P uart"));
+    ASSERT_EQ(uart.status, 0) << uart.err;
+    EXPECT_TRUE(contains(std::regex_replace(uart.out, std::regex("uart-1: |\n"), ""), kGreeting)) << uart.out;
+
+    const CommandResult spi = shell(boardsim::testing::lineWith(block, "-P spi"));
+    ASSERT_EQ(spi.status, 0) << spi.err;
+    const std::string vcd = dir.file("pins.vcd");
+    const std::string split = "spi:clk=P0_4:mosi=P0_6:cs=P0_20";
+    const size_t sent = decodeVcd(sigrok, vcd, split + ":cs_polarity=active-low", "mosi-data", {10}).size() +
+                        decodeVcd(sigrok, vcd, split + ":cs_polarity=active-high", "mosi-data", {10}).size();
+    EXPECT_GT(sent, 700u);
+    EXPECT_EQ(size_t(std::count(spi.out.begin(), spi.out.end(), '\n')), sent) << spi.out.substr(0, 500);
+    EXPECT_EQ(spi.out.substr(0, 50), "spi-1: 21\nspi-1: B8\nspi-1: 04\nspi-1: 13\nspi-1: 20\n");
+
+    std::smatch save;
+    const std::string viewer = boardsim::testing::lineWith(block, "gtkwave");
+    ASSERT_TRUE(std::regex_search(viewer, save, std::regex("(docs/\\S+\\.gtkw)"))) << viewer;
+    const std::string saved = slurp(std::string(PROJECT_ROOT) + "/" + save[1].str());
+    ASSERT_FALSE(saved.empty()) << save[1];
+    const std::vector<std::string> traced = scopeVariables(slurp(vcd), "board");
+    std::istringstream lines(saved);
+    size_t shown = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && std::string("[*@-").find(line[0]) == std::string::npos) {
+            EXPECT_NE(std::find(traced.begin(), traced.end(), line), traced.end()) << line << " is not in the trace";
+            ++shown;
+        }
+    }
+    EXPECT_EQ(shown, traced.size()) << "every signal of the board in the save file";
 }
 
 // With D/C as the decoder's chip select, the bytes sent while it was low
@@ -104,9 +173,10 @@ TEST(VcdTrace, SigrokReadsTheLcdsCommandsAndDisplayBytesAndDcTellsThemApart)
     const ScratchDir dir;
     const std::string vcd = dir.file("lcd.vcd");
     const CommandResult r =
-        runBoardsim({FIRMWARE_ELF, "--run", "100ms", "--vcd", vcd, "--vcd-pins", "P0_4,P0_6,P0_20,P0_21", "--quiet"});
+        runBoardsim({FIRMWARE_ELF, "--run", "100ms", "--vcd", vcd, "--vcd-pins", "P0_4,P0.6,lcd_dc,LCD_SCE", "--quiet"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(variables(slurp(vcd)), (std::vector<std::string>{"P0_4", "P0_6", "P0_20", "P0_21"}));
+    EXPECT_EQ(variables(slurp(vcd)), (std::vector<std::string>{"P0_4", "P0_6", "P0_20", "P0_21", "LCD_SCLK", "LCD_SDIN",
+                                                               "LCD_DC", "LCD_SCE"}));
 
     const std::string spi = "spi:clk=P0_4:mosi=P0_6:cs=P0_20";
     const auto commands = decodeVcd(sigrok, vcd, spi + ":cs_polarity=active-low", "mosi-data", {50});

@@ -20,7 +20,8 @@ TEST(VcdWriter, HeaderStartValuesThenOnlyChangesUnderTheirTimes)
 {
     const ScratchDir dir;
     const std::string path = dir.file("t.vcd");
-    VcdWriter vcd(path, {{"P0_0", "P0_0: TxD0"}, {"P0_4", ""}}, "test");
+    // P0_0 also under the board's name, a variable of its own that changes with it.
+    VcdWriter vcd(path, {{"P0_0", "P0_0: TxD0", "TXD0"}, {"P0_4", "", ""}}, "test");
     vcd.start({true, false}, 0);
     vcd.change(0, false, 1000);
     vcd.change(1, true, 1000);   // the same moment: one timestamp
@@ -37,10 +38,13 @@ TEST(VcdWriter, HeaderStartValuesThenOnlyChangesUnderTheirTimes)
               "$var wire 1 ! P0_0 $end\n"
               "$var wire 1 \" P0_4 $end\n"
               "$upscope $end\n"
+              "$scope module board $end\n"
+              "$var wire 1 # TXD0 $end\n"
+              "$upscope $end\n"
               "$enddefinitions $end\n"
-              "#0\n$dumpvars\n1!\n0\"\n$end\n"
-              "#1000\n0!\n1\"\n"
-              "#9680\n1!\n"
+              "#0\n$dumpvars\n1!\n1#\n0\"\n$end\n"
+              "#1000\n0!\n0#\n1\"\n"
+              "#9680\n1!\n1#\n"
               "#20000\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
               1);
@@ -49,7 +53,7 @@ TEST(VcdWriter, HeaderStartValuesThenOnlyChangesUnderTheirTimes)
 TEST(VcdWriter, AWriteThatFailsIsReportedAtTheFinishAndAnUnfinishedTraceLeavesTheTargetAlone)
 {
     {
-        VcdWriter full("/dev/full", {{"P0_0", ""}}, "test");
+        VcdWriter full("/dev/full", {{"P0_0", "", ""}}, "test");
         full.start({true}, 0);
         for (uint64_t t = 1; t < 100'000; ++t) {
             full.change(0, t % 2 == 0, t);  // never throws, also once the device is full
@@ -62,7 +66,7 @@ TEST(VcdWriter, AWriteThatFailsIsReportedAtTheFinishAndAnUnfinishedTraceLeavesTh
     const std::string path = dir.file("t.vcd");
     std::ofstream(path) << "yesterday's trace\n";
     {
-        VcdWriter vcd(path, {{"P0_0", ""}}, "test");
+        VcdWriter vcd(path, {{"P0_0", "", ""}}, "test");
         vcd.start({true}, 0);
         vcd.change(0, false, 10);
     }

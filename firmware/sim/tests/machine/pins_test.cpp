@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "machine/lpc2294.h"
+#include "machine/pin_names.h"
 #include "machine/pins.h"
 #include "support/fake_services.h"
 
@@ -167,4 +169,29 @@ TEST_F(PinLayer, WhatTheBoardPutsOnAPinAheadArrivesAtItsTimesAndAKeyLeavesItAlon
     EXPECT_EQ(pins.levels(), 0xFFFFFFFFu);
     EXPECT_EQ(heard, (std::vector<std::string>{"P0.1 low at 10us", "P0.16 low at 20us", "P0.1 high at 30us",
                                                "P0.16 high at 40us"}));
+}
+
+// The names people give pins (options, scenarios, the trace's board scope)
+// are the machine's own wiring.
+TEST(PinNames, TheBoardsNamesAreItsWiring)
+{
+    using boardsim::Lpc2294Machine;
+    using boardsim::pinByName;
+    EXPECT_EQ(pinByName("LED"), Lpc2294Machine::kLedPin);
+    EXPECT_EQ(pinByName("led"), Lpc2294Machine::kLedPin);
+    for (unsigned key = 0; key < 4; ++key) {
+        EXPECT_EQ(pinByName("KEY_" + std::to_string(key + 1)), Lpc2294Machine::kFirstKeyPin + key);
+    }
+    EXPECT_EQ(pinByName("LCD_SCLK"), Lpc2294Machine::kLcdSclkPin);
+    EXPECT_EQ(pinByName("LCD_SDIN"), Lpc2294Machine::kLcdSdinPin);
+    EXPECT_EQ(pinByName("LCD_DC"), Lpc2294Machine::kLcdDcPin);
+    EXPECT_EQ(pinByName("LCD_SCE"), Lpc2294Machine::kLcdScePin);
+    EXPECT_EQ(pinByName("LCD_RES"), Lpc2294Machine::kLcdResPin);
+    EXPECT_EQ(pinByName("P0.7"), 7u);
+    EXPECT_EQ(pinByName("P0_31"), 31u);
+    for (const char* bad : {"P0.32", "P0.07", "P1.0", "LED1", "", "P0."}) {
+        EXPECT_FALSE(pinByName(bad)) << bad;
+    }
+    EXPECT_EQ(boardsim::describePin(31), "P0.31 (LED)");
+    EXPECT_EQ(boardsim::describePin(5), "P0.5");
 }

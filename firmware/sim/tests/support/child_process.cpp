@@ -14,8 +14,14 @@
 namespace boardsim::testing {
 namespace {
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err)
+pid_t spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err, bool ownGroup)
 {
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -27,8 +33,9 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& out, const 
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         throw std::runtime_error("cannot start " + args[0]);
     }
@@ -42,10 +49,16 @@ int statusOf(int raw)
 
 }  // namespace
 
-Child::Child(const std::vector<std::string>& args) : pid_(spawn(args, capture_.file("out"), capture_.file("err"))) {}
+Child::Child(const std::vector<std::string>& args, bool ownGroup)
+    : pid_(spawn(args, capture_.file("out"), capture_.file("err"), ownGroup)), ownGroup_(ownGroup)
+{
+}
 
 Child::~Child()
 {
+    if (ownGroup_ && pid_ > 0) {
+        kill(-pid_, SIGKILL);  // what it started may outlive it
+    }
     if (pid_ > 0 && !status_) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
@@ -54,7 +67,9 @@ Child::~Child()
 
 void Child::signal(int number) const
 {
-    if (pid_ > 0 && !status_) {
+    if (pid_ > 0 && ownGroup_) {
+        kill(-pid_, number);
+    } else if (pid_ > 0 && !status_) {
         kill(pid_, number);
     }
 }

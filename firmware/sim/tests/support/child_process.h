@@ -24,10 +24,12 @@ struct CommandResult {
 CommandResult runCommand(const std::vector<std::string>& args);
 
 // A program running beside the test; killed when the test ends, also when
-// an assertion failed on the way.
+// an assertion failed on the way. With `ownGroup` it runs in a process group
+// of its own, and signals (the last SIGKILL too) reach everything it started
+// (a shell's background jobs).
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& args);
+    explicit Child(const std::vector<std::string>& args, bool ownGroup = false);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -47,6 +49,7 @@ public:
 private:
     ScratchDir capture_;
     int pid_ = -1;
+    bool ownGroup_ = false;
     std::optional<int> status_;
 };
 

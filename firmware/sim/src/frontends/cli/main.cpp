@@ -1,6 +1,7 @@
 // boardsim: runs a firmware.elf for the LPC2294 board and prints what the
-// board shows: UART0 output, the LED's edges, key presses, LCD pictures and
-// faults, each stamped with the instructions executed since reset.
+// board shows: UART0 output, key presses, LCD pictures and faults, each
+// stamped with the instructions executed since reset, and at the end what
+// each pin did (every edge of the pins asked for as it comes).
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -28,7 +29,9 @@
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
 #include "frontends/scenario/scenario_cli.h"
+#include "frontends/trace/pin_activity.h"
 #include "frontends/trace/pin_trace.h"
+#include "machine/pin_names.h"
 #include "util/text.h"
 
 namespace {
@@ -79,7 +82,7 @@ public:
         countPeriods(e);
         switch (e.kind) {
         case EventKind::UartByte: uart(e); break;
-        case EventKind::Led: led(e); break;
+        case EventKind::Led: break;  // the pins' summary, or --trace-pins
         case EventKind::Key: key(e); break;
         case EventKind::Call:
         case EventKind::Return:
@@ -108,16 +111,11 @@ private:
         if (e.value == '\n') {
             if (!options_.quiet) {
                 line(e.stamp, e.time, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
+                // What the board says shows as it says it, also in a pipe
+                // (a long run prints little else until its end).
+                std::fflush(stdout);
             }
             pendingUart_[n].clear();
-        }
-    }
-
-    void led(const Event& e) const
-    {
-        if (!options_.quiet) {
-            const char* state = e.address == 0 ? "P0.31 not an output" : e.value ? "on  (P0.31 high)" : "off (P0.31 low)";
-            line(e.stamp, e.time, std::string("LED    ") + state);
         }
     }
 
@@ -314,10 +312,33 @@ BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
     return boardOptions;
 }
 
+// Every edge of the pins --trace-pins names, as a line; the summary of all
+// at the end.
+std::unique_ptr<PinActivity> watchPins(Board& board, const Options& options)
+{
+    auto activity = std::make_unique<PinActivity>(
+        options.quiet ? 0 : options.tracePins, [](uint64_t stamp, double time, unsigned pin, bool level) {
+            line(stamp, time, "pin    " + describePin(pin) + (level ? " high" : " low"));
+        });
+    activity->attach(board);
+    return activity;
+}
+
+void printPinSummary(const Board& board, const PinActivity& activity, const Options& options)
+{
+    if (options.quiet) {
+        return;
+    }
+    for (const std::string& text : activity.summary(board.seconds())) {
+        line(board.instructions(), board.seconds(), "pins   " + text);
+    }
+}
+
 int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures,
-              const std::optional<LiveRun>& live)
+              const std::optional<LiveRun>& live, const PinActivity& activity)
 {
     if (reason == StopReason::Fault) {
+        printPinSummary(board, activity, options);
         std::fflush(stdout);
         std::cerr << "boardsim: " << board.fault()->message() << "\n";
         return 1;
@@ -325,6 +346,7 @@ int finishRun(const Board& board, StopReason reason, const Options& options, con
     if (!options.quiet) {
         line(board.instructions(), board.seconds(), "stop   " + stopText(live, reason, options));
     }
+    printPinSummary(board, activity, options);
     bool complete = pictures.allWritten();
     if (board.machine().lineCheck() && board.machine().terminal().garbled()) {
         std::fflush(stdout);
@@ -372,6 +394,7 @@ int debug(const Options& options)
     const std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines show up while gdb holds the board
     std::unique_ptr<Printer> printer;
+    std::unique_ptr<PinActivity> pins;
     // One trace over the session: a monitor reset's new board goes on
     // where the old one was let go.
     std::optional<PinTrace> trace;
@@ -381,6 +404,7 @@ int debug(const Options& options)
         [&](Board& board) {
             printer = std::make_unique<Printer>(board, options, shown);
             board.subscribe([p = printer.get()](const Event& e) { (*p)(e); });
+            pins = watchPins(board, options);
             for (const KeyPress& press : options.presses) {
                 board.pressKey(press.key, press.at, press.hold);
             }
@@ -462,6 +486,7 @@ int simulate(const Options& options)
         printer(e);
         showLive(live, e);
     });
+    const std::unique_ptr<PinActivity> pins = watchPins(board, options);
     for (const KeyPress& press : options.presses) {
         board.pressKey(press.key, press.at, press.hold);
     }
@@ -475,7 +500,7 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty() && !ispLink) {
         saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it
     }
-    return finishRun(board, reason, options, pictures, live);
+    return finishRun(board, reason, options, pictures, live, *pins);
 }
 
 // What was printed is the run's result: output that could not all be

@@ -7,6 +7,8 @@
 #include <limits>
 #include <utility>
 
+#include "machine/pin_names.h"
+
 namespace boardsim {
 
 const char* usageText()
@@ -15,8 +17,8 @@ const char* usageText()
            "       boardsim --isp LINK [IMAGE.elf] [options]\n"
            "  --run T            stop at T: an instruction count (5M) or a time (2s) (default 5M)\n"
            "  --periods N        stop after N heartbeats (LED low for a DelayMs, then high)\n"
-           "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 1M instructions,\n"
-           "                     longer than a heartbeat); T and D are counts or times\n"
+           "  --press K@T[:D]    press KEY_K (1..4) at T for D (default 80ms, as at the\n"
+           "                     live screen); T and D are counts or times\n"
            "  --bounce T         contact chatter at each key edge (default 5ms; 0: clean)\n"
            "  --baud N           the rate the terminal on UART0 listens at (default 115200);\n"
            "                     a plain run fails on the garbage it would read\n"
@@ -25,6 +27,8 @@ const char* usageText()
            "  --calls            also print calls and returns of the board's functions\n"
            "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
            "  --trace-io         also print every peripheral register access\n"
+           "  --trace-pins LIST  also print every edge of these pins (LED,KEY_1,P0_4,...);\n"
+           "                     a run ends with a summary of each pin's edges either way\n"
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
@@ -49,7 +53,7 @@ const char* usageText()
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "  --vcd FILE         port 0's pins over the run as a VCD (GTKWave, PulseView,\n"
            "                     sigrok), in simulated nanoseconds\n"
-           "  --vcd-pins LIST    only these pins in it: P0_0,P0_4,... (or P0.0,P0.4,...)\n"
+           "  --vcd-pins LIST    only these pins in it: P0_0,P0.4,LED,TXD0,KEY_1,...\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
@@ -86,9 +90,9 @@ double parseSpeed(const std::string& text)
 // --screen, --speed, --uart-pty, --lcd-movie, --vcd.
 void checkLiveOptions(Options& options)
 {
-    if (options.report &&
-        (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() || !options.vcd.empty())) {
-        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie or --vcd");
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() ||
+                           !options.vcd.empty() || options.tracePins != 0)) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie, --vcd or --trace-pins");
     }
     if (options.vcdPinsGiven && options.vcd.empty()) {
         throw UsageError("--vcd-pins goes with --vcd");
@@ -113,7 +117,7 @@ KeyPress parsePress(const std::string& text)
     const std::string rest = text.substr(at + 1);
     const size_t colon = rest.find(':');
     press.at = parseWhen(rest.substr(0, colon));
-    press.hold = colon == std::string::npos ? When{false, kDefaultHold, 0, "1M"} : parseWhen(rest.substr(colon + 1));
+    press.hold = colon == std::string::npos ? defaultKeyPress() : parseWhen(rest.substr(colon + 1));
     if (press.hold.isTime ? press.hold.seconds <= 0 : press.hold.count == 0) {
         throw UsageError("--press: a press must last a while");
     }
@@ -154,28 +158,6 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
     }
 }
 
-
-// "P0_0,P0_4" (or "P0.0,P0.4") as a mask of pins.
-uint32_t parsePins(const std::string& text)
-{
-    uint32_t mask = 0;
-    size_t from = 0;
-    for (;;) {
-        const size_t comma = text.find(',', from);
-        const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        const std::string number = name.size() > 3 ? name.substr(3) : "";
-        const bool named = name.size() > 3 && (name.compare(0, 3, "P0_") == 0 || name.compare(0, 3, "P0.") == 0);
-        if (!named || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoul(number) > 31) {
-            throw UsageError("--vcd-pins wants pins of port 0 as P0_0,P0_4,... (P0_0 to P0_31), got \"" + name + "\"");
-        }
-        mask |= 1u << std::stoul(number);
-        if (comma == std::string::npos) {
-            return mask;
-        }
-        from = comma + 1;
-    }
-}
 
 uint16_t parsePort(const std::string& text)
 {
@@ -275,9 +257,10 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--vcd", [](Options& o, const std::string& v) { o.vcd = fileName("--vcd", v); }},
         {"--vcd-pins",
          [](Options& o, const std::string& v) {
-             o.vcdPins = parsePins(v);
+             o.vcdPins = parsePins("--vcd-pins", v);
              o.vcdPinsGiven = true;
          }},
+        {"--trace-pins", [](Options& o, const std::string& v) { o.tracePins |= parsePins("--trace-pins", v); }},
     };
     return table;
 }
@@ -295,10 +278,10 @@ void checkScenarioOptions(const Options& options)
     if (options.runGiven || options.periods || !options.presses.empty() || !options.shots.empty() ||
         options.report || options.gdbPort || !options.ispLink.empty() || !options.saveFlash.empty() ||
         options.screen || !options.uartPty.empty() || options.showCalls || !options.extraWatched.empty() ||
-        options.traceIo) {
+        options.traceIo || options.tracePins != 0) {
         throw UsageError("--scenario runs its steps on its own boards: not with --run, --periods, --press, --lcd, "
-                         "--lcd-at, --report, --gdb, --isp, --save-flash, --screen, --uart-pty, --calls, --watch "
-                         "or --trace-io");
+                         "--lcd-at, --report, --gdb, --isp, --save-flash, --screen, --uart-pty, --calls, --watch, "
+                         "--trace-io or --trace-pins");
     }
 }
 
@@ -329,6 +312,28 @@ void checkCombination(Options& options)
 }
 
 }  // namespace
+
+uint32_t parsePins(const std::string& option, const std::string& text)
+{
+    uint32_t mask = 0;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const std::optional<unsigned> pin = pinByName(name);
+        if (!pin) {
+            std::string message = option;
+            message += " wants pins of port 0, by number (P0.4 or P0_4, P0.0 to P0.31) or by the board's names (";
+            message += boardPinNames() + "), got \"" + name + "\"";
+            throw UsageError(message);
+        }
+        mask |= 1u << *pin;
+        if (comma == std::string::npos) {
+            return mask;
+        }
+        from = comma + 1;
+    }
+}
 
 Options parseOptions(const std::vector<std::string>& args)
 {

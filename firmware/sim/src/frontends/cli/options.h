@@ -28,9 +28,6 @@ struct LcdShot {
     std::string path;
 };
 
-// Longer than one heartbeat (about 0.4 M instructions) so that DealKey,
-// which samples the keys once per loop pass, sees every press.
-constexpr uint64_t kDefaultHold = 1'000'000;
 constexpr uint64_t kDefaultRun = 5'000'000;
 constexpr uint64_t kPeriodRunCap = 1'000'000'000;
 
@@ -63,6 +60,7 @@ struct Options {
     std::string vcd;            // port 0's pins over the run, as a VCD
     uint32_t vcdPins = 0xFFFFFFFF;  // which of them
     bool vcdPinsGiven = false;
+    uint32_t tracePins = 0;         // pins whose every edge is printed
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
     std::vector<std::string> scenarios;  // run each on a fresh board instead of one run
@@ -71,6 +69,9 @@ struct Options {
 
 // Throws UsageError with a message fit for the user.
 Options parseOptions(const std::vector<std::string>& args);
+// "LED,P0_4,KEY_1" as a mask of port 0's pins; `option` names the option in
+// the message of a UsageError.
+uint32_t parsePins(const std::string& option, const std::string& text);
 const char* usageText();
 
 }  // namespace boardsim

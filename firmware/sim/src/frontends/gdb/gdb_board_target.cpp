@@ -31,7 +31,8 @@ int signalOf(FaultKind kind)
 
 const char* kMonitorHelp =
     "monitor commands:\n"
-    "  press K [HOLD]  press KEY_K (1..4) now, for HOLD instructions (default 1M)\n"
+    "  press K [HOLD]  press KEY_K (1..4) now, for HOLD: a time (80ms, the default)\n"
+    "                  or a count of instructions (200k)\n"
     "  lcd FILE        write the LCD picture (PNG; .pbm for PBM)\n"
     "  reset           reset the board; the flash stays as it is (what gdb loaded)\n"
     "  reset image     reset the board with the image's own flash again\n"
@@ -271,13 +272,15 @@ std::string GdbBoardTarget::press(const std::vector<std::string>& args)
     if (args[0].size() != 1 || args[0][0] < '1' || args[0][0] > '4') {
         return "press: key must be 1, 2, 3 or 4\n";
     }
-    const uint64_t hold = args.size() == 2 ? parseCount(args[1]) : kDefaultHold;
-    if (hold == 0) {
-        return "press: a press must last at least one instruction\n";
+    const When hold = args.size() == 2 ? parseWhen(args[1]) : defaultKeyPress();
+    if (hold.isTime ? hold.seconds <= 0 : hold.count == 0) {
+        return "press: a press must last a while\n";
     }
     const uint64_t now = board_->instructions();
-    board_->pressKey(args[0][0] - '0', now, hold);
-    return "KEY_" + args[0] + " down at " + std::to_string(now) + ", up at " + std::to_string(now + hold) + "\n";
+    board_->pressKey(args[0][0] - '0', When::instructions(now), hold);
+    char at[48];
+    std::snprintf(at, sizeof at, " (%.3f ms)", board_->seconds() * 1e3);
+    return "KEY_" + args[0] + " down at " + std::to_string(now) + at + ", up " + hold.text + " later\n";
 }
 
 }  // namespace boardsim

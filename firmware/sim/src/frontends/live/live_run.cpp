@@ -20,9 +20,6 @@ namespace {
 // feel immediate, long enough that the slices cost little.
 constexpr double kWallSlice = 0.01;
 constexpr double kMovieStep = 0.01;  // GIF delays are in hundredths of a second
-// A key typed is held this long: the firmware's key driver wants two
-// main-loop passes (about 18 ms apart) to agree after the contacts settle.
-constexpr double kKeyHold = 0.080;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(33);
 constexpr auto kIdleWait = std::chrono::milliseconds(20);
 constexpr auto kTerminalSettle = std::chrono::milliseconds(100);
@@ -337,8 +334,8 @@ bool LiveRun::takeKeys(Paced& paced)
         const auto k = size_t(c - '1');
         // A key still held from the last press takes no new one.
         if (board_.seconds() >= paced.keyFreeAt[k]) {
-            board_.pressKey(int(k) + 1, When::at(board_.seconds()), When::at(kKeyHold));
-            paced.keyFreeAt[k] = board_.seconds() + kKeyHold + options_.bounce + 0.001;
+            board_.pressKey(int(k) + 1, When::at(board_.seconds()), defaultKeyPress());
+            paced.keyFreeAt[k] = board_.seconds() + defaultKeyPress().seconds + options_.bounce + 0.001;
         }
     }
     return false;

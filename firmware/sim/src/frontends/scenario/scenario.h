@@ -11,13 +11,13 @@
 #include <variant>
 #include <vector>
 
+#include "machine/keypad.h"
 #include "util/when.h"
 
 namespace boardsim {
 
 constexpr double kDefaultScenarioTimeout = 30;  // simulated seconds
 constexpr double kDefaultBlinkTolerance = 0.05;
-constexpr double kDefaultKeyPress = 0.080;      // as the live screen's keys
 
 // Runs the board on for a count or a time.
 struct DelayStep {
@@ -43,7 +43,7 @@ struct WriteSerialStep {
 struct KeyStep {
     enum Action { Press, Hold, Release } action = Press;
     int key = 0;                                        // 1..4
-    When length = When::at(kDefaultKeyPress);           // Press only
+    When length = defaultKeyPress();                    // Press only
 };
 
 // A pin's level now (`expect-pin`), or once it gets there (`wait-pin`).
@@ -95,7 +95,5 @@ struct Scenario {
 // A scenario file's stem: "version" for "firmware/scenarios/version.yaml".
 std::string scenarioStem(const std::string& file);
 
-// A length of time as scenarios write it: "2s", "181.2ms", "80us".
-std::string durationText(double seconds);
 
 }  // namespace boardsim

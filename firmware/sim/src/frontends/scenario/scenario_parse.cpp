@@ -14,7 +14,7 @@
 
 #include "frontends/common/lcd_picture.h"
 #include "frontends/common/output_file.h"
-#include "frontends/scenario/pin_names.h"
+#include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
 #include "util/text.h"
 
@@ -44,19 +44,6 @@ ScenarioError::ScenarioError(const std::string& file, int line, int column, cons
 std::string scenarioStem(const std::string& file)
 {
     return std::filesystem::path(file).stem().string();
-}
-
-std::string durationText(double seconds)
-{
-    char text[32];
-    if (seconds >= 1) {
-        std::snprintf(text, sizeof text, "%.4gs", seconds);
-    } else if (seconds >= 1e-3) {
-        std::snprintf(text, sizeof text, "%.4gms", seconds * 1e3);
-    } else {
-        std::snprintf(text, sizeof text, "%.4gus", seconds * 1e6);
-    }
-    return text;
 }
 
 Scenario readScenario(const std::string& path)
@@ -374,7 +361,7 @@ private:
     StepAction press(const YAML::Node& value, Step& step) const
     {
         KeyStep press;
-        std::string length = "80ms";
+        std::string length = press.length.text;
         if (value.IsMap()) {
             const Fields fields(r_, value, step.kind, {"key", "for"});
             press.key = r_.key(fields["key"]);

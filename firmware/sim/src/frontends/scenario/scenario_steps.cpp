@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frontends/common/lcd_picture.h"
-#include "frontends/scenario/pin_names.h"
+#include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
 #include "machine/lcd_geometry.h"
 #include "util/text.h"

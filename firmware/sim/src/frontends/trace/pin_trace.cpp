@@ -20,7 +20,8 @@ std::vector<VcdWriter::Signal> signalsOf(uint32_t pins)
     std::vector<VcdWriter::Signal> signals;
     for (unsigned pin = 0; pin < Pins::kCount; ++pin) {
         if ((pins >> pin & 1u) != 0) {
-            signals.push_back({"P0_" + std::to_string(pin), pinComment(pin)});
+            const char* signal = port0PinNames(pin).signal;
+            signals.push_back({"P0_" + std::to_string(pin), pinComment(pin), signal != nullptr ? signal : ""});
         }
     }
     return signals;

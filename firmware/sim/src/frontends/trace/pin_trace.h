@@ -1,7 +1,9 @@
 // Port 0's pins over a run as a logic analyzer would record them: a VCD
-// (vcd_writer.h) with one variable per pin, P0_0 ... P0_31, each with a
-// $comment naming the pin's functions and what the board wires to it, in
-// simulated nanoseconds since the board's reset. It hears every change
+// (vcd_writer.h) with one variable per pin, P0_0 ... P0_31 in the scope
+// port0, each with a $comment naming the pin's functions and what the board
+// wires to it, and the wired ones again under the board's names (LED,
+// TXD0, LCD_SCLK, ...) in the scope board, in simulated nanoseconds since
+// the board's reset. It hears every change
 // the pin layer delivers (machine/pins.h), so the file grows with the
 // changes, not with time.
 //

@@ -1,5 +1,6 @@
 #include "frontends/trace/vcd_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace boardsim {
@@ -13,9 +14,22 @@ constexpr unsigned kCodes = '~' - '!' + 1;
 
 }  // namespace
 
-VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version)
-    : file_(path), signals_(std::move(signals)), version_(std::move(version)), levels_(signals_.size(), -1)
+VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version, std::string scope,
+                     std::string aliasScope)
+    : file_(path),
+      signals_(std::move(signals)),
+      version_(std::move(version)),
+      scope_(std::move(scope)),
+      aliasScope_(std::move(aliasScope)),
+      aliasCode_(signals_.size(), 0),
+      levels_(signals_.size(), -1)
 {
+    size_t next = signals_.size();
+    for (size_t i = 0; i < signals_.size(); ++i) {
+        if (!signals_[i].alias.empty()) {
+            aliasCode_[i] = next++;
+        }
+    }
 }
 
 std::string VcdWriter::code(size_t index)
@@ -40,18 +54,36 @@ void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
             buffer_ += "$comment " + signal.comment + " $end\n";
         }
     }
-    buffer_ += "$timescale 1ns $end\n$scope module port0 $end\n";
+    buffer_ += "$timescale 1ns $end\n$scope module " + scope_ + " $end\n";
     for (size_t i = 0; i < signals_.size(); ++i) {
         buffer_ += "$var wire 1 " + code(i) + " " + signals_[i].name + " $end\n";
     }
-    buffer_ += "$upscope $end\n$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
+    buffer_ += "$upscope $end\n";
+    if (std::any_of(aliasCode_.begin(), aliasCode_.end(), [](size_t c) { return c != 0; })) {
+        buffer_ += "$scope module " + aliasScope_ + " $end\n";
+        for (size_t i = 0; i < signals_.size(); ++i) {
+            if (aliasCode_[i] != 0) {
+                buffer_ += "$var wire 1 " + code(aliasCode_[i]) + " " + signals_[i].alias + " $end\n";
+            }
+        }
+        buffer_ += "$upscope $end\n";
+    }
+    buffer_ += "$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
     for (size_t i = 0; i < levels.size(); ++i) {
         levels_[i] = levels[i] ? 1 : 0;
-        buffer_ += (levels[i] ? '1' : '0') + code(i) + "\n";
+        value(i, levels[i]);
     }
     buffer_ += "$end\n";
     lastTime_ = timeNs;
     flush(false);
+}
+
+void VcdWriter::value(size_t index, bool level)
+{
+    buffer_ += (level ? '1' : '0') + code(index) + "\n";
+    if (aliasCode_[index] != 0) {
+        buffer_ += (level ? '1' : '0') + code(aliasCode_[index]) + "\n";
+    }
 }
 
 void VcdWriter::timestamp(uint64_t timeNs)
@@ -69,7 +101,7 @@ void VcdWriter::change(size_t index, bool level, uint64_t timeNs)
     }
     levels_[index] = level ? 1 : 0;
     timestamp(timeNs);
-    buffer_ += (level ? '1' : '0') + code(index) + "\n";
+    value(index, level);
     ++changes_;
     flush(false);
 }

@@ -20,10 +20,17 @@ public:
     struct Signal {
         std::string name;     // the variable's name: letters, digits, '_'
         std::string comment;  // a $comment about it in the header; empty for none
+        // A second variable with the same values in the second scope (the
+        // board's name for the signal); empty for none. A variable of its
+        // own rather than one sharing the identifier: sigrok's VCD reader
+        // gives a shared identifier's changes to its first variable only.
+        std::string alias;
     };
 
-    // Makes the temporary file; throws OutputError.
-    VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version);
+    // Makes the temporary file; throws OutputError. The signals go into the
+    // scope `scope`, their aliases into `aliasScope`.
+    VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version, std::string scope = "port0",
+              std::string aliasScope = "board");
 
     // The header and every signal's value at `timeNs`; once, first.
     void start(const std::vector<bool>& levels, uint64_t timeNs);
@@ -43,12 +50,16 @@ public:
 
 private:
     static std::string code(size_t index);
+    void value(size_t index, bool level);
     void timestamp(uint64_t timeNs);
     void flush(bool always);
 
     OutputFile file_;
     std::vector<Signal> signals_;
     std::string version_;
+    std::string scope_;
+    std::string aliasScope_;
+    std::vector<size_t> aliasCode_;  // each signal's alias's code index; 0 for none
     std::vector<int> levels_;  // -1 before start()
     std::string buffer_;
     uint64_t lastTime_ = 0;
