@@ -33,12 +33,6 @@ constexpr SerialWiring kSerialWiring[] = {
 constexpr uint8_t kErasedFlash = 0xFF;
 constexpr uint8_t kRamPowerUpPattern = 0xA5;
 
-template <typename Model, auto... Args>
-std::unique_ptr<Peripheral> make()
-{
-    return std::make_unique<Model>(Args...);
-}
-
 // Where EINT0..3 can come in: a port-0 pin and the PINSEL value that makes
 // it that input (pin connect block of the LPC2294 user manual).
 struct ExternalInputPin {

@@ -164,6 +164,7 @@ private:
     }
     void fault(std::string what) override { engine_->fault(std::move(what)); }
     void boardFault(std::string what) override { engine_->boardFault(std::move(what)); }
+    void warn(std::string what) override { engine_->warn(std::move(what)); }
     void clocksChanged() override { engine_->clocksChanged(); }
     uint64_t busAccesses() const override { return engine_->busAccesses(); }
     bool privileged() const override { return engine_->privileged(); }

@@ -10,33 +10,14 @@
 #include <string>
 #include <vector>
 
-namespace boardsim {
+#include "peripherals/register.h"
 
-enum class Access { ReadWrite, ReadOnly, WriteOnly };
+namespace boardsim {
 
 // Plain storage: the bus keeps the value (within the writable bits) and
 // reads it back; no code runs. Handled: the model has a reader and/or a
 // writer for it, because an access does more than store.
 enum class Behaviour { Storage, Handled };
-
-// A bit field of a register, by its manual name.
-struct Field {
-    const char* name;
-    uint8_t shift;
-    uint8_t width;
-
-    constexpr uint32_t mask() const
-    {
-        return (width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1u)) << shift;
-    }
-    // The field's value in `reg`.
-    constexpr uint32_t get(uint32_t reg) const { return (reg & mask()) >> shift; }
-    // `value` placed in the field (other bits zero).
-    constexpr uint32_t of(uint32_t value) const { return (value << shift) & mask(); }
-    // `reg` with the field set to `value`.
-    constexpr uint32_t put(uint32_t reg, uint32_t value) const { return (reg & ~mask()) | of(value); }
-    constexpr bool in(uint32_t reg) const { return (reg & mask()) != 0; }
-};
 
 struct RegisterSpec {
     uint32_t offset;

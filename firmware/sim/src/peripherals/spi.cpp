@@ -22,7 +22,7 @@ constexpr uint32_t kControlBits = kCpha.mask() | kCpol.mask() | kMstr.mask() | k
 }  // namespace
 
 Spi::Spi(unsigned index)
-    : Peripheral("SPI" + std::to_string(index), 0x20, spiTable("S" + std::to_string(index))),
+    : Peripheral("SPI" + std::to_string(index), 0x20, spiTable("S" + std::to_string(index)), 8),
       prefix_("S" + std::to_string(index))
 {
     handle(kSpcr, [this] { return control(); }, [this](uint32_t v) { writeControl(v); });

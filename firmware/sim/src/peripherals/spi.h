@@ -76,7 +76,6 @@ public:
     std::function<void(uint8_t byte)> onTransferStart;
 
 protected:
-    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
     void resetState() override;
 
 private:

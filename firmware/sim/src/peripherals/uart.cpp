@@ -42,7 +42,7 @@ std::vector<RegisterSpec> uartTable(unsigned index, const std::string& p)
 }  // namespace
 
 Uart::Uart(unsigned index)
-    : Peripheral("UART" + std::to_string(index), 0x20, uartTable(index, "U" + std::to_string(index))),
+    : Peripheral("UART" + std::to_string(index), 0x20, uartTable(index, "U" + std::to_string(index)), 8),
       prefix_("U" + std::to_string(index))
 {
     handle(kRbrThrDll, [this] { return dlab() ? uint32_t(dll_) : readRbr(); },

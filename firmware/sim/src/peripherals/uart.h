@@ -90,7 +90,6 @@ public:
     std::function<void(const LineFrame&)> onFrameStart;
 
 protected:
-    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
     void resetState() override;
 
 private:
