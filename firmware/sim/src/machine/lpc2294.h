@@ -24,8 +24,8 @@
 #include "machine/serial_port.h"
 #include "machine/unmodelled_block.h"
 #include "peripherals/peripheral.h"
+#include "peripherals/gpio.h"
 #include "peripherals/pin_select.h"
-#include "peripherals/port0.h"
 #include "peripherals/spi.h"
 #include "peripherals/system_control.h"
 #include "peripherals/timer.h"
@@ -140,7 +140,7 @@ public:
 
     SystemControl& systemControl;
     PinSelect& pinSelect;
-    Port0& port0;
+    Gpio& gpio;
     Uart& uart0;
     Uart& uart1;
     Timer& timer0;

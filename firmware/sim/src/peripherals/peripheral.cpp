@@ -1,6 +1,5 @@
 #include "peripherals/peripheral.h"
 
-#include <algorithm>
 #include <set>
 
 #include "core/board_error.h"
@@ -13,20 +12,6 @@ Peripheral::Peripheral(std::string name, uint32_t size)
 {
 }
 
-Peripheral::Peripheral(std::string name, uint32_t size, const std::vector<RegisterSpec>& table, unsigned bits)
-    : Peripheral(std::move(name), size)
-{
-    for (const RegisterSpec& r : table) {
-        Register& defined = define(r.offset, r.name, bits, r.reset, r.access);
-        for (const Field& f : r.fields) {
-            defined.field(f, r.access == Access::ReadWrite ? Access::ReadWrite : r.access);
-        }
-        if (r.readsOutside) {
-            defined.noResetValue();
-        }
-    }
-}
-
 Register& Peripheral::define(uint32_t offset, std::string name, unsigned bits, uint32_t reset, Access access)
 {
     Register& r = registers_.emplace_back(offset, std::move(name), bits, reset, access);
@@ -34,28 +19,6 @@ Register& Peripheral::define(uint32_t offset, std::string name, unsigned bits, u
         byWord_[offset / 4].push_back(&r);
     }
     return r;
-}
-
-void Peripheral::handle(uint32_t offset, Reader read, Writer write)
-{
-    for (Register* r : byWord_.at(offset / 4)) {
-        if (read) {
-            r->reads(std::move(read));
-        }
-        if (write) {
-            r->writes(std::move(write));
-        }
-    }
-}
-
-uint32_t Peripheral::stored(uint32_t offset) const
-{
-    return byWord_.at(offset / 4).at(0)->value();
-}
-
-void Peripheral::store(uint32_t offset, uint32_t value)
-{
-    byWord_.at(offset / 4).at(0)->set(value);
 }
 
 void Peripheral::connectInterrupt(unsigned output, InterruptLine line)
@@ -72,41 +35,60 @@ const InterruptLine& Peripheral::irq(unsigned output) const
     return output < irqs_.size() ? irqs_[output] : unconnected;
 }
 
+namespace {
+
+// At one offset, each access has at most one register that answers it with
+// no condition, and that one comes last: an alias behind it would never
+// answer. What is wrong with the registers of one word, or empty.
+std::string sharingProblem(const std::vector<Register*>& word)
+{
+    for (const bool write : {false, true}) {
+        const Register* unconditional = nullptr;
+        for (const Register* r : word) {
+            if (!(write ? r->writable() : r->readable())) {
+                continue;
+            }
+            if (unconditional != nullptr) {
+                return r->name() + " (offset " + hex(r->offset()) + ") shares its offset with " +
+                       unconditional->name() + ", which answers every " + (write ? "write" : "read") + " there first";
+            }
+            if (!r->conditional()) {
+                unconditional = r;
+            }
+        }
+    }
+    return {};
+}
+
+// What is wrong with one register's definition in a block of `size` bytes,
+// or empty.
+std::string definitionProblem(const Register& r, uint32_t size)
+{
+    const std::string what = r.name() + " (offset " + hex(r.offset()) + ") ";
+    if (r.offset() % 4 != 0 || r.offset() >= size) {
+        return what + "lies outside its " + std::to_string(size) + " bytes or off a word boundary";
+    }
+    const std::string problem = r.problem();
+    return problem.empty() ? problem : what + problem;
+}
+
+}  // namespace
+
 void Peripheral::validate() const
 {
     const auto fail = [this](const std::string& what) { throw BoardError("the " + name_ + " model: " + what); };
     std::set<std::string> names;
     for (const Register& r : registers_) {
-        const std::string what = r.name() + " (offset " + hex(r.offset()) + ")";
-        if (r.offset() % 4 != 0 || r.offset() >= size_) {
-            fail(what + " lies outside its " + std::to_string(size_) + " bytes or off a word boundary");
+        if (const std::string problem = definitionProblem(r, size_); !problem.empty()) {
+            fail(problem);
         }
         if (!names.insert(r.name()).second) {
             fail("two registers are named " + r.name());
         }
-        if (const std::string problem = r.problem(); !problem.empty()) {
-            fail(what + " " + problem);
-        }
     }
-    // At one offset, each access has one register that answers it with no
-    // condition at most, and that one comes last: an alias behind it would
-    // never answer.
     for (const auto& word : byWord_) {
-        for (const bool write : {false, true}) {
-            const Register* unconditional = nullptr;
-            for (const Register* r : word) {
-                if (!(write ? r->writable() : r->readable())) {
-                    continue;
-                }
-                if (unconditional != nullptr) {
-                    fail(r->name() + " (offset " + hex(r->offset()) + ") shares its offset with " +
-                         unconditional->name() + ", which answers every " + (write ? "write" : "read") +
-                         " there first");
-                }
-                if (!r->conditional()) {
-                    unconditional = r;
-                }
-            }
+        if (const std::string problem = sharingProblem(word); !problem.empty()) {
+            fail(problem);
         }
     }
 }
@@ -123,19 +105,15 @@ Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
 {
     const uint32_t word = offset / 4;
     if (word >= byWord_.size() || byWord_[word].empty()) {
-        const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
-                                       [offset](const auto& r) { return r.first == offset; });
-        why = chip != chipRegisters_.end() ? chip->second + " is a register of the chip that the " + name_ +
-                                                 " model does not have (not modelled)"
-                                           : "no such " + name_ + " register";
+        why = "no such " + name_ + " register";
         return nullptr;
     }
-    const Register* other = nullptr;  // there, but not for this access now
+    const Register* other = byWord_[word].front();  // there, but not for this access now
     for (Register* r : byWord_[word]) {
         if (r->answers(write)) {
             return r;
         }
-        if (r->answersNow() || other == nullptr) {
+        if (r->answersNow()) {
             other = r;
         }
     }
@@ -153,11 +131,6 @@ std::string Peripheral::registerName(uint32_t offset, bool write) const
     if (word < byWord_.size() && !byWord_[word].empty()) {
         return byWord_[word].front()->name();
     }
-    const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
-                                   [offset](const auto& r) { return r.first == offset; });
-    if (chip != chipRegisters_.end()) {
-        return chip->second;
-    }
     return name_ + "+" + hex(offset);
 }
 
@@ -173,8 +146,9 @@ uint32_t lowBits(unsigned size)
 // be read or written on their own.
 BusResult offWord(uint32_t offset)
 {
-    return BusResult::refuse("the chip reaches a peripheral register only whole, at its word address (this is " +
-                             std::to_string(offset % 4) + " bytes past it)");
+    return BusResult::refuse("the chip reaches a peripheral register only whole, at its word address (this access "
+                             "starts at its byte " +
+                             std::to_string(offset % 4) + ")");
 }
 
 }  // namespace
@@ -210,7 +184,7 @@ BusResult Peripheral::write(uint32_t offset, unsigned size, uint32_t value)
         // upper bits. The manual has such registers written whole.
         const uint32_t smeared = size == 1 ? value * 0x01010101u : value * 0x00010001u;
         return BusResult::refuse(r->name() + " is " + std::to_string(r->bits()) +
-                                 " bits wide and the chip writes it whole: a " + std::to_string(8 * size) +
+                                 " bits wide and the chip writes it whole: " + (size == 1 ? "an " : "a ") + std::to_string(8 * size) +
                                  "-bit store reaches it as " + hex(smeared & r->mask()) +
                                  " (its bytes repeated across the bus)");
     }

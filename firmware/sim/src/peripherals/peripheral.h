@@ -18,7 +18,6 @@
 #include "core/bus_target.h"
 #include "core/events.h"
 #include "peripherals/register.h"
-#include "peripherals/register_table.h"
 
 namespace boardsim {
 
@@ -83,9 +82,6 @@ public:
     // `name` is the model's name in messages ("UART0"); `size` the bytes of
     // address space it answers for.
     Peripheral(std::string name, uint32_t size);
-    // A model still described by a table: each row defined as a register
-    // `bits` wide, its handlers bound with handle().
-    Peripheral(std::string name, uint32_t size, const std::vector<RegisterSpec>& table, unsigned bits = 32);
     ~Peripheral() override = default;
     Peripheral(const Peripheral&) = delete;
     Peripheral& operator=(const Peripheral&) = delete;
@@ -116,13 +112,6 @@ public:
     // beyond its register's width.
     void validate() const;
 
-    // The registers the chip has in this block, for naming an access to
-    // one the model lacks (it then says so instead of "no such register").
-    void knowChipRegisters(std::vector<std::pair<uint32_t, std::string>> registers)
-    {
-        chipRegisters_ = std::move(registers);
-    }
-
     void attach(BoardServices& board) { board_ = &board; }
     // The model's interrupt request outputs, in the order its header lists
     // them (most models have one).
@@ -136,13 +125,6 @@ protected:
     // model's life.
     Register& define(uint32_t offset, std::string name, unsigned bits, uint32_t reset = 0,
                      Access access = Access::ReadWrite);
-
-    // For models still on tables.
-    using Reader = std::function<uint32_t()>;
-    using Writer = std::function<void(uint32_t)>;
-    void handle(uint32_t offset, Reader read, Writer write);
-    uint32_t stored(uint32_t offset) const;
-    void store(uint32_t offset, uint32_t value);
 
     // The model's state beyond the register values (FIFOs, timers), after
     // the registers have their reset values.
@@ -162,7 +144,6 @@ private:
     std::vector<std::vector<Register*>> byWord_;  // the registers of each word offset
     BoardServices* board_ = nullptr;
     std::vector<InterruptLine> irqs_;
-    std::vector<std::pair<uint32_t, std::string>> chipRegisters_;
 };
 
 // A model as the machine builds it: make<Timer, 0u> for Timer0.

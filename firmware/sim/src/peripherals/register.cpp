@@ -1,5 +1,6 @@
 #include "peripherals/register.h"
 
+#include <numeric>
 #include <utility>
 
 #include "util/text.h"
@@ -76,13 +77,9 @@ uint32_t Register::writableBits() const
     if (fields_.empty()) {
         return writable() ? mask() : 0;
     }
-    uint32_t bits = 0;
-    for (const FieldRule& f : fields_) {
-        if (f.access == Access::ReadWrite || f.access == Access::WriteOnly) {
-            bits |= f.field.mask();
-        }
-    }
-    return bits;
+    return std::accumulate(fields_.begin(), fields_.end(), 0u, [](uint32_t writable, const FieldRule& f) {
+        return f.access == Access::ReadWrite || f.access == Access::WriteOnly ? writable | f.field.mask() : writable;
+    });
 }
 
 uint32_t Register::read()
@@ -90,14 +87,14 @@ uint32_t Register::read()
     if (reader_) {
         return reader_() & mask();
     }
-    uint32_t value = value_;
+    uint32_t result = value_;
     uint32_t cleared = 0;
     for (const FieldRule& f : fields_) {
         if (f.value) {
-            value = f.field.put(value, f.value());
+            result = f.field.put(result, f.value());
         }
         if (f.access == Access::WriteOnly) {
-            value &= ~f.field.mask();
+            result &= ~f.field.mask();
         } else if (f.access == Access::ReadToClear) {
             cleared |= f.field.mask();
         }
@@ -106,31 +103,31 @@ uint32_t Register::read()
         cleared = mask();
     }
     value_ &= ~cleared;
-    return value & mask();
+    return result & mask();
 }
 
 // What the storage holds after `written`, field by field; bits outside
 // every field are reserved and keep what they hold.
 uint32_t Register::stored(uint32_t written) const
 {
-    const auto apply = [written](uint32_t value, uint32_t bits, Access access) {
+    const auto apply = [written](uint32_t held, uint32_t fieldBits, Access access) {
         switch (access) {
         case Access::ReadWrite:
-        case Access::WriteOnly: return (value & ~bits) | (written & bits);
-        case Access::WriteOneToClear: return value & ~(written & bits);
+        case Access::WriteOnly: return (held & ~fieldBits) | (written & fieldBits);
+        case Access::WriteOneToClear: return held & ~(written & fieldBits);
         case Access::ReadOnly:
         case Access::ReadToClear: break;
         }
-        return value;
+        return held;
     };
     if (fields_.empty()) {
         return apply(value_, mask(), access_);
     }
-    uint32_t value = value_;
+    uint32_t result = value_;
     for (const FieldRule& f : fields_) {
-        value = apply(value, f.field.mask(), f.access);
+        result = apply(result, f.field.mask(), f.access);
     }
-    return value;
+    return result;
 }
 
 void Register::write(uint32_t value)
@@ -159,14 +156,14 @@ std::string Register::problem() const
     }
     uint32_t taken = 0;
     for (const FieldRule& f : fields_) {
-        const uint32_t bits = f.field.mask();
+        const uint32_t fieldBits = f.field.mask();
         if (f.field.width == 0 || unsigned(f.field.shift) + f.field.width > bits_) {
             return "has field " + std::string(f.field.name) + " outside its " + std::to_string(bits_) + " bits";
         }
-        if ((taken & bits) != 0) {
+        if ((taken & fieldBits) != 0) {
             return "has field " + std::string(f.field.name) + " over bits another field has";
         }
-        taken |= bits;
+        taken |= fieldBits;
     }
     return {};
 }
