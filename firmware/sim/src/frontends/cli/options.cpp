@@ -25,6 +25,9 @@ const char* usageText()
            "  --calls            also print calls and returns of the board's functions\n"
            "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
            "  --trace-io         also print every peripheral register access\n"
+           "  --strict           fail on what the data sheet rules out and the chip does all\n"
+           "                     the same (a PLL oscillator outside 156-320 MHz), a warning\n"
+           "                     otherwise\n"
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
@@ -231,6 +234,7 @@ const std::map<std::string, Flag>& flags()
     static const std::map<std::string, Flag> table = {
         {"--calls", [](Options& o) { o.showCalls = true; }},
         {"--trace-io", [](Options& o) { o.traceIo = true; }},
+        {"--strict", [](Options& o) { o.strict = true; }},
         {"--report", [](Options& o) { o.report = true; }},
         {"--json", [](Options& o) { o.json = true; }},
         {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},
