@@ -649,6 +649,18 @@ void Engine::boardFault(std::string what)
     }
 }
 
+void Engine::warn(std::string what)
+{
+    if (options_.strict) {
+        raiseFault(std::move(what), lastPc_);
+        return;
+    }
+    if (options_.onWarning) {
+        options_.onWarning(what);
+    }
+    warnings_.push_back(std::move(what));
+}
+
 void Engine::abandonRun(std::exception_ptr error)
 {
     if (!abandoned_) {

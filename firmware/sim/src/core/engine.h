@@ -57,6 +57,12 @@ struct EngineOptions {
     // Count the cycles spent in each mode of the core (costs a register
     // read per instruction: for reports).
     bool accountModes = false;
+    // On: what the data sheet rules out and the chip does all the same (a
+    // PLL oscillator outside its range) is a fault, not a warning.
+    bool strict = false;
+    // Hears each warning as it happens; none: the warnings are only kept
+    // (Engine::warnings()).
+    std::function<void(const std::string&)> onWarning;
 };
 
 // Core clock cycles by the mode they were spent in, and asleep.
@@ -125,6 +131,8 @@ public:
     ModeCycles modeCycles() const;
     double seconds() const { return clock_.seconds(); }  // simulated time since reset
     const std::optional<Fault>& fault() const { return fault_; }
+    // What the run did that the data sheet rules out, in order.
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
     uint32_t reg(CpuReg r) const { return cpu_.reg(r); }
     void setReg(CpuReg r, uint32_t value) { cpu_.setReg(r, value); }
@@ -188,6 +196,7 @@ private:
     double now() const override { return seconds(); }
     void fault(std::string what) override { raiseFault(std::move(what), lastPc_); }
     void boardFault(std::string what) override;
+    void warn(std::string what) override;
     void clocksChanged() override;
     uint64_t busAccesses() const override { return busAccesses_; }
     bool privileged() const override { return (reg(CpuReg::CPSR) & kModeMask) != kModeUsr; }
@@ -241,6 +250,7 @@ private:
     uint32_t callReturn_ = 0xFFFFFFFF;
     bool callReturned_ = false;
     std::optional<Fault> fault_;
+    std::vector<std::string> warnings_;
     std::exception_ptr abandoned_;
 
     // Time, and what costs it.

@@ -47,6 +47,9 @@ public:
     // A fault of the board around the chip (a terminal at the wrong rate):
     // the run stops and fails as for a fault, but no instruction is to blame.
     virtual void boardFault(std::string what) = 0;
+    // Something the data sheet rules out and the chip does all the same: a
+    // warning, or a fault in a strict run (EngineOptions::strict).
+    virtual void warn(std::string what) = 0;
     // The core clock or the memory timing changed.
     virtual void clocksChanged() = 0;
     // Peripheral bus accesses since reset, this one included.

@@ -1,13 +1,17 @@
-// Every peripheral block of the LPC2294 and the names of its registers, as
-// the user manual lists them, whether the simulator models it or not. An
-// access to a real register the machine does not model is then a fault
-// that names the register and says the model lacks it, rather than an
-// abort as if the chip had nothing there.
+// Every peripheral block of the LPC2294, as the user manual lists them,
+// whether the machine places a model of it or not: a block with a model
+// takes its registers' names from the model's definitions; the others list
+// them here. An access to a block the machine does not place is then a
+// fault that names the register and says the block is not modelled,
+// rather than an abort as if the chip had nothing there.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "peripherals/peripheral.h"
 
 namespace boardsim {
 
@@ -21,6 +25,9 @@ struct ChipBlock {
     const char* what;  // "the watchdog"
     uint32_t base;
     uint32_t size;
+    // The model of the block, where there is one: it names the registers.
+    std::unique_ptr<Peripheral> (*model)();
+    // The registers' names of a block without a model.
     std::vector<ChipRegister> registers;
 };
 

@@ -33,12 +33,6 @@ constexpr SerialWiring kSerialWiring[] = {
 constexpr uint8_t kErasedFlash = 0xFF;
 constexpr uint8_t kRamPowerUpPattern = 0xA5;
 
-template <typename Model, auto... Args>
-std::unique_ptr<Peripheral> make()
-{
-    return std::make_unique<Model>(Args...);
-}
-
 // Where EINT0..3 can come in: a port-0 pin and the PINSEL value that makes
 // it that input (pin connect block of the LPC2294 user manual).
 struct ExternalInputPin {
@@ -70,7 +64,7 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
         {"uart0", kUart0Base, make<Uart, 0u>, {6}},
         {"uart1", kUart1Base, make<Uart, 1u>, {7}},
         {"spi0", 0xE0020000, make<Spi, 0u>, {10}},
-        {"gpio0", 0xE0028000, make<Port0>, {}},
+        {"gpio", 0xE0028000, make<Gpio>, {}},
         {"pinsel", 0xE002C000, make<PinSelect>, {}},
         {"scb", 0xE01FC000, make<SystemControl>, {14, 15, 16, 17, 12}},  // EINT0..3, PLL lock
         {"vic", 0xFFFFF000, make<Vic>, {}},
@@ -119,10 +113,10 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
           return placed;
       }()),
       systemControl(placed<SystemControl>("scb")), pinSelect(placed<PinSelect>("pinsel")),
-      port0(placed<Port0>("gpio0")), uart0(placed<Uart>("uart0")), uart1(placed<Uart>("uart1")),
+      gpio(placed<Gpio>("gpio")), uart0(placed<Uart>("uart0")), uart1(placed<Uart>("uart1")),
       timer0(placed<Timer>("timer0")), timer1(placed<Timer>("timer1")), spi0(placed<Spi>("spi0")),
       keypad_(bounceSeconds, [this](int key, bool down) { setKey(key, down); }),
-      pins_(pinSelect, port0, [this] { return engine_ != nullptr ? engine_->now() : 0.0; }),
+      pins_(pinSelect, gpio, [this] { return engine_ != nullptr ? engine_->now() : 0.0; }),
       // SPI0's SCK0, MISO0, MOSI0 and SSEL0 are function 01 of P0.4..P0.7.
       // Each idles high: a pin not connected to SSEL0 never selects the SPI.
       spi0Pins_(pins_, {{4, 1, true}, {5, 1, true}, {6, 1, true}, {7, 1, true}},
@@ -148,12 +142,10 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
                                         [&](const Placed& p) { return p.row->base == block.base; });
         if (model == placed_.end()) {
             unmodelled_.push_back(std::make_unique<UnmodelledBlock>(block));
-            continue;
+        } else if (block.name != std::string(model->model->name())) {
+            throw BoardError(std::string("the machine places the ") + model->model->name() + " model where the chip has " +
+                             block.name + " (" + hex(block.base) + ")");
         }
-        std::vector<std::pair<uint32_t, std::string>> names(block.registers.size());
-        std::transform(block.registers.begin(), block.registers.end(), names.begin(),
-                       [](const ChipRegister& r) { return std::make_pair(r.offset, std::string(r.name)); });
-        model->model->knowChipRegisters(std::move(names));
     }
     // The machine's interrupt controller, if a row places one.
     for (const Placed& p : placed_) {
@@ -167,11 +159,12 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
             engine_->setCoreInterrupt(ArmException::Fiq, fiq);
         }
     });
-    port0.onOutputsChanged = [this] {
+    gpio.onOutputsChanged = [this] {
         pins_.update();
         noteLed();
     };
-    port0.pinLevels = [this] { return pins_.levels(); };
+    gpio.pinLevels = [this] { return pins_.levels(); };
+    gpio.gpioPins = [this](unsigned port) { return port == 1 ? pinSelect.port1GpioPins() : 0xFFFFFFFFu; };
     pinSelect.onChanged = [this] {
         pins_.update();
         updateExternalInputs();
@@ -321,7 +314,7 @@ bool Lpc2294Machine::keyDown(int key) const
 LedState Lpc2294Machine::led() const
 {
     const uint32_t mask = 1u << kLedPin;
-    return {(port0.direction() & mask) != 0, (port0.pins() & mask) != 0};
+    return {(gpio.direction() & mask) != 0, (gpio.pins() & mask) != 0};
 }
 
 void Lpc2294Machine::noteLed()

@@ -24,8 +24,8 @@
 #include "machine/serial_port.h"
 #include "machine/unmodelled_block.h"
 #include "peripherals/peripheral.h"
+#include "peripherals/gpio.h"
 #include "peripherals/pin_select.h"
-#include "peripherals/port0.h"
 #include "peripherals/spi.h"
 #include "peripherals/system_control.h"
 #include "peripherals/timer.h"
@@ -140,7 +140,7 @@ public:
 
     SystemControl& systemControl;
     PinSelect& pinSelect;
-    Port0& port0;
+    Gpio& gpio;
     Uart& uart0;
     Uart& uart1;
     Timer& timer0;
@@ -164,6 +164,7 @@ private:
     }
     void fault(std::string what) override { engine_->fault(std::move(what)); }
     void boardFault(std::string what) override { engine_->boardFault(std::move(what)); }
+    void warn(std::string what) override { engine_->warn(std::move(what)); }
     void clocksChanged() override { engine_->clocksChanged(); }
     uint64_t busAccesses() const override { return engine_->busAccesses(); }
     bool privileged() const override { return engine_->privileged(); }

@@ -4,7 +4,7 @@
 
 namespace boardsim {
 
-Pins::Pins(const PinSelect& pinSelect, const Port0& port0, std::function<double()> now)
+Pins::Pins(const PinSelect& pinSelect, const Gpio& port0, std::function<double()> now)
     : pinSelect_(pinSelect), port0_(port0), now_(std::move(now))
 {
     reset();

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "peripherals/pin_select.h"
-#include "peripherals/port0.h"
+#include "peripherals/gpio.h"
 #include "peripherals/signal_pins.h"
 
 namespace boardsim {
@@ -30,7 +30,7 @@ public:
     using InputListener = std::function<void(bool level, double time)>;
 
     // `now`: the simulated time, asked whenever something changes from outside.
-    Pins(const PinSelect& pinSelect, const Port0& port0, std::function<double()> now);
+    Pins(const PinSelect& pinSelect, const Gpio& port0, std::function<double()> now);
     Pins(const Pins&) = delete;
     Pins& operator=(const Pins&) = delete;
 
@@ -110,7 +110,7 @@ private:
     bool seenBy(const Watcher& w) const;
 
     const PinSelect& pinSelect_;
-    const Port0& port0_;
+    const Gpio& port0_;
     std::function<double()> now_;
 
     uint32_t outside_ = 0xFFFFFFFF;

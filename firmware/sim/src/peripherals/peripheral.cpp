@@ -1,62 +1,24 @@
 #include "peripherals/peripheral.h"
 
-#include <algorithm>
+#include <set>
 
 #include "core/board_error.h"
 #include "util/text.h"
 
 namespace boardsim {
 
-Peripheral::Peripheral(std::string name, uint32_t size, std::vector<RegisterSpec> table)
-    : name_(std::move(name)), size_(size), table_(std::move(table)), slots_(table_.size()),
-      byWord_((size + 3) / 4, -1)
+Peripheral::Peripheral(std::string name, uint32_t size)
+    : name_(std::move(name)), size_(size), byWord_((size + 3) / 4)
 {
-    for (size_t i = 0; i < table_.size(); ++i) {
-        const uint32_t offset = table_[i].offset;
-        if (offset % 4 == 0 && offset / 4 < byWord_.size() && byWord_[offset / 4] < 0) {
-            byWord_[offset / 4] = int16_t(i);
-        }
+}
+
+Register& Peripheral::define(uint32_t offset, std::string name, unsigned bits, uint32_t reset, Access access)
+{
+    Register& r = registers_.emplace_back(offset, std::move(name), bits, reset, access);
+    if (offset % 4 == 0 && offset / 4 < byWord_.size()) {
+        byWord_[offset / 4].push_back(&r);
     }
-}
-
-int Peripheral::indexOf(uint32_t offset) const
-{
-    return offset % 4 == 0 && offset / 4 < byWord_.size() ? byWord_[offset / 4] : -1;
-}
-
-const RegisterSpec* Peripheral::findRegister(uint32_t offset) const
-{
-    const int index = indexOf(offset);
-    return index < 0 ? nullptr : &table_[size_t(index)];
-}
-
-void Peripheral::handle(uint32_t offset, Reader read, Writer write)
-{
-    const int index = indexOf(offset);
-    if (index < 0) {
-        strayHandlers_.push_back(offset);  // reported by validate()
-        return;
-    }
-    slots_[size_t(index)].read = std::move(read);
-    slots_[size_t(index)].write = std::move(write);
-}
-
-uint32_t Peripheral::stored(uint32_t offset) const
-{
-    const int index = indexOf(offset);
-    if (index < 0) {
-        throw BoardError(name_ + " has no register at offset " + hex(offset));
-    }
-    return slots_[size_t(index)].value;
-}
-
-void Peripheral::store(uint32_t offset, uint32_t value)
-{
-    const int index = indexOf(offset);
-    if (index < 0) {
-        throw BoardError(name_ + " has no register at offset " + hex(offset));
-    }
-    slots_[size_t(index)].value = value;
+    return r;
 }
 
 void Peripheral::connectInterrupt(unsigned output, InterruptLine line)
@@ -73,118 +35,161 @@ const InterruptLine& Peripheral::irq(unsigned output) const
     return output < irqs_.size() ? irqs_[output] : unconnected;
 }
 
+namespace {
+
+// At one offset, each access has at most one register that answers it with
+// no condition, and that one comes last: an alias behind it would never
+// answer. What is wrong with the registers of one word, or empty.
+std::string sharingProblem(const std::vector<Register*>& word)
+{
+    for (const bool write : {false, true}) {
+        const Register* unconditional = nullptr;
+        for (const Register* r : word) {
+            if (!(write ? r->writable() : r->readable())) {
+                continue;
+            }
+            if (unconditional != nullptr) {
+                return r->name() + " (offset " + hex(r->offset()) + ") shares its offset with " +
+                       unconditional->name() + ", which answers every " + (write ? "write" : "read") + " there first";
+            }
+            if (!r->conditional()) {
+                unconditional = r;
+            }
+        }
+    }
+    return {};
+}
+
+// What is wrong with one register's definition in a block of `size` bytes,
+// or empty.
+std::string definitionProblem(const Register& r, uint32_t size)
+{
+    const std::string what = r.name() + " (offset " + hex(r.offset()) + ") ";
+    if (r.offset() % 4 != 0 || r.offset() >= size) {
+        return what + "lies outside its " + std::to_string(size) + " bytes or off a word boundary";
+    }
+    const std::string problem = r.problem();
+    return problem.empty() ? problem : what + problem;
+}
+
+}  // namespace
+
 void Peripheral::validate() const
 {
     const auto fail = [this](const std::string& what) { throw BoardError("the " + name_ + " model: " + what); };
-    for (const uint32_t offset : strayHandlers_) {
-        fail("a handler for offset " + hex(offset) + ", where its register table has no register");
+    std::set<std::string> names;
+    for (const Register& r : registers_) {
+        if (const std::string problem = definitionProblem(r, size_); !problem.empty()) {
+            fail(problem);
+        }
+        if (!names.insert(r.name()).second) {
+            fail("two registers are named " + r.name());
+        }
     }
-    for (size_t i = 0; i < table_.size(); ++i) {
-        const RegisterSpec& r = table_[i];
-        const Slot& slot = slots_[i];
-        const std::string what = r.name + " (offset " + hex(r.offset) + ")";
-        if (r.offset % 4 != 0 || r.offset >= size_) {
-            fail(what + " lies outside its " + std::to_string(size_) + " bytes or off a word boundary");
-        }
-        if (indexOf(r.offset) != int(i)) {
-            fail(what + " shares its offset with " + table_[size_t(indexOf(r.offset))].name);
-        }
-        if (r.behaviour == Behaviour::Storage && (slot.read || slot.write)) {
-            fail(what + " is plain storage in the table but has a handler");
-        }
-        if (r.behaviour == Behaviour::Handled && r.readable() && !slot.read) {
-            fail(what + " is readable and handled, but has no reader");
-        }
-        if (r.behaviour == Behaviour::Handled && r.writable() && !slot.write) {
-            fail(what + " is writable and handled, but has no writer");
+    for (const auto& word : byWord_) {
+        if (const std::string problem = sharingProblem(word); !problem.empty()) {
+            fail(problem);
         }
     }
 }
 
 void Peripheral::reset()
 {
-    for (size_t i = 0; i < table_.size(); ++i) {
-        slots_[i].value = table_[i].reset;
+    for (Register& r : registers_) {
+        r.reset();
     }
     resetState();
 }
 
-std::string Peripheral::registerName(uint32_t offset, bool /*write*/) const
+Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
 {
-    if (const RegisterSpec* r = findRegister(offset)) {
-        return r->name;
+    const uint32_t word = offset / 4;
+    if (word >= byWord_.size() || byWord_[word].empty()) {
+        why = "no such " + name_ + " register";
+        return nullptr;
     }
-    const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
-                                   [offset](const auto& r) { return r.first == offset; });
-    return chip != chipRegisters_.end() ? chip->second : name_ + "+" + hex(offset);
-}
-
-BusResult Peripheral::check(const RegisterSpec* r, unsigned size, bool write) const
-{
-    if (r == nullptr) {
-        return BusResult::refuse("no such " + name_ + " register");
-    }
-    if (size > 4 || (accessWidths() & (1u << size)) == 0) {
-        std::string widths;
-        for (unsigned bytes : {1u, 2u, 4u}) {
-            if ((accessWidths() & (1u << bytes)) != 0) {
-                widths += (widths.empty() ? "" : " or ") + std::to_string(bytes * 8) + "-bit";
-            }
+    const Register* other = byWord_[word].front();  // there, but not for this access now
+    for (Register* r : byWord_[word]) {
+        if (r->answers(write)) {
+            return r;
         }
-        return BusResult::refuse(name_ + " registers take " + widths + " accesses only");
+        if (r->answersNow()) {
+            other = r;
+        }
     }
-    if (write && !r->writable()) {
-        return BusResult::refuse(r->name + " is read-only");
-    }
-    if (!write && !r->readable()) {
-        return BusResult::refuse(r->name + " is write-only");
-    }
-    return BusResult::done();
+    why = other->name() + (write ? " is read-only" : " is write-only");
+    return nullptr;
 }
 
-BusResult Peripheral::missing(uint32_t offset) const
+std::string Peripheral::registerName(uint32_t offset, bool write) const
 {
-    const auto chip = std::find_if(chipRegisters_.begin(), chipRegisters_.end(),
-                                   [offset](const auto& r) { return r.first == offset; });
-    if (chip != chipRegisters_.end()) {
-        return BusResult::refuse(chip->second + " is a register of the chip that the " + name_ +
-                                 " model does not have (not modelled)");
+    std::string why;
+    if (const Register* r = find(offset, write, why)) {
+        return r->name();
     }
-    return BusResult::refuse("no such " + name_ + " register");
+    const uint32_t word = offset / 4;
+    if (word < byWord_.size() && !byWord_[word].empty()) {
+        return byWord_[word].front()->name();
+    }
+    return name_ + "+" + hex(offset);
 }
+
+namespace {
+
+uint32_t lowBits(unsigned size)
+{
+    return size >= 4 ? 0xFFFFFFFFu : (1u << (8 * size)) - 1u;
+}
+
+// The chip reaches its peripheral registers at their word addresses only:
+// the byte lanes of a register are not decoded, so its upper bytes cannot
+// be read or written on their own.
+BusResult offWord(uint32_t offset)
+{
+    return BusResult::refuse("the chip reaches a peripheral register only whole, at its word address (this access "
+                             "starts at its byte " +
+                             std::to_string(offset % 4) + ")");
+}
+
+}  // namespace
 
 BusResult Peripheral::read(uint32_t offset, unsigned size)
 {
-    const int index = indexOf(offset);
-    if (index < 0) {
-        return missing(offset);
+    std::string why;
+    Register* r = find(offset, false, why);
+    if (r == nullptr) {
+        return BusResult::refuse(why);
     }
-    const RegisterSpec* r = &table_[size_t(index)];
-    BusResult result = check(r, size, false);
-    if (result.ok) {
-        const Slot& slot = slots_[size_t(index)];
-        result.value = slot.read ? slot.read() : slot.value;
+    if (offset % 4 != 0) {
+        return offWord(offset);
     }
-    return result;
+    // The register is read whole; a narrower load takes its low bits.
+    return BusResult::read(r->read() & lowBits(size));
 }
 
 BusResult Peripheral::write(uint32_t offset, unsigned size, uint32_t value)
 {
-    const int index = indexOf(offset);
-    if (index < 0) {
-        return missing(offset);
+    std::string why;
+    Register* r = find(offset, true, why);
+    if (r == nullptr) {
+        return BusResult::refuse(why);
     }
-    const RegisterSpec* r = &table_[size_t(index)];
-    BusResult result = check(r, size, true);
-    if (result.ok) {
-        Slot& slot = slots_[size_t(index)];
-        if (slot.write) {
-            slot.write(value);
-        } else {
-            slot.value = value & r->writableBits();
-        }
+    if (offset % 4 != 0) {
+        return offWord(offset);
     }
-    return result;
+    value &= lowBits(size);
+    if (8 * size < r->bits()) {
+        // The core repeats a byte or halfword across the data bus, and the
+        // register takes all of it: the value would be smeared over its
+        // upper bits. The manual has such registers written whole.
+        const uint32_t smeared = size == 1 ? value * 0x01010101u : value * 0x00010001u;
+        return BusResult::refuse(r->name() + " is " + std::to_string(r->bits()) +
+                                 " bits wide and the chip writes it whole: " + (size == 1 ? "an " : "a ") + std::to_string(8 * size) +
+                                 "-bit store reaches it as " + hex(smeared & r->mask()) +
+                                 " (its bytes repeated across the bus)");
+    }
+    r->write(value);
+    return BusResult::done();
 }
 
 }  // namespace boardsim

@@ -1,21 +1,23 @@
-// One on-chip peripheral as the bus sees it. A model describes its
-// registers in a table (register_table.h) and binds a reader or writer to
-// each register whose access has effects; plain storage registers need no
-// code. Reset values come from the table. The model never knows where it is
+// One on-chip peripheral as the bus sees it. A model defines each of its
+// registers once (register.h): offset, name, width, access, reset value,
+// fields, and what an access does where it does more than store; plain
+// storage registers need nothing more. The model never knows where it is
 // mapped or which interrupt channel it drives: the machine places it and
 // hands it an interrupt line. What it needs of the board (time, clocks,
 // scheduled work, events, faults) it asks through BoardServices.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/bus_target.h"
 #include "core/events.h"
-#include "peripherals/register_table.h"
+#include "peripherals/register.h"
 
 namespace boardsim {
 
@@ -34,6 +36,10 @@ public:
     virtual double pclkHz() const = 0;
     // Stops the run: the model saw something the chip would not do.
     virtual void fault(std::string what) = 0;
+    // Something the data sheet rules out and the chip does all the same (a
+    // PLL oscillator outside its range): a warning, or a fault in a strict
+    // run.
+    virtual void warn(std::string what) = 0;
     // Stops the run for what the board around the chip saw (a terminal
     // reading garbage): no instruction is to blame.
     virtual void boardFault(std::string what) = 0;
@@ -75,40 +81,36 @@ class Peripheral : public BusTarget {
 public:
     // `name` is the model's name in messages ("UART0"); `size` the bytes of
     // address space it answers for.
-    Peripheral(std::string name, uint32_t size, std::vector<RegisterSpec> table);
+    Peripheral(std::string name, uint32_t size);
     ~Peripheral() override = default;
     Peripheral(const Peripheral&) = delete;
     Peripheral& operator=(const Peripheral&) = delete;
 
     const char* name() const { return name_.c_str(); }
     uint32_t size() const override { return size_; }
-    const std::vector<RegisterSpec>& registers() const { return table_; }
-    const RegisterSpec* findRegister(uint32_t offset) const;
+    // Every register the model defines, in the order it defines them.
+    const std::deque<Register>& registers() const { return registers_; }
 
     // Every register to its reset value, then the model's own state.
     void reset();
 
-    // Checks the access against the register table and the model's access
-    // widths, then stores, reads back or hands it to the model's handler.
+    // The register that answers at `offset` (read or write, as the
+    // registers' conditions stand now), refusing what the chip would not
+    // take: a register the block lacks, a read of a write-only one or a
+    // write of a read-only one, an offset off a register's word, a write
+    // narrower than the register.
     BusResult read(uint32_t offset, unsigned size) override;
     BusResult write(uint32_t offset, unsigned size, uint32_t value) override;
 
     // The register's name for a trace: where one address holds several
-    // registers, the one this access reaches.
+    // registers, the one this access reaches now.
     std::string registerName(uint32_t offset, bool write) const override;
 
-    // Throws BoardError when the table and the handlers disagree: a handled
-    // register without its reader or writer, a handler for a storage
-    // register or an offset the table lacks, two registers at one offset,
-    // a register outside the model's space.
+    // Throws BoardError when a definition cannot be right: a register
+    // outside the model's space or off a word boundary, two names alike,
+    // two registers at one offset that answer the same access, a field
+    // beyond its register's width.
     void validate() const;
-
-    // The registers the chip has in this block, for naming an access to
-    // one the model lacks (it then says so instead of "no such register").
-    void knowChipRegisters(std::vector<std::pair<uint32_t, std::string>> registers)
-    {
-        chipRegisters_ = std::move(registers);
-    }
 
     void attach(BoardServices& board) { board_ = &board; }
     // The model's interrupt request outputs, in the order its header lists
@@ -119,18 +121,11 @@ public:
     virtual void pclkChanged() {}
 
 protected:
-    using Reader = std::function<uint32_t()>;
-    using Writer = std::function<void(uint32_t)>;
+    // Defines a register (register.h); the reference stays valid for the
+    // model's life.
+    Register& define(uint32_t offset, std::string name, unsigned bits, uint32_t reset = 0,
+                     Access access = Access::ReadWrite);
 
-    // Binds the handlers of a Handled register (either may be empty where
-    // the access is refused anyway).
-    void handle(uint32_t offset, Reader read, Writer write);
-    // The value a register holds in the bus's storage.
-    uint32_t stored(uint32_t offset) const;
-    void store(uint32_t offset, uint32_t value);
-
-    // Access widths in bytes the registers take: bit n set = n bytes.
-    virtual unsigned accessWidths() const { return 1u << 4; }
     // The model's state beyond the register values (FIFOs, timers), after
     // the registers have their reset values.
     virtual void resetState() {}
@@ -139,25 +134,23 @@ protected:
     const InterruptLine& irq(unsigned output = 0) const;
 
 private:
-    struct Slot {
-        uint32_t value = 0;
-        Reader read;
-        Writer write;
-    };
-    int indexOf(uint32_t offset) const;
-    BusResult check(const RegisterSpec* r, unsigned size, bool write) const;
-    // The refusal of an access where the model has no register.
-    BusResult missing(uint32_t offset) const;
+    // The register at `offset` that answers the access now; nullptr with
+    // `why` said when none does.
+    Register* find(uint32_t offset, bool write, std::string& why) const;
 
     std::string name_;
     uint32_t size_;
-    std::vector<RegisterSpec> table_;
-    std::vector<Slot> slots_;          // one per table row
-    std::vector<int16_t> byWord_;      // table row of each word offset, or -1
-    std::vector<uint32_t> strayHandlers_;  // handlers bound to offsets the table lacks
+    std::deque<Register> registers_;
+    std::vector<std::vector<Register*>> byWord_;  // the registers of each word offset
     BoardServices* board_ = nullptr;
     std::vector<InterruptLine> irqs_;
-    std::vector<std::pair<uint32_t, std::string>> chipRegisters_;
 };
+
+// A model as the machine builds it: make<Timer, 0u> for Timer0.
+template <typename Model, auto... Args>
+std::unique_ptr<Peripheral> make()
+{
+    return std::make_unique<Model>(Args...);
+}
 
 }  // namespace boardsim

@@ -4,34 +4,22 @@ namespace boardsim {
 
 using namespace pinsel;
 
-namespace {
-
-const std::vector<RegisterSpec>& pinselTable()
+// Every register 32 bits wide (the user manual's pin connect block).
+PinSelect::PinSelect()
+    : Peripheral("PINSEL", 0x18), pinsel0_(define(0x00, "PINSEL0", 32)),
+      // P0.27..P0.30 come out of reset as the A/D converter's inputs.
+      pinsel1_(define(0x04, "PINSEL1", 32, 0x15400000)),
+      // Its real reset value follows the boot and debug pins; with the
+      // image booting from on-chip flash and no debugger or trace port,
+      // nothing is routed to port 1's special functions.
+      pinsel2_(define(0x14, "PINSEL2", 32).field(kDebugPort).field(kTracePort).field(kExternalBus))
 {
-    static const std::vector<RegisterSpec> table = {
-        {kPinsel0, "PINSEL0", Access::ReadWrite, 0x00000000, Behaviour::Handled},
-        // P0.27..P0.30 come out of reset as the A/D converter's inputs.
-        {kPinsel1, "PINSEL1", Access::ReadWrite, 0x15400000, Behaviour::Handled},
-        // Its real reset value follows the boot and debug pins; with the
-        // image booting from on-chip flash and no trace port, nothing is
-        // routed to port 1's special functions.
-        {kPinsel2, "PINSEL2", Access::ReadWrite, 0x00000000, Behaviour::Handled},
-    };
-    return table;
-}
-
-}  // namespace
-
-PinSelect::PinSelect() : Peripheral("PINSEL", 0x18, pinselTable())
-{
-    for (const uint32_t offset : {kPinsel0, kPinsel1, kPinsel2}) {
-        handle(offset, [this, offset] { return stored(offset); },
-               [this, offset](uint32_t v) {
-                   store(offset, v);
-                   if (onChanged) {
-                       onChanged();
-                   }
-               });
+    for (Register* r : {&pinsel0_, &pinsel1_, &pinsel2_}) {
+        r->afterWrite([this](uint32_t) {
+            if (onChanged) {
+                onChanged();
+            }
+        });
     }
     reset();
 }
@@ -40,6 +28,11 @@ unsigned PinSelect::port0Function(unsigned pin) const
 {
     const uint32_t word = pin < 16 ? pinsel0() : pinsel1();
     return (word >> (2 * (pin % 16))) & 0x3u;
+}
+
+uint32_t PinSelect::port1GpioPins() const
+{
+    return ~((pinsel2_.has(kDebugPort) ? kDebugPins : 0) | (pinsel2_.has(kTracePort) ? kTracePins : 0));
 }
 
 }  // namespace boardsim

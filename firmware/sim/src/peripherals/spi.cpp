@@ -6,35 +6,36 @@ using namespace spi;
 
 namespace {
 
-std::vector<RegisterSpec> spiTable(const std::string& p)
-{
-    return {
-        {kSpcr, p + "SPCR", Access::ReadWrite, 0x00, Behaviour::Handled, {kCpha, kCpol, kMstr, kLsbf, kSpie}},
-        {kSpsr, p + "SPSR", Access::ReadOnly, 0x00, Behaviour::Handled, {kAbrt, kModf, kRovr, kWcol, kSpif}},
-        {kSpdr, p + "SPDR", Access::ReadWrite, 0x00, Behaviour::Handled, {kData}},
-        {kSpccr, p + "SPCCR", Access::ReadWrite, 0x00, Behaviour::Storage, {kCounter}},
-        {kSpint, p + "SPINT", Access::ReadWrite, 0x00, Behaviour::Handled, {kInterruptFlag}},
-    };
-}
-
 constexpr uint32_t kControlBits = kCpha.mask() | kCpol.mask() | kMstr.mask() | kLsbf.mask() | kSpie.mask();
 
 }  // namespace
 
-Spi::Spi(unsigned index)
-    : Peripheral("SPI" + std::to_string(index), 0x20, spiTable("S" + std::to_string(index))),
-      prefix_("S" + std::to_string(index))
+Spi::Spi(unsigned index) : Spi(index, "S" + std::to_string(index)) {}
+
+// Every register 8 bits wide (the user manual's SPI chapter).
+Spi::Spi(unsigned index, const std::string& p)
+    : Peripheral("SPI" + std::to_string(index), 0x20), prefix_(p),
+      spcr_(define(0x00, p + "SPCR", 8).field(kCpha).field(kCpol).field(kMstr).field(kLsbf).field(kSpie)),
+      spsr_(define(0x04, p + "SPSR", 8, 0, Access::ReadOnly)
+                .field(kAbrt)
+                .field(kModf)
+                .field(kRovr)
+                .field(kWcol)
+                .field(kSpif)),
+      spccr_(define(0x0C, p + "SPCCR", 8).field(kCounter)),
+      spint_(define(0x1C, p + "SPINT", 8).field(kInterruptFlag, Access::WriteOneToClear))
 {
-    handle(kSpcr, [this] { return control(); }, [this](uint32_t v) { writeControl(v); });
-    handle(kSpsr, [this] { return readStatus(); }, nullptr);
-    handle(kSpdr, [this] { return readData(); }, [this](uint32_t v) { writeData(v); });
-    handle(kSpint, [this] { return stored(kSpint); },
-           [this](uint32_t v) {
-               if (kInterruptFlag.in(v)) {  // writing 1 clears the flag
-                   store(kSpint, 0);
-                   irq().set(false);
-               }
-           });
+    spcr_.writes([this](uint32_t v) { writeControl(v); });
+    spsr_.reads([this] { return readStatus(); });
+    define(0x08, p + "SPDR", 8)
+        .field(kData)
+        .reads([this] { return readData(); })
+        .writes([this](uint32_t v) { writeData(v); });
+    spint_.afterWrite([this](uint32_t) {
+        if (!spint_.has(kInterruptFlag)) {
+            irq().set(false);
+        }
+    });
     reset();
 }
 
@@ -87,16 +88,16 @@ void Spi::catchUp()
 uint32_t Spi::readStatus()
 {
     catchUp();
-    const uint32_t status = stored(kSpsr);
+    const uint32_t status = spsr_.value();
     seenInStatus_ = status;
-    store(kSpsr, status & ~(kRovr.mask() | kAbrt.mask()));  // reading clears these two
+    spsr_.set(status & ~(kRovr.mask() | kAbrt.mask()));  // reading clears these two
     return status;
 }
 
 void Spi::touchData()
 {
     const uint32_t clearing = seenInStatus_ & (kSpif.mask() | kWcol.mask());
-    store(kSpsr, stored(kSpsr) & ~clearing);
+    spsr_.set(spsr_.value() & ~clearing);
     seenInStatus_ &= ~clearing;
 }
 
@@ -110,11 +111,11 @@ uint32_t Spi::readData()
 void Spi::writeData(uint32_t value)
 {
     catchUp();
-    const uint32_t status = stored(kSpsr);
+    const uint32_t status = spsr_.value();
     const bool slaveBusy = !master() && selected_ && slaveBits_ > 0;
     const bool unreadSpif = kSpif.in(status) && !kSpif.in(seenInStatus_);
     if (transferring_ || slaveBusy || unreadSpif) {
-        store(kSpsr, status | kWcol.mask());  // the chip ignores the write
+        spsr_.set(status | kWcol.mask());  // the chip ignores the write
         return;
     }
     touchData();
@@ -131,11 +132,11 @@ void Spi::writeControl(uint32_t value)
     catchUp();
     const bool wasMaster = master();
     if (kModf.in(seenInStatus_)) {  // SPSR read with MODF, then SPCR written
-        store(kSpsr, stored(kSpsr) & ~kModf.mask());
+        spsr_.set(spsr_.value() & ~kModf.mask());
         seenInStatus_ &= ~kModf.mask();
     }
-    store(kSpcr, value & kControlBits);
-    if (!master()) {
+    spcr_.set(value & kControlBits);
+    if (!kMstr.in(value)) {
         if (wasMaster) {
             if (transferring_) {
                 transferring_ = false;
@@ -243,13 +244,13 @@ void Spi::completeMaster()
 
 void Spi::finished(uint8_t received)
 {
-    const uint32_t status = stored(kSpsr);
+    const uint32_t status = spsr_.value();
     if (kSpif.in(status)) {
-        store(kSpsr, status | kRovr.mask());  // the read buffer is full: the new byte is lost
+        spsr_.set(status | kRovr.mask());  // the read buffer is full: the new byte is lost
         return;
     }
     received_ = received;
-    store(kSpsr, status | kSpif.mask());
+    spsr_.set(status | kSpif.mask());
     interrupt();
 }
 
@@ -257,15 +258,15 @@ void Spi::finished(uint8_t received)
 void Spi::interrupt()
 {
     if (kSpie.in(control())) {
-        store(kSpint, kInterruptFlag.of(1));
+        spint_.set(kInterruptFlag.of(1));
         irq().set(true);
     }
 }
 
 void Spi::modeFault(double time)
 {
-    store(kSpsr, stored(kSpsr) | kModf.mask());
-    store(kSpcr, control() & ~kMstr.mask());
+    spsr_.set(spsr_.value() | kModf.mask());
+    spcr_.set(control() & ~kMstr.mask());
     if (transferring_) {
         transferring_ = false;
         ++generation_;
@@ -310,7 +311,7 @@ void Spi::slaveSelect(bool selected, double /*time*/)
         return;
     }
     if (slaveBits_ > 0) {
-        store(kSpsr, stored(kSpsr) | kAbrt.mask());  // the byte under way is lost
+        spsr_.set(spsr_.value() | kAbrt.mask());  // the byte under way is lost
     }
     slaveBits_ = 0;
     drive(kMiso, false, true);

@@ -25,12 +25,6 @@
 namespace boardsim {
 
 namespace spi {
-constexpr uint32_t kSpcr = 0x00;
-constexpr uint32_t kSpsr = 0x04;
-constexpr uint32_t kSpdr = 0x08;
-constexpr uint32_t kSpccr = 0x0C;
-constexpr uint32_t kSpint = 0x1C;
-
 // SPCR
 constexpr Field kCpha{"CPHA", 3, 1};
 constexpr Field kCpol{"CPOL", 4, 1};
@@ -65,8 +59,8 @@ public:
     // master) reads from `time` on.
     void inputChanged(unsigned signal, bool level, double time);
 
-    bool master() const { return spi::kMstr.in(stored(spi::kSpcr)); }
-    uint32_t clockCounter() const { return spi::kCounter.get(stored(spi::kSpccr)); }
+    bool master() const { return spcr_.has(spi::kMstr); }
+    uint32_t clockCounter() const { return spccr_.get(spi::kCounter); }
     // SCK as master at the present peripheral clock (0 with no valid counter).
     double sckHz() const;
     bool transferring() const { return transferring_; }
@@ -76,11 +70,11 @@ public:
     std::function<void(uint8_t byte)> onTransferStart;
 
 protected:
-    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
     void resetState() override;
 
 private:
-    uint32_t control() const { return stored(spi::kSpcr); }
+    Spi(unsigned index, const std::string& prefix);
+    uint32_t control() const { return spcr_.value(); }
     void catchUp();  // a master transfer whose end has come is complete
     uint32_t readStatus();
     uint32_t readData();
@@ -101,6 +95,10 @@ private:
     void slaveSelect(bool selected, double time);
 
     std::string prefix_;
+    Register& spcr_;
+    Register& spsr_;
+    Register& spccr_;
+    Register& spint_;
     SignalPins* pins_ = nullptr;
     uint32_t seenInStatus_ = 0;  // SPSR bits the last read of SPSR returned
     uint8_t received_ = 0;       // the read buffer

@@ -23,74 +23,49 @@ std::string mhz(double hz)
     return text;
 }
 
-const std::vector<RegisterSpec>& scbTable()
-{
-    static const std::vector<RegisterSpec> table = {
-        {kMamcr, "MAMCR", Access::ReadWrite, 0x0, Behaviour::Handled, {kMamMode}},  // MAM off
-        {kMamtim, "MAMTIM", Access::ReadWrite, 0x7, Behaviour::Handled, {kMamFetchCycles}},  // 7 fetch cycles
-        {kMemmap, "MEMMAP", Access::ReadWrite, 0x0, Behaviour::Storage, {kMap}},  // boot block mapped at 0
-        // As written; they take effect at the next valid feed.
-        {kPllcon, "PLLCON", Access::ReadWrite, 0x0, Behaviour::Storage, {kPllEnable, kPllConnect}},
-        {kPllcfg, "PLLCFG", Access::ReadWrite, 0x0, Behaviour::Storage, {kMsel, kPsel}},
-        {kPllstat, "PLLSTAT", Access::ReadOnly, 0x0, Behaviour::Handled,
-         {kStatMsel, kStatPsel, kStatPlle, kStatPllc, kPlock}},
-        {kPllfeed, "PLLFEED", Access::WriteOnly, 0x0, Behaviour::Handled, {{"PLLFEED", 0, 8}}},
-        {kVpbdiv, "VPBDIV", Access::ReadWrite, 0x0, Behaviour::Handled, {kVpbDivider}},  // pclk = cclk / 4
-        {kPcon, "PCON", Access::ReadWrite, 0x0, Behaviour::Handled, {kIdle, kPowerDown}},
-        // Every peripheral powered after reset (TIM0..CAN4; bits 0 and 6 reserved).
-        {kPconp, "PCONP", Access::ReadWrite, 0x0001FFBE, Behaviour::Storage, {{"PCONP", 0, 17}}},
-        {kExtint, "EXTINT", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},
-        {kExtwake, "EXTWAKE", Access::ReadWrite, 0x0, Behaviour::Storage, {kEints}},
-        {kExtmode, "EXTMODE", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},  // level-sensitive
-        {kExtpolar, "EXTPOLAR", Access::ReadWrite, 0x0, Behaviour::Handled, {kEints}},  // active low
-    };
-    return table;
-}
-
 }  // namespace
 
-SystemControl::SystemControl() : Peripheral("SCB", 0x150, scbTable())
+// Widths as the user manual's System Control Block chapter gives them:
+// PLLSTAT 16 bits, PCONP 32, every other register 8.
+SystemControl::SystemControl()
+    : Peripheral("SCB", 0x150),
+      mamcr_(define(0x000, "MAMCR", 8).field(kMamMode)),  // MAM off
+      mamtim_(define(0x004, "MAMTIM", 8, 0x7).field(kMamFetchCycles)),  // 7 fetch cycles
+      // As written; they take effect at the next valid feed.
+      pllcon_(define(0x080, "PLLCON", 8).field(kPllEnable).field(kPllConnect)),
+      pllcfg_(define(0x084, "PLLCFG", 8).field(kMsel).field(kPsel)),
+      vpbdiv_(define(0x100, "VPBDIV", 8).field(kVpbDivider)),  // pclk = cclk / 4
+      pcon_(define(0x0C0, "PCON", 8).field(kIdle).field(kPowerDown)),
+      // Writing 1 clears a flag; in level mode it comes back while the input
+      // is still active.
+      extint_(define(0x140, "EXTINT", 8).field(kEints, Access::WriteOneToClear)),
+      extwake_(define(0x144, "EXTWAKE", 8).field(kEints)),
+      extmode_(define(0x148, "EXTMODE", 8).field(kEints)),      // level-sensitive
+      extpolar_(define(0x14C, "EXTPOLAR", 8).field(kEints))     // active low
 {
-    handle(kMamcr, [this] { return stored(kMamcr); },
-           [this](uint32_t v) {
-               store(kMamcr, v & kMamMode.mask());
-               board().clocksChanged();
-           });
-    handle(kMamtim, [this] { return stored(kMamtim); },
-           [this](uint32_t v) {
-               store(kMamtim, v & kMamFetchCycles.mask());
-               board().clocksChanged();
-           });
-    handle(kPllstat,
-           [this] {
-               return kStatMsel.of(kMsel.get(activeCfg_)) | kStatPsel.of(kPsel.get(activeCfg_)) |
-                      kStatPlle.of(kPllEnable.get(activeCon_)) | kStatPllc.of(kPllConnect.get(activeCon_)) |
-                      kPlock.of(locked_ ? 1 : 0);
-           },
-           nullptr);
-    handle(kPllfeed, nullptr, [this](uint32_t v) { feed(v); });
-    handle(kVpbdiv, [this] { return stored(kVpbdiv); },
-           [this](uint32_t v) {
-               // 11 is reserved: writing it leaves the divider as it was.
-               if (kVpbDivider.get(v) != kReservedVpbdiv) {
-                   store(kVpbdiv, v & kVpbDivider.mask());
-                   board().clocksChanged();
-               }
-           });
-    handle(kPcon, [this] { return stored(kPcon); }, [this](uint32_t v) { writePcon(v); });
-    handle(kExtint, [this] { return stored(kExtint); },
-           [this](uint32_t v) {
-               // Writing 1 clears a flag; in level mode it comes back while
-               // the input is still active.
-               store(kExtint, stored(kExtint) & ~v & kEints.mask());
-               updateExternal();
-           });
-    for (const uint32_t offset : {kExtmode, kExtpolar}) {
-        handle(offset, [this, offset] { return stored(offset); },
-               [this, offset](uint32_t v) {
-                   store(offset, v & kEints.mask());
-                   updateExternal();
-               });
+    const auto clocks = [this](uint32_t) { board().clocksChanged(); };
+    mamcr_.afterWrite(clocks);
+    mamtim_.afterWrite(clocks);
+    define(0x040, "MEMMAP", 8).field(kMap);  // boot block mapped at 0
+    define(0x088, "PLLSTAT", 16, 0, Access::ReadOnly)
+        .field(kStatMsel, Access::ReadOnly, [this] { return kMsel.get(activeCfg_); })
+        .field(kStatPsel, Access::ReadOnly, [this] { return kPsel.get(activeCfg_); })
+        .field(kStatPlle, Access::ReadOnly, [this] { return kPllEnable.get(activeCon_); })
+        .field(kStatPllc, Access::ReadOnly, [this] { return kPllConnect.get(activeCon_); })
+        .field(kPlock, Access::ReadOnly, [this] { return locked_ ? 1u : 0u; });
+    define(0x08C, "PLLFEED", 8, 0, Access::WriteOnly).writes([this](uint32_t v) { feed(v); });
+    vpbdiv_.writes([this](uint32_t v) {
+        // 11 is reserved: writing it leaves the divider as it was.
+        if (kVpbDivider.get(v) != kReservedVpbdiv) {
+            vpbdiv_.set(v);
+            board().clocksChanged();
+        }
+    });
+    pcon_.writes([this](uint32_t v) { writePcon(v); });
+    // Every peripheral powered after reset (TIM0..CAN4; bits 0 and 6 reserved).
+    define(0x0C4, "PCONP", 32, 0x0001FFBE).field({"PCONP", 0, 17});
+    for (Register* r : {&extint_, &extmode_, &extpolar_}) {
+        r->afterWrite([this](uint32_t) { updateExternal(); });
     }
     reset();
 }
@@ -113,7 +88,7 @@ void SystemControl::setLocked(bool locked)
 bool SystemControl::externalActive(unsigned n) const
 {
     const bool high = ((inputs_ >> n) & 1) != 0;
-    const bool activeHigh = ((stored(kExtpolar) >> n) & 1) != 0;
+    const bool activeHigh = ((extpolar_.value() >> n) & 1) != 0;
     return high == activeHigh;
 }
 
@@ -121,30 +96,30 @@ void SystemControl::setExternalInput(unsigned n, bool high)
 {
     const bool wasActive = externalActive(n);
     inputs_ = high ? (inputs_ | (1u << n)) : (inputs_ & ~(1u << n));
-    const bool edgeMode = ((stored(kExtmode) >> n) & 1) != 0;
+    const bool edgeMode = ((extmode_.value() >> n) & 1) != 0;
     if (edgeMode && !wasActive && externalActive(n)) {
-        store(kExtint, stored(kExtint) | (1u << n));
+        extint_.set(extint_.value() | (1u << n));
     }
     updateExternal();
 }
 
 void SystemControl::updateExternal()
 {
-    uint32_t flags = stored(kExtint);
+    uint32_t flags = extint_.value();
     for (unsigned n = 0; n < kExternalInterrupts; ++n) {
-        const bool levelMode = ((stored(kExtmode) >> n) & 1) == 0;
+        const bool levelMode = ((extmode_.value() >> n) & 1) == 0;
         if (levelMode && externalActive(n)) {
             flags |= 1u << n;
         }
     }
-    store(kExtint, flags);
+    extint_.set(flags);
     for (unsigned n = 0; n < kExternalInterrupts; ++n) {
         irq(n).set(((flags >> n) & 1) != 0);
     }
     // An external interrupt that may wake the chip does so.
-    if (poweredDown_ && (flags & stored(kExtwake)) != 0) {
+    if (poweredDown_ && (flags & extwake_.value()) != 0) {
         poweredDown_ = false;
-        store(kPcon, 0);
+        pcon_.set(0);
         board().clocksChanged();
         board().wake();
     }
@@ -152,7 +127,7 @@ void SystemControl::updateExternal()
 
 void SystemControl::writePcon(uint32_t value)
 {
-    store(kPcon, value & (kIdle.mask() | kPowerDown.mask()));
+    pcon_.set(value);
     if (kPowerDown.in(value)) {
         // The oscillator stops: the PLL is turned off and bypassed, and
         // nothing runs until an external interrupt wakes the chip.
@@ -170,7 +145,7 @@ void SystemControl::writePcon(uint32_t value)
 
 void SystemControl::idleEnded()
 {
-    store(kPcon, stored(kPcon) & ~kIdle.mask());
+    pcon_.put(kIdle, 0);
 }
 
 bool SystemControl::pllConnected() const
@@ -185,7 +160,7 @@ double SystemControl::cclkHz() const
 
 unsigned SystemControl::vpbDivider() const
 {
-    switch (kVpbDivider.get(stored(kVpbdiv))) {
+    switch (vpbdiv_.get(kVpbDivider)) {
     case 1: return 1;
     case 2: return 2;
     default: return 4;
@@ -211,8 +186,8 @@ void SystemControl::feed(uint32_t value)
 
 void SystemControl::applyFeed()
 {
-    const uint32_t pllcon = stored(kPllcon);
-    const uint32_t pllcfg = stored(kPllcfg);
+    const uint32_t pllcon = pllcon_.value();
+    const uint32_t pllcfg = pllcfg_.value();
     const bool configChanged = pllcfg != activeCfg_ || kPllEnable.get(pllcon) != kPllEnable.get(activeCon_);
     const double fcclkBefore = cclkHz();
     activeCfg_ = pllcfg;
@@ -223,9 +198,10 @@ void SystemControl::applyFeed()
     } else if (configChanged) {
         const double fcco = kFoscHz * multiplier() * 2 * divider();
         if (fcco < kFccoMinHz || fcco > kFccoMaxHz) {
-            board().fault("PLL enabled with Fcco = " + mhz(fcco) + " (M = " + std::to_string(multiplier()) +
-                          ", P = " + std::to_string(divider()) + "), outside 156-320 MHz");
-            return;
+            // Public firmware for this family does it, and real chips run
+            // it: the data sheet's range is a warning here.
+            board().warn("PLL enabled with Fcco = " + mhz(fcco) + " (M = " + std::to_string(multiplier()) +
+                         ", P = " + std::to_string(divider()) + "), outside 156-320 MHz");
         }
         setLocked(false);
         const uint64_t generation = ++lockGeneration_;

@@ -11,20 +11,6 @@
 namespace boardsim {
 
 namespace scb {
-constexpr uint32_t kMamcr = 0x000;
-constexpr uint32_t kMamtim = 0x004;
-constexpr uint32_t kMemmap = 0x040;
-constexpr uint32_t kPllcon = 0x080;
-constexpr uint32_t kPllcfg = 0x084;
-constexpr uint32_t kPllstat = 0x088;
-constexpr uint32_t kPllfeed = 0x08C;
-constexpr uint32_t kVpbdiv = 0x100;
-constexpr uint32_t kPcon = 0x0C0;
-constexpr uint32_t kPconp = 0x0C4;
-constexpr uint32_t kExtint = 0x140;
-constexpr uint32_t kExtwake = 0x144;
-constexpr uint32_t kExtmode = 0x148;
-constexpr uint32_t kExtpolar = 0x14C;
 constexpr unsigned kExternalInterrupts = 4;
 constexpr unsigned kPllInterrupt = 4;  // the output after EINT0..3
 
@@ -67,8 +53,8 @@ public:
     // No peripheral clock runs while the chip is powered down.
     double pclkHz() const { return poweredDown_ ? 0 : cclkHz() / vpbDivider(); }
     unsigned vpbDivider() const;
-    unsigned mamMode() const { return scb::kMamMode.get(stored(scb::kMamcr)); }
-    unsigned mamFetchCycles() const { return scb::kMamFetchCycles.get(stored(scb::kMamtim)); }
+    unsigned mamMode() const { return mamcr_.get(scb::kMamMode); }
+    unsigned mamFetchCycles() const { return mamtim_.get(scb::kMamFetchCycles); }
     bool pllLocked() const { return locked_; }
     bool pllConnected() const;
 
@@ -85,6 +71,17 @@ private:
     void applyFeed();
     unsigned multiplier() const { return scb::kMsel.get(activeCfg_) + 1; }
     unsigned divider() const { return 1u << scb::kPsel.get(activeCfg_); }
+
+    Register& mamcr_;
+    Register& mamtim_;
+    Register& pllcon_;
+    Register& pllcfg_;
+    Register& vpbdiv_;
+    Register& pcon_;
+    Register& extint_;
+    Register& extwake_;
+    Register& extmode_;
+    Register& extpolar_;
 
     uint32_t activeCon_ = 0;  // in effect since the last valid feed
     uint32_t activeCfg_ = 0;

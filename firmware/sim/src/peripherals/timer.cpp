@@ -8,74 +8,69 @@ using namespace timer;
 
 namespace {
 
-std::vector<RegisterSpec> timerTable(const std::string& p)
-{
-    const Field twelveBits{"BITS", 0, 12};
-    std::vector<RegisterSpec> table = {
-        {kIr, p + "IR", Access::ReadWrite, 0, Behaviour::Handled, {kInterruptFlags}},
-        {kTcr, p + "TCR", Access::ReadWrite, 0, Behaviour::Handled, {kCounterEnable, kCounterReset}},
-        {kTc, p + "TC", Access::ReadWrite, 0, Behaviour::Handled},
-        {kPr, p + "PR", Access::ReadWrite, 0, Behaviour::Handled},
-        {kPc, p + "PC", Access::ReadWrite, 0, Behaviour::Handled},
-        {kMcr, p + "MCR", Access::ReadWrite, 0, Behaviour::Handled, {kMatchControl}},
-    };
-    for (unsigned n = 0; n < 4; ++n) {
-        table.push_back({kMr0 + 4 * n, p + "MR" + std::to_string(n), Access::ReadWrite, 0, Behaviour::Handled});
-    }
-    table.push_back({kCcr, p + "CCR", Access::ReadWrite, 0, Behaviour::Storage, {twelveBits}});
-    // Nothing is ever captured: the capture pins are not modelled.
-    for (unsigned n = 0; n < 4; ++n) {
-        table.push_back({kCr0 + 4 * n, p + "CR" + std::to_string(n), Access::ReadOnly, 0});
-    }
-    table.push_back({kEmr, p + "EMR", Access::ReadWrite, 0, Behaviour::Storage, {twelveBits}});
-    return table;
-}
+// MR0..3 interrupts, then CR0..3 interrupts: each flag cleared by writing 1.
+constexpr Field kInterruptFlags[] = {{"MR0", 0, 1}, {"MR1", 1, 1}, {"MR2", 2, 1}, {"MR3", 3, 1},
+                                     {"CR0", 4, 1}, {"CR1", 5, 1}, {"CR2", 6, 1}, {"CR3", 7, 1}};
+constexpr uint32_t kInterruptMask = 0xFF;
 
 }  // namespace
 
-Timer::Timer(unsigned index)
-    : Peripheral("TIMER" + std::to_string(index), 0x40, timerTable("T" + std::to_string(index)))
+// Widths as the user manual's Timer chapter gives them: IR and TCR 8 bits,
+// MCR, CCR and EMR 16, the counts, match and capture registers 32.
+Timer::Timer(unsigned index) : Timer(index, "T" + std::to_string(index)) {}
+
+Timer::Timer(unsigned index, const std::string& p)
+    : Peripheral("TIMER" + std::to_string(index), 0x40), ir_(define(0x00, p + "IR", 8)),
+      tcr_(define(0x04, p + "TCR", 8)), pr_(define(0x0C, p + "PR", 32)), mcr_(define(0x14, p + "MCR", 16))
 {
-    handle(kIr, [this] { return stored(kIr); },
-           [this](uint32_t v) {
-               const uint32_t flags = stored(kIr) & ~v;  // writing 1 clears the flag
-               store(kIr, flags);
-               if (kInterruptFlags.get(flags) == 0) {
-                   irq().set(false);
-               }
-           });
-    handle(kTcr, [this] { return stored(kTcr); },
-           [this](uint32_t v) {
-               catchUp();
-               store(kTcr, v & (kCounterEnable.mask() | kCounterReset.mask()));
-               if (kCounterReset.in(v)) {
-                   tc_ = 0;
-                   pc_ = 0;
-                   resetPending_ = false;
-               }
-               planNextMatch();
-           });
-    handle(kTc, [this] { return counter(); },
-           [this](uint32_t v) {
-               catchUp();
-               tc_ = v;
-               resetPending_ = false;
-               planNextMatch();
-           });
-    handle(kPc, [this] { return catchUp(), pc_; },
-           [this](uint32_t v) {
-               catchUp();
-               pc_ = v;
-               planNextMatch();
-           });
-    handle(kPr, [this] { return stored(kPr); }, [this](uint32_t v) { replanning(kPr, v); });
-    handle(kMcr, [this] { return stored(kMcr); }, [this](uint32_t v) { replanning(kMcr, v & kMatchControl.mask()); });
-    for (unsigned n = 0; n < 4; ++n) {
-        const uint32_t offset = kMr0 + 4 * n;
-        handle(offset, [this, offset] { return stored(offset); },
-               [this, offset](uint32_t v) { replanning(offset, v); });
+    for (const Field& flag : kInterruptFlags) {
+        ir_.field(flag, Access::WriteOneToClear);
     }
+    ir_.afterWrite([this](uint32_t) {
+        if ((ir_.value() & kInterruptMask) == 0) {
+            irq().set(false);
+        }
+    });
+    replanning(tcr_.field(kCounterEnable).field(kCounterReset)).afterWrite([this](uint32_t) {
+        if (tcr_.has(kCounterReset)) {
+            tc_ = 0;
+            pc_ = 0;
+            resetPending_ = false;
+        }
+        planNextMatch();
+    });
+    define(0x08, p + "TC", 32)
+        .reads([this] { return counter(); })
+        .writes([this](uint32_t v) {
+            catchUp();
+            tc_ = v;
+            resetPending_ = false;
+            planNextMatch();
+        });
+    replanning(pr_);
+    define(0x10, p + "PC", 32)
+        .reads([this] { return catchUp(), pc_; })
+        .writes([this](uint32_t v) {
+            catchUp();
+            pc_ = v;
+            planNextMatch();
+        });
+    replanning(mcr_.field(kMatchControl));
+    for (unsigned n = 0; n < kMatches; ++n) {
+        mr_[n] = &replanning(define(0x18 + 4 * n, p + "MR" + std::to_string(n), 32));
+    }
+    define(0x28, p + "CCR", 16).field({"CAP", 0, 12});
+    // Nothing is ever captured: the capture pins are not modelled.
+    for (unsigned n = 0; n < kMatches; ++n) {
+        define(0x2C + 4 * n, p + "CR" + std::to_string(n), 32, 0, Access::ReadOnly);
+    }
+    define(0x3C, p + "EMR", 16).field({"EM", 0, 4}).field({"EMC", 4, 8});
     reset();
+}
+
+Register& Timer::replanning(Register& r)
+{
+    return r.beforeWrite([this] { catchUp(); }).afterWrite([this](uint32_t) { planNextMatch(); });
 }
 
 void Timer::resetState()
@@ -90,15 +85,7 @@ void Timer::resetState()
 
 bool Timer::counting() const
 {
-    const uint32_t tcr = stored(kTcr);
-    return kCounterEnable.in(tcr) && !kCounterReset.in(tcr);
-}
-
-void Timer::replanning(uint32_t offset, uint32_t value)
-{
-    catchUp();
-    store(offset, value);
-    planNextMatch();
+    return tcr_.has(kCounterEnable) && !tcr_.has(kCounterReset);
 }
 
 void Timer::catchUp()
@@ -111,7 +98,7 @@ void Timer::catchUp()
         const double whole = std::floor(cycles + 1e-6);
         anchorFraction_ = cycles - whole > 0 ? cycles - whole : 0;
         const auto ticks = uint64_t(whole);
-        const uint64_t period = uint64_t(stored(kPr)) + 1;
+        const uint64_t period = uint64_t(pr_.value()) + 1;
         const uint64_t total = uint64_t(pc_) + ticks;
         uint64_t steps = total / period;
         if (resetPending_ && steps > 0) {
@@ -145,10 +132,10 @@ void Timer::planNextMatch()
     if (!counting()) {
         return;
     }
-    const uint32_t mcr = stored(kMcr);
+    const uint32_t mcr = mcr_.value();
     uint64_t soonest = UINT64_MAX;
     unsigned which = 0;
-    for (unsigned n = 0; n < 4; ++n) {
+    for (unsigned n = 0; n < kMatches; ++n) {
         if (((mcr >> (3 * n)) & 0x7) == 0) {
             continue;  // a match without an action needs no moment
         }
@@ -166,7 +153,7 @@ void Timer::planNextMatch()
     if (soonest == UINT64_MAX || board().pclkHz() <= 0) {
         return;  // no match with an action, or no clock (powered down)
     }
-    const double pclkCycles = double(soonest) * (double(stored(kPr)) + 1) - double(pc_) - anchorFraction_;
+    const double pclkCycles = double(soonest) * (double(pr_.value()) + 1) - double(pc_) - anchorFraction_;
     const double at = anchor_ + pclkCycles / board().pclkHz();
     board().scheduleAt(at, [this, plan, which, at] {
         if (plan == plan_) {
@@ -184,16 +171,16 @@ void Timer::matched(unsigned n, double at)
     anchorFraction_ = 0;
     tc_ = match(n);
     pc_ = 0;
-    const uint32_t actions = (stored(kMcr) >> (3 * n)) & 0x7;
+    const uint32_t actions = (mcr_.value() >> (3 * n)) & 0x7;
     if ((actions & kMatchInterrupt) != 0) {
-        store(kIr, stored(kIr) | (1u << n));
+        ir_.set(ir_.value() | (1u << n));
         irq().set(true);
     }
     if ((actions & kMatchReset) != 0) {
         resetPending_ = true;
     }
     if ((actions & kMatchStop) != 0) {
-        store(kTcr, stored(kTcr) & ~kCounterEnable.mask());
+        tcr_.put(kCounterEnable, 0);
     }
     planNextMatch();
 }

@@ -13,17 +13,6 @@
 namespace boardsim {
 
 namespace timer {
-constexpr uint32_t kIr = 0x00;
-constexpr uint32_t kTcr = 0x04;
-constexpr uint32_t kTc = 0x08;
-constexpr uint32_t kPr = 0x0C;
-constexpr uint32_t kPc = 0x10;
-constexpr uint32_t kMcr = 0x14;
-constexpr uint32_t kMr0 = 0x18;
-constexpr uint32_t kCcr = 0x28;
-constexpr uint32_t kCr0 = 0x2C;
-constexpr uint32_t kEmr = 0x3C;
-
 // TCR
 constexpr Field kCounterEnable{"CE", 0, 1};
 constexpr Field kCounterReset{"CR", 1, 1};
@@ -32,7 +21,7 @@ constexpr Field kMatchControl{"MCR", 0, 12};
 constexpr uint32_t kMatchInterrupt = 0x1;
 constexpr uint32_t kMatchReset = 0x2;
 constexpr uint32_t kMatchStop = 0x4;
-constexpr Field kInterruptFlags{"IR", 0, 8};  // MR0..3 and CR0..3 interrupts
+constexpr unsigned kMatches = 4;
 }  // namespace timer
 
 class Timer final : public Peripheral {
@@ -47,14 +36,21 @@ protected:
     void resetState() override;
 
 private:
+    Timer(unsigned index, const std::string& prefix);
     bool counting() const;
-    uint32_t match(unsigned n) const { return stored(timer::kMr0 + 4 * n); }
+    uint32_t match(unsigned n) const { return mr_[n]->value(); }
+    // A write that changes what the next match is: counted up to now under
+    // the old setting, planned afresh under the new.
+    Register& replanning(Register& r);
     void catchUp();         // brings TC and PC to the present
     void planNextMatch();   // schedules the next match that has an action
     void matched(unsigned n, double at);
-    // A write that changes what the next match is: count up to now first.
-    void replanning(uint32_t offset, uint32_t value);
 
+    Register& ir_;
+    Register& tcr_;
+    Register& pr_;
+    Register& mcr_;
+    Register* mr_[timer::kMatches] = {};
     uint32_t tc_ = 0, pc_ = 0;
     bool resetPending_ = false;  // a match reset TC: it reads 0 from the next count
     double anchor_ = 0;         // the time TC and PC were last brought up to

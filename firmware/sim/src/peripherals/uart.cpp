@@ -14,52 +14,57 @@ constexpr size_t kTriggerLevels[] = {1, 4, 8, 14};
 // silence; the model takes 4.
 constexpr double kTimeOutCharacters = 4;
 
-std::vector<RegisterSpec> uartTable(unsigned index, const std::string& p)
-{
-    std::vector<RegisterSpec> table = {
-        // U<n>THR when written, U<n>DLL under DLAB.
-        {kRbrThrDll, p + "RBR", Access::ReadWrite, 0x00, Behaviour::Handled},
-        // U<n>DLM under DLAB.
-        {kIerDlm, p + "IER", Access::ReadWrite, 0x00, Behaviour::Handled},
-        // U<n>FCR when written.
-        {kIirFcr, p + "IIR", Access::ReadWrite, kNoInterruptPending.of(1), Behaviour::Handled},
-        {kLcr, p + "LCR", Access::ReadWrite, 0x00, Behaviour::Storage,
-         {kWordLength, kStopBits, kParityEnable, kParitySelect, kBreak, kDlab}},
-        {kLsr, p + "LSR", Access::ReadOnly, kThre.of(1) | kTemt.of(1), Behaviour::Handled,
-         {kRdr, kOe, kThre, kTemt}},
-        {kScr, p + "SCR", Access::ReadWrite, 0x00, Behaviour::Storage, {{"PAD", 0, 8}}},
-    };
-    if (index == 1) {
-        // Modem control and status: no modem is wired, so nothing changes
-        // them but the code.
-        table.push_back({kMcr, p + "MCR", Access::ReadWrite, 0x00, Behaviour::Storage,
-                         {{"DTR", 0, 1}, {"RTS", 1, 1}, {"LMS", 4, 1}}});
-        table.push_back({kMsr, p + "MSR", Access::ReadOnly, 0x00});
-    }
-    return table;
-}
+constexpr const char* kDivisorLatch = "LCR.DLAB = 1";
+constexpr const char* kData = "LCR.DLAB = 0";
 
 }  // namespace
 
-Uart::Uart(unsigned index)
-    : Peripheral("UART" + std::to_string(index), 0x20, uartTable(index, "U" + std::to_string(index))),
-      prefix_("U" + std::to_string(index))
+Uart::Uart(unsigned index) : Uart(index, "U" + std::to_string(index)) {}
+
+// Every register 8 bits wide (the user manual's UART chapters).
+Uart::Uart(unsigned index, const std::string& p)
+    : Peripheral("UART" + std::to_string(index), 0x20), prefix_(p),
+      lcr_(define(0x0C, p + "LCR", 8)
+               .field(kWordLength)
+               .field(kStopBits)
+               .field(kParityEnable)
+               .field(kParitySelect)
+               .field(kBreak)
+               .field(kDlab)),
+      dll_(define(0x00, p + "DLL", 8, kResetDivisorLow).onlyWhile(kDivisorLatch, [this] { return dlab(); })),
+      dlm_(define(0x04, p + "DLM", 8).onlyWhile(kDivisorLatch, [this] { return dlab(); })),
+      ier_(define(0x04, p + "IER", 8)
+               .onlyWhile(kData, [this] { return !dlab(); })
+               .field(kRbrInterrupt)
+               .field(kThreInterrupt)
+               .field(kLineStatusInterrupt)),
+      fcr_(define(0x08, p + "FCR", 8, 0, Access::WriteOnly)
+               .field(kFifoEnable)
+               .field(kRxFifoReset)
+               .field(kTxFifoReset)
+               .field(kRxTrigger))
 {
-    handle(kRbrThrDll, [this] { return dlab() ? uint32_t(dll_) : readRbr(); },
-           [this](uint32_t v) { dlab() ? void(dll_ = uint8_t(v)) : writeThr(v); });
-    handle(kIerDlm, [this] { return uint32_t(dlab() ? dlm_ : ier_); },
-           [this](uint32_t v) { dlab() ? void(dlm_ = uint8_t(v)) : writeIer(v); });
-    handle(kIirFcr, [this] { return readIir(); }, [this](uint32_t v) { writeFcr(v); });
-    handle(kLsr, [this] { return lineStatus(); }, nullptr);
+    const auto data = [this] { return !dlab(); };
+    define(0x00, p + "RBR", 8, 0, Access::ReadOnly).onlyWhile(kData, data).reads([this] { return readRbr(); });
+    define(0x00, p + "THR", 8, 0, Access::WriteOnly).onlyWhile(kData, data).writes([this](uint32_t v) {
+        writeThr(v);
+    });
+    ier_.writes([this](uint32_t v) { writeIer(v); });
+    define(0x08, p + "IIR", 8, kNoInterruptPending.of(1), Access::ReadOnly).reads([this] { return readIir(); });
+    fcr_.writes([this](uint32_t v) { writeFcr(v); });
+    define(0x14, p + "LSR", 8, kThre.of(1) | kTemt.of(1), Access::ReadOnly).reads([this] { return lineStatus(); });
+    define(0x1C, p + "SCR", 8);
+    if (index == 1) {
+        // Modem control and status: no modem is wired, so nothing changes
+        // them but the code.
+        define(0x10, p + "MCR", 8).field({"DTR", 0, 1}).field({"RTS", 1, 1}).field({"LMS", 4, 1});
+        define(0x18, p + "MSR", 8, 0, Access::ReadOnly);
+    }
     reset();
 }
 
 void Uart::resetState()
 {
-    dll_ = kResetDivisorLow;
-    dlm_ = 0;
-    ier_ = 0;
-    fcr_ = 0;
     fifo_.clear();
     rxFifo_.clear();
     overrun_ = false;
@@ -78,7 +83,7 @@ double Uart::baud() const
 
 size_t Uart::fifoDepth() const
 {
-    return kFifoEnable.in(fcr_) ? kFifoDepth : 1;
+    return fcr_.has(kFifoEnable) ? kFifoDepth : 1;
 }
 
 uint32_t Uart::lineStatus()
@@ -105,20 +110,20 @@ uint32_t Uart::readRbr()
 
 size_t Uart::triggerLevel() const
 {
-    return kFifoEnable.in(fcr_) ? kTriggerLevels[kRxTrigger.get(fcr_)] : 1;
+    return fcr_.has(kFifoEnable) ? kTriggerLevels[fcr_.get(kRxTrigger)] : 1;
 }
 
 uint32_t Uart::interruptId() const
 {
-    const uint32_t fifos = kFifoEnable.in(fcr_) ? kFifosEnabled.of(0x3) : 0;
+    const uint32_t fifos = fcr_.has(kFifoEnable) ? kFifosEnabled.of(0x3) : 0;
     uint32_t id = 0;
-    if (kLineStatusInterrupt.in(ier_) && overrun_) {
+    if (ier_.has(kLineStatusInterrupt) && overrun_) {
         id = kIdLineStatus;
-    } else if (kRbrInterrupt.in(ier_) && rxFifo_.size() >= triggerLevel()) {
+    } else if (ier_.has(kRbrInterrupt) && rxFifo_.size() >= triggerLevel()) {
         id = kIdReceiveData;
-    } else if (kRbrInterrupt.in(ier_) && timedOut_) {
+    } else if (ier_.has(kRbrInterrupt) && timedOut_) {
         id = kIdTimeOut;
-    } else if (kThreInterrupt.in(ier_) && threPending_) {
+    } else if (ier_.has(kThreInterrupt) && threPending_) {
         id = kIdThre;
     } else {
         return fifos | kNoInterruptPending.of(1);
@@ -150,8 +155,8 @@ void Uart::writeThr(uint32_t value)
 
 void Uart::writeIer(uint32_t value)
 {
-    const bool threEnabled = !kThreInterrupt.in(ier_) && kThreInterrupt.in(value);
-    ier_ = uint8_t(value & (kRbrInterrupt.mask() | kThreInterrupt.mask() | kLineStatusInterrupt.mask()));
+    const bool threEnabled = !ier_.has(kThreInterrupt) && kThreInterrupt.in(value);
+    ier_.set(value);
     if (threEnabled && fifo_.empty()) {
         threPending_ = true;  // enabled with the transmit FIFO already empty
     }
@@ -160,7 +165,7 @@ void Uart::writeIer(uint32_t value)
 
 void Uart::writeFcr(uint32_t value)
 {
-    fcr_ = uint8_t(value & (kFifoEnable.mask() | kRxTrigger.mask()));
+    fcr_.set(value & (kFifoEnable.mask() | kRxTrigger.mask()));  // the resets clear themselves
     if (kTxFifoReset.in(value)) {
         fifo_.clear();  // a byte already shifting goes on
     }
@@ -173,7 +178,7 @@ void Uart::writeFcr(uint32_t value)
 
 unsigned Uart::frameBits() const
 {
-    const uint32_t lcr = stored(kLcr);
+    const uint32_t lcr = lcr_.value();
     return 1 + 5 + kWordLength.get(lcr) + (kParityEnable.in(lcr) ? 1 : 0) + (kStopBits.in(lcr) ? 2 : 1);
 }
 
@@ -195,7 +200,7 @@ void Uart::rxActivity()
 
 LineFrame Uart::frameFor(uint8_t byte, double start) const
 {
-    const uint32_t lcr = stored(kLcr);
+    const uint32_t lcr = lcr_.value();
     LineFrame frame;
     frame.start = start;
     frame.baud = baud();
@@ -273,20 +278,10 @@ void Uart::receive(uint8_t byte)
     rxActivity();
 }
 
-std::string Uart::registerName(uint32_t offset, bool write) const
-{
-    switch (offset) {
-    case kRbrThrDll: return prefix_ + (dlab() ? "DLL" : write ? "THR" : "RBR");
-    case kIerDlm: return prefix_ + (dlab() ? "DLM" : "IER");
-    case kIirFcr: return prefix_ + (write ? "FCR" : "IIR");
-    default: return Peripheral::registerName(offset, write);
-    }
-}
-
 std::string Uart::frameFormat() const
 {
     static const char kParity[] = {'O', 'E', '1', '0'};  // odd, even, forced 1, forced 0
-    const uint32_t lcr = stored(kLcr);
+    const uint32_t lcr = lcr_.value();
     std::string format;
     format += char('5' + kWordLength.get(lcr));
     format += kParityEnable.in(lcr) ? kParity[kParitySelect.get(lcr)] : 'N';

@@ -10,7 +10,7 @@
 // four character times), THRE (the transmit FIFO emptied; cleared by
 // reading IIR or writing THR). Registers are 8 bits wide at word
 // addresses; the divisor latch bit (LCR.DLAB) puts DLL and DLM where
-// RBR/THR and IER are.
+// RBR/THR and IER are: aliases in the register definitions.
 #pragma once
 
 #include <deque>
@@ -22,15 +22,6 @@
 namespace boardsim {
 
 namespace uart {
-constexpr uint32_t kRbrThrDll = 0x00;
-constexpr uint32_t kIerDlm = 0x04;
-constexpr uint32_t kIirFcr = 0x08;
-constexpr uint32_t kLcr = 0x0C;
-constexpr uint32_t kLsr = 0x14;
-constexpr uint32_t kScr = 0x1C;
-constexpr uint32_t kMcr = 0x10;  // UART1 only
-constexpr uint32_t kMsr = 0x18;  // UART1 only
-
 // LCR
 constexpr Field kWordLength{"WLS", 0, 2};
 constexpr Field kStopBits{"SBS", 2, 1};
@@ -67,10 +58,10 @@ public:
     // `index` names it and its registers: 0 for UART0 (U0RBR, ...).
     explicit Uart(unsigned index);
 
-    uint32_t divisor() const { return (uint32_t(dlm_) << 8) | dll_; }
+    uint32_t divisor() const { return (dlm_.value() << 8) | dll_.value(); }
     // Bits per second on TxD at the present peripheral clock.
     double baud() const;
-    uint8_t lineControl() const { return uint8_t(stored(uart::kLcr)); }
+    uint8_t lineControl() const { return uint8_t(lcr_.value()); }
     // "8N1", "7E2", ... from the line control register.
     std::string frameFormat() const;
 
@@ -82,19 +73,17 @@ public:
     uint32_t interruptId() const;
     size_t received() const { return rxFifo_.size(); }
 
-    std::string registerName(uint32_t offset, bool write) const override;
-
     // A byte written to THR, once its stop bit has left TxD.
     std::function<void(const LineFrame&)> onTransmit;
     // The same frame as its start bit begins: its waveform, known ahead.
     std::function<void(const LineFrame&)> onFrameStart;
 
 protected:
-    unsigned accessWidths() const override { return (1u << 1) | (1u << 4); }
     void resetState() override;
 
 private:
-    bool dlab() const { return uart::kDlab.in(stored(uart::kLcr)); }
+    Uart(unsigned index, const std::string& prefix);
+    bool dlab() const { return lcr_.has(uart::kDlab); }
     size_t fifoDepth() const;
     void queue(uint8_t byte);
     void startNext(double at);
@@ -111,6 +100,11 @@ private:
     LineFrame frameFor(uint8_t byte, double start) const;
 
     std::string prefix_;
+    Register& lcr_;
+    Register& dll_;
+    Register& dlm_;
+    Register& ier_;
+    Register& fcr_;  // FIFO enable and trigger level, as last written
     std::deque<uint8_t> fifo_;
     std::deque<uint8_t> rxFifo_;
     bool overrun_ = false;
@@ -119,11 +113,6 @@ private:
     bool timedOut_ = false;
     uint64_t rxActivity_ = 0;  // a time-out planned before the last activity does not count
     uint64_t generation_ = 0;  // a transmission of before a reset does not end
-
-    uint8_t dll_ = 1;
-    uint8_t dlm_ = 0;
-    uint8_t ier_ = 0;
-    uint8_t fcr_ = 0;
 };
 
 }  // namespace boardsim

@@ -4,91 +4,67 @@ namespace boardsim {
 
 using namespace vic;
 
-namespace {
-
-std::vector<RegisterSpec> vicTable()
+// Every register 32 bits wide; each checks the protection, and a write
+// may change what reaches the core.
+Vic::Vic()
+    : Peripheral("VIC", 0x240), intSelect_(define(0x00C, "VICIntSelect", 32)),
+      intEnable_(define(0x010, "VICIntEnable", 32)), softInt_(define(0x018, "VICSoftInt", 32)),
+      protection_(define(0x020, "VICProtection", 32).field(kProtect)),
+      defVectAddr_(define(0x034, "VICDefVectAddr", 32))
 {
-    std::vector<RegisterSpec> table = {
-        {kIrqStatus, "VICIRQStatus", Access::ReadOnly, 0, Behaviour::Handled},
-        {kFiqStatus, "VICFIQStatus", Access::ReadOnly, 0, Behaviour::Handled},
-        {kRawIntr, "VICRawIntr", Access::ReadOnly, 0, Behaviour::Handled},
-        {kIntSelect, "VICIntSelect", Access::ReadWrite, 0, Behaviour::Handled},
-        {kIntEnable, "VICIntEnable", Access::ReadWrite, 0, Behaviour::Handled},
-        {kIntEnClr, "VICIntEnClr", Access::WriteOnly, 0, Behaviour::Handled},
-        {kSoftInt, "VICSoftInt", Access::ReadWrite, 0, Behaviour::Handled},
-        {kSoftIntClear, "VICSoftIntClear", Access::WriteOnly, 0, Behaviour::Handled},
-        {kProtection, "VICProtection", Access::ReadWrite, 0, Behaviour::Handled, {kProtect}},
-        {kVectAddr, "VICVectAddr", Access::ReadWrite, 0, Behaviour::Handled},
-        {kDefVectAddr, "VICDefVectAddr", Access::ReadWrite, 0, Behaviour::Handled},
-    };
+    guardedReader(define(0x000, "VICIRQStatus", 32, 0, Access::ReadOnly),
+                  [this] { return irqRequests() & intEnable_.value(); });
+    guardedReader(define(0x004, "VICFIQStatus", 32, 0, Access::ReadOnly),
+                  [this] { return requests() & intEnable_.value() & intSelect_.value(); });
+    guardedReader(define(0x008, "VICRawIntr", 32, 0, Access::ReadOnly), [this] { return requests(); });
+    guarded(intSelect_);
+    setAndClear(intEnable_, define(0x014, "VICIntEnClr", 32, 0, Access::WriteOnly));
+    setAndClear(softInt_, define(0x01C, "VICSoftIntClear", 32, 0, Access::WriteOnly));
+    guarded(protection_);
+    define(0x030, "VICVectAddr", 32)
+        .reads([this] { return allowed() ? readVectAddr() : 0u; })
+        .writes([this](uint32_t) {
+            if (allowed()) {
+                writeVectAddr();
+            }
+        });
+    guarded(defVectAddr_);
     for (unsigned n = 0; n < kSlots; ++n) {
-        table.push_back(
-            {kVectAddr0 + 4 * n, "VICVectAddr" + std::to_string(n), Access::ReadWrite, 0, Behaviour::Handled});
+        vectAddr_[n] = &guarded(define(0x100 + 4 * n, "VICVectAddr" + std::to_string(n), 32));
     }
     for (unsigned n = 0; n < kSlots; ++n) {
-        table.push_back({kVectCntl0 + 4 * n, "VICVectCntl" + std::to_string(n), Access::ReadWrite, 0,
-                         Behaviour::Handled, {kSource, kSlotEnable}});
+        vectCntl_[n] = &guarded(
+            define(0x200 + 4 * n, "VICVectCntl" + std::to_string(n), 32).field(kSource).field(kSlotEnable));
     }
-    return table;
-}
-
-}  // namespace
-
-Vic::Vic() : Peripheral("VIC", 0x240, vicTable())
-{
-    // Every register is handled: each checks the protection, and a write
-    // may change what reaches the core.
-    guardedStorage(kIntSelect);
-    guardedStorage(kProtection);
-    guardedStorage(kDefVectAddr);
-    for (unsigned n = 0; n < kSlots; ++n) {
-        guardedStorage(kVectAddr0 + 4 * n);
-        guardedStorage(kVectCntl0 + 4 * n);
-    }
-    guardedReader(kIrqStatus, [this] { return irqRequests() & stored(kIntEnable); });
-    guardedReader(kFiqStatus, [this] { return requests() & stored(kIntEnable) & stored(kIntSelect); });
-    guardedReader(kRawIntr, [this] { return requests(); });
-    // IntEnable and SoftInt set the bits written as 1; their Clear
-    // registers clear them.
-    setAndClear(kIntEnable, kIntEnClr);
-    setAndClear(kSoftInt, kSoftIntClear);
-    handle(kVectAddr, [this] { return allowed() ? readVectAddr() : 0u; },
-           [this](uint32_t) {
-               if (allowed()) {
-                   writeVectAddr();
-               }
-           });
     reset();
 }
 
-void Vic::guardedStorage(uint32_t offset)
+Register& Vic::guarded(Register& r)
 {
-    handle(offset, [this, offset] { return allowed() ? stored(offset) : 0u; },
-           [this, offset](uint32_t v) {
-               if (allowed()) {
-                   store(offset, v);
-                   update();
-               }
-           });
-}
-
-void Vic::guardedReader(uint32_t offset, Reader read)
-{
-    handle(offset, [this, read = std::move(read)] { return allowed() ? read() : 0u; }, nullptr);
-}
-
-void Vic::setAndClear(uint32_t offset, uint32_t clear)
-{
-    handle(offset, [this, offset] { return allowed() ? stored(offset) : 0u; },
-           [this, offset](uint32_t v) {
-               if (allowed()) {
-                   store(offset, stored(offset) | v);
-                   update();
-               }
-           });
-    handle(clear, nullptr, [this, offset](uint32_t v) {
+    return r.reads([this, &r] { return allowed() ? r.value() : 0u; }).writes([this, &r](uint32_t v) {
         if (allowed()) {
-            store(offset, stored(offset) & ~v);
+            r.set(v);
+            update();
+        }
+    });
+}
+
+Register& Vic::guardedReader(Register& r, Register::Reader read)
+{
+    return r.reads([this, read = std::move(read)] { return allowed() ? read() : 0u; });
+}
+
+void Vic::setAndClear(Register& r, Register& clear)
+{
+    r.reads([this, &r] { return allowed() ? r.value() : 0u; }).writes([this, &r](uint32_t v) {
+        if (allowed()) {
+            r.set(r.value() | v);
+            update();
+        }
+    });
+    clear.writes([this, &r](uint32_t v) {
+        if (allowed()) {
+            r.set(r.value() & ~v);
             update();
         }
     });
@@ -108,7 +84,7 @@ void Vic::resetState()
 
 bool Vic::allowed() const
 {
-    return !kProtect.in(stored(kProtection)) || board().privileged();
+    return !kProtect.in(protection_.value()) || board().privileged();
 }
 
 void Vic::setLine(unsigned channel, bool asserted)
@@ -120,17 +96,17 @@ void Vic::setLine(unsigned channel, bool asserted)
 
 uint32_t Vic::irqRequests() const
 {
-    return requests() & ~stored(kIntSelect);
+    return requests() & ~intSelect_.value();
 }
 
 int Vic::activePriority() const
 {
-    const uint32_t active = irqRequests() & stored(kIntEnable);
+    const uint32_t active = irqRequests() & intEnable_.value();
     if (active == 0) {
         return -1;
     }
     for (unsigned n = 0; n < kSlots; ++n) {
-        const uint32_t control = stored(kVectCntl0 + 4 * n);
+        const uint32_t control = vectCntl_[n]->value();
         if (kSlotEnable.in(control) && (active & (1u << kSource.get(control))) != 0) {
             return int(n);
         }
@@ -145,11 +121,11 @@ uint32_t Vic::readVectAddr()
     if (priority < 0 || priority >= current) {
         // Nothing above what is being handled: the default address, and no
         // change to the priority logic.
-        return stored(kDefVectAddr);
+        return defVectAddr_.value();
     }
     inService_.push_back(priority);
     update();
-    return priority == int(kSlots) ? stored(kDefVectAddr) : stored(kVectAddr0 + 4 * uint32_t(priority));
+    return priority == int(kSlots) ? defVectAddr_.value() : vectAddr_[priority]->value();
 }
 
 void Vic::writeVectAddr()
@@ -163,7 +139,7 @@ void Vic::writeVectAddr()
 void Vic::update()
 {
     // Count each rise of an enabled request: what the code asked to hear.
-    const uint32_t enabled = requests() & stored(kIntEnable);
+    const uint32_t enabled = requests() & intEnable_.value();
     const uint32_t risen = enabled & ~counted_;
     counted_ = enabled;
     for (uint32_t bits = risen; bits != 0; bits &= bits - 1) {
@@ -172,7 +148,7 @@ void Vic::update()
     const int priority = activePriority();
     const int current = inService_.empty() ? int(kSlots) + 1 : inService_.back();
     const bool irq = priority >= 0 && priority < current;
-    const bool fiq = (requests() & stored(kIntEnable) & stored(kIntSelect)) != 0;
+    const bool fiq = (requests() & intEnable_.value() & intSelect_.value()) != 0;
     if (irq != irq_ || fiq != fiq_) {
         irq_ = irq;
         fiq_ = fiq;

@@ -17,19 +17,6 @@
 namespace boardsim {
 
 namespace vic {
-constexpr uint32_t kIrqStatus = 0x000;
-constexpr uint32_t kFiqStatus = 0x004;
-constexpr uint32_t kRawIntr = 0x008;
-constexpr uint32_t kIntSelect = 0x00C;
-constexpr uint32_t kIntEnable = 0x010;
-constexpr uint32_t kIntEnClr = 0x014;
-constexpr uint32_t kSoftInt = 0x018;
-constexpr uint32_t kSoftIntClear = 0x01C;
-constexpr uint32_t kProtection = 0x020;
-constexpr uint32_t kVectAddr = 0x030;
-constexpr uint32_t kDefVectAddr = 0x034;
-constexpr uint32_t kVectAddr0 = 0x100;
-constexpr uint32_t kVectCntl0 = 0x200;
 constexpr unsigned kSlots = 16;
 
 constexpr Field kSource{"int_source", 0, 5};
@@ -50,7 +37,7 @@ public:
     bool fiqAsserted() const { return fiq_; }
     // Requests that are enabled, whatever the core's masks (what wakes an
     // idle core).
-    uint32_t enabledRequests() const { return requests() & stored(vic::kIntEnable); }
+    uint32_t enabledRequests() const { return requests() & intEnable_.value(); }
     // How many times each channel's request has risen while enabled (or
     // been enabled while raised) since reset.
     const std::vector<uint64_t>& assertions() const { return assertions_; }
@@ -59,10 +46,12 @@ protected:
     void resetState() override;
 
 private:
-    void guardedStorage(uint32_t offset);
-    void guardedReader(uint32_t offset, Reader read);
-    void setAndClear(uint32_t offset, uint32_t clear);
-    uint32_t requests() const { return raw_ | stored(vic::kSoftInt); }
+    // With Protection set, User mode reads 0 and writes nothing.
+    Register& guarded(Register& r);
+    Register& guardedReader(Register& r, Register::Reader read);
+    // IntEnable and SoftInt set the bits written as 1; `clear` clears them.
+    void setAndClear(Register& r, Register& clear);
+    uint32_t requests() const { return raw_ | softInt_.value(); }
     uint32_t irqRequests() const;
     // The highest-priority active slot (0..15), kSlots for a non-vectored
     // request, or -1 when no IRQ request is active.
@@ -71,6 +60,14 @@ private:
     void writeVectAddr();
     void update();
     bool allowed() const;
+
+    Register& intSelect_;
+    Register& intEnable_;
+    Register& softInt_;
+    Register& protection_;
+    Register& defVectAddr_;
+    Register* vectAddr_[vic::kSlots] = {};
+    Register* vectCntl_[vic::kSlots] = {};
 
     uint32_t raw_ = 0;
     uint32_t counted_ = 0;  // enabled requests at the last update

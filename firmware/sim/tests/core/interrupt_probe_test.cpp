@@ -164,6 +164,26 @@ TEST_P(Isa, AnInterruptDrivenUartSendsALongTextAndTakesItBackThroughALoopbackPlu
     EXPECT_NEAR(bytes.back().time - bytes.front().time, double(text.size() - 1) * 10 / 115200, 2e-6);
 }
 
+// Keil-style headers declare the 8- and 16-bit registers as bytes and
+// halfwords (T0IR, T0TCR, PLLCON, PLLFEED, VPBDIV; T0MCR, PLLSTAT): the
+// chip takes such accesses, the value's low bits, and so does the board.
+// Ports 1 to 3 have their registers and levels.
+TEST_P(Isa, ByteAndHalfwordRegisterAccessesAsKeilStyleHeadersMakeThemAndGpioPortsOneToThree)
+{
+    const ElfImage image = kit(program("widths"));
+    TestBoard board(image, watching(image, {"probe_done", "tick_isr"}));
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "pllstat"), 0x723u);  // MSEL 3, PSEL 1, enabled, connected, locked
+    EXPECT_EQ(word(board, "mcr"), 3u);
+    EXPECT_EQ(word(board, "ticks"), 10u);
+    const auto isr = callsTo(board, "tick_isr");
+    ASSERT_EQ(isr.size(), 10u);
+    EXPECT_NEAR(isr[9].time - isr[0].time, 9e-3, 1e-6);  // 1 kHz at the 44.2 MHz peripheral clock
+    EXPECT_EQ(word(board, "port1"), 0xFFA00003u);  // P1.16..23 driven; P1.2..15 are no pins
+    EXPECT_EQ(word(board, "port2"), 0x12345678u);
+    EXPECT_EQ(word(board, "port3"), 0xFFFFC3C3u);
+}
+
 INSTANTIATE_TEST_SUITE_P(ArmAndThumb, Isa, ::testing::Values("arm", "thumb"));
 
 // The cycles of the loops in images/kit/cycles.S, counted from the cycle
@@ -205,6 +225,7 @@ TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
         {"failure2_arm", {"data abort", "read of unmapped address 0x80000000", "branches to itself", "can never leave"}},
         {"failure3_arm", {"powered down (PCON.PD)", "nothing that could wake it"}},
         {"failure4_arm", {"System mode branches to itself", "interrupts masked"}},
+        {"failure5_arm", {"8-bit write of 0x00000005 to T0TC (0xe0004008)", "T0TC is 32 bits wide", "0x05050505"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.image);
@@ -216,6 +237,30 @@ TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
             EXPECT_NE(board.fault()->message().find(mention), std::string::npos) << board.fault()->message();
         }
     }
+}
+
+// Public firmware for this family runs the PLL's oscillator outside the
+// data sheet's range, and real chips run it: a warning naming the figures,
+// a fault only in a strict run.
+TEST(PllOutOfRange, IsAWarningAndTheRunGoesOnUnlessStrict)
+{
+    const ElfImage image = kit("failure6_arm");
+    BoardOptions options = watching(image, {"probe_done"});
+    std::vector<std::string> heard;
+    options.onWarning = [&heard](const std::string& warning) { heard.push_back(warning); };
+    TestBoard board(image, options);
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(board.warnings(), heard);
+    EXPECT_NE(heard[0].find("Fcco = 88.4736 MHz (M = 4, P = 1), outside 156-320 MHz"), std::string::npos)
+        << heard[0];
+    EXPECT_DOUBLE_EQ(board.machine().cclkHz(), 4 * kFosc);
+
+    options.strict = true;
+    TestBoard strict(image, options);
+    EXPECT_FALSE(runToEnd(strict));
+    ASSERT_TRUE(strict.fault());
+    EXPECT_NE(strict.fault()->message().find("outside 156-320 MHz"), std::string::npos) << strict.fault()->message();
 }
 
 TEST(PowerDown, TheChipSitsOutATimedRunAndWakesOnlyOnAnExternalInterruptAllowedToWakeIt)

@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ProbeFault,
     ::testing::Values(FaultCase{"unmapped_write", "unmapped", "0x80000000"},
                     FaultCase{"undefined", "undefined instruction", "0xe7f000f0"},
-                    FaultCase{"unknown_register", "IO1PIN is a register of the chip that the GPIO0 model does not have", "0xe0028010"},
+                    FaultCase{"unknown_register", "no such UART0 register", "0xe000c010"},
                     FaultCase{"flash_write", "to flash", "0x00000100"},
                     FaultCase{"hang", "Undef_Hang", "fault_point"},
                     FaultCase{"tx_unrouted", "TxD0", "U0THR"}),

@@ -164,6 +164,24 @@ TEST(Cli, WithoutItsClockSetUpTheImageGreetsAt28800Baud)
     EXPECT_TRUE(contains(real.out, "UART0  \"Hello my first UART pro\\n\"")) << real.out;
 }
 
+// A PLL oscillator below the data sheet's range: on standard error a
+// warning that names the figures, and the run goes on; --strict fails it.
+TEST(Cli, ThePllOutsideItsRangeWarnsAndStrictMakesItAFault)
+{
+    const std::string image = std::string(PROBE_DIR) + "/kit_failure6_arm.elf";
+    const CommandResult warned = runBoardsim({image, "--run", "10ms", "--quiet"});
+    EXPECT_EQ(warned.status, 0) << warned.err;
+    EXPECT_TRUE(contains(warned.err, "boardsim: warning: PLL enabled with Fcco = 88.4736 MHz (M = 4, P = 1), "
+                                     "outside 156-320 MHz\n"))
+        << warned.err;
+
+    const CommandResult strict = runBoardsim({image, "--run", "10ms", "--quiet", "--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_TRUE(contains(strict.err, "boardsim: fault after ")) << strict.err;
+    EXPECT_TRUE(contains(strict.err, "outside 156-320 MHz")) << strict.err;
+    EXPECT_FALSE(contains(strict.err, "warning")) << strict.err;
+}
+
 // The check of the line's speed fails the run on the first line a
 // terminal at --baud reads as garbage; the fault is the line's, so it
 // names the byte, its time and both rates, and no instruction.

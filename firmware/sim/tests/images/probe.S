@@ -110,7 +110,7 @@ fault_point:
 #elif FAULT_KIND == 2
         .word   0xE7F000F0              /* permanently undefined */
 #elif FAULT_KIND == 3
-        ldr     r0, =0xE0028010         /* IO1PIN: port 1 is not modelled */
+        ldr     r0, =0xE000C010         /* UART0 has no modem control register */
         ldr     r0, [r0]
 #elif FAULT_KIND == 4
         mov     r0, #0x100              /* flash is not writable */

@@ -43,7 +43,7 @@ struct PinLayer : ::testing::Test {
 
     double now = 0;
     ModelUnderTest<PinSelect> select;
-    ModelUnderTest<Port0> port;
+    ModelUnderTest<Gpio> port;
     Pins pins{select.model, port.model, [this] { return now; }};
     std::vector<std::string> heard;
 };

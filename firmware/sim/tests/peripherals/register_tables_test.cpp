@@ -1,7 +1,8 @@
-// Every model of the machine through its register table: after reset each
-// readable register reads its table's reset value, the access rules of the
-// table hold at the bus, names are unique, and a model whose handlers do
-// not match its table is refused when the machine is built.
+// Every model of the machine through its register definitions: after reset
+// each readable register reads its reset value, the access rules hold at
+// the bus, names are unique, and a definition that cannot be right is
+// refused when the machine is built. The definition mechanism itself on a
+// model made for the test: field access modes, callbacks, aliases, widths.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -12,6 +13,7 @@
 
 using namespace boardsim;
 using boardsim::testing::FakeServices;
+using boardsim::testing::ModelUnderTest;
 
 namespace {
 
@@ -28,39 +30,40 @@ struct Machine : ::testing::Test {
 
 }  // namespace
 
-TEST_F(Machine, EveryReadableRegisterReadsItsResetValueAndTheTableDecidesAccess)
+TEST_F(Machine, EveryReadableRegisterReadsItsResetValueAndItsDefinitionDecidesAccess)
 {
     for (const DeviceRow& row : Lpc2294Machine::rows()) {
         Peripheral& device = *machine.device(row.name);
-        std::set<std::string> names;
-        for (const RegisterSpec& r : device.registers()) {
-            SCOPED_TRACE(r.name);
-            EXPECT_TRUE(names.insert(r.name).second) << "two registers named " << r.name;
-            EXPECT_EQ(device.registerName(r.offset, !r.readable()), r.name);
-            const BusResult read = device.read(r.offset, 4);
-            EXPECT_EQ(read.ok, r.readable()) << read.problem;
-            if (read.ok && !r.readsOutside) {
-                EXPECT_EQ(read.value, r.reset);
+        std::set<uint32_t> words;
+        for (const Register& r : device.registers()) {
+            SCOPED_TRACE(r.name());
+            words.insert(r.offset());
+            if (r.conditional()) {
+                continue;  // an alias: reached below through its condition
             }
-            if (!r.writable()) {
-                const BusResult write = device.write(r.offset, 4, 0);
-                EXPECT_FALSE(write.ok);
-                EXPECT_NE(write.problem.find("read-only"), std::string::npos) << write.problem;
+            EXPECT_EQ(device.registerName(r.offset(), !r.readable()), r.name());
+            const BusResult read = device.read(r.offset(), 4);
+            if (r.readable()) {
+                EXPECT_TRUE(read.ok) << read.problem;
+                if (r.hasResetValue()) {
+                    EXPECT_EQ(read.value, r.resetValue());
+                }
+            } else if (device.registerName(r.offset(), false) == r.name()) {
+                EXPECT_FALSE(read.ok) << "write-only, and alone at its offset";
             }
         }
-        // Every word of its space that the table does not name is refused.
+        // Every word of its space that no register holds is refused.
         for (uint32_t offset = 0; offset < device.size(); offset += 4) {
-            if (device.findRegister(offset) == nullptr) {
+            if (words.count(offset) == 0) {
                 const BusResult r = device.read(offset, 4);
                 EXPECT_FALSE(r.ok) << row.name << " answered at offset " << offset;
-                EXPECT_NE(r.problem.find("no such"), std::string::npos) << r.problem;
             }
         }
     }
     EXPECT_TRUE(services.faults.empty());
 }
 
-TEST_F(Machine, StorageRegistersKeepOnlyTheirFieldsBitsAndResetRestoresTheTable)
+TEST_F(Machine, StorageRegistersKeepOnlyTheirFieldsBitsAndResetRestoresTheDefinition)
 {
     Peripheral& scb = *machine.device("scb");
     ASSERT_TRUE(scb.write(0x040, 4, 0xFFFFFFFF).ok);  // MEMMAP: MAP only
@@ -75,48 +78,155 @@ TEST_F(Machine, StorageRegistersKeepOnlyTheirFieldsBitsAndResetRestoresTheTable)
 
 namespace {
 
-// A model whose table and code disagree, in each of the ways a new model
-// could go wrong.
-class Broken final : public Peripheral {
+// A block made for the test: one register of each kind the mechanism
+// offers, at the offsets below.
+constexpr uint32_t STATUS = 0x0, CONTROL = 0x4, DATA = 0x8, WIDE = 0xC;
+constexpr Field kDone{"DONE", 0, 1};
+constexpr Field kError{"ERR", 1, 1};
+constexpr Field kLost{"LOST", 2, 1};
+constexpr Field kLevel{"LEVEL", 4, 4};
+constexpr Field kMode{"MODE", 0, 2};
+constexpr Field kGo{"GO", 2, 1};
+
+class Sample final : public Peripheral {
 public:
-    enum Fault { HandledWithoutReader, HandlerOnStorage, HandlerWithoutRegister, SharedOffset, OutsideItsSpace };
-    explicit Broken(Fault fault) : Peripheral("BROKEN", 0x10, table(fault))
+    Sample()
+        : Peripheral("SAMPLE", 0x10),
+          status_(define(STATUS, "SSTAT", 8, 0x01)
+                      .field(kDone, Access::WriteOneToClear)
+                      .field(kError, Access::ReadOnly)
+                      .field(kLost, Access::ReadToClear)
+                      .field(kLevel, Access::ReadOnly, [this] { return level; })),
+          control_(define(CONTROL, "SCTRL", 8).field(kMode).field(kGo, Access::WriteOnly))
     {
-        switch (fault) {
-        case HandledWithoutReader: handle(0x4, nullptr, [](uint32_t) {}); break;
-        case HandlerOnStorage: handle(0x0, [] { return 0u; }, [](uint32_t) {}); break;
-        case HandlerWithoutRegister: handle(0x8, [] { return 0u; }, [](uint32_t) {}); break;
-        default: break;
-        }
+        control_.beforeWrite([this] { seenBefore = control_.value(); }).afterWrite([this](uint32_t v) {
+            written.push_back(v);
+        });
+        // DATA: read from a FIFO, written to another, the divisor while
+        // SCTRL.MODE is 3.
+        define(DATA, "SDIV", 8, 0x07).onlyWhile("SCTRL.MODE = 3", [this] { return control_.get(kMode) == 3; });
+        define(DATA, "SRX", 8, 0, Access::ReadOnly).reads([this] { return uint32_t(rx++); });
+        define(DATA, "STX", 8, 0, Access::WriteOnly).writes([this](uint32_t v) { tx.push_back(v); });
+        define(WIDE, "SWIDE", 32);
+        reset();
     }
+    void flag(const Field& f) { status_.put(f, 1); }
+
+    uint32_t level = 0;
+    uint32_t seenBefore = 0xFF;
+    uint32_t rx = 0x41;
+    std::vector<uint32_t> written, tx;
 
 private:
-    static std::vector<RegisterSpec> table(Fault fault)
+    Register& status_;
+    Register& control_;
+};
+
+}  // namespace
+
+TEST(RegisterDefinition, EachFieldTakesAccessesByItsOwnMode)
+{
+    ModelUnderTest<Sample> s;
+    EXPECT_EQ(s.read(STATUS), 0x01u);  // the reset value
+    s.model.flag(kError);
+    s.model.flag(kLost);
+    s.model.level = 9;
+    EXPECT_EQ(s.read(STATUS), 0x97u);
+    EXPECT_EQ(s.read(STATUS), 0x93u);  // LOST cleared by the read before
+    s.write(STATUS, 0xFE);             // a 0 leaves DONE; ERR and LEVEL are read-only
+    EXPECT_EQ(s.read(STATUS), 0x93u);
+    s.write(STATUS, 0x01);             // a 1 clears DONE
+    EXPECT_EQ(s.read(STATUS), 0x92u);
+
+    s.write(CONTROL, 0xFF);  // MODE and GO kept; GO reads 0
+    EXPECT_EQ(s.read(CONTROL), 0x03u);
+    EXPECT_EQ(s.model.seenBefore, 0u);  // the hook before the write saw the old value
+    EXPECT_EQ(s.model.written, std::vector<uint32_t>{0xFF});
+    s.model.reset();
+    EXPECT_EQ(s.read(CONTROL), 0u);
+    EXPECT_EQ(s.read(STATUS), 0x91u);  // DONE again; LEVEL is the model's
+}
+
+TEST(RegisterDefinition, AliasesAnswerByDirectionAndCondition)
+{
+    ModelUnderTest<Sample> s;
+    EXPECT_EQ(s.model.registerName(DATA, false), "SRX");
+    EXPECT_EQ(s.model.registerName(DATA, true), "STX");
+    EXPECT_EQ(s.read(DATA), 0x41u);
+    EXPECT_EQ(s.read(DATA), 0x42u);
+    s.write(DATA, 0x1234);  // an 8-bit register takes the low byte
+    EXPECT_EQ(s.model.tx, std::vector<uint32_t>{0x34});
+    s.write(CONTROL, 3);  // the divisor's condition
+    EXPECT_EQ(s.model.registerName(DATA, true), "SDIV");
+    EXPECT_EQ(s.read(DATA), 0x07u);  // its own reset value
+    s.write(DATA, 0x05);
+    EXPECT_EQ(s.read(DATA), 0x05u);
+    EXPECT_EQ(s.model.tx.size(), 1u);
+    s.write(CONTROL, 0);
+    EXPECT_EQ(s.read(DATA), 0x43u);
+}
+
+// The chip reaches a register only whole, at its word address: loads of
+// any width take its low bits; a store at least as wide as the register
+// writes its low bits; a narrower one is refused, saying what it would do.
+TEST(RegisterDefinition, AccessWidthsAreTheChipsWholeRegisterRules)
+{
+    ModelUnderTest<Sample> s;
+    s.write(WIDE, 0x12345678);
+    EXPECT_EQ(s.read(WIDE, 1), 0x78u);
+    EXPECT_EQ(s.read(WIDE, 2), 0x5678u);
+    s.write(CONTROL, 0x2, 1);
+    s.write(CONTROL, 0x1, 2);
+    EXPECT_EQ(s.read(CONTROL, 1), 0x1u);
+
+    const BusResult narrow = s.model.write(WIDE, 2, 0xABCD);
+    EXPECT_FALSE(narrow.ok);
+    EXPECT_NE(narrow.problem.find("SWIDE is 32 bits wide"), std::string::npos) << narrow.problem;
+    EXPECT_NE(narrow.problem.find("0xabcdabcd"), std::string::npos) << narrow.problem;
+    EXPECT_EQ(s.read(WIDE), 0x12345678u);  // untouched
+
+    for (const BusResult& r : {s.model.read(WIDE + 1, 1), s.model.write(CONTROL + 2, 2, 0)}) {
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.problem.find("at its word address"), std::string::npos) << r.problem;
+    }
+    EXPECT_FALSE(s.model.write(0x10, 4, 0).ok);
+}
+
+namespace {
+
+// A block whose definitions cannot be right, in each of the ways a new
+// model could go wrong.
+class Broken final : public Peripheral {
+public:
+    enum Fault { SameAccessSameOffset, AliasBehindAnother, OutsideItsSpace, FieldBeyondWidth, OverlappingFields,
+                 ResetBeyondWidth, NameTwice };
+    explicit Broken(Fault fault) : Peripheral("BROKEN", 0x10)
     {
-        std::vector<RegisterSpec> t = {{0x0, "PLAIN", Access::ReadWrite, 0}};
-        if (fault == HandledWithoutReader) {
-            t.push_back({0x4, "BUSY", Access::ReadWrite, 0, Behaviour::Handled});
+        define(0x0, "PLAIN", 32);
+        switch (fault) {
+        case SameAccessSameOffset: define(0x0, "AGAIN", 32); break;
+        case AliasBehindAnother: define(0x0, "LATER", 32).onlyWhile("never", [] { return true; }); break;
+        case OutsideItsSpace: define(0x10, "BEYOND", 32); break;
+        case FieldBeyondWidth: define(0x4, "NARROW", 8).field({"HIGH", 6, 4}); break;
+        case OverlappingFields: define(0x4, "TWICE", 8).field({"A", 0, 4}).field({"B", 3, 2}); break;
+        case ResetBeyondWidth: define(0x4, "SMALL", 8, 0x100); break;
+        case NameTwice: define(0x4, "PLAIN", 32); break;
         }
-        if (fault == SharedOffset) {
-            t.push_back({0x0, "AGAIN", Access::ReadWrite, 0});
-        }
-        if (fault == OutsideItsSpace) {
-            t.push_back({0x10, "BEYOND", Access::ReadWrite, 0});
-        }
-        return t;
     }
 };
 
 }  // namespace
 
-TEST(RegisterTable, AModelWhoseHandlersDoNotMatchItsTableIsRefusedNamingTheRegister)
+TEST(RegisterDefinition, ADefinitionThatCannotBeRightIsRefusedNamingTheRegister)
 {
     const std::pair<Broken::Fault, const char*> cases[] = {
-        {Broken::HandledWithoutReader, "BUSY (offset 0x00000004) is readable and handled, but has no reader"},
-        {Broken::HandlerOnStorage, "PLAIN (offset 0x00000000) is plain storage in the table but has a handler"},
-        {Broken::HandlerWithoutRegister, "a handler for offset 0x00000008"},
-        {Broken::SharedOffset, "AGAIN (offset 0x00000000) shares its offset with PLAIN"},
+        {Broken::SameAccessSameOffset, "AGAIN (offset 0x00000000) shares its offset with PLAIN"},
+        {Broken::AliasBehindAnother, "LATER (offset 0x00000000) shares its offset with PLAIN"},
         {Broken::OutsideItsSpace, "BEYOND (offset 0x00000010) lies outside"},
+        {Broken::FieldBeyondWidth, "NARROW (offset 0x00000004) has field HIGH outside its 8 bits"},
+        {Broken::OverlappingFields, "TWICE (offset 0x00000004) has field B over bits another field has"},
+        {Broken::ResetBeyondWidth, "SMALL (offset 0x00000004) resets to 0x00000100"},
+        {Broken::NameTwice, "two registers are named PLAIN"},
     };
     for (const auto& [fault, message] : cases) {
         const Broken model(fault);

@@ -31,6 +31,7 @@ public:
     double pclkHz() const override { return pclk ? pclk() : 11059200.0 / 4; }
     void fault(std::string what) override { faults.push_back(std::move(what)); }
     void boardFault(std::string what) override { faults.push_back(std::move(what)); }
+    void warn(std::string what) override { warnings.push_back(std::move(what)); }
     void clocksChanged() override
     {
         ++clockChanges;
@@ -71,6 +72,7 @@ public:
     std::multimap<double, std::function<void()>> due;
     std::vector<Event> events;
     std::vector<std::string> faults;
+    std::vector<std::string> warnings;
 };
 
 // A model on its own, attached to fake services, reached by offset as the

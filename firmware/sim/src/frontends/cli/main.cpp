@@ -306,6 +306,11 @@ BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
 {
     BoardOptions boardOptions = boardOptionsFor(image);
     boardOptions.traceIo = options.traceIo;
+    boardOptions.strict = options.strict;
+    boardOptions.onWarning = [](const std::string& warning) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: warning: " << warning << "\n";
+    };
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
     boardOptions.uartLoopback = options.uartLoopback;

@@ -29,6 +29,9 @@ const char* usageText()
            "  --trace-io         also print every peripheral register access\n"
            "  --trace-pins LIST  also print every edge of these pins (LED,KEY_1,P0_4,...);\n"
            "                     a run ends with a summary of each pin's edges either way\n"
+           "  --strict           fail on what the data sheet rules out and the chip does all\n"
+           "                     the same (a PLL oscillator outside 156-320 MHz), a warning\n"
+           "                     otherwise\n"
            "  --report           print the image's clock, timing and memory figures\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
@@ -213,6 +216,7 @@ const std::map<std::string, Flag>& flags()
     static const std::map<std::string, Flag> table = {
         {"--calls", [](Options& o) { o.showCalls = true; }},
         {"--trace-io", [](Options& o) { o.traceIo = true; }},
+        {"--strict", [](Options& o) { o.strict = true; }},
         {"--report", [](Options& o) { o.report = true; }},
         {"--json", [](Options& o) { o.json = true; }},
         {"--reset-after-isp", [](Options& o) { o.resetAfterIsp = true; }},

@@ -41,6 +41,7 @@ struct Options {
     std::vector<std::string> extraWatched;
     bool showCalls = false;
     bool traceIo = false;
+    bool strict = false;  // what the data sheet rules out is a fault, not a warning
     bool report = false;
     std::optional<uint16_t> gdbPort;  // serve gdb instead of running alone
     bool quiet = false;
