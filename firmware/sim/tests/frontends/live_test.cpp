@@ -455,8 +455,8 @@ TEST(Movie, OneFramePerChangeTheMenuMovesAndVersionBlanksTheScreen)
 TEST(Movie, AFileThatCannotBeWrittenFailsBeforeTheRun)
 {
     const CommandResult r =
-        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--lcd-movie", "/nonexistent/lcd.gif"});
+        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--lcd-movie", "/dev/null/lcd.gif"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "/nonexistent/lcd.gif")) << r.err;
+    EXPECT_TRUE(contains(r.err, "/dev/null/lcd.gif")) << r.err;
     EXPECT_EQ(r.out, "");
 }
