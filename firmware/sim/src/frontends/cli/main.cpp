@@ -518,7 +518,7 @@ int main(int argc, char** argv)
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
         status = 2;
     } catch (const std::exception& e) {
-        std::cerr << "boardsim: " << e.what() << "\n";
+        std::cerr << "boardsim: " << terminalSafe(e.what()) << "\n";
         status = 1;
     }
     const int ending = pendingSignal();

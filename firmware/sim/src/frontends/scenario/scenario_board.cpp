@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "frontends/common/signals.h"
+
 namespace boardsim {
 namespace {
 
@@ -11,10 +13,14 @@ constexpr size_t kKeptBehind = size_t{64} * 1024;
 
 }  // namespace
 
-ScenarioBoard::ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario)
+ScenarioBoard::ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario,
+                             const volatile std::sig_atomic_t* stopFlag)
     : board_(image, options), scenario_(scenario), deadline_(scenario.timeout),
-      bounce_(options.bounceSeconds)
+      bounce_(options.bounceSeconds), stopFlag_(stopFlag)
 {
+    if (stopFlag != nullptr) {
+        board_.stopWhen(stopFlag);
+    }
     board_.subscribe([this](const Event& e) { keep(e); });
     if (scenario.pinsWatched != 0) {
         board_.machine().pins().listen(scenario.pinsWatched, [this](unsigned pin, bool level, double time) {
@@ -50,6 +56,7 @@ ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)
     if (board_.fault()) {
         return Ran::Fault;
     }
+    stopAsked_ = false;
     StopReason reason = StopReason::Limit;
     bool late = false;  // the deadline came first
     if (target.isTime) {
@@ -87,10 +94,18 @@ ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)
     }
     switch (reason) {
     case StopReason::Fault: return Ran::Fault;
-    case StopReason::Requested: return Ran::Stopped;
+    case StopReason::Requested: return stopAsked_ ? Ran::Stopped : Ran::Interrupted;
     case StopReason::Limit: break;
     }
     return late ? Ran::Deadline : Ran::Reached;
+}
+
+std::string ScenarioBoard::interruption() const
+{
+    if (stopFlag_ != nullptr && *stopFlag_ != 0) {
+        return std::string("interrupted (") + signalName(int(*stopFlag_)) + ")";
+    }
+    return "an output of the run could not be written";
 }
 
 }  // namespace boardsim
