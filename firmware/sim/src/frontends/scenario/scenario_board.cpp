@@ -10,6 +10,9 @@ namespace {
 // Text a wait has gone past is dropped once there is this much of it, so
 // that a chatty UART over a long scenario does not grow without end.
 constexpr size_t kKeptBehind = size_t{64} * 1024;
+// What no wait has read yet is kept up to this much (some 20 s of a UART
+// that talks all the time at 115200 baud).
+constexpr size_t kKeptUnread = size_t{256} * 1024;
 
 }  // namespace
 
@@ -37,18 +40,29 @@ void ScenarioBoard::keep(const Event& e)
         return;
     }
     const int uart = e.address == kUart1Base ? 1 : 0;
-    Received& line = received_.at(size_t(uart));
-    if (line.searchFrom > 2 * kKeptBehind) {
-        const size_t drop = line.searchFrom - kKeptBehind;
-        line.text.erase(0, drop);
-        line.times.erase(line.times.begin(), line.times.begin() + std::ptrdiff_t(drop));
-        line.searchFrom -= drop;
-    }
-    line.text += char(e.value);
-    line.times.push_back(e.time);
+    received_.at(size_t(uart)).add(char(e.value), e.time, bool(uartWatcher_));
     if (uartWatcher_) {
         uartWatcher_(uart);
     }
+}
+
+void ScenarioBoard::Received::add(char byte, double time, bool waiting)
+{
+    size_t drop = 0;
+    if (searchFrom > 2 * kKeptBehind) {
+        drop = searchFrom - kKeptBehind;
+    }
+    if (!waiting && text.size() > 2 * kKeptUnread) {
+        drop = text.size() - kKeptUnread;  // a wait's own positions are never moved under it
+    }
+    if (drop > 0) {
+        unreadLetGo += drop > searchFrom ? drop - searchFrom : 0;
+        text.erase(0, drop);
+        times.erase(times.begin(), times.begin() + std::ptrdiff_t(drop));
+        searchFrom = searchFrom > drop ? searchFrom - drop : 0;
+    }
+    text += byte;
+    times.push_back(time);
 }
 
 ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)

@@ -62,6 +62,12 @@ public:
         std::string text;
         std::vector<double> times;  // the moment each byte's last bit left
         size_t searchFrom = 0;
+        size_t unreadLetGo = 0;     // bytes no wait had read when they were let go
+        // Takes a byte in. Text a wait has gone past is let go once there
+        // is much of it; so is the oldest text no wait has read yet, while
+        // no wait is searching (`waiting`), so that a UART that talks
+        // through a long scenario does not grow it without end.
+        void add(char byte, double time, bool waiting);
     };
     Received& received(int uart) { return received_.at(size_t(uart)); }
     // `watcher` hears each byte once it is in received(); none: nobody.

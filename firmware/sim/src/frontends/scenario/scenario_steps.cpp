@@ -189,7 +189,11 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
     } else {
         message += uart + " sent " + boardsim::quoted(since);
     }
-    return failed(message + (line.searchFrom > 0 ? " after the last match" : ""));
+    message += line.searchFrom > 0 ? " after the last match" : "";
+    if (line.unreadLetGo > 0) {
+        message += " (and " + std::to_string(line.unreadLetGo) + " earlier bytes no wait read, no longer kept)";
+    }
+    return failed(message);
 }
 
 StepResult StepRunner::operator()(const WriteSerialStep& write) const

@@ -296,3 +296,44 @@ TEST(ScenarioCli, ATraceThatCannotBeWrittenFailsTheScenarioForWhatHappened)
     EXPECT_TRUE(contains(r.out, "cannot write /dev/full: No space left on device")) << r.out;
     EXPECT_TRUE(contains(boardsim::testing::slurp(dir.file("r.xml")), "No space left on device"));
 }
+
+// No output of a scenario run may be a file the run reads, or a file
+// another output writes: refused before the first scenario starts.
+TEST(ScenarioCli, OutputsThatAreInputsOrEachOthersFilesAreRefused)
+{
+    const ScratchDir dir;
+    const std::string image = dir.file("image.elf");
+    std::filesystem::copy_file(FIRMWARE_ELF, image);
+    const std::string saves = writeScenario(dir, "steps:\n  - save-lcd: shot.png\n", "saves.yaml");
+    const auto refused = [&](const std::vector<std::string>& args, const std::string& says) {
+        std::vector<std::string> all = {BOARDSIM_EXE, image};
+        all.insert(all.end(), args.begin(), args.end());
+        const CommandResult r = boardsim::testing::runCommand(all);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_TRUE(contains(r.err, says)) << r.err;
+        EXPECT_EQ(r.out, "") << "refused before the run";
+    };
+    const std::string onImage = writeScenario(dir, "steps:\n  - save-lcd: image.elf\n", "on-image.yaml");
+    refused({"--scenario", onImage}, "is the image " + image);
+    const std::string onItself = writeScenario(dir, "steps:\n  - save-lcd: on-itself.yaml\n", "on-itself.yaml");
+    refused({"--scenario", onItself}, "is the scenario " + onItself);
+    refused({"--scenario", saves, "--junit", saves}, "--junit " + saves + " is the scenario");
+    refused({"--scenario", saves, "--vcd", dir.file("shot.png")}, "name the same file");
+    refused({"--scenario", saves, "--junit", dir.file("shot.png")}, "name the same file");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("shot.png")));
+    EXPECT_EQ(boardsim::testing::slurp(onItself), "steps:\n  - save-lcd: on-itself.yaml\n");
+
+    // Two scenarios of one stem leave their pictures of a mismatch under
+    // names of their own, and per-scenario names never meet.
+    std::filesystem::create_directory(dir.file("other"));
+    const std::string blank = "steps:\n  - delay: 100ms\n  - expect-lcd: blank\n";
+    const std::string first = writeScenario(dir, blank, "menu.yaml");
+    const std::string second = writeScenario(dir, blank, "other/menu.yaml");
+    const CommandResult both = runBoardsim({"--scenario", first, "--scenario", second, "--junit",
+                                            dir.file("reports/r.xml"), "--quiet"});
+    EXPECT_EQ(both.status, 1) << both.out << both.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("reports/menu-step2-actual.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("reports/menu-2-step2-actual.png")));
+    EXPECT_EQ(boardsim::scenarioLabels({"a.yaml", "x/a.yaml", "a-2.yaml"}),
+              (std::vector<std::string>{"a", "a-2", "a-2-2"}));
+}

@@ -7,6 +7,7 @@
 
 #include "frontends/common/firmware_profile.h"
 #include "frontends/common/lcd_picture.h"
+#include "frontends/scenario/scenario_board.h"
 #include "frontends/scenario/scenario_steps.h"
 #include "support/scenario_text.h"
 
@@ -292,4 +293,26 @@ TEST(ScenarioSteps, HooksSeeTheBoardBeforeItRunsAndTheirFailureFailsTheScenario)
     EXPECT_EQ(r.outcome.stepsPassed, 1);
     EXPECT_EQ(r.outcome.failure, "after the last step: cannot write the movie");
     EXPECT_FALSE(r.outcome.failedStep);
+}
+
+// A UART that talks through a long scenario with no wait reading it keeps
+// the scenario's memory within a bound; a wait's text never moves under it.
+TEST(ScenarioSteps, UnreadSerialTextIsKeptWithinABound)
+{
+    ScenarioBoard::Received line;
+    const size_t sent = 3'000'000;
+    for (size_t i = 0; i < sent; ++i) {
+        line.add(char('a' + i % 26), double(i) * 1e-4, false);
+    }
+    EXPECT_LE(line.text.size(), size_t{512} * 1024);
+    EXPECT_EQ(line.times.size(), line.text.size());
+    EXPECT_EQ(line.unreadLetGo, sent - line.text.size());
+    EXPECT_EQ(line.text.back(), char('a' + (sent - 1) % 26));
+    EXPECT_DOUBLE_EQ(line.times.back(), double(sent - 1) * 1e-4);
+
+    const size_t kept = line.text.size();
+    for (size_t i = 0; i < size_t{1} << 20; ++i) {
+        line.add('x', 0, true);
+    }
+    EXPECT_EQ(line.text.size(), kept + (size_t{1} << 20));
 }
