@@ -90,6 +90,13 @@ void checkLiveOptions(Options& options)
         (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() || !options.vcd.empty())) {
         throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie or --vcd");
     }
+    // It prints figures and writes no file.
+    if (options.report && !options.shots.empty()) {
+        throw UsageError("--report writes no picture: not with --lcd or --lcd-at");
+    }
+    if (options.report && !options.saveFlash.empty()) {
+        throw UsageError("--report writes no file: not with --save-flash");
+    }
     if (options.vcdPinsGiven && options.vcd.empty()) {
         throw UsageError("--vcd-pins goes with --vcd");
     }
