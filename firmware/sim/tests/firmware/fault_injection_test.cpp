@@ -80,3 +80,16 @@ TEST(FaultInjection, JumpIntoErasedFlashRunsToItsEndAndNamesTheJump)
               std::string::npos)
         << text;
 }
+
+// --trace-io shows a write the model then refuses, its address once: an
+// offset in a block where there is no register reads short.
+TEST(FaultInjection, ATracedWriteToNoRegisterShowsItsAddressOnce)
+{
+    // mov r0, #0xe0000000 ; add r0, r0, #0x4000 ; add r0, r0, #0x100 ; str r0, [r0]
+    const std::string image =
+        injected("no_register", symbol("main"), {0xE3A0020E, 0xE2800901, 0xE2800C01, 0xE5800000});
+    const auto r = boardsim::testing::runCommand({BOARDSIM_EXE, image, "--run", "2M", "--trace-io"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("write  TIMER0+0x100 0xe0004100 <- 0xe0004100"), std::string::npos) << r.out.substr(0, 3000);
+    EXPECT_EQ(r.out.find("0x00000100"), std::string::npos);
+}

@@ -35,6 +35,8 @@ namespace {
 
 using namespace boardsim;
 
+constexpr size_t kLongestUartPiece = 256;
+
 void line(uint64_t stamp, double seconds, const std::string& what)
 {
     std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
@@ -58,6 +60,23 @@ std::string argumentText(const ElfImage& image, uint32_t value)
         text += " <" + section->name + ">";
     }
     return text;
+}
+
+// A register's name in a --trace-io line, which shows its address beside
+// it: no address twice. One that is no register of any block has no name
+// ("-"); an offset in a block without a register there, short ("GPIO0+0x20").
+std::string traceName(const std::string& name, uint32_t address)
+{
+    if (name == hex(address)) {
+        return "-";
+    }
+    const size_t plus = name.find("+0x");
+    if (plus == std::string::npos) {
+        return name;
+    }
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "+0x%x", unsigned(std::stoul(name.substr(plus + 3), nullptr, 16)));
+    return name.substr(0, plus) + offset;
 }
 
 class Printer {
@@ -105,7 +124,9 @@ private:
     {
         const size_t n = e.address == kUart1Base ? 1 : 0;
         pendingUart_[n] += char(e.value);
-        if (e.value == '\n') {
+        // A UART that never sends a line feed is printed in pieces as it
+        // comes, not held until the end of the run.
+        if (e.value == '\n' || pendingUart_[n].size() >= kLongestUartPiece) {
             if (!options_.quiet) {
                 line(e.stamp, e.time, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
             }
@@ -157,7 +178,7 @@ private:
         }
         const bool read = e.kind == EventKind::IoRead;
         char name[16];
-        std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
+        std::snprintf(name, sizeof name, "%-8s", traceName(board_.registerName(e.address, !read), e.address).c_str());
         line(e.stamp, e.time, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
                           (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
     }
@@ -207,9 +228,28 @@ std::string stopText(const std::optional<LiveRun>& live, StopReason reason, cons
     return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
 }
 
+BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
+{
+    BoardOptions boardOptions = boardOptionsFor(image);
+    boardOptions.traceIo = options.traceIo;
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
+    boardOptions.uartLoopback = options.uartLoopback;
+    return boardOptions;
+}
+
+// The board as the command line makes it (loopback plugs, key contacts,
+// keys pressed), measured.
 int report(const ElfImage& image, const Options& options)
 {
     ReportRequest request;
+    request.board = boardOptionsFor(image, options);
+    request.board->traceIo = false;  // the figures, not every access
+    request.prepare = [&options](Board& board) {
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, press.at, press.hold);
+        }
+    };
     if (options.runGiven) {
         request.limit = options.run;
     }
@@ -303,16 +343,6 @@ private:
     const Options& options_;
     std::vector<const LcdShot*> pending_;
 };
-
-BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
-{
-    BoardOptions boardOptions = boardOptionsFor(image);
-    boardOptions.traceIo = options.traceIo;
-    boardOptions.hostBaud = options.baud;
-    boardOptions.bounceSeconds = options.bounce;
-    boardOptions.uartLoopback = options.uartLoopback;
-    return boardOptions;
-}
 
 int finishRun(const Board& board, StopReason reason, const Options& options, const Pictures& pictures,
               const std::optional<LiveRun>& live)
