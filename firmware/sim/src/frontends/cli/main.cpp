@@ -36,6 +36,7 @@ namespace {
 using namespace boardsim;
 
 constexpr size_t kLongestUartPiece = 256;
+constexpr double kQuietUart = 0.010;  // seconds without a byte that end a piece
 
 void line(uint64_t stamp, double seconds, const std::string& what)
 {
@@ -96,6 +97,7 @@ public:
     void operator()(const Event& e)
     {
         countPeriods(e);
+        endQuietPieces(e.time);
         switch (e.kind) {
         case EventKind::UartByte: uart(e); break;
         case EventKind::Led: led(e); break;
@@ -124,13 +126,30 @@ private:
     {
         const size_t n = e.address == kUart1Base ? 1 : 0;
         pendingUart_[n] += char(e.value);
+        lastUartByte_[n] = {e.stamp, e.time};
         // A UART that never sends a line feed is printed in pieces as it
-        // comes, not held until the end of the run.
+        // comes (a long one, or one the UART fell quiet after), not held
+        // until the end of the run.
         if (e.value == '\n' || pendingUart_[n].size() >= kLongestUartPiece) {
-            if (!options_.quiet) {
-                line(e.stamp, e.time, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
+            printPiece(n);
+        }
+    }
+
+    void printPiece(size_t n)
+    {
+        if (!options_.quiet) {
+            line(lastUartByte_[n].first, lastUartByte_[n].second,
+                 "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
+        }
+        pendingUart_[n].clear();
+    }
+
+    void endQuietPieces(double now)
+    {
+        for (size_t n = 0; n < pendingUart_.size(); ++n) {
+            if (!pendingUart_[n].empty() && now - lastUartByte_[n].second > kQuietUart) {
+                printPiece(n);
             }
-            pendingUart_[n].clear();
         }
     }
 
@@ -207,6 +226,7 @@ private:
     std::set<uint32_t> shown_;  // functions named by --watch
     std::optional<HeartbeatTracker> heartbeat_;
     std::array<std::string, Lpc2294Machine::kUarts> pendingUart_;
+    std::array<std::pair<uint64_t, double>, Lpc2294Machine::kUarts> lastUartByte_{};  // its stamp and time
     uint64_t periods_ = 0;
 };
 
