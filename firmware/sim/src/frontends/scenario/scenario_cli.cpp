@@ -96,6 +96,73 @@ void addOutputsOf(const Scenario& scenario, const StepOutputs& pictures, std::ve
     }
 }
 
+// What the runs will write: each scenario's movie and trace, and every
+// file of the run with the option or step that asks for it.
+struct PlannedFiles {
+    std::vector<std::string> movies;
+    std::vector<std::string> traces;
+    std::vector<NamedOutput> outputs;
+};
+
+PlannedFiles plannedFiles(const Options& options, const std::vector<std::optional<Scenario>>& scenarios,
+                          const std::vector<std::string>& labels, const std::optional<std::string>& pictureFolder)
+{
+    PlannedFiles planned;
+    if (!options.junit.empty()) {
+        planned.outputs.push_back({"--junit", options.junit});
+    }
+    if (!options.lcdMovie.empty()) {
+        if (!lcdMovieSupported()) {
+            throw BoardError("--lcd-movie: boardsim was built without giflib");
+        }
+        planned.movies = perScenarioPaths(options.lcdMovie, options.scenarios);
+    }
+    if (!options.vcd.empty()) {
+        planned.traces = perScenarioPaths(options.vcd, options.scenarios);
+    }
+    for (const std::string& movie : planned.movies) {
+        planned.outputs.push_back({"--lcd-movie", movie});
+    }
+    for (const std::string& trace : planned.traces) {
+        planned.outputs.push_back({"--vcd", trace});
+    }
+    for (size_t i = 0; i < scenarios.size(); ++i) {
+        if (scenarios[i]) {
+            addOutputsOf(*scenarios[i], {pictureFolder.value_or(scenarios[i]->folder), labels[i]}, planned.outputs);
+        }
+    }
+    return planned;
+}
+
+void readAll(const std::vector<std::string>& files, std::vector<std::optional<Scenario>>& scenarios,
+             std::vector<std::string>& unreadableWhy)
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            scenarios.emplace_back(readScenario(files[i]));
+        } catch (const ScenarioError& e) {
+            scenarios.emplace_back();
+            unreadableWhy[i] = e.what();
+        }
+    }
+}
+
+// ", 2 not run", or nothing for none.
+std::string unlessNone(size_t count, const char* what)
+{
+    return count == 0 ? std::string() : ", " + std::to_string(count) + " " + what;
+}
+
+// A scenario that did not run: it could not be read, or the run was
+// interrupted before it.
+JUnitCase notRun(const std::string& file, JUnitCase::Result result, const std::string& why)
+{
+    JUnitCase c = caseFor(file, scenarioStem(file));
+    c.result = result;
+    c.message = why;
+    return c;
+}
+
 }  // namespace
 
 std::vector<std::string> scenarioLabels(const std::vector<std::string>& scenarios)
@@ -136,14 +203,7 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
     // checked against what they read before the first one starts.
     std::vector<std::optional<Scenario>> scenarios;
     std::vector<std::string> unreadableWhy(options.scenarios.size());
-    for (size_t i = 0; i < options.scenarios.size(); ++i) {
-        try {
-            scenarios.emplace_back(readScenario(options.scenarios[i]));
-        } catch (const ScenarioError& e) {
-            scenarios.emplace_back();
-            unreadableWhy[i] = e.what();
-        }
-    }
+    readAll(options.scenarios, scenarios, unreadableWhy);
     const std::vector<std::string> labels = scenarioLabels(options.scenarios);
     ScenarioSettings settings;
     settings.board = board;
@@ -153,34 +213,9 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
         settings.outputs = std::filesystem::path(options.junit).parent_path().string();
     }
 
-    std::vector<NamedOutput> outputs;
-    if (!options.junit.empty()) {
-        outputs.push_back({"--junit", options.junit});
-    }
-    std::vector<std::string> movies;
-    if (!options.lcdMovie.empty()) {
-        if (!lcdMovieSupported()) {
-            throw BoardError("--lcd-movie: boardsim was built without giflib");
-        }
-        movies = perScenarioPaths(options.lcdMovie, options.scenarios);
-        for (const std::string& movie : movies) {
-            outputs.push_back({"--lcd-movie", movie});
-        }
-    }
-    std::vector<std::string> traces;
-    if (!options.vcd.empty()) {
-        traces = perScenarioPaths(options.vcd, options.scenarios);
-        for (const std::string& trace : traces) {
-            outputs.push_back({"--vcd", trace});
-        }
-    }
-    for (size_t i = 0; i < scenarios.size(); ++i) {
-        if (scenarios[i]) {
-            addOutputsOf(*scenarios[i], {settings.outputs.value_or(scenarios[i]->folder), labels[i]}, outputs);
-        }
-    }
-    refuseClashingOutputs(inputsOf(options, scenarios), outputs);
-    for (const NamedOutput& output : outputs) {
+    const PlannedFiles planned = plannedFiles(options, scenarios, labels, settings.outputs);
+    refuseClashingOutputs(inputsOf(options, scenarios), planned.outputs);
+    for (const NamedOutput& output : planned.outputs) {
         if (output.option.compare(0, 2, "--") == 0) {
             checkWritable(output.path);  // a scenario's own were checked as it was read
         }
@@ -195,9 +230,8 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
         const std::string& file = options.scenarios[i];
         if (pendingSignal() != 0) {
             // Interrupted: the rest are not run, and the report says so.
-            cases.push_back(caseFor(file, scenarios[i] ? scenarios[i]->name : scenarioStem(file)));
-            cases.back().result = JUnitCase::Skipped;
-            cases.back().message = std::string("not run: interrupted (") + signalName(pendingSignal()) + ")";
+            cases.push_back(notRun(file, JUnitCase::Skipped,
+                                   std::string("not run: interrupted (") + signalName(pendingSignal()) + ")"));
             ++skipped;
             continue;
         }
@@ -205,12 +239,10 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             out.flush();
             err << "boardsim: " << terminalSafe(unreadableWhy[i]) << "\n";
             ++unreadable;
-            cases.push_back(caseFor(file, scenarioStem(file)));
-            cases.back().result = JUnitCase::Unreadable;
-            cases.back().message = unreadableWhy[i];
+            cases.push_back(notRun(file, JUnitCase::Unreadable, unreadableWhy[i]));
             continue;
         }
-        settings.hooks = hooksFor(options, movies, traces, i);
+        settings.hooks = hooksFor(options, planned.movies, planned.traces, i);
         settings.picturePrefix = labels[i];
         const ScenarioOutcome outcome = runScenario(image, *scenarios[i], settings, out);
         cases.push_back(caseFor(file, scenarios[i]->name));
@@ -221,14 +253,8 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
         ++(outcome.passed ? passed : failed);
     }
     if (options.scenarios.size() > 1) {
-        out << "scenarios: " << passed << " passed, " << failed << " failed";
-        if (unreadable > 0) {
-            out << ", " << unreadable << " could not be read";
-        }
-        if (skipped > 0) {
-            out << ", " << skipped << " not run";
-        }
-        out << "\n";
+        out << "scenarios: " << passed << " passed, " << failed << " failed" << unlessNone(unreadable, "could not be read")
+            << unlessNone(skipped, "not run") << "\n";
     }
     if (!options.junit.empty()) {
         writeJUnit(options.junit, std::filesystem::path(options.image).filename().string(), cases);
