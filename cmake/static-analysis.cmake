@@ -82,7 +82,7 @@ clang_tidy_each(${firmware_database} ${firmware_sources})
 # Any diagnostic fails (warnings are errors in .clang-tidy); the analyser's own
 # trouble, such as a file it cannot parse, fails too.
 set_tests_properties(${clang_tidy_tests} PROPERTIES
-  TIMEOUT 300 FAIL_REGULAR_EXPRESSION "(warning|error):" LABELS static_analysis)
+  TIMEOUT 600 FAIL_REGULAR_EXPRESSION "(warning|error):" LABELS static_analysis)
 
 set(cppcheck_args --enable=warning,performance,portability,style --error-exitcode=1 --inline-suppr
     --suppressions-list=${src}/.cppcheck-suppressions --std=c++17 -q)

@@ -62,7 +62,7 @@ HelperProcess::~HelperProcess()
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-void HelperProcess::started(pid_t pid) const
+void HelperProcess::started(pid_t pid)
 {
     g_helper = pid;
 }

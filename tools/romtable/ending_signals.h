@@ -36,7 +36,7 @@ public:
 
     // The signal mask the helper should start with: the one before.
     const sigset_t& unblocked() const { return previous_; }
-    void started(pid_t pid) const;
+    static void started(pid_t pid);
     // Once it has been waited for.
     static void ended();
 

@@ -95,7 +95,7 @@ GnuplotRun run_gnuplot(const std::string& script)
         run.started = posix_spawnp(&child, program.c_str(), &actions, &attributes, argv, environ) == 0;
         posix_spawnattr_destroy(&attributes);
         if (run.started) {
-            helper.started(child);
+            HelperProcess::started(child);
         }
     }
     posix_spawn_file_actions_destroy(&actions);
