@@ -82,9 +82,9 @@ GnuplotRun run_gnuplot(const std::string& script)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fileno(messages.get()), STDERR_FILENO);
     std::string name = program;
-    char* argv[] = {name.data(), nullptr};
     pid_t child = -1;
     {
+        char* argv[] = {name.data(), nullptr};
         // A signal that ends romtable now ends gnuplot too, so that it
         // writes no temporary file after romtable removed it.
         const HelperProcess helper;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -300,11 +301,11 @@ void refuseClashingOutputs(const std::vector<NamedInput>& inputs, const std::vec
         if (existsAsOther(out.path, info)) {
             continue;  // /dev/null may take any number of outputs
         }
-        for (const NamedInput& input : inputs) {
-            if (sameFile(input.path, out.path)) {
-                throw OutputError(out.option + " " + out.path + " is " + input.what + " " + input.path +
-                                  " itself (the same file): choose another name");
-            }
+        const auto input = std::find_if(inputs.begin(), inputs.end(),
+                                        [&](const NamedInput& in) { return sameFile(in.path, out.path); });
+        if (input != inputs.end()) {
+            throw OutputError(out.option + " " + out.path + " is " + input->what + " " + input->path +
+                              " itself (the same file): choose another name");
         }
         for (size_t j = 0; j < i; ++j) {
             const NamedOutput& earlier = outputs[j];

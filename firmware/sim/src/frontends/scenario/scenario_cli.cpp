@@ -1,5 +1,6 @@
 #include "frontends/scenario/scenario_cli.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -189,10 +190,11 @@ std::vector<std::string> perScenarioPaths(const std::string& path, const std::ve
     }
     const std::filesystem::path given(path);
     const std::filesystem::path start = given.parent_path() / given.stem();
-    std::vector<std::string> paths;
-    for (const std::string& label : scenarioLabels(scenarios)) {
-        paths.push_back(start.string() + "-" + label + given.extension().string());
-    }
+    const std::vector<std::string> labels = scenarioLabels(scenarios);
+    std::vector<std::string> paths(labels.size());
+    std::transform(labels.begin(), labels.end(), paths.begin(), [&](const std::string& label) {
+        return start.string() + "-" + label + given.extension().string();
+    });
     return paths;
 }
 
