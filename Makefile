@@ -154,7 +154,7 @@ windows:
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(SAN_FLAGS) >/dev/null
 	cmake --build $(SAN_BUILD) --target console_fuzzer elf_loader_fuzzer elf_loader_fuzz_seeds isp_fuzzer \
-	  table_reader_fuzzer table_reader_fuzz_seeds gdb_packet_fuzzer -j $(JOBS)
+	  table_reader_fuzzer table_reader_fuzz_seeds gdb_packet_fuzzer scenario_reader_fuzzer serial_match_fuzzer -j $(JOBS)
 	mkdir -p $(SAN_BUILD)/fuzz-findings
 	$(SAN_ENV) $(SAN_BUILD)/bin/console_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
@@ -171,6 +171,12 @@ fuzz:
 	$(SAN_ENV) $(SAN_BUILD)/bin/gdb_packet_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
 	  $(SAN_BUILD)/firmware/sim/fuzz/gdb-corpus firmware/sim/fuzz/gdb-seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/scenario_reader_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -max_len=4096 -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/firmware/sim/fuzz/scenario-corpus firmware/sim/fuzz/scenario_seeds
+	$(SAN_ENV) $(SAN_BUILD)/bin/serial_match_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 -artifact_prefix=$(SAN_BUILD)/fuzz-findings/ \
+	  $(SAN_BUILD)/firmware/sim/fuzz/serial-match-corpus firmware/sim/fuzz/serial_match_seeds
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

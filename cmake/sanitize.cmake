@@ -40,3 +40,5 @@ set(ELF_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the ELF loader
 set(TABLE_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the table reader fuzzer test")
 set(GDB_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the GDB packet fuzzer test")
 set(ISP_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the ISP boot loader fuzzer test")
+set(SCENARIO_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the scenario reader fuzzer test")
+set(SERIAL_FUZZ_TEST_SECONDS 10 CACHE STRING "Seconds of fuzzing for the serial matcher fuzzer test")

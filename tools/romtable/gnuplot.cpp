@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -81,9 +82,22 @@ GnuplotRun run_gnuplot(const std::string& script)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fileno(messages.get()), STDERR_FILENO);
     std::string name = program;
-    char* argv[] = {name.data(), nullptr};
     pid_t child = -1;
-    run.started = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv, environ) == 0;
+    {
+        char* argv[] = {name.data(), nullptr};
+        // A signal that ends romtable now ends gnuplot too, so that it
+        // writes no temporary file after romtable removed it.
+        const HelperProcess helper;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setsigmask(&attributes, &helper.unblocked());
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+        run.started = posix_spawnp(&child, program.c_str(), &actions, &attributes, argv, environ) == 0;
+        posix_spawnattr_destroy(&attributes);
+        if (run.started) {
+            HelperProcess::started(child);
+        }
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(script_pipe[0]);
     if (run.started) {
@@ -94,6 +108,7 @@ GnuplotRun run_gnuplot(const std::string& script)
         std::signal(SIGPIPE, previous);
         while (waitpid(child, &run.status, 0) < 0 && errno == EINTR) {
         }
+        HelperProcess::ended();
     } else {
         close(script_pipe[1]);
     }
@@ -104,13 +119,32 @@ GnuplotRun run_gnuplot(const std::string& script)
     return run;
 }
 
-// What gnuplot left: a PNG file, at least its signature.
-bool holds_png(const std::string& path)
+// What gnuplot left: a whole PNG file, its signature and every chunk up to
+// IEND, where the file ends. gnuplot says nothing and ends well when the
+// disk fills or a file-size limit cuts the picture short.
+bool holds_whole_png(const std::string& path)
 {
-    char signature[8] = {};
     const std::unique_ptr<FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
-    return file && std::fread(signature, 1, sizeof signature, file.get()) == sizeof signature &&
-           std::string(signature, sizeof signature) == "\x89PNG\r\n\x1A\n";
+    if (!file) {
+        return false;
+    }
+    const std::string bytes = contents(file.get());
+    if (bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") != 0) {
+        return false;
+    }
+    const auto byte = [&](std::size_t i) { return std::uint32_t(static_cast<unsigned char>(bytes[i])); };
+    for (std::size_t at = 8; at + 12 <= bytes.size();) {
+        const std::uint32_t length = byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        const std::size_t next = at + 12 + std::size_t(length);  // length, type, data, CRC
+        if (length > 0x7FFFFFFFu || next > bytes.size()) {
+            return false;
+        }
+        if (bytes.compare(at + 4, 4, "IEND") == 0) {
+            return next == bytes.size();
+        }
+        at = next;
+    }
+    return false;
 }
 
 }  // namespace
@@ -151,8 +185,13 @@ bool draw_picture(const std::function<std::string(const std::string& png)>& scri
             *error = "gnuplot is not installed (Debian package gnuplot-nox) or could not run" + said;
             return false;
         }
-        if (WEXITSTATUS(run.status) != 0 || !holds_png(picture.temporaryPath())) {
+        if (WEXITSTATUS(run.status) != 0) {
             *error = "gnuplot could not draw " + png + said;
+            return false;
+        }
+        if (!holds_whole_png(picture.temporaryPath())) {
+            *error = "cannot write " + png + ": the picture gnuplot wrote is cut short or no PNG (a full disk, or a "
+                                             "file-size limit?)" + said;
             return false;
         }
         picture.commit();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -64,11 +65,56 @@ void syncFolder(const std::string& folder)
     }
 }
 
+// Where a chain of symbolic links ends, also when its last link leads to
+// a name that does not exist yet (a dangling link is written through, as
+// an existing one is, rather than replaced by a plain file).
+std::filesystem::path linkEnd(const std::filesystem::path& path)
+{
+    std::filesystem::path at = path;
+    std::error_code error;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(at, error); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(at, error);
+        if (error) {
+            break;
+        }
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at;
+}
+
 std::string resolved(const std::string& path)
 {
     std::error_code ignored;
-    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ignored);
+    const std::filesystem::path full =
+        std::filesystem::weakly_canonical(linkEnd(std::filesystem::absolute(path)), ignored);
     return full.empty() ? path : full.string();
+}
+
+// The nearest folder of `folder` (itself or a parent) that exists; throws
+// OutputError when something else than a folder stands in the way.
+std::string existingFolder(const std::string& target, std::filesystem::path folder)
+{
+    struct stat info {};
+    while (stat(folder.c_str(), &info) != 0) {
+        if (errno != ENOENT || !folder.has_relative_path()) {
+            throw OutputError(failure(target, errno));
+        }
+        folder = folder.parent_path();
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        throw OutputError(failure(target, ENOTDIR));
+    }
+    return folder.string();
+}
+
+// Folders the target is to go into are made, with their parents.
+void makeFolders(const std::string& target, const std::string& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        throw OutputError("cannot write " + target + ": cannot make the folder " + folder + ": " + error.message());
+    }
 }
 
 }  // namespace
@@ -92,6 +138,8 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target))
     final_ = resolved(target_);
     const std::filesystem::path finalPath(final_);
     const std::string folder = finalPath.has_parent_path() ? finalPath.parent_path().string() : ".";
+    existingFolder(target_, folder);
+    makeFolders(target_, folder);
     // Hidden, beside the target (a rename cannot cross file systems), its
     // name short enough for any file system; the program's name in it
     // says who left it, should a run be killed.
@@ -132,13 +180,22 @@ OutputFile::~OutputFile()
 void OutputFile::fail(int error)
 {
     abandon();
+    error_ = error;
     throw OutputError(failure(target_, error));
+}
+
+void OutputFile::givenUp() const
+{
+    if (error_ != 0) {
+        throw OutputError(failure(target_, error_));  // what ended it, again
+    }
+    throw OutputError("cannot write " + target_ + ": it was given up");
 }
 
 void OutputFile::write(std::string_view bytes)
 {
     if (file_ == nullptr) {
-        throw OutputError("cannot write " + target_ + ": it was given up");
+        givenUp();
     }
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
         fail(errno);
@@ -148,7 +205,7 @@ void OutputFile::write(std::string_view bytes)
 void OutputFile::commit()
 {
     if (file_ == nullptr) {
-        throw OutputError("cannot write " + target_ + ": it was given up");
+        givenUp();
     }
     if (std::fflush(file_) != 0 || std::ferror(file_) != 0) {
         fail(errno != 0 ? errno : EIO);
@@ -206,6 +263,16 @@ void checkWritable(const std::string& path)
         }
         return;
     }
+    // Folders still to be made are made only when the file is written:
+    // the nearest one that exists must take them.
+    const std::filesystem::path target = resolved(path);
+    const std::string folder = existingFolder(path, target.has_parent_path() ? target.parent_path() : ".");
+    if (folder != target.parent_path().string()) {
+        if (access(folder.c_str(), W_OK | X_OK) != 0) {
+            throw OutputError(failure(path, errno));
+        }
+        return;
+    }
     const OutputFile probe(path);  // made, and removed again unused
 }
 
@@ -219,14 +286,25 @@ bool sameFile(const std::string& a, const std::string& b)
 
 void refuseClashingOutputs(const std::string& image, const std::vector<NamedOutput>& outputs)
 {
+    std::vector<NamedInput> inputs;
+    if (!image.empty()) {
+        inputs.push_back({"the image", image});
+    }
+    refuseClashingOutputs(inputs, outputs);
+}
+
+void refuseClashingOutputs(const std::vector<NamedInput>& inputs, const std::vector<NamedOutput>& outputs)
+{
     struct stat info {};
     for (size_t i = 0; i < outputs.size(); ++i) {
         const NamedOutput& out = outputs[i];
         if (existsAsOther(out.path, info)) {
             continue;  // /dev/null may take any number of outputs
         }
-        if (!image.empty() && sameFile(image, out.path)) {
-            throw OutputError(out.option + " " + out.path + " is the image " + image +
+        const auto input = std::find_if(inputs.begin(), inputs.end(),
+                                        [&](const NamedInput& in) { return sameFile(in.path, out.path); });
+        if (input != inputs.end()) {
+            throw OutputError(out.option + " " + out.path + " is " + input->what + " " + input->path +
                               " itself (the same file): choose another name");
         }
         for (size_t j = 0; j < i; ++j) {

@@ -25,9 +25,10 @@ struct OutputError : std::runtime_error {
 // One output being written. Not committed, it leaves nothing behind.
 class OutputFile {
 public:
-    // Makes the temporary file; throws OutputError naming the target and
-    // the reason when its folder cannot take it. A symbolic link as target
-    // stays, and the file it leads to is replaced.
+    // Makes the temporary file, and the target's folders that do not exist
+    // yet; throws OutputError naming the target and the reason when its
+    // folder cannot take it. A symbolic link as target stays, and the file
+    // it leads to is replaced (or made, when the link dangles).
     explicit OutputFile(std::string target);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -46,19 +47,22 @@ public:
 
 private:
     [[noreturn]] void fail(int error);
+    [[noreturn]] void givenUp() const;
 
     std::string target_;     // as named, for messages
     std::string final_;      // what the rename replaces: the target, its links followed
     std::string temporary_;  // empty when written in place
     FILE* file_ = nullptr;
     int slot_ = -1;  // where a signal's handler finds the temporary file
+    int error_ = 0;  // what made it give up, told again by later calls
 };
 
 // `bytes` as the whole of `target`, by the rule above.
 void writeOutputFile(const std::string& target, std::string_view bytes);
 
 // Throws OutputError naming the file and the reason when `path` could not
-// be written by the rule above. Leaves nothing behind.
+// be written by the rule above. Leaves nothing behind (folders that would
+// be made are not made yet).
 void checkWritable(const std::string& path);
 
 // Whether both name one existing plain file (device and inode, so that
@@ -72,6 +76,13 @@ struct NamedOutput {
 // Throws OutputError when an output is the image itself or two outputs
 // name one file (also through links, or names yet to be made).
 void refuseClashingOutputs(const std::string& image, const std::vector<NamedOutput>& outputs);
+
+struct NamedInput {
+    std::string what;  // "the image", "the scenario", for the message
+    std::string path;
+};
+// The same with every file the run reads: no output may be one of them.
+void refuseClashingOutputs(const std::vector<NamedInput>& inputs, const std::vector<NamedOutput>& outputs);
 
 // For a handler of a signal that ends the process at once: removes every
 // temporary file still being written. Async-signal-safe.

@@ -226,6 +226,10 @@ TEST(Commands, ExportWritesTheWholeFileOrLeavesTheOldOne)
     EXPECT_EQ(read_file(limited), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 3)
         << "a temporary file was left";  // t.txt, t.bin, limited.h
-    const Outcome nowhere = romtable({"export", "--c", "sine", table, "-o", dir.path + "/no/such/dir.h"});
+    const Outcome nowhere = romtable({"export", "--c", "sine", table, "-o", dir.path + "/t.txt/dir.h"});
     EXPECT_EQ(nowhere.status, 1);
+    // Folders not there yet are made.
+    const Outcome deeper = romtable({"export", "--c", "sine", table, "-o", dir.path + "/new/folder/t.h"});
+    EXPECT_EQ(deeper.status, 0) << deeper.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.path + "/new/folder/t.h"));
 }

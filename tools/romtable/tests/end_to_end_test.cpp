@@ -202,9 +202,9 @@ TEST(GeneratedTables, PictureThatCannotBeWrittenLeavesStandardOutputAlone)
     const std::string romtable = std::string(ROMTABLE_EXE);
     std::string out;
     for (const char* command : {" plot ", " spectrum "}) {
-        // A folder that is not there: a reason on standard error, nothing on
-        // standard output, no picture.
-        const std::string png = dir.path + "/no such folder/p.png";
+        // A file where its folder should be: a reason on standard error,
+        // nothing on standard output, no picture.
+        const std::string png = table + "/no such folder/p.png";
         EXPECT_EQ(shell(romtable + command + quoted(table) + " " + quoted(png) + " 2>" + quoted(dir.path + "/err"), &out),
                   1)
             << command;
@@ -428,4 +428,54 @@ TEST(MakeTable, WhatCannotBeMadeIsSaidAndNothingIsLost)
         EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
     }
     EXPECT_EQ(entries_in(folder), 2u) << "only the tables of OPTION=7 STEP=5";
+}
+
+// A disk that takes only part of the picture (a file-size limit; gnuplot
+// ends well all the same): a failure, and the old picture stays whole.
+TEST(GeneratedTables, APictureCutShortFailsAndLeavesTheOldOne)
+{
+    if (!HAVE_GNUPLOT) {
+        GTEST_SKIP() << "gnuplot missing";
+    }
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    const std::string png = dir.path + "/old.png";
+    write_file(png, "old picture");
+    std::string out;
+    for (const char* command : {" plot ", " spectrum "}) {
+        EXPECT_EQ(shell("ulimit -f 8 && " + std::string(ROMTABLE_EXE) + command + quoted(table) + " " + quoted(png) +
+                            " 2>&1",
+                        &out),
+                  1)
+            << command << out;
+        EXPECT_NE(out.find("cut short"), std::string::npos) << out;
+        EXPECT_EQ(read_file(png), "old picture");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 2)
+        << "a temporary file was left";  // table, old.png
+}
+
+// A signal while gnuplot draws ends gnuplot too: it leaves no temporary
+// file behind after romtable has removed it.
+TEST(GeneratedTables, ASignalWhileGnuplotDrawsLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string table = generate(dir, "5\\n");
+    // A slow gnuplot: it writes its picture a while after it started.
+    const std::string fake = dir.path + "/slow-gnuplot";
+    write_file(fake, "#!/bin/sh\n"
+                     "out=$(sed -n \"s/^set output '\\\\(.*\\\\)'$/\\\\1/p\")\n"
+                     "touch " + dir.path + "/started\nsleep 1\nprintf picture > \"$out\"\n");
+    ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+    std::string out;
+    const std::string folder = dir.path;
+    EXPECT_NE(shell("cd " + quoted(folder) + " && { ROMTABLE_GNUPLOT=" + quoted(fake) + " " + ROMTABLE_EXE +
+                        " plot " + quoted(table) + " p.png & } && while [ ! -e started ]; do sleep 0.05; done && "
+                        "kill -TERM $! && wait $!; status=$?; sleep 2; exit $status",
+                    &out),
+              0);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "slow-gnuplot" || name == "started" || entry.path().string() == table) << name << " left";
+    }
 }

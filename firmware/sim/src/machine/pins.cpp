@@ -3,6 +3,16 @@
 #include <algorithm>
 
 namespace boardsim {
+namespace {
+
+// The heap's order: an edge is below one that comes before it.
+template <typename Edge>
+bool laterEdge(const Edge& a, const Edge& b)
+{
+    return a.time != b.time ? a.time > b.time : a.order > b.order;
+}
+
+}  // namespace
 
 Pins::Pins(const PinSelect& pinSelect, const Gpio& port0, std::function<double()> now)
     : pinSelect_(pinSelect), port0_(port0), now_(std::move(now))
@@ -16,7 +26,6 @@ void Pins::reset()
     enabled_.fill(0);
     driven_.fill(0);
     pending_.clear();
-    head_ = 0;
     notes_.clear();
     notesHead_ = 0;
     at_ = 0;
@@ -136,16 +145,14 @@ void Pins::drain()
 // waveform) takes effect in time.
 void Pins::settle(double time)
 {
-    while (head_ < pending_.size() && pending_[head_].time <= time) {
-        const Edge edge = pending_[head_++];
+    while (!pending_.empty() && pending_.front().time <= time) {
+        std::pop_heap(pending_.begin(), pending_.end(), laterEdge<Edge>);
+        const Edge edge = pending_.back();
+        pending_.pop_back();
         at_ = std::max(at_, edge.time);
         uint32_t* const driven = edge.function == kOutside ? &outside_ : &driven_[edge.function];
         *driven = edge.level ? (*driven | (1u << edge.pin)) : (*driven & ~(1u << edge.pin));
         apply();
-    }
-    if (head_ == pending_.size()) {
-        pending_.clear();
-        head_ = 0;
     }
     at_ = std::max(at_, time);
 }
@@ -190,28 +197,30 @@ void Pins::setOutsidePins(uint32_t mask, bool level)
 
 void Pins::setOutsideAt(unsigned pin, double time, bool level)
 {
-    queue({std::max(time, at_), uint8_t(pin), kOutside, level});
+    queue({std::max(time, at_), uint8_t(pin), kOutside, level, 0});
 }
 
 void Pins::driveAt(unsigned pin, unsigned function, double time, bool level)
 {
-    queue({std::max(time, at_), uint8_t(pin), uint8_t(function), level});
+    queue({std::max(time, at_), uint8_t(pin), uint8_t(function), level, 0});
 }
 
 void Pins::queue(const Edge& edge)
 {
-    // Usually the latest yet: appended. Equal times keep the order they came in.
-    const auto at = std::upper_bound(pending_.begin() + long(head_), pending_.end(), edge.time,
-                                     [](double t, const Edge& e) { return t < e.time; });
-    pending_.insert(at, edge);
+    pending_.push_back(edge);
+    pending_.back().order = queued_++;  // equal times keep the order they came in
+    std::push_heap(pending_.begin(), pending_.end(), laterEdge<Edge>);
 }
 
 void Pins::cancelAfter(unsigned pin, unsigned function, double time)
 {
-    const auto gone = std::remove_if(pending_.begin() + long(head_), pending_.end(), [&](const Edge& e) {
+    const auto gone = std::remove_if(pending_.begin(), pending_.end(), [&](const Edge& e) {
         return e.pin == pin && e.function == function && e.time > time;
     });
-    pending_.erase(gone, pending_.end());
+    if (gone != pending_.end()) {
+        pending_.erase(gone, pending_.end());
+        std::make_heap(pending_.begin(), pending_.end(), laterEdge<Edge>);
+    }
 }
 
 PeripheralPins::PeripheralPins(Pins& pins, std::vector<Wire> wires,

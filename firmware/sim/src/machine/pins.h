@@ -77,7 +77,7 @@ public:
     void catchUp();
 
     // Edges handed over and not yet delivered (for tests of their cost).
-    size_t pending() const { return pending_.size() - head_; }
+    size_t pending() const { return pending_.size(); }
 
 private:
     // An edge of what the board puts on a pin rather than of a function.
@@ -87,6 +87,7 @@ private:
         uint8_t pin;
         uint8_t function;  // or kOutside
         bool level;
+        uint64_t order;    // among edges of one time, the order they came in
     };
     void queue(const Edge& edge);
     struct Watcher {
@@ -122,8 +123,11 @@ private:
     uint32_t levels_ = 0;
     double at_ = 0;  // delivered up to here
 
-    std::vector<Edge> pending_;  // in time order from head_ on
-    size_t head_ = 0;
+    // A heap, the earliest edge on top: a waveform queued far ahead (a
+    // host's long write on RxD) costs nothing to the edges queued before
+    // its end.
+    std::vector<Edge> pending_;
+    uint64_t queued_ = 0;
     std::vector<std::pair<uint32_t, Listener>> listeners_;
     std::vector<Watcher> watchers_;
     std::vector<Note> notes_;

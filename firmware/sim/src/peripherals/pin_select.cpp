@@ -1,5 +1,9 @@
 #include "peripherals/pin_select.h"
 
+#include <string>
+
+#include "machine/pin_names.h"
+
 namespace boardsim {
 
 using namespace pinsel;
@@ -22,6 +26,22 @@ PinSelect::PinSelect()
         });
     }
     reset();
+}
+
+BusResult PinSelect::write(uint32_t offset, unsigned size, uint32_t value)
+{
+    if (size == 4 && (offset == kPinsel0 || offset == kPinsel1)) {
+        const unsigned first = offset == kPinsel0 ? 0 : 16;
+        for (unsigned pin = first; pin < first + 16; ++pin) {
+            const unsigned function = (value >> (2 * (pin % 16))) & 0x3u;
+            if (function != 0 && port0PinNames(pin).functions[function] == nullptr) {
+                static const char* const kBits[] = {"00", "01", "10", "11"};
+                return BusResult::refuse("P0." + std::to_string(pin) + " has no function " + kBits[function] +
+                                         " (reserved in the user manual)");
+            }
+        }
+    }
+    return Peripheral::write(offset, size, value);
 }
 
 unsigned PinSelect::port0Function(unsigned pin) const

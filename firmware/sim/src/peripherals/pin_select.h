@@ -31,6 +31,10 @@ public:
     // Called after every write: what the pins carry may have changed.
     std::function<void()> onChanged;
 
+    // A value the user manual marks reserved for a pin of port 0 is
+    // refused: what the chip then does is not known.
+    BusResult write(uint32_t offset, unsigned size, uint32_t value) override;
+
 private:
     Register& pinsel0_;
     Register& pinsel1_;

@@ -2,6 +2,7 @@
 // bytes shown as a C string literal would show them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,5 +17,11 @@ std::string quoted(const std::string& text);
 
 // Printable ASCII kept, every other byte as \xNN (no quotes added).
 std::string printable(const std::string& text);
+
+// Text for a terminal from names it does not control (files, scenarios):
+// line feeds, tabs, printable ASCII and well-formed UTF-8 kept; control
+// characters (an escape sequence would reach the terminal), C1 controls
+// and bytes that are not UTF-8 as \xNN.
+std::string terminalSafe(const std::string& text);
 
 }  // namespace boardsim

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "frontends/common/firmware_profile.h"
 #include "frontends/report/report.h"
@@ -291,12 +292,15 @@ TEST(ReportOnAnyImage, InterruptRatesTimeInEachModeAndWhatNeverHappened)
     const Figures idle = measure(kit("tick_idle_thumb"), request);
     ASSERT_EQ(idle.interrupts.size(), 1u);
     EXPECT_EQ(idle.interrupts[0].source, "TIMER0");
-    EXPECT_NEAR(idle.interrupts[0].perSecond, 1000, 25);  // 49 or 50 ticks in 50 ms
+    // Over the stretch the timer ran, not from reset: the code starts it late.
+    EXPECT_NEAR(idle.interrupts[0].perSecond, 1000, 0.5);
     EXPECT_GT(idle.idleShare, 0.9);
     EXPECT_TRUE(idle.mainInstructions);
     EXPECT_FALSE(idle.hasHeartbeat);
-    ASSERT_EQ(idle.problems.size(), 1u);  // a tick alone sends nothing
-    EXPECT_NE(idle.problems[0].find("before any byte on UART0 or UART1"), std::string::npos) << idle.problems[0];
+    EXPECT_TRUE(idle.problems.empty()) << idle.problems[0];  // it set no UART up: nothing to send
+    std::ostringstream text;
+    printReport(kit("tick_idle_thumb"), text, request);
+    EXPECT_NE(text.str().find("stacks in no section of the image"), std::string::npos) << text.str();
 
     const Figures uart = measure(kit("uart_irq_arm"), request);
     ASSERT_EQ(uart.uarts.size(), 2u);
@@ -306,6 +310,19 @@ TEST(ReportOnAnyImage, InterruptRatesTimeInEachModeAndWhatNeverHappened)
     EXPECT_FALSE(uart.uarts[1].baud);  // never set up
     EXPECT_GT(uart.uarts[0].bytes, 100u);
     EXPECT_TRUE(uart.problems.empty()) << uart.problems[0];
+
+    // The board as the command line made it: a key pressed at 20 ms wakes
+    // the chip from its power-down.
+    const ElfImage powerdown = kit("powerdown_arm");
+    const Figures asleep = measure(powerdown, request);
+    EXPECT_GT(asleep.powerDownShare, 0.95);
+    request.board = boardOptionsFor(powerdown);
+    request.board->bounceSeconds = 0;
+    request.prepare = [](Board& board) { board.pressKey(1, When::at(0.02), When::at(0.01)); };
+    const Figures woken = measure(powerdown, request);
+    EXPECT_NEAR(woken.powerDownShare, 0.4, 0.05);
+    request.board.reset();
+    request.prepare = nullptr;
 
     const Figures aborted = measure(kit("failure2_arm"), request);
     ASSERT_FALSE(aborted.problems.empty());

@@ -80,3 +80,40 @@ TEST(FaultInjection, JumpIntoErasedFlashRunsToItsEndAndNamesTheJump)
               std::string::npos)
         << text;
 }
+
+// --trace-io shows a write the model then refuses, its address once: an
+// offset in a block where there is no register reads short.
+TEST(FaultInjection, ATracedWriteToNoRegisterShowsItsAddressOnce)
+{
+    // mov r0, #0xe0000000 ; add r0, r0, #0x1fc000 ; add r0, r0, #0x20 ; str r0, [r0]
+    const std::string image =
+        injected("no_register", symbol("main"), {0xE3A0020E, 0xE280097F, 0xE2800020, 0xE5800000});
+    const auto r = boardsim::testing::runCommand({BOARDSIM_EXE, image, "--run", "2M", "--trace-io"});
+    EXPECT_EQ(r.status, 1);
+    const size_t at = r.out.find("0xe01fc020 <- 0xe01fc020");
+    ASSERT_NE(at, std::string::npos) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    const std::string line = r.out.substr(r.out.rfind('\n', at) + 1, at - r.out.rfind('\n', at) - 1);
+    EXPECT_NE(line.find("write  SCB+0x20 "), std::string::npos) << line;
+    // Beyond any block's registers: no name but the address, shown once.
+    const std::string beyond =
+        injected("no_block", symbol("main"), {0xE3A0020E, 0xE2800901, 0xE2800C01, 0xE5800000});
+    const auto far = boardsim::testing::runCommand({BOARDSIM_EXE, beyond, "--run", "2M", "--trace-io"});
+    EXPECT_NE(far.out.find("write  -        0xe0004100 <- 0xe0004100"), std::string::npos)
+        << far.out.substr(far.out.size() > 2000 ? far.out.size() - 2000 : 0);
+}
+
+// UART text without a line feed is printed as it comes, once the UART falls
+// quiet, at the moment of its last byte: not held to the end of the run.
+TEST(FaultInjection, TextWithoutALineFeedIsPrintedWhenTheUartFallsQuiet)
+{
+    const std::string path = std::string(SCRATCH_DIR) + "/no_line_feed.elf";
+    boardsim::testing::patchText(FIRMWARE_ELF, path, "UART pro\n", "UART pro ");
+    const auto r = boardsim::testing::runCommand({BOARDSIM_EXE, path, "--run", "50ms"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const size_t at = r.out.find("UART0  \"Hello my first UART pro \"");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const size_t lineStart = r.out.rfind('\n', at) + 1;
+    EXPECT_NE(r.out.substr(lineStart, at - lineStart).find(" 2.5"), std::string::npos)
+        << "not at the last byte's moment: " << r.out.substr(lineStart, at - lineStart + 40);
+    EXPECT_LT(at, r.out.find("stop   end of the run"));
+}

@@ -263,6 +263,23 @@ TEST(Pty, BytesTypedAtTheLinkReachUart0)
     EXPECT_FALSE(pty.connected());
 }
 
+// A terminal that does not read in time loses bytes, as on a line without
+// flow control; they are counted apart from those nobody was there for.
+TEST(Pty, BytesATerminalDidNotReadInTimeAreCounted)
+{
+    const ScratchDir dir;
+    boardsim::Pty pty(dir.file("uart0"), false, std::cerr);
+    pty.send("nobody");
+    const int fd = open(dir.file("uart0").c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const std::string burst(size_t{1} << 20, 'x');
+    pty.send(burst);  // nobody reads: the pty's buffer fills
+    EXPECT_GT(pty.unread(), 0u);
+    EXPECT_LT(pty.unread(), burst.size());
+    EXPECT_EQ(pty.lost(), pty.unread() + 6);
+    close(fd);
+}
+
 TEST(Pty, PicocomReadsTheGreeting)
 {
     REQUIRE_PROGRAM(tmux, "tmux");
@@ -455,8 +472,8 @@ TEST(Movie, OneFramePerChangeTheMenuMovesAndVersionBlanksTheScreen)
 TEST(Movie, AFileThatCannotBeWrittenFailsBeforeTheRun)
 {
     const CommandResult r =
-        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--lcd-movie", "/nonexistent/lcd.gif"});
+        boardsim::testing::runCommand({BOARDSIM_EXE, FIRMWARE_ELF, "--lcd-movie", "/dev/null/lcd.gif"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "/nonexistent/lcd.gif")) << r.err;
+    EXPECT_TRUE(contains(r.err, "/dev/null/lcd.gif")) << r.err;
     EXPECT_EQ(r.out, "");
 }

@@ -104,6 +104,18 @@ TEST(Options, TheLiveRunsOptions)
     EXPECT_THROW(parseOptions({"fw.elf", "--uart-pty", ""}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--lcd-movie", ""}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--report", "--screen"}), UsageError);
+    // --report writes no file: one asked for is refused by name, not dropped.
+    for (const std::vector<std::string>& files : std::vector<std::vector<std::string>>{
+             {"--lcd", "x.png"}, {"--lcd-at", "1M:x.png"}, {"--save-flash", "f.bin"}}) {
+        std::vector<std::string> args = {"fw.elf", "--report"};
+        args.insert(args.end(), files.begin(), files.end());
+        try {
+            parseOptions(args);
+            ADD_FAILURE() << files[0] << " was taken with --report";
+        } catch (const UsageError& e) {
+            EXPECT_NE(std::string(e.what()).find(files[0]), std::string::npos) << e.what();
+        }
+    }
 }
 
 TEST(Options, APinTraceOfAllPinsOrOfTheOnesNamed)

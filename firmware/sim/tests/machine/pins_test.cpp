@@ -92,6 +92,25 @@ TEST_F(PinLayer, HandedOverEdgesAreDeliveredInTimeOrderAmongOtherChanges)
                                                "P0.4 high at 30us", "P0.4 low at 40us"}));
 }
 
+// Edges handed over out of time order (a host's long write on RxD queued
+// far ahead, the code's own edges before its end) come out in time order,
+// those of one moment in the order they were handed over.
+TEST_F(PinLayer, EdgesHandedOverOutOfOrderComeOutInTimeOrder)
+{
+    pinsel0(1u << 8, 0);
+    pins.drive(4, 1, true, true);
+    heard.clear();
+    pins.setOutsideAt(5, 50e-6, false);
+    pins.setOutsideAt(5, 60e-6, true);
+    pins.driveAt(4, 1, 20e-6, false);
+    pins.driveAt(4, 1, 55e-6, true);
+    pins.driveAt(4, 1, 30e-6, true);
+    pins.driveAt(4, 1, 30e-6, false);  // the same moment: in the order handed over
+    pins.settle(100e-6);
+    EXPECT_EQ(heard, (std::vector<std::string>{"P0.4 low at 20us", "P0.4 high at 30us", "P0.4 low at 30us",
+                                               "P0.5 low at 50us", "P0.4 high at 55us", "P0.5 high at 60us"}));
+}
+
 // A register write takes effect at its moment: edges that were due before
 // it are delivered with the registers as they were.
 TEST_F(PinLayer, EdgesDueBeforeAWriteSeeThePinsFunctionAsItWasThen)

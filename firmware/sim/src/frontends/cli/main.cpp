@@ -38,6 +38,9 @@ namespace {
 
 using namespace boardsim;
 
+constexpr size_t kLongestUartPiece = 256;
+constexpr double kQuietUart = 0.010;  // seconds without a byte that end a piece
+
 void line(uint64_t stamp, double seconds, const std::string& what)
 {
     std::printf("%12llu %12.3f ms  %s\n", static_cast<unsigned long long>(stamp), seconds * 1e3, what.c_str());
@@ -63,6 +66,23 @@ std::string argumentText(const ElfImage& image, uint32_t value)
     return text;
 }
 
+// A register's name in a --trace-io line, which shows its address beside
+// it: no address twice. One that is no register of any block has no name
+// ("-"); an offset in a block without a register there, short ("GPIO0+0x20").
+std::string traceName(const std::string& name, uint32_t address)
+{
+    if (name == hex(address)) {
+        return "-";
+    }
+    const size_t plus = name.find("+0x");
+    if (plus == std::string::npos) {
+        return name;
+    }
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "+0x%x", unsigned(std::stoul(name.substr(plus + 3), nullptr, 16)));
+    return name.substr(0, plus) + offset;
+}
+
 class Printer {
 public:
     Printer(Board& board, const Options& options, std::set<uint32_t> shown)
@@ -80,6 +100,7 @@ public:
     void operator()(const Event& e)
     {
         countPeriods(e);
+        endQuietPieces(e.time);
         switch (e.kind) {
         case EventKind::UartByte: uart(e); break;
         case EventKind::Led: break;  // the pins' summary, or --trace-pins
@@ -108,14 +129,33 @@ private:
     {
         const size_t n = e.address == kUart1Base ? 1 : 0;
         pendingUart_[n] += char(e.value);
-        if (e.value == '\n') {
-            if (!options_.quiet) {
-                line(e.stamp, e.time, "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
-                // What the board says shows as it says it, also in a pipe
-                // (a long run prints little else until its end).
-                std::fflush(stdout);
+        lastUartByte_[n] = {e.stamp, e.time};
+        // A UART that never sends a line feed is printed in pieces as it
+        // comes (a long one, or one the UART fell quiet after), not held
+        // until the end of the run.
+        if (e.value == '\n' || pendingUart_[n].size() >= kLongestUartPiece) {
+            printPiece(n);
+        }
+    }
+
+    void printPiece(size_t n)
+    {
+        if (!options_.quiet) {
+            line(lastUartByte_[n].first, lastUartByte_[n].second,
+                 "UART" + std::to_string(n) + "  " + quoted(pendingUart_[n]));
+            // What the board says shows as it says it, also in a pipe (a
+            // long run prints little else until its end).
+            std::fflush(stdout);
+        }
+        pendingUart_[n].clear();
+    }
+
+    void endQuietPieces(double now)
+    {
+        for (size_t n = 0; n < pendingUart_.size(); ++n) {
+            if (!pendingUart_[n].empty() && now - lastUartByte_[n].second > kQuietUart) {
+                printPiece(n);
             }
-            pendingUart_[n].clear();
         }
     }
 
@@ -155,7 +195,7 @@ private:
         }
         const bool read = e.kind == EventKind::IoRead;
         char name[16];
-        std::snprintf(name, sizeof name, "%-8s", board_.registerName(e.address, !read).c_str());
+        std::snprintf(name, sizeof name, "%-8s", traceName(board_.registerName(e.address, !read), e.address).c_str());
         line(e.stamp, e.time, std::string(read ? "read   " : "write  ") + name + " " + hex(e.address) +
                           (read ? " -> " : " <- ") + hex(e.value) + "  by " + board_.locate(e.pc));
     }
@@ -184,6 +224,7 @@ private:
     std::set<uint32_t> shown_;  // functions named by --watch
     std::optional<HeartbeatTracker> heartbeat_;
     std::array<std::string, Lpc2294Machine::kUarts> pendingUart_;
+    std::array<std::pair<uint64_t, double>, Lpc2294Machine::kUarts> lastUartByte_{};  // its stamp and time
     uint64_t periods_ = 0;
 };
 
@@ -205,9 +246,33 @@ std::string stopText(const std::optional<LiveRun>& live, StopReason reason, cons
     return reason == StopReason::Limit ? "end of the run (--run " + options.run.text + ")" : "LED periods counted";
 }
 
+BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
+{
+    BoardOptions boardOptions = boardOptionsFor(image);
+    boardOptions.traceIo = options.traceIo;
+    boardOptions.strict = options.strict;
+    boardOptions.onWarning = [](const std::string& warning) {
+        std::fflush(stdout);
+        std::cerr << "boardsim: warning: " << warning << "\n";
+    };
+    boardOptions.hostBaud = options.baud;
+    boardOptions.bounceSeconds = options.bounce;
+    boardOptions.uartLoopback = options.uartLoopback;
+    return boardOptions;
+}
+
+// The board as the command line makes it (loopback plugs, key contacts,
+// keys pressed), measured.
 int report(const ElfImage& image, const Options& options)
 {
     ReportRequest request;
+    request.board = boardOptionsFor(image, options);
+    request.board->traceIo = false;  // the figures, not every access
+    request.prepare = [&options](Board& board) {
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, press.at, press.hold);
+        }
+    };
     if (options.runGiven) {
         request.limit = options.run;
     }
@@ -301,21 +366,6 @@ private:
     const Options& options_;
     std::vector<const LcdShot*> pending_;
 };
-
-BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
-{
-    BoardOptions boardOptions = boardOptionsFor(image);
-    boardOptions.traceIo = options.traceIo;
-    boardOptions.strict = options.strict;
-    boardOptions.onWarning = [](const std::string& warning) {
-        std::fflush(stdout);
-        std::cerr << "boardsim: warning: " << warning << "\n";
-    };
-    boardOptions.hostBaud = options.baud;
-    boardOptions.bounceSeconds = options.bounce;
-    boardOptions.uartLoopback = options.uartLoopback;
-    return boardOptions;
-}
 
 // Every edge of the pins --trace-pins names, as a line; the summary of all
 // at the end.
@@ -548,7 +598,7 @@ int main(int argc, char** argv)
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();
         status = 2;
     } catch (const std::exception& e) {
-        std::cerr << "boardsim: " << e.what() << "\n";
+        std::cerr << "boardsim: " << terminalSafe(e.what()) << "\n";
         status = 1;
     }
     const int ending = pendingSignal();

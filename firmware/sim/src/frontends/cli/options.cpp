@@ -97,6 +97,13 @@ void checkLiveOptions(Options& options)
                            !options.vcd.empty() || options.tracePins != 0)) {
         throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie, --vcd or --trace-pins");
     }
+    // It prints figures and writes no file.
+    if (options.report && !options.shots.empty()) {
+        throw UsageError("--report writes no picture: not with --lcd or --lcd-at");
+    }
+    if (options.report && !options.saveFlash.empty()) {
+        throw UsageError("--report writes no file: not with --save-flash");
+    }
     if (options.vcdPinsGiven && options.vcd.empty()) {
         throw UsageError("--vcd-pins goes with --vcd");
     }

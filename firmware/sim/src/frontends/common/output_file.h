@@ -9,6 +9,7 @@
 namespace boardsim {
 
 using safe_output::checkWritable;
+using safe_output::NamedInput;
 using safe_output::NamedOutput;
 using safe_output::OutputError;
 using safe_output::OutputFile;

@@ -201,6 +201,7 @@ void Pty::send(const std::string& bytes)
         }
     }
     lost_ += bytes.size() - done;
+    unread_ += bytes.size() - done;
 }
 
 unsigned Pty::clientBaud() const

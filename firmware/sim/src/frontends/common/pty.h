@@ -46,6 +46,9 @@ public:
     // full, bytes are lost, as on a line nobody listens to.
     void send(const std::string& bytes);
     size_t lost() const { return lost_; }
+    // Of those, bytes lost while a client had the device open: it did not
+    // read them in time and its buffer was full.
+    size_t unread() const { return unread_; }
     // The line speed the client set on its end (0 when it set none, or one
     // this class does not know).
     unsigned clientBaud() const;
@@ -58,6 +61,7 @@ private:
     int master_ = -1;
     int slaveHold_ = -1;
     size_t lost_ = 0;
+    size_t unread_ = 0;
 };
 
 }  // namespace boardsim

@@ -263,6 +263,12 @@ StopReason LiveRun::runPaced()
     for (const std::string& text : notes_) {
         std::cerr << text << std::endl;
     }
+    // A real line without flow control loses them too; but whoever reads
+    // the terminal should know the text is not whole.
+    if (pty_ != nullptr && pty_->unread() > 0) {
+        std::cerr << "boardsim: " << pty_->unread() << " bytes of UART0 were dropped: the terminal on "
+                  << pty_->link() << " did not read them in time" << std::endl;
+    }
     // While it runs, the last slice reached its end (Limit): q or a signal
     // then end the run as its limit would.
     return paced.reason;

@@ -101,7 +101,12 @@ void printText(const ElfImage& image, const Figures& f, std::ostream& out)
     out << "  flash used:  " << use.flashBytes << " of " << kFlashSize << " bytes ("
         << number(100.0 * use.flashBytes / kFlashSize) << " %)\n";
     out << "  RAM used:    " << use.ramTotal() << " of " << kRamSize << " bytes (" << use.ramData << " data, "
-        << use.ramZeroed << " zeroed, " << use.ramOther << " stacks and other)\n";
+        << use.ramZeroed << " zeroed, ";
+    if (use.ramOther > 0) {
+        out << use.ramOther << " stacks and other)\n";
+    } else {
+        out << "stacks in no section of the image, not counted)\n";  // placed by the linker's symbols
+    }
     out << "clocks (as the image set them)\n";
     out << "  cclk " << number(f.cclkHz / 1e6, "%.4f") << " MHz, pclk " << number(f.pclkHz / 1e6, "%.4f") << " MHz";
     for (const UartFigures& u : f.uarts) {

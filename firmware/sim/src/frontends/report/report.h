@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -34,6 +35,11 @@ struct ReportRequest {
     uint64_t periods = 3;
     double hostBaud = kDefaultHostBaud;
     bool json = false;
+    // The board as the command line made it (loopback plugs, key contacts);
+    // none: as the image's profile gives it.
+    std::optional<BoardOptions> board;
+    // Called on the board before it runs (keys pressed at their moments).
+    std::function<void(Board&)> prepare;
 };
 
 struct UartFigures {

@@ -108,10 +108,12 @@ std::string junitXml(const std::string& suite, const std::vector<JUnitCase>& cas
 {
     size_t failures = 0;
     size_t errors = 0;
+    size_t skipped = 0;
     double total = 0;
     for (const JUnitCase& c : cases) {
         failures += c.result == JUnitCase::Failed ? 1 : 0;
         errors += c.result == JUnitCase::Unreadable ? 1 : 0;
+        skipped += c.result == JUnitCase::Skipped ? 1 : 0;
         total += c.seconds;
     }
     const std::string counts = attribute("tests", std::to_string(cases.size())) +
@@ -119,7 +121,7 @@ std::string junitXml(const std::string& suite, const std::vector<JUnitCase>& cas
                                attribute("errors", std::to_string(errors));
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     xml += "<testsuites" + attribute("name", "boardsim scenarios") + counts + attribute("time", seconds(total)) + ">\n";
-    xml += "  <testsuite" + attribute("name", suite) + counts + attribute("skipped", "0") +
+    xml += "  <testsuite" + attribute("name", suite) + counts + attribute("skipped", std::to_string(skipped)) +
            attribute("time", seconds(total)) + attribute("timestamp", timestamp()) + ">\n";
     for (const JUnitCase& c : cases) {
         xml += "    <testcase" + attribute("name", c.name) + attribute("classname", c.className) +
@@ -130,6 +132,8 @@ std::string junitXml(const std::string& suite, const std::vector<JUnitCase>& cas
         } else if (c.result == JUnitCase::Unreadable) {
             xml += "      <error" + attribute("message", c.message) + attribute("type", "scenario unreadable") +
                    ">" + escaped(c.message, false) + "</error>\n";
+        } else if (c.result == JUnitCase::Skipped) {
+            xml += "      <skipped" + attribute("message", c.message) + "/>\n";
         }
         if (!c.output.empty()) {
             xml += "      <system-out>" + escaped(c.output, false) + "</system-out>\n";

@@ -9,12 +9,12 @@
 namespace boardsim {
 
 struct JUnitCase {
-    enum Result { Passed, Failed, Unreadable };
+    enum Result { Passed, Failed, Unreadable, Skipped };
     std::string name;       // the scenario's name
     std::string className;  // what CI groups cases by: the scenario file's stem
     std::string file;
     Result result = Passed;
-    std::string message;    // the failure or the error
+    std::string message;    // the failure, the error, or why it was skipped
     std::string output;     // the lines the run printed
     double seconds = 0;     // wall-clock time the case took
 };

@@ -6,12 +6,12 @@
 
 #include <cstdint>
 #include <optional>
-#include <regex>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "machine/keypad.h"
+#include "frontends/scenario/serial_match.h"
 #include "util/when.h"
 
 namespace boardsim {
@@ -29,7 +29,7 @@ struct DelayStep {
 struct WaitSerialStep {
     int uart = 0;
     std::string text;                  // the literal, or the pattern's source
-    std::optional<std::regex> pattern; // when the text is a regular expression
+    SerialPattern pattern;             // when the text is a regular expression (RE2's syntax)
     std::optional<double> timeout;     // none: until the scenario's end
 };
 

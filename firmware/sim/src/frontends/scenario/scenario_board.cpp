@@ -2,19 +2,28 @@
 
 #include <memory>
 
+#include "frontends/common/signals.h"
+
 namespace boardsim {
 namespace {
 
 // Text a wait has gone past is dropped once there is this much of it, so
 // that a chatty UART over a long scenario does not grow without end.
 constexpr size_t kKeptBehind = size_t{64} * 1024;
+// What no wait has read yet is kept up to this much (some 20 s of a UART
+// that talks all the time at 115200 baud).
+constexpr size_t kKeptUnread = size_t{256} * 1024;
 
 }  // namespace
 
-ScenarioBoard::ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario)
+ScenarioBoard::ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario,
+                             const volatile std::sig_atomic_t* stopFlag)
     : board_(image, options), scenario_(scenario), deadline_(scenario.timeout),
-      bounce_(options.bounceSeconds)
+      bounce_(options.bounceSeconds), stopFlag_(stopFlag)
 {
+    if (stopFlag != nullptr) {
+        board_.stopWhen(stopFlag);
+    }
     board_.subscribe([this](const Event& e) { keep(e); });
     if (scenario.pinsWatched != 0) {
         board_.machine().pins().listen(scenario.pinsWatched, [this](unsigned pin, bool level, double time) {
@@ -31,18 +40,29 @@ void ScenarioBoard::keep(const Event& e)
         return;
     }
     const int uart = e.address == kUart1Base ? 1 : 0;
-    Received& line = received_.at(size_t(uart));
-    if (line.searchFrom > 2 * kKeptBehind) {
-        const size_t drop = line.searchFrom - kKeptBehind;
-        line.text.erase(0, drop);
-        line.times.erase(line.times.begin(), line.times.begin() + std::ptrdiff_t(drop));
-        line.searchFrom -= drop;
-    }
-    line.text += char(e.value);
-    line.times.push_back(e.time);
+    received_.at(size_t(uart)).add(char(e.value), e.time, bool(uartWatcher_));
     if (uartWatcher_) {
         uartWatcher_(uart);
     }
+}
+
+void ScenarioBoard::Received::add(char byte, double time, bool waiting)
+{
+    size_t drop = 0;
+    if (searchFrom > 2 * kKeptBehind) {
+        drop = searchFrom - kKeptBehind;
+    }
+    if (!waiting && text.size() > 2 * kKeptUnread) {
+        drop = text.size() - kKeptUnread;  // a wait's own positions are never moved under it
+    }
+    if (drop > 0) {
+        unreadLetGo += drop > searchFrom ? drop - searchFrom : 0;
+        text.erase(0, drop);
+        times.erase(times.begin(), times.begin() + std::ptrdiff_t(drop));
+        searchFrom = searchFrom > drop ? searchFrom - drop : 0;
+    }
+    text += byte;
+    times.push_back(time);
 }
 
 ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)
@@ -50,6 +70,7 @@ ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)
     if (board_.fault()) {
         return Ran::Fault;
     }
+    stopAsked_ = false;
     StopReason reason = StopReason::Limit;
     bool late = false;  // the deadline came first
     if (target.isTime) {
@@ -87,10 +108,18 @@ ScenarioBoard::Ran ScenarioBoard::runTo(const When& target)
     }
     switch (reason) {
     case StopReason::Fault: return Ran::Fault;
-    case StopReason::Requested: return Ran::Stopped;
+    case StopReason::Requested: return stopAsked_ ? Ran::Stopped : Ran::Interrupted;
     case StopReason::Limit: break;
     }
     return late ? Ran::Deadline : Ran::Reached;
+}
+
+std::string ScenarioBoard::interruption() const
+{
+    if (stopFlag_ != nullptr && *stopFlag_ != 0) {
+        return std::string("interrupted (") + signalName(int(*stopFlag_)) + ")";
+    }
+    return "an output of the run could not be written";
 }
 
 }  // namespace boardsim

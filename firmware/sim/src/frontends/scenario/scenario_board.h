@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ namespace boardsim {
 
 class ScenarioBoard {
 public:
-    ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario);
+    // `stopFlag`, when given: while it is not 0, runs end as Interrupted.
+    ScenarioBoard(const ElfImage& image, const BoardOptions& options, const Scenario& scenario,
+                  const volatile std::sig_atomic_t* stopFlag = nullptr);
     ScenarioBoard(const ScenarioBoard&) = delete;
     ScenarioBoard& operator=(const ScenarioBoard&) = delete;
 
@@ -39,11 +42,19 @@ public:
         Stopped,   // a watcher called stop()
         Deadline,  // the scenario's time-out, before the target
         Fault,     // the board faulted (board().fault())
+        Interrupted,  // a signal, or an output that failed, stopped the run (interruption())
     };
     // Runs until `target` (instructions or seconds from reset), a stop()
     // from a watcher, or the scenario's deadline, whichever comes first.
     Ran runTo(const When& target);
-    void stop() { board_.requestStop(); }
+    void stop()
+    {
+        stopAsked_ = true;
+        board_.requestStop();
+    }
+    // Why a run ended Interrupted: "interrupted (SIGTERM)", or an output
+    // of the run that failed (the front end that wrote it says what).
+    std::string interruption() const;
 
     // A UART's text as it arrived at the other end of its line, and where
     // the next wait-serial on it starts looking.
@@ -51,6 +62,12 @@ public:
         std::string text;
         std::vector<double> times;  // the moment each byte's last bit left
         size_t searchFrom = 0;
+        size_t unreadLetGo = 0;     // bytes no wait had read when they were let go
+        // Takes a byte in. Text a wait has gone past is let go once there
+        // is much of it; so is the oldest text no wait has read yet, while
+        // no wait is searching (`waiting`), so that a UART that talks
+        // through a long scenario does not grow it without end.
+        void add(char byte, double time, bool waiting);
     };
     Received& received(int uart) { return received_.at(size_t(uart)); }
     // `watcher` hears each byte once it is in received(); none: nobody.
@@ -70,6 +87,8 @@ private:
     double deadline_;
     double bounce_;
     double moment_ = 0;
+    const volatile std::sig_atomic_t* stopFlag_;
+    bool stopAsked_ = false;  // by a watcher, through stop()
     std::array<Received, Lpc2294Machine::kUarts> received_;
     std::function<void(int)> uartWatcher_;
     std::function<void(unsigned, bool, double)> pinWatcher_;

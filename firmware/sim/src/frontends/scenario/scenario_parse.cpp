@@ -1,16 +1,18 @@
 #include "frontends/scenario/scenario_parse.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "frontends/common/lcd_picture.h"
 #include "frontends/common/output_file.h"
@@ -19,11 +21,15 @@
 #include "util/text.h"
 
 #ifdef BOARDSIM_HAVE_YAML
+#include <yaml-cpp/depthguard.h>
 #include <yaml-cpp/yaml.h>
 #endif
 
 namespace boardsim {
 namespace {
+
+// Far more than any scenario needs.
+constexpr size_t kLargestScenario = size_t{1} << 20;
 
 std::string located(const std::string& file, int line, int column, const std::string& message)
 {
@@ -48,20 +54,41 @@ std::string scenarioStem(const std::string& file)
 
 Scenario readScenario(const std::string& path)
 {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
+    }
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
         throw ScenarioError(path, 0, 0, "cannot read: it is a folder");
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
+    // A scenario is a page or two of text: a device that never ends
+    // (/dev/urandom) or a huge file is refused, not read into memory.
+    std::string text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        if (text.size() + size_t(got) > kLargestScenario) {
+            ::close(fd);
+            throw ScenarioError(path, 0, 0, "cannot read: larger than " + std::to_string(kLargestScenario / 1024) +
+                                                " kB, too large for a scenario");
+        }
+        text.append(buffer, size_t(got));
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
-    }
-    return parseScenario(text.str(), path);
+    ::close(fd);
+    return parseScenario(text, path);
 }
 
 #ifdef BOARDSIM_HAVE_YAML
@@ -316,8 +343,8 @@ private:
             if (fields.has("regex")) {
                 wait.text = r_.someText(fields["regex"], "regex");
                 try {
-                    wait.pattern.emplace(wait.text, std::regex::ECMAScript);
-                } catch (const std::regex_error& e) {
+                    wait.pattern = compilePattern(wait.text);
+                } catch (const std::invalid_argument& e) {
                     r_.fail(fields["regex"], "not a regular expression: " + wait.text + " (" + e.what() + ")");
                 }
                 if (matchesNothing(*wait.pattern)) {
@@ -553,12 +580,26 @@ Scenario parseScenario(const std::string& text, const std::string& path)
     scenario.file = path;
     scenario.folder = std::filesystem::path(path).parent_path().string();
     scenario.name = scenarioStem(path);
-    YAML::Node root;
+    std::vector<YAML::Node> documents;
     try {
-        root = YAML::Load(text);
+        documents = YAML::LoadAll(text);
+    } catch (const YAML::DeepRecursion& e) {
+        throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1,
+                            "nested too deeply (" + std::to_string(e.depth()) + " levels) for a scenario");
     } catch (const YAML::ParserException& e) {
         throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1, "not YAML: " + e.msg);
     }
+    // An empty document after the first (a closing "---") is no second one.
+    while (documents.size() > 1 && documents.back().IsNull()) {
+        documents.pop_back();
+    }
+    if (documents.size() > 1) {
+        // Which one was meant cannot be told: none runs.
+        const YAML::Mark second = documents[1].Mark();
+        throw ScenarioError(path, second.is_null() ? 0 : second.line + 1, second.is_null() ? 0 : second.column + 1,
+                            std::to_string(documents.size()) + " YAML documents in one file: a scenario file holds one");
+    }
+    const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
     if (!root || root.IsNull()) {
         throw ScenarioError(path, 1, 1, "no steps: the file is empty");
     }

@@ -7,6 +7,7 @@
 
 #include "frontends/scenario/scenario_board.h"
 #include "frontends/scenario/scenario_steps.h"
+#include "util/text.h"
 
 namespace boardsim {
 namespace {
@@ -25,10 +26,10 @@ public:
     {
         kept_ += text + "\n";
         if (quiet_ && always && !header_.empty()) {
-            out_ << header_ << "\n";
+            out_ << terminalSafe(header_) << "\n";
         }
         if (always || !quiet_) {
-            out_ << text << "\n";
+            out_ << terminalSafe(text) << "\n";
             out_.flush();
             header_.clear();
         }
@@ -48,6 +49,19 @@ private:
     std::string header_;  // until printed
 };
 
+// Seconds to the millisecond; a moment within the first one (a fault at
+// start-up) in milliseconds, so that it does not read as 0.
+std::string simulatedText(double seconds)
+{
+    char text[48];
+    if (seconds > 0 && seconds < 1e-3) {
+        std::snprintf(text, sizeof text, "%.3f ms", seconds * 1e3);
+    } else {
+        std::snprintf(text, sizeof text, "%.3f s", seconds);
+    }
+    return text;
+}
+
 const char* const kIndent = "                           ";
 
 // One scenario's run, from the board's making to the summary line.
@@ -56,8 +70,9 @@ public:
     Run(const ElfImage& image, const Scenario& scenario, const ScenarioSettings& settings, std::ostream& out)
         : scenario_(scenario), settings_(settings),
           transcript_(out, settings.quiet, outcome_.log, "scenario " + scenario.file + ": " + scenario.name),
-          outputs_{settings.outputs.value_or(scenario.folder), scenarioStem(scenario.file)},
-          board_(image, settings.board, scenario)
+          outputs_{settings.outputs.value_or(scenario.folder),
+                   settings.picturePrefix.empty() ? scenarioStem(scenario.file) : settings.picturePrefix},
+          board_(image, settings.board, scenario, settings.stopFlag)
     {
     }
 
@@ -129,6 +144,9 @@ private:
                 if (outcome_.failure.empty()) {
                     fail(std::string("after the last step: ") + e.what());
                 } else {
+                    // Often why the run stopped (a trace that could not be
+                    // written stops it): the report says it with the failure.
+                    outcome_.failure += std::string("; ") + e.what();
                     transcript_.line(std::string(kIndent) + e.what(), true);
                 }
             }
@@ -140,11 +158,11 @@ private:
         const int steps = outcome_.stepsPassed;
         char text[160];
         if (outcome_.passed) {
-            std::snprintf(text, sizeof text, "passed: %d step%s, %.3f s of simulated time", steps,
-                          steps == 1 ? "" : "s", outcome_.simulatedSeconds);
+            std::snprintf(text, sizeof text, "passed: %d step%s, %s of simulated time", steps,
+                          steps == 1 ? "" : "s", simulatedText(outcome_.simulatedSeconds).c_str());
         } else if (outcome_.failedStep) {
-            std::snprintf(text, sizeof text, "FAILED at step %d of %zu, %.3f s of simulated time",
-                          *outcome_.failedStep, scenario_.steps.size(), outcome_.simulatedSeconds);
+            std::snprintf(text, sizeof text, "FAILED at step %d of %zu, %s of simulated time",
+                          *outcome_.failedStep, scenario_.steps.size(), simulatedText(outcome_.simulatedSeconds).c_str());
         } else {
             std::snprintf(text, sizeof text, "FAILED after %d step%s", steps, steps == 1 ? "" : "s");
         }

@@ -2,6 +2,7 @@
 // passes, with its simulated time; the first that fails ends the run.
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -23,7 +24,12 @@ struct ScenarioSettings {
     BoardOptions board;
     // Where pictures of a mismatch go; none: beside the scenario.
     std::optional<std::string> outputs;
+    // What their names start with; empty: the scenario file's stem.
+    std::string picturePrefix;
     bool quiet = false;  // print only a failure
+    // While `*stopFlag` is not 0 (a signal's handler sets it), the board
+    // runs no further: the scenario fails as interrupted, its files written.
+    const volatile std::sig_atomic_t* stopFlag = nullptr;
     std::vector<BoardHook> hooks;
 };
 

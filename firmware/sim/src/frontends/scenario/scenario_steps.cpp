@@ -90,8 +90,14 @@ private:
 
     When later(const When& length) const
     {
-        return length.isTime ? When::at(sb_.moment() + length.seconds)
-                             : When::instructions(board().instructions() + length.count);
+        if (length.isTime) {
+            return When::at(sb_.moment() + length.seconds);
+        }
+        // A count too large to add is as good as forever: it must not
+        // wrap around to a moment already past.
+        const uint64_t now = board().instructions();
+        const uint64_t left = std::numeric_limits<uint64_t>::max() - now;
+        return When::instructions(length.count > left ? std::numeric_limits<uint64_t>::max() : now + length.count);
     }
 
     // When a step that ran to `end` ended: a count ends where the board is.
@@ -102,6 +108,9 @@ private:
     {
         if (ran == Ran::Fault) {
             return "the board faulted during " + what + ": " + board().fault()->message();
+        }
+        if (ran == Ran::Interrupted) {
+            return "the run stopped during " + what + ": " + sb_.interruption();
         }
         return "the scenario's timeout of " + durationText(sb_.deadline()) + " ran out during " + what;
     }
@@ -117,17 +126,16 @@ private:
 
     void settle(const When& target) const
     {
-        if (sb_.runTo(target) == Ran::Fault) {
+        const Ran ran = sb_.runTo(target);
+        if (ran == Ran::Fault) {
             throw BoardError("the board faulted: " + board().fault()->message());
+        }
+        if (ran == Ran::Interrupted) {
+            throw BoardError(endedEarly(ran, "the step"));
         }
     }
 
-    std::string outputFile(const std::string& what) const
-    {
-        return (std::filesystem::path(outputs_.folder) /
-                (outputs_.prefix + "-step" + std::to_string(step_.number) + "-" + what + kPictureType))
-            .string();
-    }
+    std::string outputFile(const std::string& what) const { return mismatchPicture(outputs_, step_.number, what); }
 
     bool pinLevel(unsigned pin) const { return ((board().machine().pins().levels() >> pin) & 1u) != 0; }
 
@@ -167,7 +175,7 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
         settle(When::at(arrived));
         return passed({}, std::max(arrived, before));
     }
-    if (ran == Ran::Fault) {
+    if (ran == Ran::Fault || ran == Ran::Interrupted) {
         return failed(endedEarly(ran, "the wait"));
     }
     const std::string uart = "UART" + std::to_string(wait.uart);
@@ -181,7 +189,11 @@ StepResult StepRunner::operator()(const WaitSerialStep& wait) const
     } else {
         message += uart + " sent " + boardsim::quoted(since);
     }
-    return failed(message + (line.searchFrom > 0 ? " after the last match" : ""));
+    message += line.searchFrom > 0 ? " after the last match" : "";
+    if (line.unreadLetGo > 0) {
+        message += " (and " + std::to_string(line.unreadLetGo) + " earlier bytes no wait read, no longer kept)";
+    }
+    return failed(message);
 }
 
 StepResult StepRunner::operator()(const WriteSerialStep& write) const
@@ -215,8 +227,7 @@ StepResult StepRunner::operator()(const KeyStep& key) const
     }
     double settled = start;
     if (key.action == KeyStep::Press) {
-        const When up = key.length.isTime ? When::at(start + key.length.seconds)
-                                          : When::instructions(board().instructions() + key.length.count);
+        const When up = key.length.isTime ? When::at(start + key.length.seconds) : later(key.length);
         keypad.release(key.key, up);
         const Ran ran = sb_.runTo(up);
         if (ran != Ran::Reached) {
@@ -257,7 +268,7 @@ StepResult StepRunner::operator()(const PinStep& pin) const
     if (reached) {
         return passed({}, reached);
     }
-    if (ran == Ran::Fault) {
+    if (ran == Ran::Fault || ran == Ran::Interrupted) {
         return failed(endedEarly(ran, "the wait"));
     }
     return failed(name + " did not become " + wanted + " " + gaveUp(ran, pin.timeout) + ": it stayed " +
@@ -303,7 +314,7 @@ StepResult StepRunner::operator()(const BlinkStep& blink) const
     }
     const double hz = double(rises.size() - 1) / span;
     const double duty = high / span;
-    const std::string seen = formatted("%.2f Hz", hz) + ", duty " + formatted("%.1f%%", duty * 100);
+    const std::string seen = frequencyText(hz) + ", duty " + formatted("%.1f%%", duty * 100);
     const bool hzOk = std::fabs(hz - blink.hz) <= blink.tolerance * blink.hz;
     const bool dutyOk = !blink.duty || std::fabs(duty - *blink.duty) <= blink.tolerance * *blink.duty;
     if (hzOk && dutyOk) {
@@ -376,6 +387,23 @@ std::string StepRunner::keepPictures(const std::vector<uint8_t>& frame, const st
 }
 
 }  // namespace
+
+std::string mismatchPicture(const StepOutputs& outputs, int step, const std::string& what)
+{
+    return (std::filesystem::path(outputs.folder) /
+            (outputs.prefix + "-step" + std::to_string(step) + "-" + what + kPictureType))
+        .string();
+}
+
+std::string frequencyText(double hz)
+{
+    // Two decimals, and at least four digits that count: a slow blink's
+    // 0.1667 Hz is not 0.17 Hz.
+    const int decimals = hz > 0 && std::isfinite(hz) ? std::max(2, 3 - int(std::floor(std::log10(hz)))) : 2;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f Hz", std::min(decimals, 12), hz);
+    return text;
+}
 
 StepResult runStep(ScenarioBoard& board, const Step& step, const StepOutputs& outputs)
 {

@@ -25,6 +25,13 @@ struct StepOutputs {
     std::string prefix;
 };
 
+// The picture of what step number `step` saw ("actual") or of where it
+// differs from what it expected ("diff"), when it saw something else.
+std::string mismatchPicture(const StepOutputs& outputs, int step, const std::string& what);
+
+// A measured frequency as steps show it: "55.20 Hz", "0.1667 Hz".
+std::string frequencyText(double hz);
+
 // Runs `step` on the board from where it is now.
 StepResult runStep(ScenarioBoard& board, const Step& step, const StepOutputs& outputs);
 

@@ -1,6 +1,9 @@
 #include "frontends/scenario/serial_match.h"
 
+#include <re2/re2.h>
+
 #include <algorithm>
+#include <stdexcept>
 
 namespace boardsim {
 namespace {
@@ -10,7 +13,30 @@ namespace {
 // (its line feed has the whole line searched).
 constexpr size_t kLongestPartialMatch = 256;
 
+// Searches `text` from `start` to `end`. What lies before `start` and after
+// `end` in `text` is context only: ^ matches at `start` only when nothing
+// comes before it, $ at `end` only when nothing comes after it.
+std::optional<size_t> matchEnd(const re2::RE2& pattern, re2::StringPiece text, size_t start, size_t end)
+{
+    re2::StringPiece match;
+    if (!pattern.Match(text, start, end, re2::RE2::UNANCHORED, &match, 1)) {
+        return std::nullopt;
+    }
+    return size_t(match.data() - text.data()) + match.size();
+}
+
 }  // namespace
+
+SerialPattern compilePattern(const std::string& source)
+{
+    re2::RE2::Options options;
+    options.set_log_errors(false);
+    auto pattern = std::make_shared<const re2::RE2>(source, options);
+    if (!pattern->ok()) {
+        throw std::invalid_argument(pattern->error());
+    }
+    return pattern;
+}
 
 std::optional<SerialMatcher::Match> SerialMatcher::find(const std::string& received, size_t from)
 {
@@ -35,24 +61,27 @@ std::optional<SerialMatcher::Match> SerialMatcher::findPattern(const std::string
         const bool complete = feed != std::string::npos;
         const size_t end = complete ? feed : received.size();
         size_t begin = line;
-        auto flags = std::regex_constants::match_default;
-        if (!complete) {
-            flags |= std::regex_constants::match_not_eol;
-            if (end - begin > kLongestPartialMatch) {
-                begin = end - kLongestPartialMatch;
-            }
+        if (!complete && end - begin > kLongestPartialMatch) {
+            begin = end - kLongestPartialMatch;
         }
         // Mid-line (after an earlier match, or a partial line cut short),
-        // ^ must not match.
-        if (begin > 0 && received[begin - 1] != '\n') {
-            flags |= std::regex_constants::match_prev_avail;
+        // the byte before is context, so that ^ does not match there.
+        const size_t context = begin > 0 && received[begin - 1] != '\n' ? begin - 1 : begin;
+        std::optional<size_t> found;
+        if (complete) {
+            const re2::StringPiece text(received.data() + context, end - context);
+            found = matchEnd(*pattern_, text, begin - context, text.size());
+        } else {
+            // A byte after the partial line, so that $ cannot match at its
+            // end: the line goes on.
+            partial_.assign(received, context, end - context);
+            partial_ += '\n';
+            found = matchEnd(*pattern_, partial_, begin - context, end - context);
         }
-        std::smatch match;
-        const auto first = received.cbegin() + std::ptrdiff_t(begin);
-        if (std::regex_search(first, received.cbegin() + std::ptrdiff_t(end), match, *pattern_, flags)) {
+        if (found) {
             // A complete line was searched whole: what matched may have
             // needed its end.
-            return Match{begin + size_t(match.position(0) + match.length(0)), complete ? end + 1 : end};
+            return Match{context + *found, complete ? end + 1 : end};
         }
         if (!complete) {
             checked_ = line;  // the complete lines before it have been searched
@@ -62,10 +91,11 @@ std::optional<SerialMatcher::Match> SerialMatcher::findPattern(const std::string
     }
 }
 
-bool matchesNothing(const std::regex& pattern)
+bool matchesNothing(const re2::RE2& pattern)
 {
-    const std::string nothing;
-    return std::regex_search(nothing, pattern, std::regex_constants::match_not_eol);
+    // Nothing, with a line still to come after it.
+    const std::string context = "\n";
+    return bool(matchEnd(pattern, context, 0, 0));
 }
 
 }  // namespace boardsim

@@ -4,22 +4,33 @@
 // waits for its line feed). Each call searches only what is new, and the
 // line it continues (of a line longer than 256 bytes, its last 256 until its
 // line feed comes), so a long wait on a chatty UART stays cheap.
+//
+// Regular expressions are RE2's: matched in time linear in the text, with
+// no recursion, so that no pattern can hang a run or overflow its stack
+// (RE2 has no back-references and no look-around).
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
-#include <regex>
 #include <string>
+
+namespace re2 {
+class RE2;
+}
 
 namespace boardsim {
 
+using SerialPattern = std::shared_ptr<const re2::RE2>;
+
+// `source` compiled; throws std::invalid_argument with RE2's reason when
+// it is no regular expression RE2 takes.
+SerialPattern compilePattern(const std::string& source);
+
 class SerialMatcher {
 public:
-    // `pattern`: none for plain text. Both must outlive the matcher.
-    SerialMatcher(const std::string& text, const std::optional<std::regex>& pattern)
-        : text_(text), pattern_(pattern)
-    {
-    }
+    // `pattern`: none for plain text. `text` must outlive the matcher.
+    SerialMatcher(const std::string& text, SerialPattern pattern) : text_(text), pattern_(std::move(pattern)) {}
 
     struct Match {
         size_t end;   // of the match
@@ -33,12 +44,13 @@ private:
     std::optional<Match> findPattern(const std::string& received, size_t from);
 
     const std::string& text_;
-    const std::optional<std::regex>& pattern_;
+    SerialPattern pattern_;
     size_t checked_ = 0;  // no match starts before here
+    std::string partial_;  // a partial line's last bytes, as searched
 };
 
 // Whether `pattern` matches where nothing has arrived yet (such as "a*"):
 // such a wait would end at once.
-bool matchesNothing(const std::regex& pattern);
+bool matchesNothing(const re2::RE2& pattern);
 
 }  // namespace boardsim

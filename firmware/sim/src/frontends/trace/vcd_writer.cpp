@@ -111,6 +111,10 @@ void VcdWriter::flush(bool always)
     if (buffer_.empty() || (!always && buffer_.size() < kBufferBytes)) {
         return;
     }
+    if (failed()) {
+        buffer_.clear();  // the first failure's reason is the one to tell
+        return;
+    }
     try {
         file_.write(buffer_);
     } catch (const OutputError& e) {

@@ -59,5 +59,5 @@ TEST(JUnitReport, AnyTextStaysWellFormedAndReadsBackAsWritten)
     EXPECT_EQ(xpath(xmllint, report, "string(/testsuites/@failures)"), "1");
     EXPECT_EQ(xpath(xmllint, report, "string(/testsuites/@errors)"), "1");
 
-    EXPECT_THROW(writeJUnit("/nonexistent/report.xml", "x", {}), std::runtime_error);
+    EXPECT_THROW(writeJUnit("/dev/null/report.xml", "x", {}), std::runtime_error);
 }

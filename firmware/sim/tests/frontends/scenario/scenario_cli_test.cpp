@@ -3,6 +3,7 @@
 // the pictures of a mismatch beside it, the LCD movie during a scenario.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -245,4 +246,94 @@ TEST(ScenarioCli, APinTraceIsRecordedDuringEachScenario)
     };
     EXPECT_EQ(lastLine("pins-greets.vcd").substr(0, 4), "#252") << lastLine("pins-greets.vcd");
     EXPECT_EQ(lastLine("pins-fails.vcd").substr(0, 5), "#5000") << lastLine("pins-fails.vcd");
+}
+
+// A signal ends a scenario run as it ends a plain one: the scenario running
+// fails as interrupted, the rest are not run, and the report, the trace and
+// the movie are written whole; boardsim then ends by that signal.
+TEST(ScenarioCli, ASignalEndsTheRunWithEveryFileWritten)
+{
+    const ScratchDir dir;
+    const std::string longer =
+        writeScenario(dir, "timeout: 100000s\nsteps:\n  - delay: 90000s\n", "longer.yaml");
+    const std::string next = writeScenario(dir, kGreets, "next.yaml");
+    std::vector<std::string> args = {BOARDSIM_EXE, FIRMWARE_ELF, "--scenario", longer, "--scenario", next,
+                                     "--junit", dir.file("report.xml"), "--vcd", dir.file("pins.vcd")};
+#ifdef BOARDSIM_HAVE_GIF
+    args.insert(args.end(), {"--lcd-movie", dir.file("lcd.gif")});
+#endif
+    boardsim::testing::Child boardsim(args);
+    ASSERT_TRUE(boardsim::testing::waitFor([&] { return contains(boardsim.out(), "scenario "); })) << boardsim.err();
+    boardsim.signal(SIGTERM);
+    const auto status = boardsim.exitStatus();
+    ASSERT_TRUE(status) << "SIGTERM did not end the run";
+    EXPECT_EQ(*status, -1) << "not ended by the signal: " << boardsim.err();
+    EXPECT_TRUE(contains(boardsim.out(), "the run stopped during the delay: interrupted (SIGTERM)")) << boardsim.out();
+
+    const std::string report = boardsim::testing::slurp(dir.file("report.xml"));
+    EXPECT_TRUE(contains(report, "failures=\"1\" errors=\"0\" skipped=\"1\"")) << report;
+    EXPECT_TRUE(contains(report, "<skipped message=\"not run: interrupted (SIGTERM)\"/>")) << report;
+    const std::string trace = boardsim::testing::slurp(dir.file("pins-longer.vcd"));
+    EXPECT_TRUE(contains(trace, "$enddefinitions $end")) << trace.substr(0, 500);
+    EXPECT_EQ(trace.back(), '\n');
+#ifdef BOARDSIM_HAVE_GIF
+    const std::string movie = boardsim::testing::slurp(dir.file("lcd-longer.gif"));
+    EXPECT_EQ(movie.substr(0, 6), "GIF89a");
+    EXPECT_EQ(movie.back(), ';') << "the movie has no trailer";
+#endif
+}
+
+// A trace that cannot be written stops the run, and the failure says why,
+// not that a time-out ran out.
+TEST(ScenarioCli, ATraceThatCannotBeWrittenFailsTheScenarioForWhatHappened)
+{
+    const ScratchDir dir;
+    const std::string waits =
+        writeScenario(dir, "timeout: 60s\nsteps:\n  - wait-serial: {text: never sent, timeout: 50s}\n", "waits.yaml");
+    const CommandResult r = runBoardsim({"--scenario", waits, "--vcd", "/dev/full", "--junit", dir.file("r.xml")});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_FALSE(contains(r.out, "timeout")) << r.out;
+    EXPECT_TRUE(contains(r.out, "cannot write /dev/full: No space left on device")) << r.out;
+    EXPECT_TRUE(contains(boardsim::testing::slurp(dir.file("r.xml")), "No space left on device"));
+}
+
+// No output of a scenario run may be a file the run reads, or a file
+// another output writes: refused before the first scenario starts.
+TEST(ScenarioCli, OutputsThatAreInputsOrEachOthersFilesAreRefused)
+{
+    const ScratchDir dir;
+    const std::string image = dir.file("image.elf");
+    std::filesystem::copy_file(FIRMWARE_ELF, image);
+    const std::string saves = writeScenario(dir, "steps:\n  - save-lcd: shot.png\n", "saves.yaml");
+    const auto refused = [&](const std::vector<std::string>& args, const std::string& says) {
+        std::vector<std::string> all = {BOARDSIM_EXE, image};
+        all.insert(all.end(), args.begin(), args.end());
+        const CommandResult r = boardsim::testing::runCommand(all);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_TRUE(contains(r.err, says)) << r.err;
+        EXPECT_EQ(r.out, "") << "refused before the run";
+    };
+    const std::string onImage = writeScenario(dir, "steps:\n  - save-lcd: image.elf\n", "on-image.yaml");
+    refused({"--scenario", onImage}, "is the image " + image);
+    const std::string onItself = writeScenario(dir, "steps:\n  - save-lcd: on-itself.yaml\n", "on-itself.yaml");
+    refused({"--scenario", onItself}, "is the scenario " + onItself);
+    refused({"--scenario", saves, "--junit", saves}, "--junit " + saves + " is the scenario");
+    refused({"--scenario", saves, "--vcd", dir.file("shot.png")}, "name the same file");
+    refused({"--scenario", saves, "--junit", dir.file("shot.png")}, "name the same file");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("shot.png")));
+    EXPECT_EQ(boardsim::testing::slurp(onItself), "steps:\n  - save-lcd: on-itself.yaml\n");
+
+    // Two scenarios of one stem leave their pictures of a mismatch under
+    // names of their own, and per-scenario names never meet.
+    std::filesystem::create_directory(dir.file("other"));
+    const std::string blank = "steps:\n  - delay: 100ms\n  - expect-lcd: blank\n";
+    const std::string first = writeScenario(dir, blank, "menu.yaml");
+    const std::string second = writeScenario(dir, blank, "other/menu.yaml");
+    const CommandResult both = runBoardsim({"--scenario", first, "--scenario", second, "--junit",
+                                            dir.file("reports/r.xml"), "--quiet"});
+    EXPECT_EQ(both.status, 1) << both.out << both.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("reports/menu-step2-actual.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("reports/menu-2-step2-actual.png")));
+    EXPECT_EQ(boardsim::scenarioLabels({"a.yaml", "x/a.yaml", "a-2.yaml"}),
+              (std::vector<std::string>{"a", "a-2", "a-2-2"}));
 }

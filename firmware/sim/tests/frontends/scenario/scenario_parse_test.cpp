@@ -98,7 +98,7 @@ TEST(ScenarioParse, BadValuesAreToldAtTheValue)
         {"expect-blink: {pin: LED, hz: 50, duty: 100%}", "100%", "above 0 and below 100"},
         {"expect-blink: {pin: LED, hz: 50, over: 30ms}", "30ms", "less than two periods"},
         {"expect-lcd: missing.png", "missing", "cannot read the picture dir/missing.png"},
-        {"save-lcd: /nonexistent/x.png", "/", "cannot write /nonexistent/x.png"},
+        {"save-lcd: /dev/null/x.png", "/", "cannot write /dev/null/x.png"},
         {"delay:", "delay", "delay wants a value"},
         {"delay", "delay", "is not one kind and its value"},
     };
@@ -132,6 +132,32 @@ TEST(ScenarioParse, AScenarioWithoutStepsOrThatCannotBeOpenedIsRefused)
     } catch (const ScenarioError& e) {
         EXPECT_EQ(e.message, "cannot read: it is a folder");
     }
+}
+
+// What cannot be a scenario is told for what it is: no endless read, no
+// document left unread, no read error taken for an empty file.
+TEST(ScenarioParse, AFileThatIsNoSingleScenarioIsRefusedForWhatItIs)
+{
+    const ScenarioError second = refusal("steps:\n  - delay: 1ms\n---\nsteps: [oops\n");
+    EXPECT_TRUE(contains(second.message, "not YAML")) << second.message;
+    const ScenarioError two = refusal("steps:\n  - delay: 1ms\n---\nsteps:\n  - delay: 2ms\n");
+    EXPECT_TRUE(contains(two.message, "2 YAML documents in one file")) << two.message;
+    EXPECT_EQ(two.line, 4);
+    EXPECT_EQ(parseScenario("steps:\n  - delay: 1ms\n---\n", "s.yaml").steps.size(), 1u);
+
+    const ScenarioError deep = refusal("steps: " + std::string(5000, '[') + "\n");
+    EXPECT_TRUE(contains(deep.message, "nested too deeply")) << deep.message;
+
+    const auto readRefusal = [](const std::string& path) {
+        try {
+            readScenario(path);
+        } catch (const ScenarioError& e) {
+            return e.message;
+        }
+        return std::string("read without complaint");
+    };
+    EXPECT_EQ(readRefusal("/dev/urandom"), "cannot read: larger than 1024 kB, too large for a scenario");
+    EXPECT_EQ(readRefusal("/proc/self/mem"), "cannot read: Input/output error");
 }
 
 TEST(ScenarioParse, StepsReadAsWrittenWithTheirNumbersLinesAndDefaults)

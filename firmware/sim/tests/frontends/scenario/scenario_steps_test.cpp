@@ -7,6 +7,8 @@
 
 #include "frontends/common/firmware_profile.h"
 #include "frontends/common/lcd_picture.h"
+#include "frontends/scenario/scenario_board.h"
+#include "frontends/scenario/scenario_steps.h"
 #include "support/scenario_text.h"
 
 using namespace boardsim;
@@ -77,6 +79,30 @@ TEST(ScenarioSteps, DelayRunsTheBoardOnByTimeOrCountAndNotPastTheTimeout)
     const auto count = run(dir, "  - delay: 100M\n", "100ms");
     EXPECT_EQ(count.outcome.failedStep, 1);
     EXPECT_NEAR(count.outcome.simulatedSeconds, 0.1, 1e-6);
+
+    // A count too large to add to the instructions so far is no moment
+    // already past.
+    const auto huge = run(dir, "  - delay: 1ms\n  - delay: 18446744073709551k\n", "100ms");
+    EXPECT_EQ(huge.outcome.failedStep, 2) << huge.printed;
+    EXPECT_NEAR(huge.outcome.simulatedSeconds, 0.1, 1e-6);
+
+    // Within the first millisecond, the summary is in milliseconds.
+    const auto brief = run(dir, "  - delay: 377us\n");
+    EXPECT_TRUE(contains(brief.printed, "passed: 1 step, 0.377 ms of simulated time\n")) << brief.printed;
+}
+
+// A name or a path may hold anything; the terminal sees no control
+// character of it, and UTF-8 as it is.
+TEST(ScenarioSteps, WhatTheRunPrintsHasNoControlCharactersOfNamesOrPaths)
+{
+    const ScratchDir dir;
+    const auto r = boardsim::testing::runScenarioText(
+        firmware(), dir, "name: \"\\e[2J\\e]0;owned\\a Grüße\"\nsteps:\n  - save-lcd: \"a\\e[31m.png\"\n");
+    ASSERT_TRUE(r.outcome.passed) << r.printed;
+    EXPECT_FALSE(contains(r.printed, "\x1b")) << r.printed;
+    EXPECT_FALSE(contains(r.printed, "\a")) << r.printed;
+    EXPECT_TRUE(contains(r.printed, "\\x1b[2J\\x1b]0;owned\\x07 Grüße")) << r.printed;
+    EXPECT_TRUE(contains(r.printed, "save-lcd a\\x1b[31m.png")) << r.printed;
 }
 
 TEST(ScenarioSteps, WaitSerialFindsTextOrAPatternFromWhereTheLastWaitMatched)
@@ -189,6 +215,10 @@ TEST(ScenarioSteps, ABlinkIsMeasuredForFrequencyAndDuty)
     EXPECT_EQ(slow.outcome.failure, "step 2 (expect-blink, line 4): P0.31 (LED) blinks at 55.20 Hz, duty 50.0% "
                                     "over 362.3ms, expected 27.6 Hz within 10%");
 
+    // Slow blinks keep four digits that count.
+    EXPECT_EQ(frequencyText(1.0 / 6), "0.1667 Hz");
+    EXPECT_EQ(frequencyText(0.01234), "0.01234 Hz");
+
     const auto lopsided = run(dir, "  - delay: 30ms\n  - expect-blink: {pin: LED, hz: 55.2, duty: 25%}\n");
     EXPECT_TRUE(contains(lopsided.outcome.failure, "expected 55.2 Hz, duty 25% within 5%"))
         << lopsided.outcome.failure;
@@ -263,4 +293,26 @@ TEST(ScenarioSteps, HooksSeeTheBoardBeforeItRunsAndTheirFailureFailsTheScenario)
     EXPECT_EQ(r.outcome.stepsPassed, 1);
     EXPECT_EQ(r.outcome.failure, "after the last step: cannot write the movie");
     EXPECT_FALSE(r.outcome.failedStep);
+}
+
+// A UART that talks through a long scenario with no wait reading it keeps
+// the scenario's memory within a bound; a wait's text never moves under it.
+TEST(ScenarioSteps, UnreadSerialTextIsKeptWithinABound)
+{
+    ScenarioBoard::Received line;
+    const size_t sent = 3'000'000;
+    for (size_t i = 0; i < sent; ++i) {
+        line.add(char('a' + i % 26), double(i) * 1e-4, false);
+    }
+    EXPECT_LE(line.text.size(), size_t{512} * 1024);
+    EXPECT_EQ(line.times.size(), line.text.size());
+    EXPECT_EQ(line.unreadLetGo, sent - line.text.size());
+    EXPECT_EQ(line.text.back(), char('a' + (sent - 1) % 26));
+    EXPECT_DOUBLE_EQ(line.times.back(), double(sent - 1) * 1e-4);
+
+    const size_t kept = line.text.size();
+    for (size_t i = 0; i < size_t{1} << 20; ++i) {
+        line.add('x', 0, true);
+    }
+    EXPECT_EQ(line.text.size(), kept + (size_t{1} << 20));
 }
