@@ -75,6 +75,7 @@ WebBoard::WebBoard(const ElfImage& image, const Options& options, EventStream& s
       boardOptions_(boardOptionsFor(image)),
       stream_(stream),
       speed_(options.speed),
+      imageName_(options.image.substr(options.image.find_last_of('/') + 1)),
       terminals_{Terminal{LineReceiver(options.baud), {}, {}, 0, 0},
                  Terminal{LineReceiver(options.baud), {}, {}, 0, 0}}
 {
@@ -113,6 +114,8 @@ void WebBoard::build()
     scope_.reset();
     connectDac(board, *this);
     status_ = running_ ? "running" : "paused";
+    paceSamples_.clear();
+    realSpeed_ = 0;
     if (pacer_) {
         pacer_->restart();
     }
@@ -278,7 +281,8 @@ nlohmann::json WebBoard::state() const
         uarts.push_back({{"sent", t.sent}, {"typed", t.typed}});
     }
     const LedState led = machine.led();
-    return {{"time", board_->seconds()},
+    return {{"image", imageName_},
+            {"time", board_->seconds()},
             {"instructions", board_->instructions()},
             {"cclkHz", machine.cclkHz()},
             {"led", {{"driven", led.driven}, {"on", led.driven && led.high}}},

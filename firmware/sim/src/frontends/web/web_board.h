@@ -83,6 +83,7 @@ private:
     std::unique_ptr<Board> board_;
     std::optional<Pacer> pacer_;
     double speed_;
+    std::string imageName_;  // for the page's title
     bool running_ = true;
     std::string status_ = "running";
     uint64_t generation_ = 0;  // boards built: a reset starts a new one

@@ -71,6 +71,7 @@ export class Analyzer {
       pin, start: time, initial: (levels >>> pin) & 1, edges: [], dense: [], bytes: [],
     }));
     this.byPin = new Map(this.rows.map((r) => [r.pin, r]));
+    this.now = time;  // a reset board starts again at 0: nothing before is kept
     this.canvas.height = Math.max(1, this.rows.length) * ROW_HEIGHT + 22;
     this.dirty = true;
   }

@@ -73,6 +73,8 @@ $('pins').addEventListener('change', (e) => post(`/api/pins?list=${encodeURIComp
 
 function showState(s) {
   state = s;
+  $('image').textContent = s.image;
+  document.title = `boardsim ${s.image}`;
   $('time').textContent = `${s.time.toFixed(3)} s`;
   $('instructions').textContent = s.instructions.toLocaleString('en');
   $('realspeed').textContent = `${s.realSpeed.toFixed(2)}x`;
@@ -98,8 +100,10 @@ function showState(s) {
 const events = new EventSource(withToken('/api/events'));
 const on = (name, handler) => events.addEventListener(name, (e) => handler(JSON.parse(e.data)));
 on('state', showState);
+let lcdShown = null;
 on('lcd', (lcd) => {
-  drawLcd($('lcd'), frameBytes(lcd.frame));
+  lcdShown = frameBytes(lcd.frame);
+  drawLcd($('lcd'), lcdShown);
   const blank = $('lcd-blank');
   blank.hidden = !lcd.blank;
   blank.textContent = lcd.blank;
@@ -124,4 +128,4 @@ $('follow').addEventListener('click', () => analyzer.follow(true));
 analyzer.onFollowChange = (following) => $('follow').classList.toggle('active', following);
 
 // For scripts and tests that drive the page.
-window.boardsim = { terminals, analyzer, scope, get state() { return state; } };
+window.boardsim = { terminals, analyzer, scope, get state() { return state; }, get lcd() { return lcdShown; } };
