@@ -1,8 +1,8 @@
 #include "frontends/web/scope.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <numeric>
 
 #include <fftw3.h>
 
@@ -18,6 +18,7 @@ constexpr double kMaxRate = 1e6;
 constexpr double kQuietDbv = -200;          // what a bin of nothing at all reads
 constexpr double kUntriggeredSpan = 0.02;
 constexpr double kPeriodsShown = 3;
+constexpr size_t kCrossingsForTone = 3;
 constexpr double kPi = 3.14159265358979323846;
 
 // The output's held level at `count` moments `step` apart from `from`.
@@ -48,28 +49,52 @@ size_t powerOfTwoBelow(double n)
     return p;
 }
 
-// Hann-windowed amplitude spectrum of `samples` (mean removed), in dBV.
-std::vector<double> dbvSpectrum(std::vector<double> samples)
+// A flat-top window: a tone reads at its level within a hundredth of a dB
+// wherever it falls between two bins, which is what a scope's reading needs.
+double flatTop(size_t i, size_t n)
+{
+    static constexpr std::array<double, 5> kTerms = {0.21557895, 0.41663158, 0.277263158, 0.083578947, 0.006947368};
+    const double phase = 2 * kPi * double(i) / double(n);
+    double w = 0;
+    for (size_t k = 0; k < kTerms.size(); ++k) {
+        w += (k % 2 == 0 ? 1 : -1) * kTerms[k] * std::cos(double(k) * phase);
+    }
+    return w;
+}
+
+struct Spectrum {
+    double mean = 0;          // the windowed mean: whole periods or not, the level it sits at
+    std::vector<double> dbv;  // from 0 Hz
+};
+
+// The amplitude spectrum of `samples` in dBV, the mean taken out first.
+Spectrum dbvSpectrum(std::vector<double> samples)
 {
     const size_t n = samples.size();
-    const double mean = std::accumulate(samples.begin(), samples.end(), 0.0) / double(n);
+    std::vector<double> window(n);
     double windowSum = 0;
+    double weighted = 0;
     for (size_t i = 0; i < n; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2 * kPi * double(i) / double(n));
-        samples[i] = (samples[i] - mean) * w;
-        windowSum += w;
+        window[i] = flatTop(i, n);
+        windowSum += window[i];
+        weighted += window[i] * samples[i];
+    }
+    Spectrum spectrum;
+    spectrum.mean = weighted / windowSum;
+    for (size_t i = 0; i < n; ++i) {
+        samples[i] = (samples[i] - spectrum.mean) * window[i];
     }
     std::vector<fftw_complex> bins(n / 2 + 1);
     fftw_plan plan = fftw_plan_dft_r2c_1d(int(n), samples.data(), bins.data(), FFTW_ESTIMATE);
     fftw_execute(plan);
     fftw_destroy_plan(plan);
-    std::vector<double> dbv(bins.size());
+    spectrum.dbv.resize(bins.size());
     for (size_t k = 0; k < bins.size(); ++k) {
         const double peak = 2 * std::hypot(bins[k][0], bins[k][1]) / windowSum;
         const double rms = peak / std::sqrt(2.0);
-        dbv[k] = rms > 0 ? std::max(kQuietDbv, 20 * std::log10(rms)) : kQuietDbv;
+        spectrum.dbv[k] = rms > 0 ? std::max(kQuietDbv, 20 * std::log10(rms)) : kQuietDbv;
     }
-    return dbv;
+    return spectrum;
 }
 
 }  // namespace
@@ -139,19 +164,22 @@ ScopeView Scope::viewOf(const Output& out, double now) const
     }
     const auto changes = out.steps.end() - std::lower_bound(out.steps.begin(), out.steps.end(), start,
                                                             [](const Step& s, double t) { return s.time < t; });
-    view.updateHz = double(changes) / duration;
+    view.changeHz = double(changes) / duration;
 
-    // The spectrum: the recent stretch sampled well above the update rate.
-    const double rate = std::clamp(4 * view.updateHz, kMinRate, kMaxRate);
-    const size_t length = powerOfTwoBelow(std::min(duration, kSpectrumSpan) * rate);
+    // The spectrum: the recent stretch sampled as finely as the transform's
+    // length allows, and well above the rate the output changes at.
+    const double stretch = std::min(duration, kSpectrumSpan);
+    const double rate = std::clamp(std::max(4 * view.changeHz, double(kMaxFft) / stretch), kMinRate, kMaxRate);
+    const size_t length = powerOfTwoBelow(stretch * rate);
     if (length >= kMinFft) {
         const std::vector<double> samples =
             sampleHeld(out.steps, out.initial, now - double(length) / rate, 1 / rate, length);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
         view.minVolts = *low;
         view.maxVolts = *high;
-        view.meanVolts = std::accumulate(samples.begin(), samples.end(), 0.0) / double(length);
-        const std::vector<double> dbv = dbvSpectrum(samples);
+        const Spectrum spectrum = dbvSpectrum(samples);
+        view.meanVolts = spectrum.mean;
+        const std::vector<double>& dbv = spectrum.dbv;
         const double binHz = rate / double(length);
         const auto peak = std::max_element(dbv.begin() + 2, dbv.end() - 1);
         if (*peak > kQuietDbv) {
@@ -175,20 +203,29 @@ ScopeView Scope::viewOf(const Output& out, double now) const
     }
 
     // The waveform: a few periods, from the last rising crossing of the
-    // middle that leaves them all in view.
+    // middle that leaves them all in view. An output that crossed its middle
+    // upwards fewer than kPeriodsForTone times has no tone, whatever its
+    // spectrum's largest bin.
+    const double middle = (view.minVolts + view.maxVolts) / 2;
+    std::vector<double> crossings;
+    double previous = out.initial;
+    for (const Step& s : out.steps) {
+        if (s.time >= start && previous < middle && s.volts >= middle) {
+            crossings.push_back(s.time);
+        }
+        previous = s.volts;
+    }
+    if (crossings.size() < kCrossingsForTone) {
+        view.spectrum.peakHz = 0;
+    }
     double span = view.spectrum.peakHz > 0 ? kPeriodsShown / view.spectrum.peakHz : kUntriggeredSpan;
     span = std::min(span, duration);
-    const double middle = (view.minVolts + view.maxVolts) / 2;
     ScopeTrace& trace = view.trace;
     trace.from = now - span;
-    for (auto s = out.steps.rbegin(); s != out.steps.rend() && s->time >= start; ++s) {
-        const auto before = std::next(s);
-        const double previous = before == out.steps.rend() ? out.initial : before->volts;
-        if (s->time <= now - span && previous < middle && s->volts >= middle) {
-            trace.from = s->time;
-            trace.triggered = true;
-            break;
-        }
+    const auto trigger = std::upper_bound(crossings.begin(), crossings.end(), now - span);
+    if (trigger != crossings.begin()) {
+        trace.from = *std::prev(trigger);
+        trace.triggered = true;
     }
     trace.step = span / double(kTracePoints);
     trace.volts = sampleHeld(out.steps, out.initial, trace.from, trace.step, kTracePoints);

@@ -3,7 +3,7 @@
 // between them it holds (a zero-order hold, as the converter does). The
 // view of an output that has changed at all: its recent waveform, triggered
 // on a rising crossing of its middle so that a periodic signal stands
-// still, and its spectrum (Hann window, FFTW), with the figures a person
+// still, and its spectrum (flat-top window, FFTW), with the figures a person
 // reads off a scope.
 #pragma once
 
@@ -33,7 +33,7 @@ struct ScopeView {
     double minVolts = 0;
     double maxVolts = 0;
     double meanVolts = 0;
-    double updateHz = 0;  // changes per second over the history
+    double changeHz = 0;  // changes per second over the history (a DAC's updates that changed it)
     ScopeTrace trace;
     ScopeSpectrum spectrum;
 };

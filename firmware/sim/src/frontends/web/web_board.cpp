@@ -52,7 +52,7 @@ nlohmann::json scopeJson(const std::vector<ScopeView>& views)
                            {"min", v.minVolts},
                            {"max", v.maxVolts},
                            {"mean", v.meanVolts},
-                           {"updateHz", v.updateHz},
+                           {"changeHz", v.changeHz},
                            {"trace",
                             {{"from", v.trace.from},
                              {"step", v.trace.step},

@@ -24,7 +24,7 @@ export class Scope {
     this.figures.textContent = outputs.map((o) =>
       `${o.name}: ${o.min.toFixed(3)} … ${o.max.toFixed(3)} V (${(o.max - o.min).toFixed(3)} Vpp), `
       + `mean ${o.mean.toFixed(3)} V, ${o.spectrum.peakHz > 0 ? hz(o.spectrum.peakHz) : 'no tone'}, `
-      + `${o.updateHz.toFixed(0)} updates/s${o.trace.triggered ? '' : ' (untriggered)'}`).join('   ');
+      + `${o.changeHz.toFixed(0)} changes/s${o.trace.triggered ? '' : ' (untriggered)'}`).join('   ');
   }
 
   drawTraces(outputs) {
