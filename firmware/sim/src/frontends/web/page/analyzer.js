@@ -188,7 +188,9 @@ export class Analyzer {
         const w = Math.max(1, x(b) - x1);
         ctx.fillStyle = 'rgba(131,165,152,0.35)';
         ctx.fillRect(x1, low + 3, w, 12);
-        const text = w > ctx.measureText(label).width + 4 ? label : w > 18 ? label.slice(0, 2) : '';
+        // Narrow: a UART byte's character, an SPI byte's hex.
+        const short = /^[0-9A-F]{2} '(.)'$/.exec(label)?.[1] ?? label.replace(/^[A-Z]+ /, '').slice(0, 2);
+        const text = w > ctx.measureText(label).width + 4 ? label : w > 18 ? short : '';
         if (text) {
           ctx.fillStyle = '#e8e6e3';
           ctx.fillText(text, x1 + 2, low + 13);
