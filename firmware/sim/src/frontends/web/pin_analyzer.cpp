@@ -1,6 +1,7 @@
 #include "frontends/web/pin_analyzer.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace boardsim {
 namespace {
@@ -70,7 +71,7 @@ void PinAnalyzer::edge(unsigned pin, bool level, double time)
     dense.level = level;
 }
 
-nlohmann::json PinAnalyzer::setup(Board& board) const
+nlohmann::json PinAnalyzer::setup(uint32_t levels, double time) const
 {
     nlohmann::json pins = nlohmann::json::array();
     for (unsigned pin = 0; pin < 32; ++pin) {
@@ -78,7 +79,7 @@ nlohmann::json PinAnalyzer::setup(Board& board) const
             pins.push_back(pin);
         }
     }
-    return {{"pins", pins}, {"levels", board.machine().pins().levels()}, {"time", board.seconds()}};
+    return {{"pins", pins}, {"levels", levels}, {"time", time}};
 }
 
 bool PinAnalyzer::empty() const
@@ -92,9 +93,9 @@ nlohmann::json PinAnalyzer::takeBatch(double now)
         uart.settle(now, decoded_);
     }
     nlohmann::json bytes = nlohmann::json::array();
-    for (const PinAnnotation& a : decoded_) {
-        bytes.push_back({a.pin, a.from, a.to, a.label});
-    }
+    std::transform(decoded_.begin(), decoded_.end(), std::back_inserter(bytes), [](const PinAnnotation& a) {
+        return nlohmann::json{a.pin, a.from, a.to, a.label};
+    });
     nlohmann::json dense = nlohmann::json::array();
     for (unsigned pin = 0; pin < 32; ++pin) {
         if (dense_[pin].from >= 0) {

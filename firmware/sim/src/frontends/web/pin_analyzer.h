@@ -33,8 +33,9 @@ public:
     void select(uint32_t pins) { selected_ = pins; }
     uint32_t selected() const { return selected_; }
 
-    // What the strip starts from: {"pins": [...], "levels": mask, "time": s}.
-    nlohmann::json setup(Board& board) const;
+    // What the strip starts from: {"pins": [...], "levels": mask, "time": s},
+    // with the pins' levels at that time.
+    nlohmann::json setup(uint32_t levels, double time) const;
     // {"edges": [[pin, s, level], ...], "bytes": [[pin, from, to, "label"], ...],
     //  "dense": [[pin, from, to, level after], ...], "droppedBytes": n}
     // since the last batch, up to `now` (a frame that has ended by then is

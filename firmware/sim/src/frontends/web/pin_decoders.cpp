@@ -1,6 +1,8 @@
 #include "frontends/web/pin_decoders.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 
 namespace boardsim {
 namespace {
@@ -70,21 +72,15 @@ SpiPinDecoder::SpiPinDecoder(unsigned sckPin, unsigned mosiPin, std::vector<SpiD
 
 uint32_t SpiPinDecoder::pins() const
 {
-    uint32_t mask = (1u << sckPin_) | (1u << mosiPin_);
-    for (const SpiDevice& device : devices_) {
-        mask |= 1u << device.csPin;
-    }
-    return mask;
+    return std::accumulate(devices_.begin(), devices_.end(), (1u << sckPin_) | (1u << mosiPin_),
+                           [](uint32_t mask, const SpiDevice& device) { return mask | 1u << device.csPin; });
 }
 
 const SpiDevice* SpiPinDecoder::selected() const
 {
-    for (const SpiDevice& device : devices_) {
-        if ((levels_ & (1u << device.csPin)) == 0) {
-            return &device;
-        }
-    }
-    return nullptr;
+    const auto device = std::find_if(devices_.begin(), devices_.end(),
+                                     [this](const SpiDevice& d) { return (levels_ & (1u << d.csPin)) == 0; });
+    return device == devices_.end() ? nullptr : &*device;
 }
 
 void SpiPinDecoder::edge(unsigned pin, double time, bool level, std::vector<PinAnnotation>& out)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 #include <fftw3.h>
 
@@ -101,9 +102,8 @@ Spectrum dbvSpectrum(std::vector<double> samples)
 
 Scope::Scope(std::vector<std::string> names)
 {
-    for (std::string& name : names) {
-        outputs_.push_back(Output{std::move(name), {}, 0, false});
-    }
+    std::transform(names.begin(), names.end(), std::back_inserter(outputs_),
+                   [](std::string& name) { return Output{std::move(name), {}, 0, false}; });
 }
 
 void Scope::add(unsigned output, double time, double volts)
@@ -152,33 +152,33 @@ std::vector<ScopeView> Scope::view(double now)
     return views;
 }
 
-ScopeView Scope::viewOf(const Output& out, double now) const
+ScopeView Scope::viewOf(const Output& out, double now)
 {
-    ScopeView view;
-    view.name = out.name;
+    ScopeView result;
+    result.name = out.name;
     const double start = std::max(out.steps.front().time, now - kHistory);
     const double duration = now - start;
     if (!(duration > 0)) {
-        view.minVolts = view.maxVolts = view.meanVolts = out.steps.back().volts;
-        return view;
+        result.minVolts = result.maxVolts = result.meanVolts = out.steps.back().volts;
+        return result;
     }
     const auto changes = out.steps.end() - std::lower_bound(out.steps.begin(), out.steps.end(), start,
                                                             [](const Step& s, double t) { return s.time < t; });
-    view.changeHz = double(changes) / duration;
+    result.changeHz = double(changes) / duration;
 
     // The spectrum: the recent stretch sampled as finely as the transform's
     // length allows, and well above the rate the output changes at.
     const double stretch = std::min(duration, kSpectrumSpan);
-    const double rate = std::clamp(std::max(4 * view.changeHz, double(kMaxFft) / stretch), kMinRate, kMaxRate);
+    const double rate = std::clamp(std::max(4 * result.changeHz, double(kMaxFft) / stretch), kMinRate, kMaxRate);
     const size_t length = powerOfTwoBelow(stretch * rate);
     if (length >= kMinFft) {
         const std::vector<double> samples =
             sampleHeld(out.steps, out.initial, now - double(length) / rate, 1 / rate, length);
         const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
-        view.minVolts = *low;
-        view.maxVolts = *high;
+        result.minVolts = *low;
+        result.maxVolts = *high;
         const Spectrum spectrum = dbvSpectrum(samples);
-        view.meanVolts = spectrum.mean;
+        result.meanVolts = spectrum.mean;
         const std::vector<double>& dbv = spectrum.dbv;
         const double binHz = rate / double(length);
         const auto peak = std::max_element(dbv.begin() + 2, dbv.end() - 1);
@@ -189,24 +189,24 @@ ScopeView Scope::viewOf(const Output& out, double now) const
             const double c = *(peak + 1);
             const double denominator = a - 2 * b + c;
             const double offset = denominator != 0 ? 0.5 * (a - c) / denominator : 0;
-            view.spectrum.peakHz = (double(peak - dbv.begin()) + offset) * binHz;
-            view.spectrum.peakDbv = b;
+            result.spectrum.peakHz = (double(peak - dbv.begin()) + offset) * binHz;
+            result.spectrum.peakDbv = b;
         }
         const size_t group = (dbv.size() + kSpectrumPoints - 1) / kSpectrumPoints;
-        view.spectrum.binHz = binHz * double(group);
+        result.spectrum.binHz = binHz * double(group);
         for (size_t k = 0; k < dbv.size(); k += group) {
-            view.spectrum.dbv.push_back(*std::max_element(dbv.begin() + ptrdiff_t(k),
+            result.spectrum.dbv.push_back(*std::max_element(dbv.begin() + ptrdiff_t(k),
                                                           dbv.begin() + ptrdiff_t(std::min(dbv.size(), k + group))));
         }
     } else {
-        view.minVolts = view.maxVolts = view.meanVolts = out.steps.back().volts;
+        result.minVolts = result.maxVolts = result.meanVolts = out.steps.back().volts;
     }
 
     // The waveform: a few periods, from the last rising crossing of the
-    // middle that leaves them all in view. An output that crossed its middle
+    // middle that leaves them all in result. An output that crossed its middle
     // upwards fewer than kPeriodsForTone times has no tone, whatever its
     // spectrum's largest bin.
-    const double middle = (view.minVolts + view.maxVolts) / 2;
+    const double middle = (result.minVolts + result.maxVolts) / 2;
     std::vector<double> crossings;
     double previous = out.initial;
     for (const Step& s : out.steps) {
@@ -216,11 +216,11 @@ ScopeView Scope::viewOf(const Output& out, double now) const
         previous = s.volts;
     }
     if (crossings.size() < kCrossingsForTone) {
-        view.spectrum.peakHz = 0;
+        result.spectrum.peakHz = 0;
     }
-    double span = view.spectrum.peakHz > 0 ? kPeriodsShown / view.spectrum.peakHz : kUntriggeredSpan;
+    double span = result.spectrum.peakHz > 0 ? kPeriodsShown / result.spectrum.peakHz : kUntriggeredSpan;
     span = std::min(span, duration);
-    ScopeTrace& trace = view.trace;
+    ScopeTrace& trace = result.trace;
     trace.from = now - span;
     const auto trigger = std::upper_bound(crossings.begin(), crossings.end(), now - span);
     if (trigger != crossings.begin()) {
@@ -229,7 +229,7 @@ ScopeView Scope::viewOf(const Output& out, double now) const
     }
     trace.step = span / double(kTracePoints);
     trace.volts = sampleHeld(out.steps, out.initial, trace.from, trace.step, kTracePoints);
-    return view;
+    return result;
 }
 
 }  // namespace boardsim

@@ -70,7 +70,7 @@ private:
         double initial = 0;  // the level before the first kept step
         bool changed = false;
     };
-    ScopeView viewOf(const Output& output, double now) const;
+    static ScopeView viewOf(const Output& output, double now);
 
     std::vector<Output> outputs_;
     bool changed_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <thread>
 
 #include "frontends/common/firmware_profile.h"
@@ -37,18 +38,14 @@ std::string hexBytes(const std::vector<uint8_t>& bytes)
 
 nlohmann::json byteArray(const std::string& bytes)
 {
-    nlohmann::json array = nlohmann::json::array();
-    for (const char c : bytes) {
-        array.push_back(uint8_t(c));
-    }
-    return array;
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 nlohmann::json scopeJson(const std::vector<ScopeView>& views)
 {
     nlohmann::json outputs = nlohmann::json::array();
-    for (const ScopeView& v : views) {
-        outputs.push_back({{"name", v.name},
+    std::transform(views.begin(), views.end(), std::back_inserter(outputs), [](const ScopeView& v) {
+        return nlohmann::json{{"name", v.name},
                            {"min", v.minVolts},
                            {"max", v.maxVolts},
                            {"mean", v.meanVolts},
@@ -62,8 +59,8 @@ nlohmann::json scopeJson(const std::vector<ScopeView>& views)
                             {{"binHz", v.spectrum.binHz},
                              {"dbv", v.spectrum.dbv},
                              {"peakHz", v.spectrum.peakHz},
-                             {"peakDbv", v.spectrum.peakDbv}}}});
-    }
+                             {"peakDbv", v.spectrum.peakDbv}}}};
+    });
     return {{"outputs", outputs}};
 }
 
@@ -104,8 +101,8 @@ void WebBoard::build()
             ++terminal.sent;
         };
     }
-    for (const KeyPress& press : options_.presses) {
-        board.pressKey(press.key, press.at, press.hold);
+    for (const KeyPress& scheduled : options_.presses) {
+        board.pressKey(scheduled.key, scheduled.at, scheduled.hold);
     }
     keyFreeAt_.fill(0);
     keyDownAt_.fill(0);
@@ -277,9 +274,9 @@ nlohmann::json WebBoard::state() const
         keys.push_back(machine.keyDown(k));
     }
     nlohmann::json uarts = nlohmann::json::array();
-    for (const Terminal& t : terminals_) {
-        uarts.push_back({{"sent", t.sent}, {"typed", t.typed}});
-    }
+    std::transform(terminals_.begin(), terminals_.end(), std::back_inserter(uarts), [](const Terminal& t) {
+        return nlohmann::json{{"sent", t.sent}, {"typed", t.typed}};
+    });
     const LedState led = machine.led();
     return {{"image", imageName_},
             {"time", board_->seconds()},
@@ -297,7 +294,7 @@ nlohmann::json WebBoard::state() const
 
 void WebBoard::publishSetup()
 {
-    const std::string setup = analyzer_.setup(*board_).dump();
+    const std::string setup = analyzer_.setup(board_->machine().pins().levels(), board_->seconds()).dump();
     stream_.publish("pinsetup", setup, setup);
 }
 

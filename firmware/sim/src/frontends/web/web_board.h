@@ -46,6 +46,8 @@ public:
     void press(int key, double seconds);
     void hold(int key, bool down);
     void type(int uart, const std::string& bytes);
+    // A loopback plug in place of the terminal: nothing can be typed to it.
+    bool plugged(int uart) const { return options_.uartLoopback[size_t(uart)]; }
     void reset();
     void setRunning(bool running);
     void setSpeed(double speed);

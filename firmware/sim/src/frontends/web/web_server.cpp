@@ -123,8 +123,8 @@ WebServer::WebServer(WebBoard& board, EventStream& stream, const WebAddress& add
     server_->set_payload_max_length(kTypedAtOnce);
     routes();
     if (address.port == 0) {
-        const int port = server_->bind_to_any_port(address.host);
-        port_ = port > 0 ? uint16_t(port) : 0;
+        const int bound = server_->bind_to_any_port(address.host);
+        port_ = bound > 0 ? uint16_t(bound) : 0;
     } else if (server_->bind_to_port(address.host, address.port)) {
         port_ = address.port;
     }
@@ -160,8 +160,15 @@ void WebServer::stop()
 
 void WebServer::routes()
 {
-    httplib::Server& s = *server_;
-    s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    guard();
+    readRoutes();
+    commandRoutes();
+    pageRoutes();
+}
+
+void WebServer::guard()
+{
+    server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         const std::string host = req.get_header_value("Host");
         if (token_.empty()) {
             const std::string port = ":" + std::to_string(port_);
@@ -187,7 +194,11 @@ void WebServer::routes()
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
+}
 
+void WebServer::readRoutes()
+{
+    httplib::Server& s = *server_;
     s.Get("/api/state", [this](const httplib::Request&, httplib::Response& res) {
         res.set_header("Cache-Control", "no-store");
         res.set_content(stream_.latest("state") + "\n", "application/json");
@@ -211,6 +222,11 @@ void WebServer::routes()
             return sink.write(text.data(), text.size());
         });
     });
+}
+
+void WebServer::commandRoutes()
+{
+    httplib::Server& s = *server_;
     s.Post("/api/press", [this](const httplib::Request& req, httplib::Response& res) {
         const int key = keyOf(req);
         const auto ms = req.has_param("ms") ? numberIn(req.get_param_value("ms"), 1, kLongestPress * 1000)
@@ -234,6 +250,10 @@ void WebServer::routes()
     });
     for (int uart = 0; uart < Lpc2294Machine::kUarts; ++uart) {
         s.Post("/api/uart" + std::to_string(uart), [this, uart](const httplib::Request& req, httplib::Response& res) {
+            if (board_.plugged(uart)) {
+                refuse(res, 409, "UART" + std::to_string(uart) + " has a loopback plug instead of a terminal");
+                return;
+            }
             board_.type(uart, req.body);
             res.status = 204;
         });
@@ -268,6 +288,11 @@ void WebServer::routes()
         board_.selectPins(*pins);
         res.status = 204;
     });
+}
+
+void WebServer::pageRoutes()
+{
+    httplib::Server& s = *server_;
     s.Get(R"(/([A-Za-z0-9_./-]*))", [this](const httplib::Request& req, httplib::Response& res) {
         const WebAsset* asset = findWebAsset(req.path);
         if (asset == nullptr) {

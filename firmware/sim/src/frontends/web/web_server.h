@@ -49,6 +49,10 @@ public:
 
 private:
     void routes();
+    void guard();  // the Host, token and Origin checks before any route
+    void readRoutes();
+    void commandRoutes();
+    void pageRoutes();
 
     WebBoard& board_;
     EventStream& stream_;

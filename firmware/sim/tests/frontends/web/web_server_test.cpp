@@ -18,6 +18,7 @@ protected:
     void serve(const std::string& token = "")
     {
         options_.image = ECHO_ELF;
+        options_.uartLoopback[1] = true;
         image_ = ElfImage::fromFile(options_.image);
         board_ = std::make_unique<WebBoard>(image_, options_, stream_);
         server_ = std::make_unique<WebServer>(*board_, stream_, WebAddress{}, token);
@@ -109,6 +110,7 @@ TEST_F(WebServerTest, RefusesBadArgumentsForeignHostsAndOtherSitesPages)
     const std::string ours = "http://127.0.0.1:" + std::to_string(server_->port());
     EXPECT_EQ(client_->Post("/api/press?key=1", {{"Origin", ours}}, "", "text/plain")->status, 204);
     EXPECT_EQ(client_->Post("/api/uart0", std::string(5000, 'x'), "text/plain")->status, 413);
+    EXPECT_EQ(client_->Post("/api/uart1", "x", "text/plain")->status, 409) << "UART1 has a loopback plug";
     EXPECT_EQ(client_->Get("/")->get_header_value("Content-Type"), "text/html; charset=utf-8");
 }
 

@@ -11,13 +11,7 @@ static void put(unsigned char c)
 
 int main(void)
 {
-    VPBDIV = 1;
-    PINSEL0 = 0x5;   /* TxD0, RxD0 */
-    U0LCR = 0x83;    /* 8N1, divisor latch */
-    U0DLL = 6;       /* 11.0592 MHz / (16 x 6) = 115200 baud */
-    U0DLM = 0;
-    U0LCR = 0x03;
-    U0FCR = 0x07;    /* FIFOs on and cleared */
+    uart0_open(0x07);  /* FIFOs on and cleared */
     for (const char* s = "echo ready\n"; *s != 0; ++s) {
         put((unsigned char)*s);
     }
