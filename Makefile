@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run table test bench plot firmware sim sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
+.PHONY: run table test bench plot firmware sim sim-web sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -72,6 +72,14 @@ sim:
 	else \
 	  $(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --periods 3 --lcd $(BUILD)/lcd.png; \
 	fi
+
+# The board in a browser: open the address it prints (WEB=127.0.0.1:8080 by
+# default; WEB=0.0.0.0:8080 serves other machines, with a token). Ctrl-C ends it.
+WEB ?= 127.0.0.1:8080
+sim-web:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target firmware_image boardsim -j $(JOBS)
+	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf --web $(WEB)
 
 # Instructions from reset to the greeting, per DelayMs unit and per heartbeat;
 # flash and RAM use of the image.

@@ -31,6 +31,7 @@
 #include "frontends/scenario/scenario_cli.h"
 #include "frontends/trace/pin_activity.h"
 #include "frontends/trace/pin_trace.h"
+#include "frontends/web/web_run.h"
 #include "machine/pin_names.h"
 #include "util/text.h"
 
@@ -502,6 +503,9 @@ int simulate(const Options& options)
     if (options.report) {
         return report(image, options);
     }
+    if (options.web) {
+        return serveWeb(image, options);
+    }
     refuseClashingOutputs(options.image, outputsOf(options));
     if (!options.scenarios.empty()) {
         return runScenarios(image, boardOptionsFor(image, options), options, std::cout, std::cerr);
@@ -592,7 +596,7 @@ int main(int argc, char** argv)
     bool endedAsIntended = false;
     try {
         const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-        endedAsIntended = options.screen || !options.uartPty.empty() || !options.ispLink.empty();
+        endedAsIntended = options.screen || !options.uartPty.empty() || !options.ispLink.empty() || options.web.has_value();
         status = run(options);
     } catch (const UsageError& e) {
         std::cerr << "boardsim: " << e.what() << "\n" << usageText();

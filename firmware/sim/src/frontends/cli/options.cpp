@@ -62,6 +62,9 @@ const char* usageText()
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
            "                     given several times (see the README, \"Testing your firmware\")\n"
            "  --junit FILE       with --scenario: the results as JUnit XML, for CI\n"
+           "  --web [ADDR:]PORT  the board live in a browser at http://ADDR:PORT/ (ADDR\n"
+           "                     127.0.0.1 unless given; elsewhere a printed token is\n"
+           "                     required); runs until interrupted\n"
            "Counts take the suffixes k and M, times s, ms and us. Every line starts with\n"
            "the instructions executed and the simulated time.\n"
            "Exit status: 0 run completed, 1 fault or error, 2 bad command line.\n"
@@ -215,6 +218,30 @@ std::string fileName(const std::string& option, const std::string& value)
     return value;
 }
 
+WebAddress parseWeb(const std::string& text)
+{
+    try {
+        return parseWebAddress(text);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+    }
+}
+
+// The browser is the board's only front: what another front or a run to
+// an end would take is refused.
+void checkWebOptions(const Options& options)
+{
+    if (options.web &&
+        (options.runGiven || options.periods || !options.shots.empty() || options.report || options.gdbPort ||
+         !options.ispLink.empty() || !options.saveFlash.empty() || options.screen || !options.uartPty.empty() ||
+         !options.lcdMovie.empty() || !options.vcd.empty() || !options.scenarios.empty() || options.showCalls ||
+         !options.extraWatched.empty() || options.traceIo)) {
+        throw UsageError("--web serves the board until interrupted: not with --run, --periods, --lcd, --lcd-at, "
+                         "--report, --gdb, --isp, --save-flash, --screen, --uart-pty, --lcd-movie, --vcd, "
+                         "--scenario, --calls, --watch or --trace-io");
+    }
+}
+
 using Flag = void (*)(Options&);
 using Valued = void (*)(Options&, const std::string&);
 
@@ -266,6 +293,7 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--scenario", [](Options& o, const std::string& v) { o.scenarios.push_back(fileName("--scenario", v)); }},
         {"--junit", [](Options& o, const std::string& v) { o.junit = fileName("--junit", v); }},
         {"--vcd", [](Options& o, const std::string& v) { o.vcd = fileName("--vcd", v); }},
+        {"--web", [](Options& o, const std::string& v) { o.web = parseWeb(v); }},
         {"--vcd-pins",
          [](Options& o, const std::string& v) {
              o.vcdPins = parsePins("--vcd-pins", v);
@@ -302,6 +330,7 @@ void checkCombination(Options& options)
         throw UsageError("no image given");
     }
     refuseOverlappingPresses(options.presses);
+    checkWebOptions(options);
     checkScenarioOptions(options);
     refuseWithGdb(options);
     if (options.periods && !options.runGiven) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frontends/web/web_address.h"
 #include "machine/lpc2294.h"
 #include "util/when.h"
 
@@ -66,6 +67,7 @@ struct Options {
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
     std::vector<std::string> scenarios;  // run each on a fresh board instead of one run
     std::string junit;                   // the scenarios' results as JUnit XML
+    std::optional<WebAddress> web;       // serve the board to browsers here
 };
 
 // Throws UsageError with a message fit for the user.

@@ -226,14 +226,29 @@ bool lcdBlank(const std::vector<uint8_t>& frame)
     return std::all_of(frame.begin(), frame.end(), [](uint8_t byte) { return byte == 0; });
 }
 
-void writeLcdPicture(const std::vector<uint8_t>& frame, const std::string& path, unsigned scale)
+namespace {
+
+Canvas glass(const std::vector<uint8_t>& frame, unsigned scale)
 {
     if (frame.size() != kLcdFrameBytes) {
         throw std::runtime_error("an LCD frame is " + std::to_string(kLcdFrameBytes) + " bytes");
     }
-    writeCanvas(paint(scale == 0 ? 1 : scale, [&](unsigned x, unsigned y) { return lcdPixel(frame, x, y) ? kDark : kLight; }),
-                path);
+    return paint(scale == 0 ? 1 : scale, [&](unsigned x, unsigned y) { return lcdPixel(frame, x, y) ? kDark : kLight; });
 }
+
+}  // namespace
+
+void writeLcdPicture(const std::vector<uint8_t>& frame, const std::string& path, unsigned scale)
+{
+    writeCanvas(glass(frame, scale), path);
+}
+
+#ifdef BOARDSIM_HAVE_PNG
+std::string lcdPng(const std::vector<uint8_t>& frame, unsigned scale)
+{
+    return png(glass(frame, scale), "the LCD picture");
+}
+#endif
 
 std::vector<uint8_t> readLcdPicture(const std::string& path)
 {

@@ -16,6 +16,9 @@ bool lcdBlank(const std::vector<uint8_t>& frame);
 // name ends in ".pbm" (or PNG support was not built in). Throws on failure.
 void writeLcdPicture(const std::vector<uint8_t>& frame, const std::string& path, unsigned scale = 4);
 
+// The same picture as PNG bytes (built with libpng only).
+std::string lcdPng(const std::vector<uint8_t>& frame, unsigned scale = 4);
+
 // Reads a picture as writeLcdPicture writes it (PNG or PBM, plain or raw,
 // at any scale, with its border) back into a frame. Throws
 // std::runtime_error naming the file and what is wrong with it.

@@ -80,4 +80,17 @@ static inline void full_speed(void)
 /* The crystal, and the peripheral clock once VPBDIV = 1 (no PLL). */
 #define FOSC 11059200u
 
+/* UART0 on TxD0/RxD0 at 115200 baud 8N1 from that clock, its FIFO control
+   register set to `fcr`. */
+static inline void uart0_open(unsigned fcr)
+{
+    VPBDIV = 1;
+    PINSEL0 = 0x5;            /* TxD0, RxD0 */
+    U0LCR = 0x83;             /* 8N1, divisor latch */
+    U0DLL = 6;                /* 11.0592 MHz / (16 x 6) = 115200 baud */
+    U0DLM = 0;
+    U0LCR = 0x03;
+    U0FCR = fcr;
+}
+
 #endif

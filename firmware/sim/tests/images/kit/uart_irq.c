@@ -45,13 +45,7 @@ IRQ_HANDLER void uart0_isr(void)
 
 int main(void)
 {
-    VPBDIV = 1;
-    PINSEL0 = 0x5;            /* TxD0, RxD0 */
-    U0LCR = 0x83;             /* 8N1, divisor latch */
-    U0DLL = 6;                /* 11.0592 MHz / (16 x 6) = 115200 baud */
-    U0DLM = 0;
-    U0LCR = 0x03;
-    U0FCR = 0x87;             /* FIFOs on, receive trigger at 8 */
+    uart0_open(0x87);         /* FIFOs on, receive trigger at 8 */
     VICVectAddrN(0) = (unsigned)uart0_isr;
     VICVectCntlN(0) = 0x20 | CH_UART0;
     VICIntEnable = 1u << CH_UART0;
