@@ -81,9 +81,15 @@ void Spi0Drain(void)
 void Spi0Put(INT8U byte)
 {
     // SPDR takes no byte while one is shifting: the write would be lost
-    // (WCOL).
-    Spi0Drain();
-    Sending = TRUE;
+    // (WCOL). Sending stays set from the last byte to this one.
+    if (Sending)
+    {
+        WaitForSpif();
+    }
+    else
+    {
+        Sending = TRUE;
+    }
     S0SPDR = byte;
 }
 
