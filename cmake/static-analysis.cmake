@@ -29,7 +29,7 @@ set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_d
 list(TRANSFORM dactables_sources PREPEND dactables/)
 set(firmware_sources firmware/src/main.cpp firmware/src/menu/itemactions.cpp firmware/board/cstartup.c
     firmware/board/signal_tables.c)
-foreach(name uart0 keys spi0 lcd font5x7 gui menu signal_generator signal_screen)
+foreach(name uart0 keys spi0 lcd font5x7 gui menu signal_generator signal_screen titled_screen)
   list(APPEND firmware_sources firmware/board/${name}.cpp)
 endforeach()
 set(sim_sources "")

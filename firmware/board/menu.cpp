@@ -12,6 +12,7 @@
 #include "keys.h"
 #include "lcd.h"
 #include "signal_screen.h"
+#include "titled_screen.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ const MenuEntry kEntries[] = {
 };
 constexpr INT32U kEntryCount = sizeof kEntries / sizeof kEntries[0];
 
-constexpr INT32U kTitleX = 30;
-constexpr INT32U kTitleY = 0;
-constexpr INT32U kRuleY = 9;
 constexpr INT32U kMarkerX = 6;
 constexpr INT32U kLabelX = 18;
-constexpr INT32U kFirstEntryY = 16;
+constexpr INT32U kFirstEntryY = TITLED_SCREEN_FIRST_ROW;
 constexpr INT32U kEntryPitch = 8;
 
 INT32U Selected = 0;
@@ -45,9 +43,7 @@ BOOL (*OpenScreenKeys)(INT8U key) = nullptr;
 
 void MenuDraw()
 {
-    LcdClearFrame();
-    GUI_PutString(kTitleX, kTitleY, "Menu");
-    GUI_HLine(kRuleY);
+    TitledScreenBegin("Menu");
     for (INT32U i = 0; i < kEntryCount; i++)
     {
         const INT32U y = kFirstEntryY + i * kEntryPitch;

@@ -8,14 +8,12 @@
 #include "signal_generator.h"
 #include "signal_screen.h"
 #include "signal_tables.h"
+#include "titled_screen.h"
 
 namespace {
 
-constexpr INT32U kTitleX = 24;
-constexpr INT32U kTitleY = 0;
-constexpr INT32U kRuleY = 9;
 constexpr INT32U kTextX = 0;
-constexpr INT32U kFirstLineY = 16;
+constexpr INT32U kFirstLineY = TITLED_SCREEN_FIRST_ROW;
 constexpr INT32U kLinePitch = 8;
 // A line of the 84-pixel screen holds 14 characters of 6 pixels.
 constexpr INT32U kLineChars = LCD_WIDTH / 6;
@@ -61,9 +59,7 @@ void Draw()
     const INT32U rate = kSignalRates[Rate];
     CHAR text[kLineChars + 1];
 
-    LcdClearFrame();
-    GUI_PutString(kTitleX, kTitleY, "Signal");
-    GUI_HLine(kRuleY);
+    TitledScreenBegin("Signal");
 
     *AppendNumber(Append(text, "Table "), table.option) = '\0';
     PutLine(0, text);
