@@ -15,8 +15,10 @@ namespace {
 constexpr INT32U kTextX = 0;
 constexpr INT32U kFirstLineY = TITLED_SCREEN_FIRST_ROW;
 constexpr INT32U kLinePitch = 8;
-// A line of the 84-pixel screen holds 14 characters of 6 pixels.
+// A line of the 84-pixel screen holds 14 characters of 6 pixels: "Rate"
+// and a rate of five digits fit.
 constexpr INT32U kLineChars = LCD_WIDTH / 6;
+static_assert(kSignalRates[kSignalRateCount - 1] < 100000, "a rate's line would not fit the screen");
 
 INT32U Table = 0;
 INT32U Rate = 0;
@@ -31,7 +33,7 @@ CHAR *Append(CHAR *at, const CHAR *text)
     return at;
 }
 
-// Appends `value` in decimal, at least `digits` digits.
+// Appends `value` in decimal, at least `digits` digits (at most ten).
 CHAR *AppendNumber(CHAR *at, INT32U value, INT32U digits = 1)
 {
     CHAR reversed[10];
@@ -40,7 +42,7 @@ CHAR *AppendNumber(CHAR *at, INT32U value, INT32U digits = 1)
     {
         reversed[count++] = static_cast<CHAR>('0' + value % 10);
         value /= 10;
-    } while (value != 0 || count < digits);
+    } while ((value != 0 || count < digits) && count < sizeof reversed);
     while (count > 0)
     {
         *at++ = reversed[--count];
