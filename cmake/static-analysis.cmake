@@ -27,8 +27,9 @@ endif()
 set(src ${PROJECT_SOURCE_DIR})
 set(dactables_sources console.cpp console_input.cpp main.cpp options.cpp table_discard.cpp table_writer.cpp)
 list(TRANSFORM dactables_sources PREPEND dactables/)
-set(firmware_sources firmware/src/main.cpp firmware/src/menu/itemactions.cpp firmware/board/cstartup.c)
-foreach(name uart0 keys spi0 lcd font5x7 gui menu)
+set(firmware_sources firmware/src/main.cpp firmware/src/menu/itemactions.cpp firmware/board/cstartup.c
+    firmware/board/signal_tables.c)
+foreach(name uart0 keys spi0 lcd font5x7 gui menu signal_generator signal_screen titled_screen)
   list(APPEND firmware_sources firmware/board/${name}.cpp)
 endforeach()
 set(sim_sources "")
@@ -37,7 +38,7 @@ if(WITH_SIM)
 endif()
 
 # The firmware's compile database: ARM7TDMI, ARM state, soft float, freestanding.
-set(arm_flags "--target=arm-none-eabi -mcpu=arm7tdmi -marm -mfloat-abi=soft -ffreestanding -nostdlib -D__DEBUG_RAM=1 -Wall -Wextra -I${src}/firmware/src -I${src}/firmware/board")
+set(arm_flags "--target=arm-none-eabi -mcpu=arm7tdmi -marm -mfloat-abi=soft -ffreestanding -nostdlib -D__DEBUG_RAM=1 -Wall -Wextra -I${src}/firmware/src -I${src}/firmware/board -I${FIRMWARE_TABLES_DIR}")
 set(entries "")
 foreach(file ${firmware_sources})
   if(file MATCHES "\\.c$")
@@ -90,7 +91,8 @@ add_test(NAME cppcheck_dactables
   COMMAND ${CPPCHECK} ${cppcheck_args} --language=c++ -Idactables ${dactables_sources}
   WORKING_DIRECTORY ${src})
 add_test(NAME cppcheck_firmware
-  COMMAND ${CPPCHECK} ${cppcheck_args} -D__DEBUG_RAM=1 -Ifirmware/src -Ifirmware/board ${firmware_sources}
+  COMMAND ${CPPCHECK} ${cppcheck_args} -D__DEBUG_RAM=1 -Ifirmware/src -Ifirmware/board -I${FIRMWARE_TABLES_DIR}
+          ${firmware_sources}
   WORKING_DIRECTORY ${src})
 set(cppcheck_tests cppcheck_dactables cppcheck_firmware)
 if(romtable_sources)

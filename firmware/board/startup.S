@@ -1,5 +1,7 @@
 /* Exception vectors, reset handler, software-interrupt handler and the
-   hang loops of the unused exceptions, for the LPC2294 running from flash. */
+   hang loops of the unused exceptions, for the LPC2294 running from flash.
+   IRQs go through the VIC: the IRQ vector jumps to the address VICVectAddr
+   gives for the interrupt being served. */
 
         .syntax unified
         .arm
@@ -20,12 +22,16 @@
         .equ    IRQ_STACK_SIZE, 0x80
         .equ    SVC_STACK_SIZE, 0x80
 
-        /* Every used vector is "ldr pc, [pc, #24]": it jumps through the
-           literal table 0x20 bytes further on. The boot loader runs user code
-           only if the eight vector words sum to zero, so the reserved word at
-           0x14 balances the seven identical instructions. */
+        /* Every vector but IRQ is "ldr pc, [pc, #24]": it jumps through the
+           literal table 0x20 bytes further on. IRQ's is "ldr pc, [pc, #-0xFF0]":
+           0x18 + 8 - 0xFF0 wraps to 0xFFFFF030, VICVectAddr, which holds the
+           handler of the highest-priority vectored slot asking (or
+           VICDefVectAddr). The boot loader runs user code only if the eight
+           vector words sum to zero, so the reserved word at 0x14 balances
+           the other seven. */
         .equ    LDR_PC_TABLE, 0xE59FF018
-        .equ    VECTOR_CHECKSUM, (0 - 7 * LDR_PC_TABLE) & 0xFFFFFFFF
+        .equ    LDR_PC_VIC, 0xE51FFFF0
+        .equ    VECTOR_CHECKSUM, (0 - 6 * LDR_PC_TABLE - LDR_PC_VIC) & 0xFFFFFFFF
 
         .section .vectors, "ax"
         .global Vectors
@@ -36,7 +42,7 @@ Vectors:
         ldr     pc, [pc, #24]           /* 0x0C prefetch abort */
         ldr     pc, [pc, #24]           /* 0x10 data abort */
         .word   VECTOR_CHECKSUM         /* 0x14 reserved: boot loader checksum */
-        ldr     pc, [pc, #24]           /* 0x18 IRQ */
+        ldr     pc, [pc, #-0xFF0]       /* 0x18 IRQ: VICVectAddr */
         ldr     pc, [pc, #24]           /* 0x1C FIQ */
 
         .word   Reset_Handler           /* 0x20 */
@@ -45,7 +51,7 @@ Vectors:
         .word   PAbt_Hang               /* 0x2C */
         .word   DAbt_Hang               /* 0x30 */
         .word   0                       /* 0x34 */
-        .word   Irq_Hang                /* 0x38 */
+        .word   Irq_Hang                /* 0x38 (unused: IRQ goes through the VIC) */
         .word   Fiq_Hang                /* 0x3C */
 
         .text
@@ -125,8 +131,9 @@ SwiHandle1:
         bx      lr
         .size   SwiHandle1, . - SwiHandle1
 
-/* No interrupt source is enabled and no fault is expected: each of these
-   stops on a symbol of its own, so a debugger or simulator can name it. */
+/* No fault is expected, and no interrupt but those the VIC vectors: each
+   of these stops on a symbol of its own, so a debugger or simulator can
+   name it. Irq_Hang is the VIC's default vector, for an IRQ no slot serves. */
         .global Undef_Hang
         .type   Undef_Hang, %function
 Undef_Hang:

@@ -22,8 +22,8 @@ undefined=$("$nm" --undefined-only "$elf" | awk '{print $2}' | xargs)
 [ -z "$undefined" ] || fail "undefined symbols: $undefined"
 
 # Unmangled symbols a simulator or a debugger session may rely on.
-for symbol in main DelayMs SysVersion SysAuthor DealKey KeySysInit GUI_Init Menu_Init UART0_Init \
-              UART0_SendStr LcdClrScrn WaitAnyKeyDown SwiHandle1 LcdFrame \
+for symbol in main DelayMs SysVersion SysAuthor SysSignal DealKey KeySysInit GUI_Init Menu_Init UART0_Init \
+              UART0_SendStr LcdClrScrn WaitAnyKeyDown SwiHandle1 LcdFrame SignalTimerIrq \
               Undef_Hang PAbt_Hang DAbt_Hang Irq_Hang Fiq_Hang; do
   [ -n "$(address_of "$symbol")" ] || fail "symbol $symbol missing"
 done
@@ -43,12 +43,16 @@ size=$(stat -c %s "$bin")
 [ "$size" -le $((256 * 1024)) ] || fail "firmware.bin is $size bytes, more than the flash"
 [ "$size" -ge 64 ] || fail "firmware.bin is too short to hold the vectors"
 
-# Vectors: words 0..7 at 0x00, their handler table at 0x20 (little-endian image).
+# Vectors: words 0..7 at 0x00, their handler table at 0x20 (little-endian
+# image); the IRQ vector (6) jumps to what the VIC's VectAddr register gives.
 mapfile -t words < <(od -An -v -tu4 -N64 "$bin" | xargs -n1)
 sum=0
 for i in 0 1 2 3 4 5 6 7; do
   sum=$(((sum + words[i]) & 0xFFFFFFFF))
-  if [ "$i" -ne 5 ] && [ "${words[i]}" -ne $((0xE59FF018)) ]; then
+  if [ "$i" -eq 6 ]; then
+    [ "${words[i]}" -eq $((0xE51FFFF0)) ] ||
+      fail "vector 6 is $(printf 0x%08X "${words[i]}"), not ldr pc, [pc, #-0xFF0]"
+  elif [ "$i" -ne 5 ] && [ "${words[i]}" -ne $((0xE59FF018)) ]; then
     fail "vector $i is $(printf 0x%08X "${words[i]}"), not ldr pc, [pc, #24]"
   fi
 done
@@ -65,7 +69,6 @@ expect_handler() {   # <table index> <symbol>
 expect_handler 9 Undef_Hang
 expect_handler 11 PAbt_Hang
 expect_handler 12 DAbt_Hang
-expect_handler 14 Irq_Hang
 expect_handler 15 Fiq_Hang
 swi=${words[10]}
 [ "$swi" -ne 0 ] && [ "$swi" -lt "$size" ] || fail "SWI vector does not lead into the image"

@@ -12,6 +12,7 @@ namespace {
 constexpr std::uint32_t kDc = 1u << 20;
 constexpr std::uint32_t kSce = 1u << 21;
 constexpr std::uint32_t kRes = 1u << 22;
+constexpr std::uint32_t kDacCs = 1u << 23;
 // PINSEL0: P0.4 SCK0, P0.6 MOSI0, P0.7 SSEL0 (pulled up on the board).
 constexpr std::uint32_t kSpiPinsMask = (3u << 8) | (3u << 12) | (3u << 14);
 constexpr std::uint32_t kSpiPinsValue = (1u << 8) | (1u << 12) | (1u << 14);
@@ -20,6 +21,9 @@ constexpr std::uint32_t kPinsel0 = 0xE002C000;
 constexpr std::uint32_t kIo0Set = 0xE0028004, kIo0Dir = 0xE0028008, kIo0Clr = 0xE002800C;
 constexpr std::uint32_t kS0Spcr = 0xE0020000, kS0Spsr = 0xE0020004, kS0Spdr = 0xE0020008, kS0Spccr = 0xE002000C;
 constexpr std::uint32_t kSpif = 0x80;
+constexpr std::uint32_t kMaster = 0x20;
+constexpr std::uint32_t kLcdMode = kMaster;        // CPOL 0, CPHA 0, MSB first
+constexpr std::uint32_t kDacMode = kMaster | 0x08; // CPOL 0, CPHA 1, MSB first
 constexpr int kReadsUntilSpif = 2;
 
 Panel panel;
@@ -29,6 +33,8 @@ bool resetDone = false;
 bool shifting = false;  // a byte whose SPIF has not been seen
 int readsLeft = 0;
 bool spif = false;
+unsigned dacBytes = 0;  // bytes of the DAC word under way
+std::uint16_t dacWord = 0;
 
 std::string Hex(std::uint32_t value)
 {
@@ -109,18 +115,43 @@ void Byte(std::uint32_t value)
         Breach("S0SPDR written before the last byte's SPIF was seen: the chip drops " + Hex(byte));
         return;
     }
-    if ((fake_registers::Value(kPinsel0) & kSpiPinsMask) != kSpiPinsValue ||
-        fake_registers::Value(kS0Spcr) != 0x20 || fake_registers::Value(kS0Spccr) < 8)
+    const std::uint32_t mode = fake_registers::Value(kS0Spcr);
+    if ((fake_registers::Value(kPinsel0) & kSpiPinsMask) != kSpiPinsValue || (mode & kMaster) == 0 ||
+        fake_registers::Value(kS0Spccr) < 8)
     {
         Breach("byte " + Hex(byte) + " sent before SPI0 was master on its pins");
     }
     shifting = true;
     spif = false;
     readsLeft = kReadsUntilSpif;
-    if (Line(kSce))
+    const bool toLcd = !Line(kSce);
+    const bool toDac = !Line(kDacCs);
+    if (toLcd && toDac)
     {
-        Breach("byte " + Hex(byte) + " sent with SCE high");
+        Breach("byte " + Hex(byte) + " sent with both SCE and /CS low");
         return;
+    }
+    if (toDac)
+    {
+        if (mode != kDacMode)
+        {
+            Breach("DAC byte " + Hex(byte) + " sent with S0SPCR " + Hex(mode) + ", not CPOL 0 / CPHA 1");
+        }
+        if (++dacBytes > 2)
+        {
+            Breach("DAC byte " + Hex(byte) + " beyond the word's 16 bits");
+        }
+        dacWord = static_cast<std::uint16_t>((dacWord << 8) | byte);
+        return;
+    }
+    if (!toLcd)
+    {
+        Breach("byte " + Hex(byte) + " sent with SCE and /CS high");
+        return;
+    }
+    if (mode != kLcdMode)
+    {
+        Breach("LCD byte " + Hex(byte) + " sent with S0SPCR " + Hex(mode) + ", not SPI mode 0");
     }
     if (!resetDone || !Line(kRes))
     {
@@ -144,11 +175,26 @@ void Lines(std::uint32_t newLatch, std::uint32_t newDirection)
     const bool resWas = Line(kRes);
     const bool dcWas = Line(kDc);
     const bool sceWas = Line(kSce);
+    const bool csWas = Line(kDacCs);
     latch = newLatch;
     direction = newDirection;
-    if (shifting && (dcWas != Line(kDc) || sceWas != Line(kSce)))
+    if (shifting && (dcWas != Line(kDc) || sceWas != Line(kSce) || csWas != Line(kDacCs)))
     {
-        Breach("D/C or SCE changed while a byte was shifting out");
+        Breach("D/C, SCE or /CS changed while a byte was shifting out");
+    }
+    if (csWas != Line(kDacCs))
+    {
+        // The TLV5618 takes a word of exactly 16 bits between /CS's edges.
+        if (Line(kDacCs) && dacBytes == 2)
+        {
+            panel.dacWords.push_back(dacWord);
+        }
+        else if (Line(kDacCs) && dacBytes != 0)
+        {
+            Breach("/CS went high after " + std::to_string(8 * dacBytes) + " bits: the DAC drops the word");
+        }
+        dacBytes = 0;
+        dacWord = 0;
     }
     if (!resWas && Line(kRes))
     {
@@ -156,11 +202,13 @@ void Lines(std::uint32_t newLatch, std::uint32_t newDirection)
         resetDone = true;
         const auto ram = panel.ram;
         const auto bytes = panel.bytes;
+        const auto dacWords = panel.dacWords;
         const auto breaches = panel.breaches;
         const int pulses = panel.resetPulses;
         panel = Panel{};
         panel.ram = ram;  // a reset leaves the RAM as it was
         panel.bytes = bytes;
+        panel.dacWords = dacWords;
         panel.breaches = breaches;
         panel.resetPulses = pulses;
     }
@@ -177,7 +225,16 @@ void Install()
     resetDone = false;
     shifting = false;
     spif = false;
+    dacBytes = 0;
+    dacWord = 0;
     fake_registers::OnWrite(kIo0Set, [](std::uint32_t v) { Lines(latch | v, direction); });
+    fake_registers::OnRead(kIo0Set, [] { return latch; });
+    fake_registers::OnWrite(kS0Spcr, [](std::uint32_t) {
+        if (shifting)
+        {
+            Breach("S0SPCR written while a byte was shifting out");
+        }
+    });
     fake_registers::OnWrite(kIo0Clr, [](std::uint32_t v) { Lines(latch & ~v, direction); });
     fake_registers::OnWrite(kIo0Dir, [](std::uint32_t v) { Lines(latch, v); });
     fake_registers::OnWrite(kS0Spdr, Byte);
@@ -193,7 +250,11 @@ void Install()
 
 const Panel &State() { return panel; }
 
-void ForgetBytes() { panel.bytes.clear(); }
+void ForgetBytes()
+{
+    panel.bytes.clear();
+    panel.dacWords.clear();
+}
 
 std::vector<std::uint8_t> Glass()
 {

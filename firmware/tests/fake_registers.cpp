@@ -12,6 +12,19 @@ std::map<std::uint32_t, std::uint32_t> values;
 std::map<std::uint32_t, std::function<std::uint32_t()>> readScripts;
 std::map<std::uint32_t, std::function<void(std::uint32_t)>> writeScripts;
 std::map<std::uint32_t, int> readCounts;
+std::function<void()> everyAccess;
+bool inEveryAccess = false;
+
+// Runs the every-access hook, unless it is what made this access.
+void EveryAccess()
+{
+    if (everyAccess && !inEveryAccess)
+    {
+        inEveryAccess = true;
+        everyAccess();
+        inEveryAccess = false;
+    }
+}
 
 // Names for the log: the registers the firmware and the board layer touch.
 // The addresses are those of the board's memory map, written out here on
@@ -30,6 +43,11 @@ std::string NameOf(std::uint32_t address)
         {0xE0004004, "T0TCR"},   {0xE000400C, "T0PR"},
         {0xE0020000, "S0SPCR"},  {0xE0020004, "S0SPSR"},  {0xE0020008, "S0SPDR"},
         {0xE002000C, "S0SPCCR"}, {0xE002001C, "S0SPINT"},
+        {0xE0008000, "T1IR"},    {0xE0008004, "T1TCR"},   {0xE000800C, "T1PR"},
+        {0xE0008014, "T1MCR"},   {0xE0008018, "T1MR0"},
+        {0xFFFFF00C, "VICIntSelect"}, {0xFFFFF010, "VICIntEnable"}, {0xFFFFF014, "VICIntEnClr"},
+        {0xFFFFF030, "VICVectAddr"},  {0xFFFFF034, "VICDefVectAddr"}, {0xFFFFF100, "VICVectAddr0"},
+        {0xFFFFF200, "VICVectCntl0"},
     };
     auto found = names.find(address);
     if (found != names.end())
@@ -45,17 +63,17 @@ std::string NameOf(std::uint32_t address)
 
 FakeRegister::operator std::uint32_t() const
 {
+    EveryAccess();
     readCounts[address_]++;
     auto script = readScripts.find(address_);
-    if (script != readScripts.end() && script->second)
-    {
-        return script->second();
-    }
-    return values[address_];
+    const std::uint32_t value = script != readScripts.end() && script->second ? script->second() : values[address_];
+    EveryAccess();
+    return value;
 }
 
 FakeRegister &FakeRegister::operator=(std::uint32_t value)
 {
+    EveryAccess();
     char text[64];
     std::snprintf(text, sizeof text, "%s = 0x%08X", NameOf(address_).c_str(), value);
     event_log::Add(text);
@@ -65,6 +83,7 @@ FakeRegister &FakeRegister::operator=(std::uint32_t value)
     {
         script->second(value);
     }
+    EveryAccess();
     return *this;
 }
 
@@ -76,6 +95,7 @@ void Reset()
     readScripts.clear();
     writeScripts.clear();
     readCounts.clear();
+    everyAccess = nullptr;
 }
 
 void Preset(std::uint32_t address, std::uint32_t value) { values[address] = value; }
@@ -93,5 +113,7 @@ void OnWrite(std::uint32_t address, std::function<void(std::uint32_t)> written)
 }
 
 int ReadCount(std::uint32_t address) { return readCounts[address]; }
+
+void OnEveryAccess(std::function<void()> access) { everyAccess = std::move(access); }
 
 }  // namespace fake_registers

@@ -45,6 +45,11 @@ void OnRead(std::uint32_t address, std::function<std::uint32_t()> read);
 // function stops it.
 void OnWrite(std::uint32_t address, std::function<void(std::uint32_t)> written);
 int ReadCount(std::uint32_t address);
+// From now on `access` runs just before and just after every register read
+// and write (the moments an interrupt may come between two accesses); an
+// empty function stops it. Accesses `access` makes itself do not call it
+// again.
+void OnEveryAccess(std::function<void()> access);
 
 }  // namespace fake_registers
 

@@ -17,6 +17,8 @@
 #include "event_log.h"
 #include "fake_panel.h"
 #include "fake_registers.h"
+#include "glass_text.h"
+#include "menu_session.h"
 
 namespace {
 
@@ -50,50 +52,17 @@ int MarkerPixels(const Frame &frame, unsigned y0)
 
 constexpr unsigned kVersionRow = 16;
 constexpr unsigned kAuthorRow = 24;
+constexpr unsigned kSignalRow = 32;
 
-void StartMenu()
-{
-    event_log::Clear();
-    fake_registers::Reset();
-    fake_panel::Install();
-    KeySysInit();
-    GUI_Init();
-    Menu_Init();
-}
-
-// Runs DealKey once per pass as the main loop would, each state of `pins`
-// held for two passes: a key counts once two passes agree on it.
-void DealKeys(const std::vector<std::uint32_t> &pins)
-{
-    std::vector<std::uint32_t> passes;
-    for (std::uint32_t state : pins)
-    {
-        passes.insert(passes.end(), 2, state);
-    }
-    board_pins::Script script(std::move(passes));
-    script.Install();
-    while (true)
-    {
-        const std::size_t before = script.ReadsDone();
-        try
-        {
-            DealKey();
-        }
-        catch (const std::runtime_error &)
-        {
-            ASSERT_EQ(script.ReadsDone(), before) << "a DealKey call ran out of samples midway";
-            return;
-        }
-    }
-}
-
-TEST(Menu, ShowsTitleAndMarksTheFirstEntry)
+TEST(Menu, ShowsTitleAndThreeEntriesMarkingTheFirst)
 {
     StartMenu();
     Frame frame = Snapshot();
-    EXPECT_FALSE(Blank(frame));
-    EXPECT_GT(MarkerPixels(frame, kVersionRow), 0);
-    EXPECT_EQ(MarkerPixels(frame, kAuthorRow), 0);
+    EXPECT_EQ(GlassText(frame, 0), "Menu");
+    EXPECT_EQ(GlassText(frame, kVersionRow), "> Version");
+    EXPECT_EQ(GlassText(frame, kAuthorRow), "Author");
+    EXPECT_EQ(GlassText(frame, kSignalRow), "Signal");
+    EXPECT_EQ(GlassText(frame, 40), "");
 }
 
 TEST(Menu, KeysMoveTheMarkerAndKey4GoesBackToTheTop)
@@ -107,8 +76,15 @@ TEST(Menu, KeysMoveTheMarkerAndKey4GoesBackToTheTop)
     EXPECT_EQ(MarkerPixels(down, kVersionRow), 0);
     EXPECT_GT(MarkerPixels(down, kAuthorRow), 0);
 
+    DealKeys({KeysDown({2}), kUp});
+    EXPECT_EQ(MarkerPixels(Snapshot(), kAuthorRow), 0);
+    EXPECT_GT(MarkerPixels(Snapshot(), kSignalRow), 0);
+    down = Snapshot();
     DealKeys({KeysDown({2}), kUp});   // already on the last entry
     EXPECT_EQ(Snapshot(), down);
+
+    DealKeys({KeysDown({1}), kUp});
+    EXPECT_GT(MarkerPixels(Snapshot(), kAuthorRow), 0);
 
     DealKeys({KeysDown({1}), kUp});
     EXPECT_GT(MarkerPixels(Snapshot(), kVersionRow), 0);

@@ -21,53 +21,59 @@ uint32_t Keypad::bit(int key)
     return 1u << (key - 1);
 }
 
-void Keypad::down(int key)
+double Keypad::momentOf(const When& at) const
+{
+    const double now = engine_->now();
+    return at.isTime && at.seconds < now ? at.seconds : now;
+}
+
+void Keypad::down(int key, double start)
 {
     if ((held_ & bit(key)) != 0) {
         throw BoardError("KEY_" + std::to_string(key) + " pressed again while still held");
     }
     held_ |= bit(key);
-    edge(key, true);
+    edge(key, true, start);
 }
 
-void Keypad::up(int key)
+void Keypad::up(int key, double start)
 {
     if ((held_ & bit(key)) == 0) {
         throw BoardError("KEY_" + std::to_string(key) + " released while it is not held");
     }
     held_ &= ~bit(key);
-    edge(key, false);
+    edge(key, false, start);
 }
 
 void Keypad::press(int key, const When& at, const When& hold)
 {
     bit(key);
-    engine_->schedule(at, [this, key, hold] {
-        down(key);
-        const When release = hold.isTime ? When::at(engine_->now() + hold.seconds)
+    engine_->schedule(at, [this, key, at, hold] {
+        const double start = momentOf(at);
+        down(key, start);
+        const When release = hold.isTime ? When::at(start + hold.seconds)
                                          : When::instructions(engine_->instructions() + hold.count);
-        engine_->schedule(release, [this, key] { up(key); });
+        engine_->schedule(release, [this, key, release] { up(key, momentOf(release)); });
     });
 }
 
 void Keypad::hold(int key, const When& at)
 {
     bit(key);
-    engine_->schedule(at, [this, key] { down(key); });
+    engine_->schedule(at, [this, key, at] { down(key, momentOf(at)); });
 }
 
 void Keypad::release(int key, const When& at)
 {
     bit(key);
-    engine_->schedule(at, [this, key] { up(key); });
+    engine_->schedule(at, [this, key, at] { up(key, momentOf(at)); });
 }
 
-void Keypad::edge(int key, bool down)
+void Keypad::edge(int key, bool down, double start)
 {
     engine_->emit(EventKind::Key, uint32_t(key), down ? 1 : 0);
     // Contacts chatter: the level flips at a few uneven moments within the
     // bounce time before it settles where the edge goes.
-    const double start = engine_->now();
     double t = start;
     bool level = down;
     setLevel_(key, level);

@@ -46,9 +46,14 @@ public:
 
 private:
     static uint32_t bit(int key);
-    void down(int key);
-    void up(int key);
-    void edge(int key, bool down);
+    // The moment of an edge asked for at `at`: its own time, which the
+    // instruction under way when it falls due may have passed by a few
+    // cycles (the contacts then settle one bounce time after it, where a
+    // scenario's step expects them); a count has only the board's time.
+    double momentOf(const When& at) const;
+    void down(int key, double start);
+    void up(int key, double start);
+    void edge(int key, bool down, double start);
 
     double bounceSeconds_;
     std::function<void(int, bool)> setLevel_;

@@ -83,7 +83,7 @@ TEST(SerialPins, TheGreetingLeavesOnTxd0BitByBitAtTheLinesBitTimes)
     EXPECT_EQ(txd.bytes(), "Hello my first UART pro\n");
     EXPECT_LT(txd.offBoundary(), 1e-9);
     ASSERT_FALSE(txd.edges.empty());
-    EXPECT_NEAR(txd.edges.back().first, 2.52e-3 - kBit, 0.02e-3) << "the newline's last data bit ends the edges";
+    EXPECT_NEAR(txd.edges.back().first, 2.54e-3 - kBit, 0.02e-3) << "the newline's last data bit ends the edges";
 }
 
 TEST(SerialPins, WhatTheHostTypesArrivesOnRxd0AtTheTerminalsRate)

@@ -101,9 +101,9 @@ TEST(VcdTrace, SigrokReadsTheGreetingOnTxd0At115200Baud)
     std::string error;
     const auto bytes = decodeVcd(sigrok, vcd, "uart:baudrate=115200:tx=P0_0:format=ascii", "tx-data", {100}, &error);
     EXPECT_EQ(joined(bytes), kGreeting) << error;
-    // Its last stop bit leaves 2.52 ms after reset, as --report says.
+    // Its last stop bit leaves 2.54 ms after reset, as --report says.
     ASSERT_FALSE(bytes.empty());
-    EXPECT_NEAR(double(bytes.back().to) * 100e-9, 2.52e-3, 0.02e-3);
+    EXPECT_NEAR(double(bytes.back().to) * 100e-9, 2.54e-3, 0.02e-3);
     // Every pin is in it, and the board's names of the wired ones.
     const std::vector<std::string> pins = scopeVariables(slurp(vcd), "port0");
     ASSERT_EQ(pins.size(), 32u);
@@ -298,7 +298,7 @@ TEST(VcdTrace, TheFileIsWholeWhenAFaultOrASignalEndsTheRun)
     EXPECT_EQ(fault.status, 1);
     EXPECT_TRUE(contains(fault.err, "9600 baud")) << fault.err;
     EXPECT_EQ(joined(decodeVcd(sigrok, faulted, "uart:tx=P0_0:format=ascii", "tx-data")), kGreeting);
-    EXPECT_NEAR(double(lastTimestamp(slurp(faulted))), 2.52e6, 0.02e6) << "ends where the fault stopped the run";
+    EXPECT_NEAR(double(lastTimestamp(slurp(faulted))), 2.54e6, 0.02e6) << "ends where the fault stopped the run";
 
     const std::string interrupted = dir.file("interrupted.vcd");
     Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--run", "100000s", "--vcd", interrupted});

@@ -82,7 +82,7 @@ TEST(ScenarioCli, StatusIsZeroWhenAllPassOneWhenAStepFailsTwoWhenAScenarioCannot
     const CommandResult pass = runBoardsim({"--scenario", writeScenario(dir, kGreets, "greets.yaml")});
     EXPECT_EQ(pass.status, 0) << pass.err;
     EXPECT_TRUE(contains(pass.out, "scenario " + dir.file("greets.yaml") + ": Greets\n")) << pass.out;
-    EXPECT_TRUE(contains(pass.out, "       2.524 ms  ok     1  wait-serial \"pro\\n\" within 3ms\n")) << pass.out;
+    EXPECT_TRUE(contains(pass.out, "       2.537 ms  ok     1  wait-serial \"pro\\n\" within 3ms\n")) << pass.out;
     EXPECT_TRUE(contains(pass.out, "passed: 1 step, 0.003 s of simulated time\n")) << pass.out;
     EXPECT_EQ(pass.err, "");
 
@@ -125,7 +125,7 @@ TEST(ScenarioCli, SeveralScenariosRunOneAfterAnotherEachOnAFreshBoard)
     const CommandResult r = runBoardsim({"--scenario", greets, "--scenario", greets});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     size_t runs = 0;
-    for (size_t at = r.out.find("2.524 ms  ok"); at != std::string::npos; at = r.out.find("2.524 ms  ok", at + 1)) {
+    for (size_t at = r.out.find("2.537 ms  ok"); at != std::string::npos; at = r.out.find("2.537 ms  ok", at + 1)) {
         ++runs;
     }
     EXPECT_EQ(runs, 2u) << r.out;
@@ -237,14 +237,14 @@ TEST(ScenarioCli, APinTraceIsRecordedDuringEachScenario)
         const auto bytes = boardsim::testing::decodeVcd(sigrok, dir.file(trace), "uart:tx=P0_0:format=ascii", "tx-data");
         EXPECT_EQ(boardsim::testing::joined(bytes), "Hello my first UART pro[0A]") << trace;
     }
-    // Each ends where its scenario did: the greeting's wait at 2.52 ms, the
+    // Each ends where its scenario did: the greeting's wait at 2.54 ms, the
     // failed check after 5 ms.
     const auto lastLine = [&](const char* trace) {
         const std::string text = boardsim::testing::slurp(dir.file(trace));
         const size_t start = text.rfind('\n', text.size() - 2);
         return text.substr(start + 1);
     };
-    EXPECT_EQ(lastLine("pins-greets.vcd").substr(0, 4), "#252") << lastLine("pins-greets.vcd");
+    EXPECT_EQ(lastLine("pins-greets.vcd").substr(0, 4), "#253") << lastLine("pins-greets.vcd");
     EXPECT_EQ(lastLine("pins-fails.vcd").substr(0, 5), "#5000") << lastLine("pins-fails.vcd");
 }
 
