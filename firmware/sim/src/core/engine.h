@@ -209,6 +209,9 @@ private:
     void trapCoprocessor(uint32_t address);
     bool handlerGaveUp(uint32_t cpsr, const std::string& how);
     void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
+    void hangs(uint32_t address, const std::string& how);
+    // An interrupt the core will take before the next instruction.
+    bool interruptComing() const;
     // Words with the NV condition (engine_never.cpp).
     void neverExecuted(uint32_t address);
     void stepOverNever(uint32_t address);

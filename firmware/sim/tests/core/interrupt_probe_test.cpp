@@ -164,6 +164,23 @@ TEST_P(Isa, AnInterruptDrivenUartSendsALongTextAndTakesItBackThroughALoopbackPlu
     EXPECT_NEAR(bytes.back().time - bytes.front().time, double(text.size() - 1) * 10 / 115200, 2e-6);
 }
 
+// Two tasks switched by the tick and by a software request when the queue
+// between them is full or empty: every item arrives as made, the tick at
+// its rate, each task running with its own registers and stack.
+TEST_P(Isa, TwoTasksSwitchOnTheTickAndOnTheQueueWithTheirContextsKept)
+{
+    const ElfImage image = kit(program("rtos"));
+    TestBoard board(image);
+    ASSERT_EQ(board.runUntil(When::at(0.01)), StopReason::Limit) << (board.fault() ? board.fault()->message() : "");
+    const uint32_t ticks = word(board, "ticks");
+    ASSERT_EQ(board.runUntil(When::at(0.03)), StopReason::Limit) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "errors"), 0u);
+    EXPECT_GT(word(board, "consumed"), 100u);
+    EXPECT_LE(word(board, "produced") - word(board, "consumed"), 8u);  // the queue's length
+    EXPECT_NEAR(double(word(board, "ticks") - ticks), 20, 1);
+    EXPECT_GT(word(board, "yields"), 10u) << "the queue never made a task give way";
+}
+
 INSTANTIATE_TEST_SUITE_P(ArmAndThumb, Isa, ::testing::Values("arm", "thumb"));
 
 // The cycles of the loops in images/kit/cycles.S, counted from the cycle
@@ -205,17 +222,46 @@ TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
         {"failure2_arm", {"data abort", "read of unmapped address 0x80000000", "branches to itself", "can never leave"}},
         {"failure3_arm", {"powered down (PCON.PD)", "nothing that could wake it"}},
         {"failure4_arm", {"System mode branches to itself", "interrupts masked"}},
+        // Loops that can never leave, with no branch to itself.
+        {"failure5_arm", {"data abort", "read of unmapped address 0x80000000", "its handler loops from",
+                          "<data_abort_entry>", "reading nothing that can change", "can never leave"}},
+        {"failure6_arm", {"undefined instruction", "its handler loops from", "<undefined_entry+0x4>", "can never leave"}},
+        {"failure8_arm", {"System mode loops from", "<wait_masked+0x6>", "interrupts masked", "can never leave"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.image);
-        const ElfImage image = kit(c.image);
-        TestBoard board(image);
-        EXPECT_EQ(board.runUntil(5'000'000), StopReason::Fault);
-        ASSERT_TRUE(board.fault());
-        for (const char* mention : c.mentions) {
-            EXPECT_NE(board.fault()->message().find(mention), std::string::npos) << board.fault()->message();
+        for (const bool fastLoops : {true, false}) {
+            SCOPED_TRACE(std::string(c.image) + (fastLoops ? ", loops skipped" : ", every turn run"));
+            const ElfImage image = kit(c.image);
+            BoardOptions options = boardOptionsFor(image);
+            options.fastLoops = fastLoops;
+            TestBoard board(image, options);
+            EXPECT_EQ(board.runUntil(5'000'000), StopReason::Fault);
+            ASSERT_TRUE(board.fault());
+            for (const char* mention : c.mentions) {
+                EXPECT_NE(board.fault()->message().find(mention), std::string::npos) << board.fault()->message();
+            }
+            EXPECT_LT(board.fault()->stamp, 1000u) << "found at once, not at the end of the run";
         }
     }
+}
+
+// A handler that waits on something that can change (a key's pin) waits:
+// no hang, and the key ends it.
+TEST(KitFailures, AHandlerPollingAPinWaitsForItAndIsNoHang)
+{
+    const ElfImage image = kit("failure7_arm");
+    BoardOptions options = watching(image, {"probe_done"});
+    options.bounceSeconds = 0;
+    TestBoard waiting(image, options);
+    EXPECT_EQ(waiting.runUntil(When::at(0.05)), StopReason::Limit);
+    EXPECT_FALSE(waiting.fault());
+    EXPECT_EQ(word(waiting, "key_seen"), 0u);
+
+    TestBoard board(image, options);
+    board.pressKey(1, When::at(0.03), When::at(0.01));
+    ASSERT_TRUE(runToEnd(board)) << (board.fault() ? board.fault()->message() : "");
+    EXPECT_EQ(word(board, "key_seen"), 1u);
+    EXPECT_NEAR(board.seconds(), 0.03, 1e-4);
 }
 
 TEST(PowerDown, TheChipSitsOutATimedRunAndWakesOnlyOnAnExternalInterruptAllowedToWakeIt)
