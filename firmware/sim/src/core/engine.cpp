@@ -1,6 +1,7 @@
 #include "core/engine.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "image/flash_image.h"
 #include "util/text.h"
@@ -357,9 +358,13 @@ void Engine::visitLoop(uint32_t address)
     if (const int countdown = countdowns_.at(address); countdown >= 0) {
         countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(), bounds, allowed, cpu_);
     } else if (const int wait = waitLoops_.at(address); wait >= 0 && !interruptComing()) {
+        const WaitLoops::Accesses accesses{busAccesses_, unsteadyAccesses_,
+                                           std::isinf(steadyUntil_) ? UINT64_MAX : clock_.cycleOf(steadyUntil_),
+                                           scheduler_.actionsRun()};
+        steadyUntil_ = std::numeric_limits<double>::infinity();  // for the reads of the next turn
         const WaitLoops::Turn turn = waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(), bounds,
                                                       allowed && options_.fastLoops && watchHooks_.empty(),
-                                                      busAccesses_, machine_.fiqPossible(), cpu_);
+                                                      accesses, machine_.fiqPossible(), cpu_);
         if (turn == WaitLoops::Turn::Endless) {
             const WaitLoop& loop = waitLoops_.loop(wait);
             hangs(loop.start, "loops from " + locate(loop.start) + " to " + locate(loop.end) +
@@ -595,6 +600,12 @@ void Engine::onBadMemory(BadAccess kind, uint32_t address, int size, uint32_t va
 uint32_t Engine::onDeviceRead(BusTarget& device, uint32_t base, uint32_t offset, unsigned size)
 {
     ++busAccesses_;
+    const double steady = options_.traceIo ? 0 : device.steadyUntil(offset);  // a trace shows every read
+    if (steady <= seconds()) {
+        ++unsteadyAccesses_;
+    } else {
+        steadyUntil_ = std::min(steadyUntil_, steady);
+    }
     clock_.advance(cycleModel_.busWait());
     const BusResult result = device.read(offset, size);
     if (!result.ok) {
@@ -612,6 +623,7 @@ uint32_t Engine::onDeviceRead(BusTarget& device, uint32_t base, uint32_t offset,
 void Engine::onDeviceWrite(BusTarget& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
 {
     ++busAccesses_;
+    ++unsteadyAccesses_;
     clock_.advance(cycleModel_.busWait());
     if (options_.traceIo) {
         record(EventKind::IoWrite, lastPc_, base + offset, value, count_);

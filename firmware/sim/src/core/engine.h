@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -254,6 +255,10 @@ private:
     WaitLoops waitLoops_;
     void findLoops();
     uint64_t busAccesses_ = 0;
+    uint64_t unsteadyAccesses_ = 0;  // all but reads of steady registers
+    // The first moment a steady read since the last wait loop's visit
+    // stops being steady.
+    double steadyUntil_ = std::numeric_limits<double>::infinity();
 
     // What the code's addresses ask for, and what came of it.
     CodeMarks marks_;

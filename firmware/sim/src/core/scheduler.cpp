@@ -33,6 +33,7 @@ void Scheduler::runDue(uint64_t instructions)
     while (!byCount_.empty() && byCount_.begin()->first <= instructions) {
         auto action = std::move(byCount_.begin()->second);
         byCount_.erase(byCount_.begin());
+        ++actionsRun_;
         action();
     }
     nextCount_ = byCount_.empty() ? UINT64_MAX : byCount_.begin()->first;
@@ -40,6 +41,7 @@ void Scheduler::runDue(uint64_t instructions)
         auto action = std::move(byTime_.begin()->second);
         byTime_.erase(byTime_.begin());
         replan();
+        ++actionsRun_;
         action();
     }
 }

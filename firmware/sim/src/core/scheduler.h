@@ -34,6 +34,8 @@ public:
     void runDue(uint64_t instructions);
 
     uint64_t nextCount() const { return nextCount_; }
+    // Actions run since the start.
+    uint64_t actionsRun() const { return actionsRun_; }
     uint64_t nextCycle() const { return nextCycle_; }
     // Scheduled work still waiting (for memory checks).
     size_t waiting() const { return byCount_.size() + byTime_.size(); }
@@ -43,6 +45,7 @@ private:
     std::multimap<uint64_t, Action> byCount_;
     std::multimap<double, Action> byTime_;
     uint64_t nextCount_ = UINT64_MAX;
+    uint64_t actionsRun_ = 0;
     uint64_t nextCycle_ = UINT64_MAX;
 };
 

@@ -155,7 +155,7 @@ WaitLoops::Registers WaitLoops::snapshot(const Cpu& cpu)
 }
 
 WaitLoops::Turn WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
-                                 bool allowed, uint64_t busAccesses, bool fiqPossible, const Cpu& cpu)
+                                 bool allowed, Accesses accesses, bool fiqPossible, const Cpu& cpu)
 {
     Visit& v = loops_[size_t(index)];
     if (v.touchesPeripherals) {
@@ -171,15 +171,24 @@ WaitLoops::Turn WaitLoops::visit(int index, uint64_t& count, Clock& clock, const
     const uint64_t turnLength = v.loop.length();
     const bool oneTurnAgo = count == v.count + turnLength && v.fetch == fetch;
     const uint64_t turnCycles = clock.cycles() - v.cycles;
-    if (oneTurnAgo && busAccesses != v.busAccesses) {
+    if (oneTurnAgo && accesses.unsteady != v.unsteadyAccesses) {
         v.touchesPeripherals = true;
         return Turn::Runs;
     }
+    // It polls steady registers: they may change when the machine does, and
+    // may have changed since they were read.
+    const bool polls = accesses.all != v.busAccesses;
+    const bool undisturbed = accesses.actions == v.actions && clock.cycles() < accesses.quietCycle;
+    if (polls) {
+        bounds.cycle = std::min(bounds.cycle, accesses.quietCycle);
+    }
     const Registers now = snapshot(cpu);
-    const bool repeats = oneTurnAgo && now == v.registers && turnCycles != 0;
+    const bool repeats = oneTurnAgo && now == v.registers && turnCycles != 0 && (!polls || undisturbed);
     v.count = count;
     v.cycles = clock.cycles();
-    v.busAccesses = busAccesses;
+    v.busAccesses = accesses.all;
+    v.unsteadyAccesses = accesses.unsteady;
+    v.actions = accesses.actions;
     v.fetch = fetch;
     v.registers = now;
     // No interrupt can take the core out, and what the turn reads cannot
@@ -187,7 +196,7 @@ WaitLoops::Turn WaitLoops::visit(int index, uint64_t& count, Clock& clock, const
     // can come in between (its handler may change memory, not the
     // registers).
     const bool fiqMayWrite = (cpsr & kFiqMask) == 0 && fiqPossible;
-    const bool sealed = interruptsCannotLeave(cpsr) && (!v.loop.loads || !fiqMayWrite);
+    const bool sealed = !polls && interruptsCannotLeave(cpsr) && (!v.loop.loads || !fiqMayWrite);
     if (repeats && sealed) {
         return Turn::Endless;
     }

@@ -69,9 +69,20 @@ public:
     // peripheral accesses so far (a turn that touched a peripheral is never
     // repeated unseen, and may end when the peripheral changes).
     // `fiqPossible`: an FIQ source is enabled (an FIQ handler could change
-    // the memory the loop reads).
+    // the memory the loop reads). `unsteady`: the peripheral accesses so far
+    // that were not reads of steady registers (BusTarget::steadyUntil); a
+    // loop that only reads steady ones is skipped no further than
+    // `quietCycle`, when the first of the turn's reads stops being steady,
+    // and only after a turn in which nothing changed them (no scheduled
+    // action ran, `actions` so far, and that cycle has not come).
+    struct Accesses {
+        uint64_t all;
+        uint64_t unsteady;
+        uint64_t quietCycle;
+        uint64_t actions;
+    };
     Turn visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
-               uint64_t busAccesses, bool fiqPossible, const Cpu& cpu);
+               Accesses accesses, bool fiqPossible, const Cpu& cpu);
     const WaitLoop& loop(int index) const { return loops_[size_t(index)].loop; }
 
 private:
@@ -81,6 +92,8 @@ private:
         uint64_t count = 0;
         uint64_t cycles = 0;
         uint64_t busAccesses = 0;
+        uint64_t unsteadyAccesses = 0;
+        uint64_t actions = 0;
         FetchTiming fetch;
         Registers registers{};
         bool touchesPeripherals = false;

@@ -172,6 +172,7 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
         noteLed();
     };
     port0.pinLevels = [this] { return pins_.levels(); };
+    port0.nextPinEdge = [this] { return pins_.nextPending(); };
     pinSelect.onChanged = [this] {
         pins_.update();
         updateExternalInputs();

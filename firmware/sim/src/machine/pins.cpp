@@ -1,6 +1,7 @@
 #include "machine/pins.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace boardsim {
 
@@ -164,6 +165,11 @@ void Pins::update()
     catchUp();
     refresh();
     apply();
+}
+
+double Pins::nextPending() const
+{
+    return head_ < pending_.size() ? pending_[head_].time : std::numeric_limits<double>::infinity();
 }
 
 uint32_t Pins::levels()

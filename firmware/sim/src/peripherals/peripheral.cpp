@@ -1,5 +1,7 @@
 #include "peripherals/peripheral.h"
 
+#include <limits>
+
 #include <algorithm>
 
 #include "core/board_error.h"
@@ -39,6 +41,29 @@ void Peripheral::handle(uint32_t offset, Reader read, Writer write)
     }
     slots_[size_t(index)].read = std::move(read);
     slots_[size_t(index)].write = std::move(write);
+}
+
+void Peripheral::markSteady(uint32_t offset)
+{
+    const int index = indexOf(offset);
+    if (index >= 0) {
+        slots_[size_t(index)].steady = true;
+    }
+}
+
+double Peripheral::steadyUntil(uint32_t offset) const
+{
+    const int index = indexOf(offset);
+    if (index < 0) {
+        return 0;
+    }
+    const Slot& slot = slots_[size_t(index)];
+    return !slot.read ? std::numeric_limits<double>::infinity() : slot.steady ? steadyFor(offset) : 0;
+}
+
+double Peripheral::steadyFor(uint32_t /*offset*/) const
+{
+    return std::numeric_limits<double>::infinity();
 }
 
 uint32_t Peripheral::stored(uint32_t offset) const

@@ -96,6 +96,9 @@ public:
     // The register's name for a trace: where one address holds several
     // registers, the one this access reaches.
     std::string registerName(uint32_t offset, bool write) const override;
+    // Storage registers for ever, the handled ones the model marks steady
+    // as long as it says (steadyFor).
+    double steadyUntil(uint32_t offset) const override;
 
     // Throws BoardError when the table and the handlers disagree: a handled
     // register without its reader or writer, a handler for a storage
@@ -125,6 +128,12 @@ protected:
     // Binds the handlers of a Handled register (either may be empty where
     // the access is refused anyway).
     void handle(uint32_t offset, Reader read, Writer write);
+    // A handled register whose read, repeated with nothing written or due
+    // in between, gives what it gave and changes nothing more.
+    void markSteady(uint32_t offset);
+    // How long a steady register stays so (infinity unless the model
+    // overrides it: pins with edges on their way).
+    virtual double steadyFor(uint32_t /*offset*/) const;
     // The value a register holds in the bus's storage.
     uint32_t stored(uint32_t offset) const;
     void store(uint32_t offset, uint32_t value);
@@ -143,6 +152,7 @@ private:
         uint32_t value = 0;
         Reader read;
         Writer write;
+        bool steady = false;
     };
     int indexOf(uint32_t offset) const;
     BusResult check(const RegisterSpec* r, unsigned size, bool write) const;

@@ -42,6 +42,11 @@ Port0::Port0() : Peripheral("GPIO0", 0x10, gpioTable())
         latch_ &= ~v;
         changed();
     });
+    // The pins change only by the board's scheduled work or the core's
+    // writes (and edges handed ahead, which the machine's quiet time bounds).
+    markSteady(kPin);
+    markSteady(kSet);
+    markSteady(kDir);
     reset();
 }
 

@@ -27,6 +27,10 @@ public:
     }
     uint32_t direction() const { return stored(gpio::kDir); }
     uint32_t latch() const { return latch_; }
+    double steadyFor(uint32_t offset) const override
+    {
+        return offset == gpio::kPin && nextPinEdge ? nextPinEdge() : Peripheral::steadyFor(offset);
+    }
 
     // Level the outside world puts on the pins (a pulled-up input reads 1).
     void setOutsideLevels(uint32_t levels) { outside_ = levels; }
@@ -37,6 +41,9 @@ public:
     // Where IO0PIN reads the pins from, when the board has them: a pin reads
     // its level whatever its function or direction.
     std::function<uint32_t()> pinLevels;
+    // When the next edge already on its way to the pins falls (a byte's
+    // bits on TxD, SCK0 and MOSI0): IO0PIN reads the same until then.
+    std::function<double()> nextPinEdge;
 
 protected:
     void resetState() override { latch_ = 0; }

@@ -51,6 +51,10 @@ Uart::Uart(unsigned index)
            [this](uint32_t v) { dlab() ? void(dlm_ = uint8_t(v)) : writeIer(v); });
     handle(kIirFcr, [this] { return readIir(); }, [this](uint32_t v) { writeFcr(v); });
     handle(kLsr, [this] { return lineStatus(); }, nullptr);
+    // After the read that clears OE, LSR changes only as frames end
+    // (scheduled) or the core writes: a loop waiting for THRE or RDR polls
+    // a steady register.
+    markSteady(kLsr);
     reset();
 }
 
