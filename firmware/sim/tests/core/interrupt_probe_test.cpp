@@ -210,6 +210,48 @@ TEST(ThumbTiming, TheSameLoopCostsTheSameInArmAndThumbAndCountdownsAreCountedByT
     }
 }
 
+// Sequences of images/kit/sequences.S, each counted by hand from the
+// ARM7TDMI TRM's instruction cycle table (S, N and I cycles, one clock
+// each), plus 6 cycles of flash wait per instruction fetched (the MAM off,
+// MAMTIM 7) and per word of data read from flash.
+TEST(CycleTable, HandCountedSequencesTakeTheirCycles)
+{
+    const ElfImage image = kit("sequences_arm");
+    struct Sequence {
+        const char* name;
+        double cycles;
+        const char* count;
+    };
+    const Sequence sequences[] = {
+        {"psr", 5 * (1 + 6), "MRS, two data operations, two MSRs (a mode change and back): 1S each"},
+        {"block", 5 + 6 + 4 + 4 + 4 * 6,
+         "STMIA of 4 with the base in the list (n-1)S + 2N; LDMIA of 4 and of 2 with the base in the list "
+         "nS + 1N + 1I; SWP 1S + 2N + 1I"},
+        {"multiply", 2 + 3 + 6 + 4 + 4 * 6,
+         "MUL 1S + 1I and SMULL 1S + 2I by 0xFFFFFFFF (m = 1, leading ones); UMULL by it 1S + 5I (m = 4: "
+         "only leading zeros end an unsigned multiply early); UMLAL by 5 1S + 3I"},
+        {"failed", 4 * (1 + 6), "a register-shifted ADD, an LDR, a MUL and a MOV into the PC, each failing its "
+                                "condition: 1S"},
+        {"swi", (3 + 6) + (5 + 6 + 6) + (3 + 6),
+         "SWI 2S + 1N; the vector's LDR PC 2S + 2N + 1I and its literal from flash; MOVS PC, LR 2S + 1N"},
+    };
+    std::vector<std::string> labels;
+    for (const Sequence& s : sequences) {
+        labels.push_back(std::string(s.name) + "_start");
+        labels.push_back(std::string(s.name) + "_end");
+    }
+    labels.emplace_back("probe_done");
+    TestBoard board(image, watching(image, {labels.begin(), labels.end()}));
+    ASSERT_TRUE(runToEnd(board, When::instructions(10'000))) << (board.fault() ? board.fault()->message() : "");
+    for (const Sequence& s : sequences) {
+        const auto from = callsTo(board, std::string(s.name) + "_start");
+        const auto to = callsTo(board, std::string(s.name) + "_end");
+        ASSERT_EQ(from.size(), 1u) << s.name;
+        ASSERT_EQ(to.size(), 1u) << s.name;
+        EXPECT_NEAR((to[0].time - from[0].time) * kFosc, s.cycles, 1e-3) << s.name << ": " << s.count;
+    }
+}
+
 // What public firmware meets where the model ends, each said by name.
 TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
 {
