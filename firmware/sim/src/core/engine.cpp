@@ -366,7 +366,7 @@ void Engine::visitLoop(uint32_t address)
                                                       allowed && options_.fastLoops && watchHooks_.empty(),
                                                       accesses, machine_.fiqPossible(), cpu_);
         if (turn == WaitLoops::Turn::Endless) {
-            const WaitLoop& loop = waitLoops_.loop(wait);
+            const WaitLoop& loop = waitLoops_.loopAt(wait);
             hangs(loop.start, "loops from " + locate(loop.start) + " to " + locate(loop.end) +
                                   " reading nothing that can change");
         }

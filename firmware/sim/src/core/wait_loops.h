@@ -83,7 +83,7 @@ public:
     };
     Turn visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
                Accesses accesses, bool fiqPossible, const Cpu& cpu);
-    const WaitLoop& loop(int index) const { return loops_[size_t(index)].loop; }
+    const WaitLoop& loopAt(int index) const { return loops_[size_t(index)].loop; }
 
 private:
     using Registers = std::array<uint32_t, 16>;  // r0..r14 and CPSR
