@@ -1,5 +1,6 @@
 #include "peripherals/peripheral.h"
 
+#include <algorithm>
 #include <set>
 
 #include "core/board_error.h"
@@ -101,24 +102,43 @@ void Peripheral::reset()
     resetState();
 }
 
+Register* Peripheral::answering(uint32_t offset, bool write) const
+{
+    const uint32_t word = offset / 4;
+    if (word >= byWord_.size()) {
+        return nullptr;
+    }
+    const auto& registers = byWord_[word];
+    const auto found = std::find_if(registers.begin(), registers.end(),
+                                    [write](const Register* r) { return r->answers(write); });
+    return found == registers.end() ? nullptr : *found;
+}
+
 Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
 {
+    if (Register* r = answering(offset, write)) {
+        return r;
+    }
     const uint32_t word = offset / 4;
     if (word >= byWord_.size() || byWord_[word].empty()) {
         why = "no such " + name_ + " register";
         return nullptr;
     }
     const Register* other = byWord_[word].front();  // there, but not for this access now
-    for (Register* r : byWord_[word]) {
-        if (r->answers(write)) {
-            return r;
-        }
+    for (const Register* r : byWord_[word]) {
         if (r->answersNow()) {
             other = r;
         }
     }
     why = other->name() + (write ? " is read-only" : " is write-only");
     return nullptr;
+}
+
+// Asked before every read of a peripheral: no allocation, nothing said.
+double Peripheral::steadyUntil(uint32_t offset) const
+{
+    const Register* r = offset % 4 == 0 ? answering(offset, false) : nullptr;
+    return r == nullptr ? 0 : r->steadyUntil();
 }
 
 std::string Peripheral::registerName(uint32_t offset, bool write) const
