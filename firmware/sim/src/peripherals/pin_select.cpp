@@ -30,8 +30,8 @@ PinSelect::PinSelect()
 
 BusResult PinSelect::write(uint32_t offset, unsigned size, uint32_t value)
 {
-    if (size == 4 && (offset == kPinsel0 || offset == kPinsel1)) {
-        const unsigned first = offset == kPinsel0 ? 0 : 16;
+    if (size == 4 && (offset == pinsel0_.offset() || offset == pinsel1_.offset())) {
+        const unsigned first = offset == pinsel0_.offset() ? 0 : 16;
         for (unsigned pin = first; pin < first + 16; ++pin) {
             const unsigned function = (value >> (2 * (pin % 16))) & 0x3u;
             if (function != 0 && port0PinNames(pin).functions[function] == nullptr) {
