@@ -108,10 +108,10 @@ Register* Peripheral::answering(uint32_t offset, bool write) const
     if (word >= byWord_.size()) {
         return nullptr;
     }
-    const auto& registers = byWord_[word];
-    const auto found = std::find_if(registers.begin(), registers.end(),
-                                    [write](const Register* r) { return r->answers(write); });
-    return found == registers.end() ? nullptr : *found;
+    const auto& atWord = byWord_[word];
+    const auto found =
+        std::find_if(atWord.begin(), atWord.end(), [write](const Register* r) { return r->answers(write); });
+    return found == atWord.end() ? nullptr : *found;
 }
 
 Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
@@ -124,12 +124,11 @@ Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
         why = "no such " + name_ + " register";
         return nullptr;
     }
-    const Register* other = byWord_[word].front();  // there, but not for this access now
-    for (const Register* r : byWord_[word]) {
-        if (r->answersNow()) {
-            other = r;
-        }
-    }
+    // There, but not for this access now: the last one whose condition
+    // holds, or the first.
+    const auto& atWord = byWord_[word];
+    const auto now = std::find_if(atWord.rbegin(), atWord.rend(), [](const Register* r) { return r->answersNow(); });
+    const Register* other = now == atWord.rend() ? atWord.front() : *now;
     why = other->name() + (write ? " is read-only" : " is write-only");
     return nullptr;
 }
