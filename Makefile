@@ -124,7 +124,8 @@ flash-sim:
 # Simulated instructions and simulated seconds per wall-clock second (best of
 # 3 runs of 1 s simulated): the real image, and workloads that are not
 # countdown loops (a 1 kHz tick with a polling idle loop, a CRC-32 over
-# flash, a memory copy in RAM; ARM and Thumb), each as boardsim runs it,
+# flash, a memory copy in RAM, two tasks switching on a tick and a queue,
+# code polling the UART, a timer and a pin; ARM and Thumb), each as boardsim runs it,
 # with every instruction run, and without the cycle model.
 KIT = $(BUILD)/firmware/sim/tests
 sim-bench:
@@ -132,7 +133,8 @@ sim-bench:
 	cmake --build $(BUILD) --target firmware_image boardsim_bench boardsim_probe_images -j $(JOBS)
 	$(BUILD)/bin/boardsim_bench $(BUILD)/firmware/firmware.elf \
 	  $(KIT)/kit_tick_poll_arm.elf $(KIT)/kit_tick_poll_thumb.elf $(KIT)/kit_crc32_arm.elf \
-	  $(KIT)/kit_crc32_thumb.elf $(KIT)/kit_memcpy_arm.elf $(KIT)/kit_memcpy_thumb.elf
+	  $(KIT)/kit_crc32_thumb.elf $(KIT)/kit_memcpy_arm.elf $(KIT)/kit_memcpy_thumb.elf \
+	  $(KIT)/kit_rtos_arm.elf $(KIT)/kit_rtos_thumb.elf $(KIT)/kit_poll_arm.elf $(KIT)/kit_poll_thumb.elf
 
 # The image under gdb: boardsim waits on 127.0.0.1:$(GDB_PORT) before the
 # first instruction (its own lines go to $(BUILD)/boardsim-debug.log), and

@@ -61,7 +61,10 @@ InsnTiming multiplyOrExtra(uint32_t word)
     }
     if ((word & 0x0F8000F0) == 0x00800090) {  // UMULL, UMLAL, SMULL, SMLAL: 1S + (m+1)I (+1I)
         const bool accumulate = (word & (1u << 21)) != 0;
-        return {uint8_t(accumulate ? 3 : 2), InsnTiming::kMultiply | InsnTiming::kLongMultiply,
+        const bool isSigned = (word & (1u << 22)) != 0;
+        return {uint8_t(accumulate ? 3 : 2),
+                uint8_t(InsnTiming::kMultiply | InsnTiming::kLongMultiply |
+                        (isSigned ? 0 : InsnTiming::kUnsignedMultiply)),
                 uint8_t((word >> 8) & 0xF)};
     }
     if ((word & 0x0FB00FF0) == 0x01000090) {  // SWP, SWPB: 1S + 2N + 1I
@@ -111,11 +114,11 @@ InsnTiming armTiming(uint32_t word)
     return t;
 }
 
-unsigned multiplierCycles(uint32_t rs)
+unsigned multiplierCycles(uint32_t rs, bool unsignedMultiply)
 {
-    auto uniform = [rs](unsigned from) {
+    auto uniform = [rs, unsignedMultiply](unsigned from) {
         const uint32_t top = rs >> from;
-        return top == 0 || top == (0xFFFFFFFFu >> from);
+        return top == 0 || (!unsignedMultiply && top == (0xFFFFFFFFu >> from));
     };
     if (uniform(8)) {
         return 1;

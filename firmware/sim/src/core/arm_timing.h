@@ -17,6 +17,7 @@ struct InsnTiming {
         kLongMultiply = 8,  // a MULL/MLAL: m + 1
         kMemory = 16,       // a load, store, swap or block transfer
         kFlashLiteral = 32, // a load relative to the PC: data from flash when the code is there
+        kUnsignedMultiply = 64,  // UMULL, UMLAL: only leading zeros end the multiplier early
     };
     uint8_t cycles = 1;  // when executed (for kWritesPc: with the pipeline refill)
     uint8_t flags = 0;
@@ -25,9 +26,13 @@ struct InsnTiming {
 
 InsnTiming armTiming(uint32_t word);
 
-// m for MUL/MLA/MULL/MLAL: 1, 2 or 3 when bits 31:8, 31:16 or 31:24 of the
-// operand are all zeros or all ones, else 4.
-unsigned multiplierCycles(uint32_t rs);
+// m for MUL/MLA/SMULL/SMLAL: 1, 2 or 3 when bits 31:8, 31:16 or 31:24 of
+// the operand are all zeros or all ones, else 4; for UMULL/UMLAL
+// (`unsignedMultiply`) only all zeros end it early.
+unsigned multiplierCycles(uint32_t rs, bool unsignedMultiply = false);
+
+// The cost of an instruction whose condition failed: 1S, whatever it is.
+constexpr unsigned kConditionFailedCycles = 1;
 
 // Does the condition of `word` pass with these CPSR flags?
 bool conditionPasses(uint32_t word, uint32_t cpsr);

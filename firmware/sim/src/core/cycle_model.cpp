@@ -43,11 +43,16 @@ void CycleModel::chargeArm(uint32_t address, const Cpu& cpu)
         t = armTiming(word);
     }
     uint32_t cost = t.cycles;
-    if ((t.flags & (InsnTiming::kMultiply | InsnTiming::kMemory)) != 0) {
+    // Whatever fails its condition costs 1S; a branch or other write of the
+    // PC that fails is settled as not taken (settle()).
+    const bool failedCostsLess = (t.flags & (InsnTiming::kMultiply | InsnTiming::kMemory)) != 0 ||
+                                 (t.cycles > kConditionFailedCycles && (t.flags & InsnTiming::kWritesPc) == 0);
+    if (failedCostsLess) {
         if ((t.flags & InsnTiming::kConditional) != 0 && !conditionPasses(word, cpu.reg(CpuReg::CPSR))) {
-            cost = 1;
+            cost = kConditionFailedCycles;
         } else if ((t.flags & InsnTiming::kMultiply) != 0) {
-            cost += multiplierCycles(cpu.reg(cpuReg(t.multiplierRegister)));
+            cost += multiplierCycles(cpu.reg(cpuReg(t.multiplierRegister)),
+                                     (t.flags & InsnTiming::kUnsignedMultiply) != 0);
         } else if ((t.flags & InsnTiming::kFlashLiteral) != 0 && inFlash) {
             const uint32_t offset = word & 0xFFF;
             const uint32_t literal = (word & (1u << 23)) != 0 ? address + 8 + offset : address + 8 - offset;

@@ -1,6 +1,7 @@
 #include "core/engine.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "image/flash_image.h"
 #include "util/text.h"
@@ -107,12 +108,13 @@ void Engine::markCode()
     }
 }
 
+// Wait loops are found also when no turn may be skipped: one that repeats
+// with no way out is a hang either way.
 void Engine::findLoops()
 {
-    if (!options_.fastLoops) {
-        return;
+    if (options_.fastLoops) {
+        countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
     }
-    countdowns_.find(cycleModel_.words(), cycleModel_.timings(), marks_);
     waitLoops_.find(cycleModel_.words(), cycleModel_.timings(), marks_,
                     [this](uint32_t start) { return countdowns_.at(start) >= 0; });
     std::vector<uint32_t> starts = countdowns_.starts();
@@ -355,10 +357,29 @@ void Engine::visitLoop(uint32_t address)
     const SkipBounds bounds{std::min(limit_, scheduler_.nextCount()), scheduler_.nextCycle()};
     if (const int countdown = countdowns_.at(address); countdown >= 0) {
         countdowns_.visit(countdown, count_, clock_, cycleModel_.fetch(), bounds, allowed, cpu_);
-    } else if (const int wait = waitLoops_.at(address); wait >= 0 && !nIrq_ && !nFiq_) {
-        waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(), bounds, allowed && watchHooks_.empty(),
-                         busAccesses_, cpu_);
+    } else if (const int wait = waitLoops_.at(address); wait >= 0 && !interruptComing()) {
+        const WaitLoops::Accesses accesses{busAccesses_, unsteadyAccesses_,
+                                           std::isinf(steadyUntil_) ? UINT64_MAX : clock_.cycleOf(steadyUntil_),
+                                           scheduler_.actionsRun()};
+        steadyUntil_ = std::numeric_limits<double>::infinity();  // for the reads of the next turn
+        const WaitLoops::Turn turn = waitLoops_.visit(wait, count_, clock_, cycleModel_.fetch(), bounds,
+                                                      allowed && options_.fastLoops && watchHooks_.empty(),
+                                                      accesses, machine_.fiqPossible(), cpu_);
+        if (turn == WaitLoops::Turn::Endless) {
+            const WaitLoop& loop = waitLoops_.loopAt(wait);
+            hangs(loop.start, "loops from " + locate(loop.start) + " to " + locate(loop.end) +
+                                  " reading nothing that can change");
+        }
     }
+}
+
+bool Engine::interruptComing() const
+{
+    if (!nIrq_ && !nFiq_) {
+        return false;
+    }
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    return (nIrq_ && (cpsr & kIrqMask) == 0) || (nFiq_ && (cpsr & kFiqMask) == 0);
 }
 
 // What the marks of this address ask for: a coprocessor trap, a hang, a
@@ -413,8 +434,15 @@ void Engine::checkSelfBranch(uint32_t address, bool armReading, bool thumbReadin
     if (!conditionPasses(condition, cpsr)) {
         return;  // it falls through
     }
-    const std::string where = locate(address);
-    if (handlerGaveUp(cpsr, "branches to itself at " + where + " and can never leave")) {
+    hangs(address, "branches to itself at " + locate(address));
+}
+
+// The code at `address` can never leave what it does (`how`), with
+// interrupts masked: the last exception's handler gave up, or the run hangs.
+void Engine::hangs(uint32_t address, const std::string& how)
+{
+    const uint32_t cpsr = reg(CpuReg::CPSR);
+    if (handlerGaveUp(cpsr, how + " and can never leave")) {
         return;
     }
     const uint32_t mode = cpsr & kModeMask;
@@ -422,9 +450,7 @@ void Engine::checkSelfBranch(uint32_t address, bool armReading, bool thumbReadin
                                 : mode == kModeFiq ? "the FIQ handler"
                                 : mode == kModeSvc ? "Supervisor mode (reset or a SWI handler)"
                                                    : std::string(modeName(cpsr)) + " mode";
-    raiseFault(context + " branches to itself at " + where +
-                   " with interrupts masked (CPSR " + hex(cpsr) + "): it can never leave",
-               address);
+    raiseFault(context + " " + how + " with interrupts masked (CPSR " + hex(cpsr) + "): it can never leave", address);
 }
 
 bool Engine::takeInterrupt(uint32_t address)
@@ -574,6 +600,12 @@ void Engine::onBadMemory(BadAccess kind, uint32_t address, int size, uint32_t va
 uint32_t Engine::onDeviceRead(BusTarget& device, uint32_t base, uint32_t offset, unsigned size)
 {
     ++busAccesses_;
+    const double steady = options_.traceIo ? 0 : device.steadyUntil(offset);  // a trace shows every read
+    if (steady <= seconds()) {
+        ++unsteadyAccesses_;
+    } else {
+        steadyUntil_ = std::min(steadyUntil_, steady);
+    }
     clock_.advance(cycleModel_.busWait());
     const BusResult result = device.read(offset, size);
     if (!result.ok) {
@@ -591,6 +623,7 @@ uint32_t Engine::onDeviceRead(BusTarget& device, uint32_t base, uint32_t offset,
 void Engine::onDeviceWrite(BusTarget& device, uint32_t base, uint32_t offset, unsigned size, uint32_t value)
 {
     ++busAccesses_;
+    ++unsteadyAccesses_;
     clock_.advance(cycleModel_.busWait());
     if (options_.traceIo) {
         record(EventKind::IoWrite, lastPc_, base + offset, value, count_);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -218,6 +219,9 @@ private:
     void trapCoprocessor(uint32_t address);
     bool handlerGaveUp(uint32_t cpsr, const std::string& how);
     void checkSelfBranch(uint32_t address, bool armReading, bool thumbReading);
+    void hangs(uint32_t address, const std::string& how);
+    // An interrupt the core will take before the next instruction.
+    bool interruptComing() const;
     // Words with the NV condition (engine_never.cpp).
     void neverExecuted(uint32_t address);
     void stepOverNever(uint32_t address);
@@ -261,6 +265,10 @@ private:
     WaitLoops waitLoops_;
     void findLoops();
     uint64_t busAccesses_ = 0;
+    uint64_t unsteadyAccesses_ = 0;  // all but reads of steady registers
+    // The first moment a steady read since the last wait loop's visit
+    // stops being steady.
+    double steadyUntil_ = std::numeric_limits<double>::infinity();
 
     // What the code's addresses ask for, and what came of it.
     CodeMarks marks_;

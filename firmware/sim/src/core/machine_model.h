@@ -82,6 +82,9 @@ public:
     virtual void clocksApplied() = 0;
     // An interrupt ended the core's idle mode.
     virtual void idleEnded() {}
+    // Whether nFIQ could be asserted without the core's doing (an FIQ
+    // source enabled).
+    virtual bool fiqPossible() const { return true; }
 };
 
 }  // namespace boardsim

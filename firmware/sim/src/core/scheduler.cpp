@@ -4,13 +4,13 @@ namespace boardsim {
 
 void Scheduler::atCount(uint64_t instructions, Action action)
 {
-    byCount_.emplace(instructions, std::move(action));
-    nextCount_ = byCount_.begin()->first;
+    byCount_.push(instructions, std::move(action));
+    nextCount_ = byCount_.first();
 }
 
 void Scheduler::atTime(double seconds, Action action)
 {
-    byTime_.emplace(seconds, std::move(action));
+    byTime_.push(seconds, std::move(action));
     replan();
 }
 
@@ -25,21 +25,21 @@ void Scheduler::at(const When& when, Action action)
 
 void Scheduler::replan()
 {
-    nextCycle_ = byTime_.empty() ? UINT64_MAX : clock_.cycleOf(byTime_.begin()->first);
+    nextCycle_ = byTime_.empty() ? UINT64_MAX : clock_.cycleOf(byTime_.first());
 }
 
 void Scheduler::runDue(uint64_t instructions)
 {
-    while (!byCount_.empty() && byCount_.begin()->first <= instructions) {
-        auto action = std::move(byCount_.begin()->second);
-        byCount_.erase(byCount_.begin());
+    while (!byCount_.empty() && byCount_.first() <= instructions) {
+        Action action = byCount_.pop();
+        ++actionsRun_;
         action();
     }
-    nextCount_ = byCount_.empty() ? UINT64_MAX : byCount_.begin()->first;
+    nextCount_ = byCount_.empty() ? UINT64_MAX : byCount_.first();
     while (!byTime_.empty() && clock_.cycles() >= nextCycle_) {
-        auto action = std::move(byTime_.begin()->second);
-        byTime_.erase(byTime_.begin());
+        Action action = byTime_.pop();
         replan();
+        ++actionsRun_;
         action();
     }
 }

@@ -5,8 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
-#include <map>
+#include <vector>
 
 #include "core/clock.h"
 #include "util/when.h"
@@ -34,15 +35,53 @@ public:
     void runDue(uint64_t instructions);
 
     uint64_t nextCount() const { return nextCount_; }
+    // Actions run since the start.
+    uint64_t actionsRun() const { return actionsRun_; }
     uint64_t nextCycle() const { return nextCycle_; }
     // Scheduled work still waiting (for memory checks).
     size_t waiting() const { return byCount_.size() + byTime_.size(); }
 
 private:
+    // A min-heap in a vector: after the first few, adding work allocates
+    // nothing. Equal moments run in the order they were scheduled.
+    template <typename Key>
+    class Queue {
+    public:
+        void push(Key key, Action action)
+        {
+            entries_.push_back({key, next_++, std::move(action)});
+            std::push_heap(entries_.begin(), entries_.end(), later);
+        }
+        bool empty() const { return entries_.empty(); }
+        size_t size() const { return entries_.size(); }
+        Key first() const { return entries_.front().key; }
+        Action pop()
+        {
+            std::pop_heap(entries_.begin(), entries_.end(), later);
+            Action action = std::move(entries_.back().action);
+            entries_.pop_back();
+            return action;
+        }
+
+    private:
+        struct Entry {
+            Key key;
+            uint64_t order;
+            Action action;
+        };
+        static bool later(const Entry& a, const Entry& b)
+        {
+            return a.key != b.key ? a.key > b.key : a.order > b.order;
+        }
+        std::vector<Entry> entries_;
+        uint64_t next_ = 0;
+    };
+
     const Clock& clock_;
-    std::multimap<uint64_t, Action> byCount_;
-    std::multimap<double, Action> byTime_;
+    Queue<uint64_t> byCount_;
+    Queue<double> byTime_;
     uint64_t nextCount_ = UINT64_MAX;
+    uint64_t actionsRun_ = 0;
     uint64_t nextCycle_ = UINT64_MAX;
 };
 

@@ -30,8 +30,9 @@ bool armReads(uint32_t word, const InsnTiming& t)
     return singleLoad && !writeBack && !intoPc;
 }
 
-// Thumb: shifts, add/subtract, immediate and ALU operations (not MUL), and
-// loads with an immediate or register offset, or PC- or SP-relative.
+// Thumb: shifts, add/subtract, immediate and ALU operations (not MUL),
+// high-register ADD, CMP and MOV (not into the PC: "nop" is mov r8, r8),
+// and loads with an immediate or register offset, or PC- or SP-relative.
 bool thumbReads(uint16_t hw)
 {
     if ((hw & 0xE000) == 0x0000 || (hw & 0xE000) == 0x2000) {
@@ -39,6 +40,10 @@ bool thumbReads(uint16_t hw)
     }
     if ((hw & 0xFC00) == 0x4000) {
         return ((hw >> 6) & 0xF) != 0xD;  // ALU operations but MUL
+    }
+    if ((hw & 0xFC00) == 0x4400) {
+        const unsigned rd = (hw & 0x7) | ((hw >> 4) & 0x8);
+        return ((hw >> 8) & 0x3) != 0x3 && (rd != 15 || ((hw >> 8) & 0x3) == 0x1);  // not BX, nothing into the PC
     }
     if ((hw & 0xF800) == 0x4800) {
         return true;  // LDR Rd, [PC, #imm]
@@ -67,11 +72,13 @@ void findArm(const std::vector<uint32_t>& words, const std::vector<InsnTiming>& 
             continue;
         }
         bool ok = true;
+        bool loads = false;
         for (auto a = uint32_t(target); ok && a < i * 4; a += 4) {
             ok = plain(a / 4) && armReads(words[a / 4], timing[a / 4]);
+            loads = loads || (timing[a / 4].flags & InsnTiming::kMemory) != 0;
         }
         if (ok) {
-            loops.push_back({uint32_t(target), uint32_t(i * 4), false});
+            loops.push_back({uint32_t(target), uint32_t(i * 4), false, loads});
         }
     }
 }
@@ -102,11 +109,13 @@ void findThumb(const std::vector<uint32_t>& words, const std::function<bool(size
             continue;
         }
         bool ok = true;
+        bool loads = false;
         for (auto a = uint32_t(target); ok && a < h * 2; a += 2) {
             ok = plain(a / 4) && thumbReads(halfword(a / 2));
+            loads = loads || (thumbTiming(halfword(a / 2)).flags & InsnTiming::kMemory) != 0;
         }
         if (ok) {
-            loops.push_back({uint32_t(target), uint32_t(h * 2), true});
+            loops.push_back({uint32_t(target), uint32_t(h * 2), true, loads});
         }
     }
 }
@@ -122,9 +131,16 @@ std::vector<WaitLoop> findWaitLoops(const std::vector<uint32_t>& words, const st
         return word * 4 >= kFirstAddress &&
                marks.plainWord(word, CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch);
     };
+    // Read as Thumb, the marks of the ARM reading (a coprocessor word, the
+    // NV condition) ask nothing of the engine.
+    const std::function<bool(size_t)> plainThumb = [&marks](size_t word) {
+        return word * 4 >= kFirstAddress &&
+               marks.plainWord(word, CodeMarks::kArmSelfBranch | CodeMarks::kThumbSelfBranch |
+                                         CodeMarks::kCoprocessor | CodeMarks::kNever);
+    };
     std::vector<WaitLoop> loops;
     findArm(words, timing, plain, loops);
-    findThumb(words, plain, loops);
+    findThumb(words, plainThumb, loops);
     return loops;
 }
 
@@ -138,42 +154,64 @@ WaitLoops::Registers WaitLoops::snapshot(const Cpu& cpu)
     return r;
 }
 
-void WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
-                      bool allowed, uint64_t busAccesses, const Cpu& cpu)
+WaitLoops::Turn WaitLoops::visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds,
+                                 bool allowed, Accesses accesses, bool fiqPossible, const Cpu& cpu)
 {
     Visit& v = loops_[size_t(index)];
     if (v.touchesPeripherals) {
-        return;  // it polls the hardware: every turn must run
+        return Turn::Runs;  // it polls the hardware: every turn must run
     }
     const uint32_t cpsr = cpu.reg(CpuReg::CPSR);
     if (((cpsr & kThumbBit) != 0) != v.loop.thumb) {
-        return;  // the words are running as the other instruction set
+        return Turn::Runs;  // the words are running as the other instruction set
+    }
+    if (!allowed && !interruptsCannotLeave(cpsr)) {
+        return Turn::Runs;  // neither a skip nor a hang to look for
     }
     const uint64_t turnLength = v.loop.length();
     const bool oneTurnAgo = count == v.count + turnLength && v.fetch == fetch;
     const uint64_t turnCycles = clock.cycles() - v.cycles;
-    if (oneTurnAgo && busAccesses != v.busAccesses) {
+    if (oneTurnAgo && accesses.unsteady != v.unsteadyAccesses) {
         v.touchesPeripherals = true;
-        return;
+        return Turn::Runs;
+    }
+    // It polls steady registers: they may change when the machine does, and
+    // may have changed since they were read.
+    const bool polls = accesses.all != v.busAccesses;
+    const bool undisturbed = accesses.actions == v.actions && clock.cycles() < accesses.quietCycle;
+    if (polls) {
+        bounds.cycle = std::min(bounds.cycle, accesses.quietCycle);
     }
     const Registers now = snapshot(cpu);
-    const bool repeats = oneTurnAgo && now == v.registers && turnCycles != 0;
+    const bool repeats = oneTurnAgo && now == v.registers && turnCycles != 0 && (!polls || undisturbed);
     v.count = count;
     v.cycles = clock.cycles();
-    v.busAccesses = busAccesses;
+    v.busAccesses = accesses.all;
+    v.unsteadyAccesses = accesses.unsteady;
+    v.actions = accesses.actions;
     v.fetch = fetch;
     v.registers = now;
+    // No interrupt can take the core out, and what the turn reads cannot
+    // change: only memory, which nothing but the core writes, and no FIQ
+    // can come in between (its handler may change memory, not the
+    // registers).
+    const bool fiqMayWrite = (cpsr & kFiqMask) == 0 && fiqPossible;
+    const bool sealed = !polls && interruptsCannotLeave(cpsr) && (!v.loop.loads || !fiqMayWrite);
+    if (repeats && sealed) {
+        return Turn::Endless;
+    }
     if (!repeats || !allowed) {
-        return;
+        return Turn::Runs;
     }
     // Whole turns up to the next thing due: it then falls where it would.
     const uint64_t turns = turnsBefore(bounds, count, clock, turnLength, turnCycles);
     if (turns == 0) {
-        return;
+        return Turn::Runs;
     }
     countTurns(turns, turnLength, turnCycles, count, clock, skipped_);
     v.count = count;
     v.cycles = clock.cycles();
+    return Turn::Runs;
 }
 
 }  // namespace boardsim

@@ -25,6 +25,7 @@ struct WaitLoop {
     uint32_t start;  // first instruction, the branch target
     uint32_t end;    // the branch back
     bool thumb;
+    bool loads = false;  // reads memory, not only registers
     unsigned length() const { return (end - start) / (thumb ? 2 : 4) + 1; }
 };
 
@@ -58,11 +59,31 @@ public:
     int at(uint32_t address) const { return address / 2 < startAt_.size() ? startAt_[address / 2] : -1; }
 
     using Bounds = SkipBounds;
+    // What a visit found.
+    enum class Turn : uint8_t {
+        Runs,     // the loop goes on as it may (turns skipped or not)
+        Endless,  // the turn repeated with no interrupt able to end the loop: a hang
+    };
     // At the first instruction of wait loop `index`: skips the turns that
-    // would repeat the last one. `busAccesses`: the peripheral accesses so
-    // far (a turn that touched a peripheral is never repeated unseen).
-    void visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
-               uint64_t busAccesses, const Cpu& cpu);
+    // would repeat the last one when `allowed`. `busAccesses`: the
+    // peripheral accesses so far (a turn that touched a peripheral is never
+    // repeated unseen, and may end when the peripheral changes).
+    // `fiqPossible`: an FIQ source is enabled (an FIQ handler could change
+    // the memory the loop reads). `unsteady`: the peripheral accesses so far
+    // that were not reads of steady registers (BusTarget::steadyUntil); a
+    // loop that only reads steady ones is skipped no further than
+    // `quietCycle`, when the first of the turn's reads stops being steady,
+    // and only after a turn in which nothing changed them (no scheduled
+    // action ran, `actions` so far, and that cycle has not come).
+    struct Accesses {
+        uint64_t all;
+        uint64_t unsteady;
+        uint64_t quietCycle;
+        uint64_t actions;
+    };
+    Turn visit(int index, uint64_t& count, Clock& clock, const FetchTiming& fetch, Bounds bounds, bool allowed,
+               Accesses accesses, bool fiqPossible, const Cpu& cpu);
+    const WaitLoop& loopAt(int index) const { return loops_[size_t(index)].loop; }
 
 private:
     using Registers = std::array<uint32_t, 16>;  // r0..r14 and CPSR
@@ -71,6 +92,8 @@ private:
         uint64_t count = 0;
         uint64_t cycles = 0;
         uint64_t busAccesses = 0;
+        uint64_t unsteadyAccesses = 0;
+        uint64_t actions = 0;
         FetchTiming fetch;
         Registers registers{};
         bool touchesPeripherals = false;

@@ -164,6 +164,7 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
         noteLed();
     };
     gpio.pinLevels = [this] { return pins_.levels(); };
+    gpio.nextPinEdge = [this] { return pins_.nextPending(); };
     gpio.gpioPins = [this](unsigned port) { return port == 1 ? pinSelect.port1GpioPins() : 0xFFFFFFFFu; };
     pinSelect.onChanged = [this] {
         pins_.update();

@@ -99,6 +99,7 @@ public:
     MemoryTiming memoryTiming() const override;
     void clocksApplied() override;
     void idleEnded() override { systemControl.idleEnded(); }
+    bool fiqPossible() const override { return interrupts_->fiqPossible(); }
 
     // The peripheral that answers for a bus address, and the offset in it.
     std::optional<std::pair<Peripheral*, uint32_t>> deviceAt(uint32_t address) const;

@@ -1,6 +1,7 @@
 #include "machine/pins.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace boardsim {
 namespace {
@@ -171,6 +172,11 @@ void Pins::update()
     catchUp();
     refresh();
     apply();
+}
+
+double Pins::nextPending() const
+{
+    return pending_.empty() ? std::numeric_limits<double>::infinity() : pending_.front().time;  // the heap's earliest
 }
 
 uint32_t Pins::levels()

@@ -78,6 +78,8 @@ public:
 
     // Edges handed over and not yet delivered (for tests of their cost).
     size_t pending() const { return pending_.size(); }
+    // When the first of them falls (infinity when there is none).
+    double nextPending() const;
 
 private:
     // An edge of what the board puts on a pin rather than of a function.

@@ -43,6 +43,9 @@ public:
     // Where IO0PIN reads the pins from, when the board has them: a pin reads
     // its level whatever its function or direction.
     std::function<uint32_t()> pinLevels;
+    // When the next edge already on its way to port 0's pins falls (a
+    // byte's bits on TxD, SCK0 and MOSI0): IO0PIN reads the same until then.
+    std::function<double()> nextPinEdge;
     // The pins of `port` (1 to 3) whose function is GPIO now (the pin
     // connect block's business); unset: all of them.
     std::function<uint32_t(unsigned port)> gpioPins;
@@ -52,6 +55,7 @@ protected:
 
 private:
     void changed(unsigned port) const;
+    double nextPinEdgeTime() const;
 
     std::array<Register*, kPorts> dir_{};
     std::array<uint32_t, kPorts> latch_{};

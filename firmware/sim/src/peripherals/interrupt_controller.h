@@ -19,6 +19,9 @@ public:
     // Which channels their sources assert now.
     virtual uint32_t lines() const = 0;
     virtual void driveCore(CoreInputs inputs) = 0;
+    // Whether a source could raise nFIQ without the core changing the
+    // controller first (with no controller: any line may).
+    virtual bool fiqPossible() const { return true; }
 };
 
 }  // namespace boardsim

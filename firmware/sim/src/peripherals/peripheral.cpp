@@ -1,5 +1,6 @@
 #include "peripherals/peripheral.h"
 
+#include <algorithm>
 #include <set>
 
 #include "core/board_error.h"
@@ -101,24 +102,42 @@ void Peripheral::reset()
     resetState();
 }
 
+Register* Peripheral::answering(uint32_t offset, bool write) const
+{
+    const uint32_t word = offset / 4;
+    if (word >= byWord_.size()) {
+        return nullptr;
+    }
+    const auto& atWord = byWord_[word];
+    const auto found =
+        std::find_if(atWord.begin(), atWord.end(), [write](const Register* r) { return r->answers(write); });
+    return found == atWord.end() ? nullptr : *found;
+}
+
 Register* Peripheral::find(uint32_t offset, bool write, std::string& why) const
 {
+    if (Register* r = answering(offset, write)) {
+        return r;
+    }
     const uint32_t word = offset / 4;
     if (word >= byWord_.size() || byWord_[word].empty()) {
         why = "no such " + name_ + " register";
         return nullptr;
     }
-    const Register* other = byWord_[word].front();  // there, but not for this access now
-    for (Register* r : byWord_[word]) {
-        if (r->answers(write)) {
-            return r;
-        }
-        if (r->answersNow()) {
-            other = r;
-        }
-    }
+    // There, but not for this access now: the last one whose condition
+    // holds, or the first.
+    const auto& atWord = byWord_[word];
+    const auto now = std::find_if(atWord.rbegin(), atWord.rend(), [](const Register* r) { return r->answersNow(); });
+    const Register* other = now == atWord.rend() ? atWord.front() : *now;
     why = other->name() + (write ? " is read-only" : " is write-only");
     return nullptr;
+}
+
+// Asked before every read of a peripheral: no allocation, nothing said.
+double Peripheral::steadyUntil(uint32_t offset) const
+{
+    const Register* r = offset % 4 == 0 ? answering(offset, false) : nullptr;
+    return r == nullptr ? 0 : r->steadyUntil();
 }
 
 std::string Peripheral::registerName(uint32_t offset, bool write) const

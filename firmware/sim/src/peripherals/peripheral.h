@@ -105,6 +105,9 @@ public:
     // The register's name for a trace: where one address holds several
     // registers, the one this access reaches now.
     std::string registerName(uint32_t offset, bool write) const override;
+    // What the register a read reaches now promises (Register::steadyUntil);
+    // 0 where no register answers.
+    double steadyUntil(uint32_t offset) const override;
 
     // Throws BoardError when a definition cannot be right: a register
     // outside the model's space or off a word boundary, two names alike,
@@ -134,8 +137,10 @@ protected:
     const InterruptLine& irq(unsigned output = 0) const;
 
 private:
-    // The register at `offset` that answers the access now; nullptr with
-    // `why` said when none does.
+    // The register of the word at `offset` that answers the access now, or
+    // nullptr.
+    Register* answering(uint32_t offset, bool write) const;
+    // The same, with `why` said when none does.
     Register* find(uint32_t offset, bool write, std::string& why) const;
 
     std::string name_;

@@ -1,5 +1,6 @@
 #include "peripherals/register.h"
 
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -8,7 +9,8 @@
 namespace boardsim {
 
 Register::Register(uint32_t offset, std::string name, unsigned bits, uint32_t reset, Access access)
-    : offset_(offset), name_(std::move(name)), bits_(bits), reset_(reset), access_(access), value_(reset)
+    : offset_(offset), name_(std::move(name)), bits_(bits), reset_(reset), access_(access), value_(reset),
+      readOut_(access == Access::ReadToClear)
 {
 }
 
@@ -26,6 +28,7 @@ Register& Register::field(const Field& f, Access access)
 
 Register& Register::field(const Field& f, Access access, Reader value)
 {
+    readOut_ = readOut_ || value || access == Access::ReadToClear;
     fields_.push_back({f, access, std::move(value)});
     return *this;
 }
@@ -33,6 +36,7 @@ Register& Register::field(const Field& f, Access access, Reader value)
 Register& Register::reads(Reader value)
 {
     reader_ = std::move(value);
+    readOut_ = true;
     return *this;
 }
 
@@ -65,6 +69,25 @@ Register& Register::noResetValue()
 {
     hasReset_ = false;
     return *this;
+}
+
+Register& Register::steady(std::function<double()> until)
+{
+    steady_ = true;
+    steadyUntil_ = std::move(until);
+    return *this;
+}
+
+double Register::steadyUntil() const
+{
+    constexpr double kForEver = std::numeric_limits<double>::infinity();
+    if (!readOut_) {
+        return kForEver;
+    }
+    if (!steady_) {
+        return 0;
+    }
+    return steadyUntil_ ? steadyUntil_() : kForEver;
 }
 
 bool Register::answers(bool write) const

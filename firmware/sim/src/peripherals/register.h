@@ -80,6 +80,12 @@ public:
     // The manual gives no reset value: it reads what lies outside the chip
     // (pin levels).
     Register& noResetValue();
+    // A register the model reads out (reads, or fields with their own
+    // value) whose read, repeated with nothing written and no scheduled
+    // work run in between, gives what it gave and changes nothing a later
+    // read would see; `until` says up to when (seconds since reset) that
+    // holds, unset: for ever.
+    Register& steady(std::function<double()> until = nullptr);
 
     // The model's view of the stored value.
     uint32_t value() const { return value_; }
@@ -110,6 +116,13 @@ public:
     const std::string& condition() const { return conditionText_; }
     // The bits a write can change (every bit without fields).
     uint32_t writableBits() const;
+    // Up to when a read gives what the last one gave and leaves the model as
+    // it is, unless the bus writes or scheduled work runs first: for ever for
+    // a register that only stores (a model changes what it stores only when
+    // the bus writes, or from scheduled work), what steady() said for one the
+    // model reads out, 0 (no such promise) for any other and for a read that
+    // clears.
+    double steadyUntil() const;
 
     struct FieldRule {
         Field field;
@@ -139,6 +152,9 @@ private:
     Writer after_;
     Condition condition_;
     std::string conditionText_;
+    bool readOut_ = false;  // a read asks the model, or clears bits
+    bool steady_ = false;
+    std::function<double()> steadyUntil_;
 };
 
 }  // namespace boardsim

@@ -52,7 +52,12 @@ Uart::Uart(unsigned index, const std::string& p)
     ier_.writes([this](uint32_t v) { writeIer(v); });
     define(0x08, p + "IIR", 8, kNoInterruptPending.of(1), Access::ReadOnly).reads([this] { return readIir(); });
     fcr_.writes([this](uint32_t v) { writeFcr(v); });
-    define(0x14, p + "LSR", 8, kThre.of(1) | kTemt.of(1), Access::ReadOnly).reads([this] { return lineStatus(); });
+    // After the read that clears OE, LSR changes only as frames end
+    // (scheduled) or the core writes: a loop waiting for THRE or RDR polls
+    // a steady register.
+    define(0x14, p + "LSR", 8, kThre.of(1) | kTemt.of(1), Access::ReadOnly)
+        .reads([this] { return lineStatus(); })
+        .steady();
     define(0x1C, p + "SCR", 8);
     if (index == 1) {
         // Modem control and status: no modem is wired, so nothing changes

@@ -32,6 +32,8 @@ public:
     void setLine(unsigned channel, bool asserted) override;
     uint32_t lines() const override { return raw_; }
     void driveCore(CoreInputs inputs) override { core_ = std::move(inputs); }
+    // Only enabled channels routed to FIQ raise it.
+    bool fiqPossible() const override { return (intEnable_.value() & intSelect_.value()) != 0; }
 
     bool irqAsserted() const { return irq_; }
     bool fiqAsserted() const { return fiq_; }

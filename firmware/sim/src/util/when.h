@@ -13,10 +13,11 @@ struct When {
     bool isTime = false;
     uint64_t count = 0;    // instructions, when !isTime
     double seconds = 0;    // when isTime
-    std::string text;      // as the user gave it, for messages
+    std::string text;      // as the user gave it, for messages (parseWhen)
 
-    static When instructions(uint64_t n) { return {false, n, 0, std::to_string(n)}; }
-    static When at(double s) { return {true, 0, s, std::to_string(s) + "s"}; }
+    // Moments the program makes, many a second: no text, nothing allocated.
+    static When instructions(uint64_t n) { return {false, n, 0, {}}; }
+    static When at(double s) { return {true, 0, s, {}}; }
 };
 
 // A count or time that cannot be read; the message quotes it.

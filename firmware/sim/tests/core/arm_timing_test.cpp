@@ -57,6 +57,12 @@ TEST(ArmTiming, MultipliesAddInternalCyclesForTheOperandsSignificantBytes)
     EXPECT_EQ(multiplierCycles(0xFFFF8000), 2u);
     EXPECT_EQ(multiplierCycles(0x00FF0000), 3u);
     EXPECT_EQ(multiplierCycles(0x01000000), 4u);
+    // UMULL and UMLAL: only leading zeros end the multiplier early.
+    EXPECT_EQ(multiplierCycles(0x000000FF, true), 1u);
+    EXPECT_EQ(multiplierCycles(0xFFFFFF80, true), 4u);
+    EXPECT_EQ(multiplierCycles(0x00FF0000, true), 3u);
+    EXPECT_TRUE(armTiming(0xE0810392).flags & InsnTiming::kUnsignedMultiply);   // umull
+    EXPECT_FALSE(armTiming(0xE0C10392).flags & InsnTiming::kUnsignedMultiply);  // smull
     const InsnTiming mul = armTiming(0xE0000291);  // mul r0, r1, r2: 1S + mI
     EXPECT_EQ(mul.cycles, 1u);
     EXPECT_EQ(mul.multiplierRegister, 2u);

@@ -3,6 +3,7 @@
 // change in time order, handed-over waveforms among the other changes.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,11 @@ TEST_F(PinLayer, EdgesHandedOverOutOfOrderComeOutInTimeOrder)
     pins.driveAt(4, 1, 55e-6, true);
     pins.driveAt(4, 1, 30e-6, true);
     pins.driveAt(4, 1, 30e-6, false);  // the same moment: in the order handed over
+    EXPECT_EQ(pins.nextPending(), 20e-6);  // what IO0PIN's wait loops are bounded by
+    pins.settle(40e-6);
+    EXPECT_EQ(pins.nextPending(), 50e-6);
     pins.settle(100e-6);
+    EXPECT_EQ(pins.nextPending(), std::numeric_limits<double>::infinity());
     EXPECT_EQ(heard, (std::vector<std::string>{"P0.4 low at 20us", "P0.4 high at 30us", "P0.4 low at 30us",
                                                "P0.5 low at 50us", "P0.4 high at 55us", "P0.5 high at 60us"}));
 }

@@ -3,6 +3,8 @@
 // at 0x10 bytes a port, their levels kept by the model.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "peripherals/gpio.h"
 #include "support/fake_services.h"
 
@@ -66,4 +68,15 @@ TEST(Gpio, PortsOneToThreeHaveTheirOwnRegistersAndLevels)
     EXPECT_EQ(p.read(port(1, IOPIN)), 0xFFFF0003u);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(p.read(IOPIN), 0xFFFFFFFFu);  // port 0 untouched
+}
+
+// IO0PIN reads the same until the first edge already on its way to port
+// 0's pins (a byte's bits on TxD); the other ports have no such edges.
+TEST(Gpio, PortZeroPinsAreSteadyUntilTheNextEdgeOnItsWay)
+{
+    ModelUnderTest<Gpio> p;
+    p.model.nextPinEdge = [] { return 0.125; };
+    EXPECT_EQ(p.model.steadyUntil(IOPIN), 0.125);
+    EXPECT_EQ(p.model.steadyUntil(IOSET), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(p.model.steadyUntil(port(2, IOPIN)), std::numeric_limits<double>::infinity());
 }

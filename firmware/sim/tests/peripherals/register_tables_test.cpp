@@ -5,6 +5,7 @@
 // model made for the test: field access modes, callbacks, aliases, widths.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 
 #include "core/board_error.h"
@@ -190,6 +191,49 @@ TEST(RegisterDefinition, AccessWidthsAreTheChipsWholeRegisterRules)
         EXPECT_NE(r.problem.find("at its word address"), std::string::npos) << r.problem;
     }
     EXPECT_FALSE(s.model.write(0x10, 4, 0).ok);
+}
+
+// A register is steady (a loop polling it may have turns counted unrun)
+// when reading it again gives the same and changes nothing: storage, which
+// only the bus or scheduled work changes, for ever; a register the model
+// reads out, or one a read clears, not unless its definition says so.
+TEST(RegisterDefinition, OnlyWhatNothingButTheBusChangesIsSteady)
+{
+    constexpr double kForEver = std::numeric_limits<double>::infinity();
+    ModelUnderTest<Sample> s;
+    EXPECT_EQ(s.model.steadyUntil(CONTROL), kForEver);
+    EXPECT_EQ(s.model.steadyUntil(WIDE), kForEver);
+    EXPECT_EQ(s.model.steadyUntil(STATUS), 0);  // LOST clears on a read, LEVEL is the model's
+    EXPECT_EQ(s.model.steadyUntil(DATA), 0);    // SRX pops a FIFO
+    s.write(CONTROL, 3);
+    EXPECT_EQ(s.model.steadyUntil(DATA), kForEver);  // SDIV answers now
+    EXPECT_EQ(s.model.steadyUntil(WIDE + 1), 0);     // refused, so no promise
+    EXPECT_EQ(s.model.steadyUntil(0x10), 0);
+
+    Register marked(0, "MARKED", 8, 0, Access::ReadOnly);
+    marked.reads([] { return 1u; });
+    EXPECT_EQ(marked.steadyUntil(), 0);
+    marked.steady();
+    EXPECT_EQ(marked.steadyUntil(), kForEver);
+    marked.steady([] { return 0.25; });
+    EXPECT_EQ(marked.steadyUntil(), 0.25);
+}
+
+TEST_F(Machine, PolledStatusAndPinsAreSteadyAndCountersAreNot)
+{
+    constexpr double kForEver = std::numeric_limits<double>::infinity();
+    Peripheral& uart = *machine.device("uart0");
+    EXPECT_EQ(uart.steadyUntil(0x14), kForEver);  // U0LSR: frames end by scheduled work
+    EXPECT_EQ(uart.steadyUntil(0x00), 0);         // U0RBR pops the FIFO
+    EXPECT_EQ(uart.steadyUntil(0x08), 0);         // U0IIR: a read clears THRE's interrupt
+    Peripheral& timer = *machine.device("timer0");
+    EXPECT_EQ(timer.steadyUntil(0x08), 0);         // T0TC counts by itself
+    EXPECT_EQ(timer.steadyUntil(0x00), kForEver);  // T0IR: set by a match, which is scheduled
+    Peripheral& gpio = *machine.device("gpio");
+    for (const uint32_t reg : {0x00u, 0x04u, 0x08u, 0x20u}) {
+        EXPECT_EQ(gpio.steadyUntil(reg), kForEver) << reg;  // no pin edge on its way
+    }
+    EXPECT_EQ(gpio.steadyUntil(0x0C), 0);  // IO0CLR is write-only
 }
 
 namespace {
