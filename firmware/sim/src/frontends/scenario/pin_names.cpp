@@ -26,6 +26,9 @@ const std::vector<std::pair<std::string, unsigned>>& wiredPins()
         {"LCD_DC", Machine::kLcdDcPin},
         {"LCD_SCE", Machine::kLcdScePin},
         {"LCD_RES", Machine::kLcdResPin},
+        {"DAC_SCLK", Machine::kDacSclkPin},
+        {"DAC_DIN", Machine::kDacDinPin},
+        {"DAC_CS", Machine::kDacCsPin},
         {"LED", Machine::kLedPin},
     };
     return names;
@@ -63,13 +66,13 @@ std::optional<unsigned> pinByName(const std::string& name)
 
 std::string describePin(unsigned pin)
 {
-    std::string text = "P0." + std::to_string(pin);
+    std::string names;
     for (const auto& [wired, number] : wiredPins()) {
         if (number == pin) {
-            text += " (" + wired + ")";
+            names += (names.empty() ? "" : ", ") + wired;
         }
     }
-    return text;
+    return "P0." + std::to_string(pin) + (names.empty() ? "" : " (" + names + ")");
 }
 
 std::string boardPinNames()
