@@ -25,7 +25,9 @@ const char* usageText()
            "  --calls            also print calls and returns of the board's functions\n"
            "  --watch NAME       print calls and returns of function NAME (C or C++ name)\n"
            "  --trace-io         also print every peripheral register access\n"
-           "  --report           print the image's clock, timing and memory figures\n"
+           "  --report           print the image's clock, timing and memory figures, and\n"
+           "                     what each DAC output played (with --press: the run goes\n"
+           "                     to --run, default 50M, at most 10 s)\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
            "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
@@ -49,7 +51,12 @@ const char* usageText()
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "  --vcd FILE         port 0's pins over the run as a VCD (GTKWave, PulseView,\n"
            "                     sigrok), in simulated nanoseconds\n"
-           "  --vcd-pins LIST    only these pins in it: P0_0,P0_4,... (or P0.0,P0.4,...)\n"
+           "                     and the DAC's outputs DAC_A, DAC_B as real values (volts)\n"
+           "  --vcd-pins LIST    only these in it: P0_0,P0_4,...,DAC_B (or P0.0,P0.4,...)\n"
+           "  --dac-out FILE     the DAC's outputs over the run as a WAV file: 32-bit float,\n"
+           "                     volts, channel 1 output A, channel 2 output B\n"
+           "  --dac-rate HZ      its samples a second, each output sampled and held\n"
+           "                     (default 1M)\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
@@ -86,12 +93,15 @@ double parseSpeed(const std::string& text)
 // --screen, --speed, --uart-pty, --lcd-movie, --vcd.
 void checkLiveOptions(Options& options)
 {
-    if (options.report &&
-        (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() || !options.vcd.empty())) {
-        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie or --vcd");
+    if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() ||
+                           !options.vcd.empty() || !options.dacOut.empty())) {
+        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie, --vcd or --dac-out");
     }
     if (options.vcdPinsGiven && options.vcd.empty()) {
         throw UsageError("--vcd-pins goes with --vcd");
+    }
+    if (options.dacRateGiven && options.dacOut.empty()) {
+        throw UsageError("--dac-rate goes with --dac-out");
     }
     if (options.screen) {
         options.quiet = true;  // the terminal is the screen's; trace lines would tear it
@@ -155,19 +165,30 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
 }
 
 
-// "P0_0,P0_4" (or "P0.0,P0.4") as a mask of pins.
-uint32_t parsePins(const std::string& text)
+// "P0_0,P0_4" (or "P0.0,P0.4") as a mask of pins; DAC_A and DAC_B (the
+// DAC's outputs) set `dac`.
+uint32_t parsePins(const std::string& text, bool& dac)
 {
     uint32_t mask = 0;
     size_t from = 0;
+    dac = false;
     for (;;) {
         const size_t comma = text.find(',', from);
         const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (name == "DAC_A" || name == "DAC_B") {
+            dac = true;
+            if (comma == std::string::npos) {
+                return mask;
+            }
+            from = comma + 1;
+            continue;
+        }
         const std::string number = name.size() > 3 ? name.substr(3) : "";
         const bool named = name.size() > 3 && (name.compare(0, 3, "P0_") == 0 || name.compare(0, 3, "P0.") == 0);
         if (!named || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos ||
             std::stoul(number) > 31) {
-            throw UsageError("--vcd-pins wants pins of port 0 as P0_0,P0_4,... (P0_0 to P0_31), got \"" + name + "\"");
+            throw UsageError("--vcd-pins wants pins of port 0 as P0_0,P0_4,... (P0_0 to P0_31) or the DAC's "
+                             "outputs DAC_A, DAC_B, got \"" + name + "\"");
         }
         mask |= 1u << std::stoul(number);
         if (comma == std::string::npos) {
@@ -175,6 +196,16 @@ uint32_t parsePins(const std::string& text)
         }
         from = comma + 1;
     }
+}
+
+// Whole hertz, as a WAV file's header holds its rate: 1k to 100M.
+unsigned parseDacRate(const std::string& text)
+{
+    const uint64_t rate = parseCount(text);
+    if (rate < 1000 || rate > 100'000'000) {
+        throw UsageError("--dac-rate wants a rate from 1k to 100M samples a second, got \"" + text + "\"");
+    }
+    return unsigned(rate);
 }
 
 uint16_t parsePort(const std::string& text)
@@ -275,8 +306,14 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--vcd", [](Options& o, const std::string& v) { o.vcd = fileName("--vcd", v); }},
         {"--vcd-pins",
          [](Options& o, const std::string& v) {
-             o.vcdPins = parsePins(v);
+             o.vcdPins = parsePins(v, o.vcdDac);
              o.vcdPinsGiven = true;
+         }},
+        {"--dac-out", [](Options& o, const std::string& v) { o.dacOut = fileName("--dac-out", v); }},
+        {"--dac-rate",
+         [](Options& o, const std::string& v) {
+             o.dacRate = parseDacRate(v);
+             o.dacRateGiven = true;
          }},
     };
     return table;

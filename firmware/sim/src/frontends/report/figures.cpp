@@ -7,6 +7,7 @@
 #include "frontends/common/firmware_profile.h"
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
+#include "frontends/signal/dac_recording.h"
 #include "machine/chip_map.h"
 
 namespace boardsim {
@@ -154,6 +155,15 @@ void measureLcd(const Lpc2294Machine& machine, Figures& f)
     }
 }
 
+void measureDac(const DacRecording& recording, double seconds, Figures& f)
+{
+    for (unsigned output = 0; output < Tlv5618::kOutputs; ++output) {
+        if (recording.changed(output)) {
+            f.dacOutputs.push_back(measureSignal(recording.output(output), output, 0, seconds));
+        }
+    }
+}
+
 }  // namespace
 
 Figures measure(const ElfImage& image, const ReportRequest& request)
@@ -164,6 +174,10 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     options.accountModes = true;
     Board board(image, options);
     const EventLog log(board, kKeptEvents);
+    const DacRecording dac(board);
+    if (request.prepare) {
+        request.prepare(board);
+    }
     Figures f;
     f.hasMain = profile.main.has_value();
     f.hasHeartbeat = profile.delayMs.has_value();
@@ -177,7 +191,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
             f.mainInstructions = e.stamp;
             f.mainSeconds = e.time;
         }
-        if (heartbeat && heartbeat->feed(e) && ++beats >= request.periods) {
+        if (heartbeat && heartbeat->feed(e) && ++beats >= request.periods && !request.toLimit) {
             board.requestStop();
         }
     });
@@ -202,6 +216,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     measureInterrupts(board, f);
     measureModes(board, f);
     measureLcd(board.machine(), f);
+    measureDac(dac, f.seconds, f);
     if (profile.delayMs) {
         measureDelay(image, profile, log, f);
         measureHeartbeat(log, *profile.delayMs, request.periods, f);

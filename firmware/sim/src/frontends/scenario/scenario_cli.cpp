@@ -10,6 +10,7 @@
 #include "frontends/scenario/junit_report.h"
 #include "frontends/scenario/scenario_parse.h"
 #include "frontends/scenario/scenario_run.h"
+#include "frontends/signal/dac_out.h"
 #include "frontends/trace/pin_trace.h"
 
 namespace boardsim {
@@ -17,7 +18,8 @@ namespace {
 
 // What the command line adds to the board of scenario number `index`.
 std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::string>& movies,
-                                const std::vector<std::string>& traces, size_t index)
+                                const std::vector<std::string>& traces, const std::vector<std::string>& signals,
+                                size_t index)
 {
     std::vector<BoardHook> hooks;
     if (!options.lcdMovie.empty()) {
@@ -27,10 +29,18 @@ std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::s
         });
     }
     if (!options.vcd.empty()) {
-        hooks.emplace_back([path = traces.at(index), pins = options.vcdPins](Board& board, const Scenario& /*scenario*/) {
-            auto trace = std::make_shared<PinTrace>(path, pins);
+        hooks.emplace_back([path = traces.at(index), pins = options.vcdPins, dac = options.vcdDac](
+                               Board& board, const Scenario& /*scenario*/) {
+            auto trace = std::make_shared<PinTrace>(path, pins, dac);
             trace->attach(board);
             return [trace] { trace->finish(); };
+        });
+    }
+    if (!options.dacOut.empty()) {
+        hooks.emplace_back([path = signals.at(index), rate = options.dacRate](Board& board, const Scenario& /*scenario*/) {
+            auto out = std::make_shared<DacOut>(path, rate);
+            out->attach(board);
+            return [out] { out->finish(); };
         });
     }
     return hooks;
@@ -89,6 +99,13 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             checkWritable(trace);
         }
     }
+    std::vector<std::string> signals;
+    if (!options.dacOut.empty()) {
+        signals = perScenarioPaths(options.dacOut, options.scenarios);
+        for (const std::string& signal : signals) {
+            checkWritable(signal);
+        }
+    }
     ScenarioSettings settings;
     settings.board = board;
     settings.quiet = options.quiet;
@@ -114,7 +131,7 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             cases.back().message = e.what();
             continue;
         }
-        settings.hooks = hooksFor(options, movies, traces, i);
+        settings.hooks = hooksFor(options, movies, traces, signals, i);
         const ScenarioOutcome outcome = runScenario(image, *scenario, settings, out);
         cases.push_back(caseFor(file, scenario->name));
         cases.back().result = outcome.passed ? JUnitCase::Passed : JUnitCase::Failed;

@@ -1,5 +1,6 @@
 #include "frontends/trace/vcd_writer.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace boardsim {
@@ -14,7 +15,8 @@ constexpr unsigned kCodes = '~' - '!' + 1;
 }  // namespace
 
 VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::string version)
-    : file_(path), signals_(std::move(signals)), version_(std::move(version)), levels_(signals_.size(), -1)
+    : file_(path), signals_(std::move(signals)), version_(std::move(version)), levels_(signals_.size(), -1),
+      reals_(signals_.size(), 0)
 {
 }
 
@@ -40,14 +42,22 @@ void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
             buffer_ += "$comment " + signal.comment + " $end\n";
         }
     }
-    buffer_ += "$timescale 1ns $end\n$scope module port0 $end\n";
-    for (size_t i = 0; i < signals_.size(); ++i) {
-        buffer_ += "$var wire 1 " + code(i) + " " + signals_[i].name + " $end\n";
+    buffer_ += "$timescale 1ns $end\n";
+    for (const bool real : {false, true}) {
+        std::string vars;
+        for (size_t i = 0; i < signals_.size(); ++i) {
+            if (signals_[i].real == real) {
+                vars += (real ? "$var real 64 " : "$var wire 1 ") + code(i) + " " + signals_[i].name + " $end\n";
+            }
+        }
+        if (!vars.empty()) {
+            buffer_ += std::string("$scope module ") + (real ? "dac" : "port0") + " $end\n" + vars + "$upscope $end\n";
+        }
     }
-    buffer_ += "$upscope $end\n$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
+    buffer_ += "$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
     for (size_t i = 0; i < levels.size(); ++i) {
         levels_[i] = levels[i] ? 1 : 0;
-        buffer_ += (levels[i] ? '1' : '0') + code(i) + "\n";
+        buffer_ += signals_[i].real ? "r0 " + code(i) + "\n" : (levels[i] ? '1' : '0') + code(i) + "\n";
     }
     buffer_ += "$end\n";
     lastTime_ = timeNs;
@@ -64,12 +74,26 @@ void VcdWriter::timestamp(uint64_t timeNs)
 
 void VcdWriter::change(size_t index, bool level, uint64_t timeNs)
 {
-    if (!started_ || failed() || index >= levels_.size() || levels_[index] == int(level)) {
+    if (!started_ || failed() || index >= levels_.size() || signals_[index].real || levels_[index] == int(level)) {
         return;
     }
     levels_[index] = level ? 1 : 0;
     timestamp(timeNs);
     buffer_ += (level ? '1' : '0') + code(index) + "\n";
+    ++changes_;
+    flush(false);
+}
+
+void VcdWriter::changeReal(size_t index, double value, uint64_t timeNs)
+{
+    if (!started_ || failed() || index >= reals_.size() || !signals_[index].real || reals_[index] == value) {
+        return;
+    }
+    reals_[index] = value;
+    timestamp(timeNs);
+    char text[32];
+    std::snprintf(text, sizeof text, "r%.9g ", value);
+    buffer_ += text + code(index) + "\n";
     ++changes_;
     flush(false);
 }
