@@ -41,3 +41,20 @@ SpectralFigures table_spectrum(const Table& table, const Summary& summary)
     }
     return f;
 }
+
+double bin_hz(const SpectralFigures& figures, std::size_t bin, double rate)
+{
+    return figures.samples == 0 ? 0 : rate * static_cast<double>(bin) / static_cast<double>(figures.samples);
+}
+
+double played_hz(const Table& table, const Summary& summary, const SpectralFigures& figures, double rate)
+{
+    if (figures.measured) {
+        return bin_hz(figures, figures.fundamental_bin, rate);
+    }
+    if (summary.period_samples <= 0) {
+        return 0;
+    }
+    const double step = table.header == Header::Width8Step && table.step > 0 ? table.step : 1;
+    return rate * step / summary.period_samples;
+}
