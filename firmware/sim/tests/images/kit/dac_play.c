@@ -5,7 +5,9 @@
    option 7 with STEP 64: one period of the 0 ... 1 V sine in 64 words of
    fast mode, channel B (0x4000 | code). At 28.8 kHz (pclk / 384) the output
    is a 450 Hz sine. Between interrupts the core sleeps. A line on UART0
-   first says it started. */
+   first says it started. Built with LCD_MODE, it sends in the LCD's SPI
+   mode 0 instead (CPHA 0: MOSI changes on the falling edge), which the
+   converter must refuse. */
 #include "lpc.h"
 
 #define DAC_CS (1u << 23)
@@ -63,7 +65,11 @@ int main(void)
     IO0SET = DAC_CS;
     IO0DIR = DAC_CS;
     S0SPCCR = 8;                  /* SCK = pclk / 8 */
+#ifdef LCD_MODE
+    S0SPCR = 0x20;                /* master, CPOL 0, CPHA 0 */
+#else
     S0SPCR = 0x28;                /* master, CPOL 0, CPHA 1, MSB first */
+#endif
     T1MR0 = 384 - 1;              /* a period is MR0 + 1 counts: 28.8 kHz */
     T1MCR = 3;                    /* MR0: interrupt, reset */
     VICVectAddrN(0) = (unsigned)update_isr;
