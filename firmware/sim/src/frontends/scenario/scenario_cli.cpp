@@ -46,6 +46,20 @@ std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::s
     return hooks;
 }
 
+// An output option's file for each scenario, each checked for writing;
+// none when the option was not given.
+std::vector<std::string> writablePaths(const std::string& path, const std::vector<std::string>& scenarios)
+{
+    if (path.empty()) {
+        return {};
+    }
+    std::vector<std::string> paths = perScenarioPaths(path, scenarios);
+    for (const std::string& each : paths) {
+        checkWritable(each);
+    }
+    return paths;
+}
+
 JUnitCase caseFor(const std::string& file, const std::string& name)
 {
     JUnitCase c;
@@ -82,30 +96,12 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
     if (!options.junit.empty()) {
         checkWritable(options.junit);
     }
-    std::vector<std::string> movies;
-    if (!options.lcdMovie.empty()) {
-        if (!lcdMovieSupported()) {
-            throw BoardError("--lcd-movie: boardsim was built without giflib");
-        }
-        movies = perScenarioPaths(options.lcdMovie, options.scenarios);
-        for (const std::string& movie : movies) {
-            checkWritable(movie);
-        }
+    if (!options.lcdMovie.empty() && !lcdMovieSupported()) {
+        throw BoardError("--lcd-movie: boardsim was built without giflib");
     }
-    std::vector<std::string> traces;
-    if (!options.vcd.empty()) {
-        traces = perScenarioPaths(options.vcd, options.scenarios);
-        for (const std::string& trace : traces) {
-            checkWritable(trace);
-        }
-    }
-    std::vector<std::string> signals;
-    if (!options.dacOut.empty()) {
-        signals = perScenarioPaths(options.dacOut, options.scenarios);
-        for (const std::string& signal : signals) {
-            checkWritable(signal);
-        }
-    }
+    const std::vector<std::string> movies = writablePaths(options.lcdMovie, options.scenarios);
+    const std::vector<std::string> traces = writablePaths(options.vcd, options.scenarios);
+    const std::vector<std::string> signals = writablePaths(options.dacOut, options.scenarios);
     ScenarioSettings settings;
     settings.board = board;
     settings.quiet = options.quiet;

@@ -5,7 +5,7 @@
 namespace boardsim {
 namespace {
 
-constexpr size_t kBlockFrames = 16 * 1024;
+constexpr size_t kBlockFrames = size_t{16} * 1024;
 
 }  // namespace
 

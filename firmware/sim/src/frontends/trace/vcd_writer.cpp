@@ -30,6 +30,18 @@ std::string VcdWriter::code(size_t index)
     return text;
 }
 
+// The variables of one kind in a scope of their own; none, no scope.
+std::string VcdWriter::scope(const std::string& name, bool real) const
+{
+    std::string vars;
+    for (size_t i = 0; i < signals_.size(); ++i) {
+        if (signals_[i].real == real) {
+            vars += (real ? "$var real 64 " : "$var wire 1 ") + code(i) + " " + signals_[i].name + " $end\n";
+        }
+    }
+    return vars.empty() ? vars : "$scope module " + name + " $end\n" + vars + "$upscope $end\n";
+}
+
 void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
 {
     if (started_ || levels.size() != signals_.size()) {
@@ -42,18 +54,7 @@ void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
             buffer_ += "$comment " + signal.comment + " $end\n";
         }
     }
-    buffer_ += "$timescale 1ns $end\n";
-    for (const bool real : {false, true}) {
-        std::string vars;
-        for (size_t i = 0; i < signals_.size(); ++i) {
-            if (signals_[i].real == real) {
-                vars += (real ? "$var real 64 " : "$var wire 1 ") + code(i) + " " + signals_[i].name + " $end\n";
-            }
-        }
-        if (!vars.empty()) {
-            buffer_ += std::string("$scope module ") + (real ? "dac" : "port0") + " $end\n" + vars + "$upscope $end\n";
-        }
-    }
+    buffer_ += "$timescale 1ns $end\n" + scope("port0", false) + scope("dac", true);
     buffer_ += "$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
     for (size_t i = 0; i < levels.size(); ++i) {
         levels_[i] = levels[i] ? 1 : 0;

@@ -48,6 +48,7 @@ public:
 
 private:
     static std::string code(size_t index);
+    std::string scope(const std::string& name, bool real) const;
     void timestamp(uint64_t timeNs);
     void flush(bool always);
 
