@@ -471,6 +471,21 @@ private:
         return wait;
     }
 
+    // How long a step measures a waveform of `hz`: `over`, at least two
+    // periods, or `periods` of it when not given.
+    double over(const Fields& fields, double hz, double periods) const
+    {
+        if (!fields.has("over")) {
+            return periods / hz;
+        }
+        const double seconds = r_.seconds(fields["over"], "over");
+        if (seconds * hz < 2) {
+            r_.fail(fields["over"], "over " + fields["over"].Scalar() + " is less than two periods at " +
+                                        fields["hz"].Scalar() + " Hz");
+        }
+        return seconds;
+    }
+
     StepAction expectBlink(const YAML::Node& value, Step& step) const
     {
         const Fields fields(r_, mapOf(value, step), step.kind, {"pin", "hz", "duty", "tolerance", "over"});
@@ -485,14 +500,7 @@ private:
         }
         // Ten periods by default: enough for a figure to a few per cent,
         // short enough to cost little.
-        blink.over = 10 / blink.hz;
-        if (fields.has("over")) {
-            blink.over = r_.seconds(fields["over"], "over");
-            if (blink.over * blink.hz < 2) {
-                r_.fail(fields["over"], "over " + fields["over"].Scalar() + " is less than two periods at " +
-                                            fields["hz"].Scalar() + " Hz");
-            }
-        }
+        blink.over = over(fields, blink.hz, 10);
         scenario_.pinsWatched |= 1u << blink.pin;
         step.summary = "expect-blink " + describePin(blink.pin) + " at " + fields["hz"].Scalar() + " Hz" +
                        (blink.duty ? ", duty " + percent(*blink.duty) : "") + " within " +
@@ -556,14 +564,7 @@ private:
         }
         // Two periods at least tell a period; four leave room for the
         // latest whole ones to be measured.
-        signal.over = kDefaultSignalPeriods / signal.hz;
-        if (fields.has("over")) {
-            signal.over = r_.seconds(fields["over"], "over");
-            if (signal.over * signal.hz < 2) {
-                r_.fail(fields["over"], "over " + fields["over"].Scalar() + " is less than two periods at " +
-                                            fields["hz"].Scalar() + " Hz");
-            }
-        }
+        signal.over = over(fields, signal.hz, kDefaultSignalPeriods);
         scenario_.followsDac = true;
         std::string summary = "expect-signal DAC output " + std::string(1, Tlv5618::outputName(signal.output)) +
                               " at " + fields["hz"].Scalar() + " Hz within " + percent(signal.tolerance);
