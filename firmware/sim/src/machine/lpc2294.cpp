@@ -225,6 +225,13 @@ void Lpc2294Machine::wireDac()
 
 void Lpc2294Machine::checkSpiPins(uint8_t byte)
 {
+    // The LCD and the DAC share SCK0 and MOSI0: with both selected, both
+    // take the byte, and the one it was not meant for is corrupted.
+    const uint32_t levels = pins_.levels();
+    if ((levels >> kLcdScePin & 1u) == 0 && (levels >> kDacCsPin & 1u) == 0) {
+        fault("byte " + hex(byte) + " sent on SPI0 with both the LCD's SCE (P0.21) and the DAC's /CS (P0.23) low: " +
+              "both devices take it");
+    }
     if (!spi0Pins_.connected(spi::kSck) || !spi0Pins_.connected(spi::kMosi)) {
         // The SPI shifts, but SCK0 or MOSI0 is not on its pin: nothing
         // reaches the panel or the DAC.

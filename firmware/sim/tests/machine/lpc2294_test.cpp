@@ -332,6 +332,17 @@ TEST_F(Lpc2294WithLcdAndDac, TheLcdAndTheDacShareSpi0EachIgnoringTheOthersTraffi
     EXPECT_EQ(machine.dac().words(), 2u) << "the LCD's bytes never reached the DAC";
 }
 
+TEST_F(Lpc2294WithLcdAndDac, ABytePastBothChipSelectsIsAFault)
+{
+    write(IO0CLR, kLcdSce | kDacCs);
+    write(S0SPCR, 0x28);
+    write(S0SPDR, 0x40);
+    ASSERT_FALSE(services.faults.empty());
+    EXPECT_NE(services.faults[0].find("with both the LCD's SCE (P0.21) and the DAC's /CS (P0.23) low"),
+              std::string::npos)
+        << services.faults[0];
+}
+
 TEST_F(Lpc2294WithLcdAndDac, ADacWordInTheLcdsSpiModeIsAFaultOfTheDac)
 {
     // CPHA 0 changes MOSI on SCK's falling edge, where the DAC takes DIN.
