@@ -68,19 +68,26 @@ add_test(NAME clang_tidy_host
   WORKING_DIRECTORY ${src})
 set(clang_tidy_tests clang_tidy_host)
 if(sim_sources)
-  # The simulator in two halves, the engine and its front ends, so that the
-  # two cores share it.
+  # The simulator in three parts, the engine, the front ends that run and
+  # show the board, and those that follow it (scenarios, the DAC's signal,
+  # the pin trace), so that the two cores share it and none takes long.
   set(sim_engine_sources ${sim_sources})
   list(FILTER sim_engine_sources EXCLUDE REGEX "/frontends/")
   set(sim_frontend_sources ${sim_sources})
   list(FILTER sim_frontend_sources INCLUDE REGEX "/frontends/")
+  list(FILTER sim_frontend_sources EXCLUDE REGEX "/frontends/(scenario|signal|trace)/")
+  set(sim_follower_sources ${sim_sources})
+  list(FILTER sim_follower_sources INCLUDE REGEX "/frontends/(scenario|signal|trace)/")
   add_test(NAME clang_tidy_sim_engine
     COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${sim_engine_sources}
     WORKING_DIRECTORY ${src})
   add_test(NAME clang_tidy_sim_frontends
     COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${sim_frontend_sources}
     WORKING_DIRECTORY ${src})
-  list(APPEND clang_tidy_tests clang_tidy_sim_engine clang_tidy_sim_frontends)
+  add_test(NAME clang_tidy_sim_followers
+    COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${sim_follower_sources}
+    WORKING_DIRECTORY ${src})
+  list(APPEND clang_tidy_tests clang_tidy_sim_engine clang_tidy_sim_frontends clang_tidy_sim_followers)
 endif()
 add_test(NAME clang_tidy_firmware
   COMMAND ${CLANG_TIDY} -p ${firmware_database} --quiet ${firmware_sources}

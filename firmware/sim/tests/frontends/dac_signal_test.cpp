@@ -158,6 +158,7 @@ TEST(DacSignal, TheReportMeasuresTheTablesSineAsTheSharedSpectralCodeMeasuresThe
     EXPECT_TRUE(contains(json, "\"dac_outputs\": {\"B\": {")) << "output A was never set: not reported";
 
     const CommandResult text = runBoardsim({kKit, "--report", "--run", "20ms"});
+    ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_TRUE(contains(text.out, "DAC (TLV5618) output B: ")) << text.out;
     EXPECT_TRUE(contains(text.out, "Hz: 64 updates a period")) << text.out;
 }

@@ -1,5 +1,6 @@
 #include "frontends/report/report.h"
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,10 +13,13 @@ namespace {
 
 bool inRam(uint32_t address) { return address >= kRamBase && address - kRamBase < kRamSize; }
 
+// A whole number without decimals, anything else by `format`; negative
+// figures (dBFS, THD) too.
 std::string number(double value, const char* format = "%.3f")
 {
     char text[48];
-    std::snprintf(text, sizeof text, value == double(uint64_t(value)) ? "%.0f" : format, value);
+    const bool whole = std::isfinite(value) && std::fabs(value) < 1e15 && std::trunc(value) == value;
+    std::snprintf(text, sizeof text, whole ? "%.0f" : format, value);
     return text;
 }
 

@@ -27,20 +27,20 @@ DacRecording::~DacRecording()
 
 void DacRecording::heard(unsigned which, const Tlv5618::Step& step)
 {
-    Output& output = outputs_.at(which);
-    if (output.steps.size() >= kept_) {
-        const size_t drop = output.steps.size() / 2;
-        output.before = output.steps[drop - 1];
-        output.steps.erase(output.steps.begin(), output.steps.begin() + std::ptrdiff_t(drop));
-        output.dropped += drop;
+    Output& kept = outputs_.at(which);
+    if (kept.steps.size() >= kept_) {
+        const size_t drop = kept.steps.size() / 2;
+        kept.before = kept.steps[drop - 1];
+        kept.steps.erase(kept.steps.begin(), kept.steps.begin() + std::ptrdiff_t(drop));
+        kept.dropped += drop;
     }
-    output.steps.push_back(step);
+    kept.steps.push_back(step);
 }
 
 bool DacRecording::changed(unsigned which) const
 {
-    const Output& output = outputs_.at(which);
-    return output.dropped > 0 || !output.steps.empty();
+    const Output& kept = outputs_.at(which);
+    return kept.dropped > 0 || !kept.steps.empty();
 }
 
 }  // namespace boardsim

@@ -1,6 +1,7 @@
 #include "frontends/signal/output_sampler.h"
 
-#include <cmath>
+#include <algorithm>
+#include <iterator>
 
 namespace boardsim {
 namespace {
@@ -22,9 +23,8 @@ void OutputSampler::frameUpTo(double time)
         if (at >= time) {
             return;
         }
-        for (const Tlv5618::Step& output : outputs_) {
-            block_.push_back(float(output.at(at)));
-        }
+        std::transform(outputs_.begin(), outputs_.end(), std::back_inserter(block_),
+                       [at](const Tlv5618::Step& output) { return float(output.at(at)); });
         ++next_;
         if (block_.size() >= kBlockFrames * Tlv5618::kOutputs) {
             flush();
