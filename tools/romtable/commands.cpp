@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +25,11 @@ namespace {
 
 constexpr char USAGE[] =
     "usage: romtable check FILE\n"
-    "       romtable show [--json] FILE\n"
+    "       romtable show [--json] [--rate HZ] FILE\n"
     "       romtable plot FILE OUT.png\n"
-    "       romtable spectrum FILE OUT.png\n"
+    "       romtable spectrum [--rate HZ] FILE OUT.png\n"
+    "  --rate HZ: the entries played a second (the converter's update rate), for\n"
+    "  frequencies and the spectrum's axis in hertz\n"
     "       romtable export --c NAME FILE [-o OUT]\n"
     "       romtable export --bin le|be FILE [-o OUT]\n"
     "       romtable export --hex|--mif|--coe FILE [-o OUT]\n";
@@ -133,7 +138,7 @@ int check(const std::string& path, FILE* out, FILE* err)
     return 0;
 }
 
-int show(const std::string& path, bool json, FILE* out, FILE* err)
+int show(const std::string& path, bool json, std::optional<double> rate, FILE* out, FILE* err)
 {
     CheckResult result;
     if (!load(path, &result, err, err, LfLineEnds::Warning)) {
@@ -142,7 +147,7 @@ int show(const std::string& path, bool json, FILE* out, FILE* err)
     const Table& t = result.table;
     const Summary s = summarize(t);
     const SpectralFigures figures = table_spectrum(t, s);
-    const std::string report = json ? show_json(t, s, figures) : show_text(t, s, figures);
+    const std::string report = json ? show_json(t, s, figures, rate) : show_text(t, s, figures, rate);
     std::fputs(report.c_str(), out);
     return 0;
 }
@@ -164,7 +169,7 @@ int plot(const std::string& path, const std::string& png, FILE* err)
     return 0;
 }
 
-int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* err)
+int spectrum(const std::string& path, const std::string& png, std::optional<double> rate, FILE* out, FILE* err)
 {
     if (refuse_onto_input(path, png, err)) {
         return 1;
@@ -180,12 +185,19 @@ int spectrum(const std::string& path, const std::string& png, FILE* out, FILE* e
         return 1;
     }
     std::string error;
-    if (!plot_spectrum(summary, figures, png, &error)) {
+    if (!plot_spectrum(summary, figures, png, &error, rate)) {
         std::fprintf(err, "romtable: %s\n", with_readable_paths(error, {png}).c_str());
         return 1;
     }
-    std::fprintf(out, "%s: fundamental %.2f dBFS, largest spur %zu cycles per period at %.2f dBFS, SFDR %.2f dBc\n",
-                 readable_path(png).c_str(), figures.fundamental_dbfs, figures.spur_bin, figures.spur_dbfs, figures.sfdr_dbc);
+    std::string spur_hz;
+    if (rate) {
+        char text[64];
+        std::snprintf(text, sizeof text, " (%g Hz)", bin_hz(figures, figures.spur_bin, *rate));
+        spur_hz = text;
+    }
+    std::fprintf(out, "%s: fundamental %.2f dBFS, largest spur %zu cycles per period%s at %.2f dBFS, SFDR %.2f dBc\n",
+                 readable_path(png).c_str(), figures.fundamental_dbfs, figures.spur_bin, spur_hz.c_str(), figures.spur_dbfs,
+                 figures.sfdr_dbc);
     return 0;
 }
 
@@ -258,23 +270,52 @@ int export_table(std::vector<std::string> args, FILE* out, FILE* err)
     return write_all(target, exported(form, how, result, path), out, err) ? 0 : 1;
 }
 
-int run_command(const std::vector<std::string>& args, FILE* out, FILE* err)
+// "--rate HZ" taken out of `args` (anywhere after the command); a rate that
+// is no number of hertz above 0 is a usage error.
+bool take_rate(std::vector<std::string>& args, std::optional<double>* rate, FILE* err)
 {
-    const std::string& command = args[0];
+    const auto at = std::find(args.begin() + 1, args.end(), "--rate");
+    if (at == args.end()) {
+        return true;
+    }
+    if (at + 1 == args.end()) {
+        std::fprintf(err, "romtable: --rate wants the entries played a second, in hertz\n");
+        return false;
+    }
+    const std::string& text = *(at + 1);
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos ||
+        end != text.c_str() + text.size() || !(value > 0) || !std::isfinite(value)) {
+        std::fprintf(err, "romtable: --rate wants a number of hertz above 0, got \"%s\"\n", text.c_str());
+        return false;
+    }
+    *rate = value;
+    args.erase(at, at + 2);
+    return true;
+}
+
+int run_command(std::vector<std::string> args, FILE* out, FILE* err)
+{
+    const std::string command = args[0];
+    std::optional<double> rate;
+    if ((command == "show" || command == "spectrum") && !take_rate(args, &rate, err)) {
+        return usage(err);
+    }
     if (command == "check" && args.size() == 2) {
         return check(args[1], out, err);
     }
     if (command == "show" && args.size() == 2) {
-        return show(args[1], false, out, err);
+        return show(args[1], false, rate, out, err);
     }
     if (command == "show" && args.size() == 3 && args[1] == "--json") {
-        return show(args[2], true, out, err);
+        return show(args[2], true, rate, out, err);
     }
     if (command == "plot" && args.size() == 3) {
         return plot(args[1], args[2], err);
     }
     if (command == "spectrum" && args.size() == 3) {
-        return spectrum(args[1], args[2], out, err);
+        return spectrum(args[1], args[2], rate, out, err);
     }
     if (command == "export") {
         return export_table(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

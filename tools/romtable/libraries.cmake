@@ -1,9 +1,7 @@
 # romtable's libraries, found before the rest of the build is set up so that a
 # romtable left out is left out of the static analysis too: FFTW for the
-# spectrum, nlohmann-json for `show --json`.
-find_package(PkgConfig)
+# spectrum (tools/shared/libraries.cmake), nlohmann-json for `show --json`.
 if(PkgConfig_FOUND)
-  pkg_check_modules(FFTW3 IMPORTED_TARGET fftw3)
   pkg_check_modules(NLOHMANN_JSON IMPORTED_TARGET nlohmann_json>=3)
 endif()
 if(NOT FFTW3_FOUND OR NOT NLOHMANN_JSON_FOUND)

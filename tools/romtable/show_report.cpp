@@ -34,7 +34,7 @@ std::string number(double value, int decimals)
 
 }  // namespace
 
-std::string show_text(const Table& t, const Summary& s, const SpectralFigures& f)
+std::string show_text(const Table& t, const Summary& s, const SpectralFigures& f, std::optional<double> rate)
 {
     std::string text;
     text += "kind:     " + s.kind + "\n";
@@ -57,10 +57,18 @@ std::string show_text(const Table& t, const Summary& s, const SpectralFigures& f
                 std::to_string(t.depth) + ")\n";
         text += "phase:    " + number(s.phase_degrees, 1) + " degrees (0 sine, 90 cosine)\n";
     }
+    if (rate) {
+        text += "rate:     " + number(*rate, -1) + " entries a second: ";
+        const double hz = played_hz(t, s, f, *rate);
+        text += hz > 0 ? "the waveform at " + number(hz, -1) + " Hz" : std::string("no period to tell a frequency");
+        text += f.measured ? ", the spectrum up to " + number(bin_hz(f, f.bin_dbfs.size() - 1, *rate), -1) + " Hz\n"
+                           : "\n";
+    }
     text += "spectrum: " + f.note + "\n";
     if (f.measured) {
+        const std::string spur_hz = rate ? " = " + number(bin_hz(f, f.spur_bin, *rate), -1) + " Hz" : "";
         text += "SFDR:     " + number(f.sfdr_dbc, 2) + " dBc (largest spur " + std::to_string(f.spur_bin) +
-                " cycles per period at " + number(f.spur_dbfs, 2) + " dBFS, fundamental " +
+                " cycles per period" + spur_hz + " at " + number(f.spur_dbfs, 2) + " dBFS, fundamental " +
                 number(f.fundamental_dbfs, 2) + " dBFS)\n";
         text += "THD:      " + number(f.thd_db, 2) + " dB (harmonics 2 to " + std::to_string(HIGHEST_HARMONIC) + ")\n";
         text += "SINAD:    " + number(f.sinad_db, 2) + " dB\n";
@@ -69,7 +77,7 @@ std::string show_text(const Table& t, const Summary& s, const SpectralFigures& f
     return text;
 }
 
-std::string show_json(const Table& t, const Summary& s, const SpectralFigures& f)
+std::string show_json(const Table& t, const Summary& s, const SpectralFigures& f, std::optional<double> rate)
 {
     using json = nlohmann::ordered_json;  // keys in the order of the text report
     json spectrum = {{"measured", f.measured}, {"note", f.note}};
@@ -77,13 +85,17 @@ std::string show_json(const Table& t, const Summary& s, const SpectralFigures& f
         spectrum["samples"] = f.samples;
         spectrum["fundamental"] = {{"bin", f.fundamental_bin}, {"dbfs", f.fundamental_dbfs}};
         spectrum["largest_spur"] = {{"bin", f.spur_bin}, {"dbfs", f.spur_dbfs}};
+        if (rate) {
+            spectrum["fundamental"]["hz"] = bin_hz(f, f.fundamental_bin, *rate);
+            spectrum["largest_spur"]["hz"] = bin_hz(f, f.spur_bin, *rate);
+        }
         spectrum["sfdr_dbc"] = f.sfdr_dbc;
         spectrum["thd_db"] = f.thd_db;
         spectrum["sinad_db"] = f.sinad_db;
         spectrum["enob_bits"] = f.enob_bits;
     }
     const bool periodic = s.period_samples != 0;
-    const json report = {
+    json report = {
         {"kind", s.kind},
         {"options", s.options},
         {"header", header_name(t.header)},
@@ -99,5 +111,10 @@ std::string show_json(const Table& t, const Summary& s, const SpectralFigures& f
         {"phase_degrees", periodic ? json(s.phase_degrees) : json(nullptr)},
         {"spectrum", spectrum},
     };
+    if (rate) {
+        const double hz = played_hz(t, s, f, *rate);
+        report["rate_hz"] = *rate;
+        report["frequency_hz"] = hz > 0 ? json(hz) : json(nullptr);
+    }
     return report.dump(2) + "\n";
 }

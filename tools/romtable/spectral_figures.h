@@ -1,44 +1,22 @@
 // How clean a sine a table gives on its converter: the spectrum of one period
-// of its voltages through the converter model, and the usual figures of merit.
+// of its voltages through the converter model, measured by the figures the
+// host tools share (shared/spectrum.h).
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <vector>
-
+#include "shared/spectrum.h"
 #include "table_format.h"
 #include "waveform_fit.h"
-
-// Harmonics 2 to this count towards THD.
-inline constexpr std::size_t HIGHEST_HARMONIC = 10;
-
-struct SpectralFigures {
-    bool measured = false;
-    std::string note;          // which samples make the period, or why there are no figures
-    std::size_t samples = 0;   // samples in the period measured
-    std::size_t fundamental_bin = 0;  // cycles per period
-    std::size_t spur_bin = 0;         // the largest other bin, DC left out
-    double fundamental_dbfs = 0;
-    double spur_dbfs = 0;
-    double sfdr_dbc = 0;   // fundamental over the largest spur
-    double thd_db = 0;     // harmonics 2 to 10 over the fundamental (negative)
-    double sinad_db = 0;   // fundamental over everything else but DC
-    double enob_bits = 0;  // (SINAD - 1.76) / 6.02
-    // Bins 0 ... samples / 2 in dB against a full-scale sine; no bin is
-    // quieter than SPECTRUM_FLOOR_DBFS.
-    std::vector<double> bin_dbfs;
-};
-
-inline constexpr double SPECTRUM_FLOOR_DBFS = -300;
-
-// The figures of samples that hold whole periods of a waveform, played over
-// and over (volts; the fundamental is the strongest bin but DC). A full-scale
-// sine has amplitude full_scale_amplitude (0 dBFS). No figures when the
-// samples are constant or too few to hold harmonics 2 to 10 below half the
-// sample count.
-SpectralFigures measure_period(const std::vector<double>& volts, double full_scale_amplitude);
 
 // The figures of a checked table on its converter model, over the entries
 // that make one period as they are played in a loop; no figures where the
 // entries are not one period.
 SpectralFigures table_spectrum(const Table& table, const Summary& summary);
+
+// A table played at `rate` entries a second, one entry per update of the
+// converter: bin k of its spectrum (k cycles over the samples measured) is
+// rate x k / samples hertz.
+double bin_hz(const SpectralFigures& figures, std::size_t bin, double rate);
+// The waveform's frequency so played: from the spectrum's fundamental where
+// it was measured, else from the period (in entries: sample indices over
+// STEP for step tables); 0 where the table tells no period.
+double played_hz(const Table& table, const Summary& summary, const SpectralFigures& figures, double rate);

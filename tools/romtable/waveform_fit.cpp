@@ -5,7 +5,7 @@
 #include <complex>
 #include <numeric>
 
-#include "fft.h"
+#include "shared/fft.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 namespace safe_output {
 namespace {
@@ -198,6 +199,31 @@ void OutputFile::write(std::string_view bytes)
         givenUp();
     }
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        fail(errno);
+    }
+}
+
+uint64_t OutputFile::position()
+{
+    if (file_ == nullptr) {
+        throw OutputError("cannot write " + target_ + ": it was given up");
+    }
+    const off_t at = ftello(file_);
+    if (at < 0) {
+        fail(errno);
+    }
+    return uint64_t(at);
+}
+
+void OutputFile::seek(uint64_t offset)
+{
+    if (file_ == nullptr) {
+        throw OutputError("cannot write " + target_ + ": it was given up");
+    }
+    if (offset > uint64_t(std::numeric_limits<off_t>::max())) {
+        fail(EFBIG);
+    }
+    if (fseeko(file_, off_t(offset), SEEK_SET) != 0) {
         fail(errno);
     }
 }

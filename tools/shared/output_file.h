@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -40,6 +41,11 @@ public:
     const std::string& temporaryPath() const { return temporary_; }
     // Throws OutputError; the temporary file is gone by then.
     void write(std::string_view bytes);
+    // Where the next write goes, and moving it, for a format whose header
+    // is completed last (a WAV's sizes). Throws OutputError, the temporary
+    // file gone, where the target cannot seek (a pipe).
+    uint64_t position();
+    void seek(uint64_t offset);
     // Flushes, syncs, closes and renames; throws OutputError on any failure.
     void commit();
     // Drops what was written.

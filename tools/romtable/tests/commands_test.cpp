@@ -172,6 +172,47 @@ TEST(Commands, ShowGivesTheSameFiguresAsTextAndAsJson)
     EXPECT_NE(romtable({"show", table}).out.find("spectrum: no figures: "), std::string::npos);
 }
 
+TEST(Commands, RateGivesTheFiguresInHertzOfTheTableAsPlayed)
+{
+    TempDir dir;
+    const std::string table = dir.path + "/t.txt";
+    struct Case {
+        int option;
+        int32_t step;
+        double rate;
+        double hz;  // the waveform played at that rate: one entry per update
+    };
+    // Option 5: 4096 entries a period; STEP 8: 512; option 6: a loop of 4095.
+    for (const Case& c : {Case{5, 1, 8000, 8000.0 / 4096}, Case{7, 8, 28800, 28800.0 / 512},
+                          Case{6, 1, 40950, 10}, Case{7, 3, 8000, 8000.0 * 3 / 4096}}) {
+        write_file(table, sample_table(c.option, c.step));
+        const Outcome json = romtable({"show", "--json", "--rate", std::to_string(c.rate), table});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const nlohmann::json report = nlohmann::json::parse(json.out);
+        EXPECT_DOUBLE_EQ(report.at("rate_hz").get<double>(), c.rate);
+        EXPECT_NEAR(report.at("frequency_hz").get<double>(), c.hz, 1e-9 * c.hz) << c.option << " " << c.step;
+        const nlohmann::json& spectrum = report.at("spectrum");
+        if (spectrum.at("measured").get<bool>()) {
+            // A bin is rate / samples hertz wide.
+            const double width = c.rate / spectrum.at("samples").get<double>();
+            EXPECT_NEAR(spectrum.at("largest_spur").at("hz").get<double>(),
+                        spectrum.at("largest_spur").at("bin").get<double>() * width, 1e-9);
+        }
+        const Outcome text = romtable({"show", table, "--rate", std::to_string(c.rate)});
+        char hz[32];
+        std::snprintf(hz, sizeof hz, "at %g Hz", c.hz);
+        EXPECT_NE(text.out.find(hz), std::string::npos) << hz << "\n" << text.out;
+    }
+    // Without --rate, no hertz.
+    EXPECT_FALSE(nlohmann::json::parse(romtable({"show", "--json", table}).out).contains("rate_hz"));
+    for (const char* bad : {"0", "-8000", "8k", "", "nan"}) {
+        const Outcome run = romtable({"show", "--rate", bad, table});
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_NE(run.err.find("--rate"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(romtable({"show", table, "--rate"}).status, 2);
+}
+
 TEST(Commands, WrongCommandLinesGetUsage)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

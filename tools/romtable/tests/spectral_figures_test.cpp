@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "spectral_figures.h"
+#include "spectrum_plot.h"
 #include "table_format.h"
 #include "test_tables.h"
 #include "waveform_fit.h"
@@ -171,4 +172,22 @@ TEST(SpectralFigures, SyntheticDac12TablesThroughTheConverterModel)
     EXPECT_NEAR(d.thd_db, -20, 0.01);
     EXPECT_NEAR(d.sfdr_dbc, 20, 0.01);
     EXPECT_EQ(d.spur_bin, 3u);
+}
+
+TEST(SpectralFigures, ARateTurnsTheSpectrumsAxisIntoHertz)
+{
+    const Table t = check_table(sample_table(5)).table;
+    const Summary s = summarize(t);
+    const SpectralFigures f = table_spectrum(t, s);
+    ASSERT_TRUE(f.measured);
+    const std::string cycles = spectrum_script(s, f, "out.png");
+    const std::string hertz = spectrum_script(s, f, "out.png", 8000.0);
+    EXPECT_NE(cycles.find("cycles per period of 4096 samples"), std::string::npos);
+    EXPECT_NE(hertz.find("frequency (Hz; the table played at 8000 entries a second"), std::string::npos) << hertz;
+    // The fundamental, one cycle a period, at 8000 / 4096 Hz; the axis from
+    // just below it to one bin past half the rate.
+    EXPECT_NE(hertz.find("\n1.953125 -9."), std::string::npos) << hertz;
+    EXPECT_NE(hertz.find("set xrange [1.5625:4001.953125]"), std::string::npos) << hertz;
+    EXPECT_NE(hertz.find("fundamental, 1.95312 Hz"), std::string::npos) << hertz;
+    EXPECT_DOUBLE_EQ(played_hz(t, s, f, 8000.0), 8000.0 / 4096);
 }

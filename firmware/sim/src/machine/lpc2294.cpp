@@ -121,7 +121,8 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
       // Each idles high: a pin not connected to SSEL0 never selects the SPI.
       spi0Pins_(pins_, {{4, 1, true}, {5, 1, true}, {6, 1, true}, {7, 1, true}},
                 [this](unsigned signal, bool level, double time) { spi0.inputChanged(signal, level, time); }),
-      lcd_([this](const std::string& what) { fault(what); })
+      lcd_([this](const std::string& what) { fault(what); }),
+      dac_([this](const std::string& what) { fault(what); })
 {
     serial_.reserve(kUarts);  // the UARTs' callbacks point into it
     serial_.emplace_back(kSerialWiring[0], uart0, pinSelect, pins_, static_cast<BoardServices&>(*this), hostBaud);
@@ -173,6 +174,7 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
     spi0.connectPins(spi0Pins_);
     spi0.onTransferStart = [this](uint8_t byte) { checkSpiPins(byte); };
     wireLcd();
+    wireDac();
 }
 
 void Lpc2294Machine::wireLcd()
@@ -190,11 +192,43 @@ void Lpc2294Machine::wireLcd()
     });
 }
 
+// The DAC hears its /CS always, and SCLK and DIN only while /CS is low:
+// the LCD's traffic on the shared lines costs it nothing.
+void Lpc2294Machine::wireDac()
+{
+    constexpr uint32_t kSelect = 1u << kDacCsPin;
+    constexpr uint32_t kShared = (1u << kDacSclkPin) | (1u << kDacDinPin);
+    dacListener_ = pins_.listen(kSelect, [this](unsigned pin, bool level, double time) {
+        if (pin == kDacSclkPin) {
+            dac_.setLine(Tlv5618::kSclk, level, time);
+        } else if (pin == kDacDinPin) {
+            dac_.setLine(Tlv5618::kDin, level, time);
+        } else if (!level) {
+            // Selected: the shared lines as they are now, then every change.
+            const uint32_t levels = pins_.levels();
+            dac_.setLine(Tlv5618::kSclk, (levels >> kDacSclkPin & 1u) != 0, time);
+            dac_.setLine(Tlv5618::kDin, (levels >> kDacDinPin & 1u) != 0, time);
+            dac_.setLine(Tlv5618::kCs, false, time);
+            pins_.setListening(dacListener_, kSelect | kShared);
+        } else {
+            dac_.setLine(Tlv5618::kCs, true, time);
+            pins_.setListening(dacListener_, kSelect);
+        }
+    });
+}
+
 void Lpc2294Machine::checkSpiPins(uint8_t byte)
 {
+    // The LCD and the DAC share SCK0 and MOSI0: with both selected, both
+    // take the byte, and the one it was not meant for is corrupted.
+    const uint32_t levels = pins_.levels();
+    if ((levels >> kLcdScePin & 1u) == 0 && (levels >> kDacCsPin & 1u) == 0) {
+        fault("byte " + hex(byte) + " sent on SPI0 with both the LCD's SCE (P0.21) and the DAC's /CS (P0.23) low: " +
+              "both devices take it");
+    }
     if (!spi0Pins_.connected(spi::kSck) || !spi0Pins_.connected(spi::kMosi)) {
         // The SPI shifts, but SCK0 or MOSI0 is not on its pin: nothing
-        // reaches the panel.
+        // reaches the panel or the DAC.
         fault("byte " + hex(byte) + " written to S0SPDR while P0.4 is not SCK0 or P0.6 is not MOSI0 (PINSEL0 = " +
               hex(pinSelect.pinsel0()) + ")");
     }
@@ -268,6 +302,12 @@ void Lpc2294Machine::reset()
         lines[line] = (levels >> pin & 1u) != 0;
     }
     lcd_.powerOn(lines, 0);
+    dac_.powerOn({(levels >> kDacSclkPin & 1u) != 0, (levels >> kDacDinPin & 1u) != 0,
+                  (levels >> kDacCsPin & 1u) != 0},
+                 0);
+    pins_.setListening(dacListener_, (levels >> kDacCsPin & 1u) != 0
+                                         ? 1u << kDacCsPin
+                                         : (1u << kDacCsPin) | (1u << kDacSclkPin) | (1u << kDacDinPin));
     led_ = led();
     updateExternalInputs();
 }

@@ -4,9 +4,10 @@
 // board wires to them: the status LED on P0.31, KEY_1..KEY_4 on
 // P0.16..P0.19 with board pull-ups, the host's terminal at the other end of
 // TxD0/RxD0, the LCD's PCD8544 on SPI0 (SCLK on SCK0 P0.4, SDIN on MOSI0
-// P0.6) and three GPIO lines (D/C P0.20, SCE P0.21, RES P0.22), SSEL0 (P0.7)
-// pulled up. A new peripheral is a model of its own and one row in the
-// table.
+// P0.6) and three GPIO lines (D/C P0.20, SCE P0.21, RES P0.22), the
+// TLV5618 DAC on the same SCK0 and MOSI0 with its own /CS on P0.23 (a GPIO),
+// SSEL0 (P0.7) pulled up. A new peripheral is a model of its own and one
+// row in the table.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@
 #include "machine/pcd8544.h"
 #include "machine/pins.h"
 #include "machine/serial_port.h"
+#include "machine/tlv5618.h"
 #include "machine/unmodelled_block.h"
 #include "peripherals/peripheral.h"
 #include "peripherals/gpio.h"
@@ -79,6 +81,10 @@ public:
     static constexpr unsigned kLcdDcPin = 20;
     static constexpr unsigned kLcdScePin = 21;
     static constexpr unsigned kLcdResPin = 22;
+    // The DAC's lines: the LCD's SCK0 and MOSI0, its own chip select.
+    static constexpr unsigned kDacSclkPin = 4;  // SCK0
+    static constexpr unsigned kDacDinPin = 6;   // MOSI0
+    static constexpr unsigned kDacCsPin = 23;   // GPIO, low active
 
     // `hostBaud`: the rate the terminal on TxD0 listens at; `bounceSeconds`:
     // how long key contacts chatter.
@@ -134,6 +140,9 @@ public:
 
     Pins& pins() { return pins_; }
     const Pcd8544& lcd() const { return lcd_; }
+    // The DAC, for whoever follows its outputs (Tlv5618::listen).
+    Tlv5618& dac() { return dac_; }
+    const Tlv5618& dac() const { return dac_; }
     // What the LCD's glass shows now (lcd_geometry.h's layout), and why it
     // shows nothing, if it does (empty otherwise).
     std::vector<uint8_t> lcdGlass();
@@ -175,6 +184,7 @@ private:
     // The levels of the pins selected as EINT0..3, to the system control block.
     void updateExternalInputs();
     void wireLcd();
+    void wireDac();
     void checkSpiPins(uint8_t byte);
 
     EngineServices* engine_ = nullptr;
@@ -187,6 +197,8 @@ private:
     Pins pins_;
     PeripheralPins spi0Pins_;
     Pcd8544 lcd_;
+    Tlv5618 dac_;
+    size_t dacListener_ = 0;
 };
 
 }  // namespace boardsim

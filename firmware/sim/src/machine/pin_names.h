@@ -19,6 +19,9 @@ struct PinNames {
     const char* board;
     // The board's name for the signal; nullptr for a free pin.
     const char* signal;
+    // The second device's name for it on a bus pin two devices share
+    // (SPI0's clock is LCD_SCLK and DAC_SCLK); nullptr for most pins.
+    const char* sharedSignal;
 };
 
 // Throws std::out_of_range for a pin beyond P0.31.

@@ -37,9 +37,15 @@ void Pins::reset()
     }
 }
 
-void Pins::listen(uint32_t pins, Listener listener)
+size_t Pins::listen(uint32_t pins, Listener listener)
 {
     listeners_.emplace_back(pins, std::move(listener));
+    return listeners_.size() - 1;
+}
+
+void Pins::setListening(size_t id, uint32_t pins)
+{
+    listeners_.at(id).first = pins;
 }
 
 void Pins::watchInput(unsigned pin, unsigned function, bool idle, InputListener listener)

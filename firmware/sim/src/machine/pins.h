@@ -38,8 +38,13 @@ public:
     // nothing pending, time 0. Listeners stay; they hear nothing of it.
     void reset();
 
-    // `listener` hears every change of the pins in the mask `pins`.
-    void listen(uint32_t pins, Listener listener);
+    // `listener` hears every change of the pins in the mask `pins`; the
+    // number returned names it to setListening().
+    size_t listen(uint32_t pins, Listener listener);
+    // Listener `id` hears the pins in `pins` from now on: a device that
+    // cares for a line only at times (a clock while its chip select is
+    // low) costs nothing the rest of the time.
+    void setListening(size_t id, uint32_t pins);
     // What peripheral function `function` (1..3) of `pin` reads: the pin's
     // level while the pin is connected to it, else `idle`. `listener` hears
     // every change of that, whether the level or the connection changed.

@@ -137,4 +137,27 @@ TEST(Options, APinTraceOfAllPinsOrOfTheOnesNamed)
     EXPECT_THROW(parseOptions({"fw.elf", "--vcd", ""}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--report", "--vcd", "pins.vcd"}), UsageError);
     EXPECT_THROW(parseOptions({"fw.elf", "--report", "--trace-pins", "LED"}), UsageError);
+    // The DAC's outputs are in unless --vcd-pins leaves them out.
+    EXPECT_TRUE(all.vcdDac);
+    EXPECT_FALSE(some.vcdDac);
+    const Options dac = parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", "P0_4,DAC_B,P0_23"});
+    EXPECT_TRUE(dac.vcdDac);
+    EXPECT_EQ(dac.vcdPins, (1u << 4) | (1u << 23));
+    EXPECT_THROW(parseOptions({"fw.elf", "--vcd", "pins.vcd", "--vcd-pins", "DAC_C"}), UsageError);
+}
+
+TEST(Options, TheDacsOutputsAsAWavFileAtARateOfWholeHertz)
+{
+    const Options plain = parseOptions({"fw.elf", "--dac-out", "out.wav"});
+    EXPECT_EQ(plain.dacOut, "out.wav");
+    EXPECT_EQ(plain.dacRate, 1'000'000u);
+    EXPECT_EQ(parseOptions({"fw.elf", "--dac-out", "out.wav", "--dac-rate", "192k"}).dacRate, 192'000u);
+    for (const char* bad : {"999", "101M", "1.5k", "fast", "0"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--dac-out", "out.wav", "--dac-rate", bad}), UsageError) << bad;
+    }
+    EXPECT_THROW(parseOptions({"fw.elf", "--dac-rate", "1M"}), UsageError) << "a rate without a file";
+    EXPECT_THROW(parseOptions({"fw.elf", "--dac-out", ""}), UsageError);
+    EXPECT_THROW(parseOptions({"fw.elf", "--report", "--dac-out", "out.wav"}), UsageError);
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--scenario", "s.yaml", "--dac-out", "out.wav"}));
+    EXPECT_NO_THROW(parseOptions({"fw.elf", "--gdb", "0", "--dac-out", "out.wav"}));
 }

@@ -76,6 +76,7 @@ TEST(OutputFiles, AWriteThatFailsFailsTheRunAndLeavesEveryFileAsItWas)
         {"--lcd", dir.file("old.png")},      {"--lcd", dir.file("new.png")},
         {"--lcd", dir.file("new.pbm")},      {"--lcd-at", "500k:" + dir.file("at.png")},
         {"--lcd-movie", dir.file("m.gif")},  {"--save-flash", dir.file("flash.bin")},
+        {"--dac-out", dir.file("d.wav")},
     };
     for (const auto& output : outputs) {
         std::vector<std::string> args = {FIRMWARE_ELF, "--run", "1M", "--quiet"};
@@ -88,7 +89,7 @@ TEST(OutputFiles, AWriteThatFailsFailsTheRunAndLeavesEveryFileAsItWas)
         EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"old.png"});
         EXPECT_EQ(slurp(dir.file("old.png")), "the picture of yesterday\n");
     }
-    for (const char* option : {"--lcd", "--lcd-movie", "--save-flash"}) {
+    for (const char* option : {"--lcd", "--lcd-movie", "--save-flash", "--dac-out"}) {
         const CommandResult r = runBoardsim({FIRMWARE_ELF, "--run", "1M", "--quiet", option, "/dev/full"});
         EXPECT_EQ(r.status, 1) << option;
         EXPECT_TRUE(contains(r.err, "cannot write /dev/full: No space left on device")) << option << ": " << r.err;
@@ -105,7 +106,7 @@ TEST(OutputFiles, AnOutputThatIsTheImageOrThatAnotherOutputNamesIsRefused)
     const std::string original = slurp(image);
 
     for (const char* name : {"image.elf", "symbolic.elf", "hard.elf"}) {
-        for (const char* option : {"--save-flash", "--lcd-movie", "--lcd"}) {
+        for (const char* option : {"--save-flash", "--lcd-movie", "--lcd", "--dac-out"}) {
             const CommandResult r = runBoardsim({image, "--run", "100k", option, dir.file(name)});
             EXPECT_EQ(r.status, 1) << option << " " << name;
             EXPECT_TRUE(contains(r.err, "is the image " + image + " itself")) << r.err;
@@ -129,7 +130,8 @@ TEST(OutputFiles, ASignalEndsAPlainRunWithItsFilesWrittenUpToThatMoment)
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const ScratchDir dir;
         Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--run", "100000s", "--lcd-movie", dir.file("m.gif"), "--lcd",
-                        dir.file("p.png"), "--save-flash", dir.file("flash.bin")});
+                        dir.file("p.png"), "--save-flash", dir.file("flash.bin"), "--dac-out", dir.file("d.wav"),
+                        "--dac-rate", "1k"});
         ASSERT_TRUE(waitFor([&] { return contains(boardsim.out(), "UART0  \"Hello"); })) << boardsim.err();
         boardsim.signal(signal);
         const auto status = boardsim.exitStatus();
@@ -145,7 +147,14 @@ TEST(OutputFiles, ASignalEndsAPlainRunWithItsFilesWrittenUpToThatMoment)
         EXPECT_EQ(picture.substr(0, 4), "\x89PNG") << name;
         EXPECT_TRUE(endsWith(picture, std::string("IEND\xae\x42\x60\x82", 8))) << name << ": the picture is cut";
         EXPECT_EQ(std::filesystem::file_size(dir.file("flash.bin")), 256u * 1024u) << name;
-        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"flash.bin", "m.gif", "p.png"})) << name;
+        // The WAV's header says how much follows, and that much does.
+        const std::string wav = slurp(dir.file("d.wav"));
+        ASSERT_GT(wav.size(), 8u) << name;
+        EXPECT_EQ(wav.substr(0, 4), "RIFF") << name;
+        const auto riffSize = uint32_t(uint8_t(wav[4]) | uint8_t(wav[5]) << 8 | uint8_t(wav[6]) << 16 |
+                                       uint32_t(uint8_t(wav[7])) << 24);
+        EXPECT_EQ(riffSize + 8u, wav.size()) << name;
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"d.wav", "flash.bin", "m.gif", "p.png"})) << name;
     }
 }
 

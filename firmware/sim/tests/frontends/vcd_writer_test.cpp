@@ -50,6 +50,37 @@ TEST(VcdWriter, HeaderStartValuesThenOnlyChangesUnderTheirTimes)
               1);
 }
 
+TEST(VcdWriter, RealVariablesInAScopeOfTheirOwnWithTheirValuesWhereTheyChange)
+{
+    const ScratchDir dir;
+    const std::string path = dir.file("t.vcd");
+    VcdWriter vcd(path, {{"P0_4", "", ""}, {"DAC_B", "DAC_B: volts", "", true}}, "test");
+    vcd.start({false, true}, 0);  // a real starts at 0 whatever it is given
+    vcd.changeReal(1, 0.5, 100);
+    vcd.change(0, true, 100);
+    vcd.changeReal(1, 0.5, 150);         // no change: nothing
+    vcd.change(1, false, 160);           // a real takes no level
+    vcd.changeReal(0, 1.0, 170);         // nor a wire a value
+    vcd.changeReal(1, 0.998046875, 200);
+    vcd.finish(300);
+    EXPECT_EQ(vcd.changes(), 3u);
+    EXPECT_EQ(slurp(path),
+              "$version test $end\n"
+              "$comment DAC_B: volts $end\n"
+              "$timescale 1ns $end\n"
+              "$scope module port0 $end\n"
+              "$var wire 1 ! P0_4 $end\n"
+              "$upscope $end\n"
+              "$scope module dac $end\n"
+              "$var real 64 \" DAC_B $end\n"
+              "$upscope $end\n"
+              "$enddefinitions $end\n"
+              "#0\n$dumpvars\n0!\nr0 \"\n$end\n"
+              "#100\nr0.5 \"\n1!\n"
+              "#200\nr0.998046875 \"\n"
+              "#300\n");
+}
+
 TEST(VcdWriter, AWriteThatFailsIsReportedAtTheFinishAndAnUnfinishedTraceLeavesTheTargetAlone)
 {
     {

@@ -1,8 +1,16 @@
 // The machine: its peripherals at the user manual's addresses, and what the
 // board wires to the pins (keys and pull-ups, the LED, the host terminal on
 // TxD0 and RxD0, the LCD's controller on SPI0 and three GPIO lines,
-// interrupt lines to the core).
+// the DAC sharing SPI0's lines with its own chip select, interrupt lines to
+// the core), and that wiring against the firmware's wiring header.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
 
 #include "machine/lpc2294.h"
 #include "support/fake_services.h"
@@ -260,4 +268,155 @@ TEST_F(Lpc2294WithLcd, ABytePastPinsThatAreNotSpi0IsAFault)
     ASSERT_EQ(services.faults.size(), 1u);
     EXPECT_NE(services.faults[0].find("P0.4 is not SCK0"), std::string::npos) << services.faults[0];
     EXPECT_NE(services.faults[0].find("PINSEL0 = 0x00005000"), std::string::npos) << services.faults[0];
+}
+
+namespace {
+
+constexpr uint32_t kDacCs = 1u << 23;
+
+// The DAC on the LCD's SCK0 and MOSI0 with its own /CS on P0.23, as the
+// board wires it: each device's bytes in its own SPI mode, the other one's
+// chip select high throughout.
+class Lpc2294WithLcdAndDac : public Lpc2294WithLcd {
+protected:
+    Lpc2294WithLcdAndDac()
+    {
+        write(IO0SET, kDacCs);
+        write(IO0DIR, kLcdSce | kLcdDc | kLcdRes | kDacCs);
+        machine.dac().listen([this](unsigned output, const Tlv5618::Step& step) {
+            heard.push_back({output, step.time, step.target});
+        });
+    }
+    // A DAC word as two bytes in CPOL 0, CPHA 1, /CS low across both.
+    void sendWord(uint16_t word)
+    {
+        write(S0SPCR, 0x28);  // master, CPHA 1
+        write(IO0CLR, kDacCs);
+        for (const uint8_t byte : {uint8_t(word >> 8), uint8_t(word)}) {
+            write(S0SPDR, byte);
+            services.advanceTo(services.time + 1e-4);
+            EXPECT_EQ(value(S0SPSR) & 0x80, 0x80u);
+        }
+        write(IO0SET, kDacCs);
+        write(S0SPCR, 0x20);  // back to the LCD's mode 0
+    }
+    struct Heard {
+        unsigned output;
+        double time;
+        double volts;
+    };
+    std::vector<Heard> heard;
+};
+
+}  // namespace
+
+TEST_F(Lpc2294WithLcdAndDac, TheLcdAndTheDacShareSpi0EachIgnoringTheOthersTraffic)
+{
+    for (const uint8_t command : {0x21, 0x80 | 56, 0x13, 0x20, 0x0C, 0x40, 0x80}) {
+        send(command, false);
+    }
+    sendWord(0x4000 | 1375);
+    send(0xA5, true);
+    sendWord(0x4000 | 4095);
+    send(0x3C, true);
+    EXPECT_TRUE(services.faults.empty()) << services.faults.front();
+    EXPECT_EQ(machine.lcd().ram()[0], 0xA5);
+    EXPECT_EQ(machine.lcd().ram()[1], 0x3C);
+    EXPECT_EQ(machine.lcd().traffic().data, 2u) << "the DAC's bytes never reached the panel";
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].output, Tlv5618::kB);
+    EXPECT_DOUBLE_EQ(heard[0].volts, 2 * 1.49 * 1375 / 4096);
+    EXPECT_DOUBLE_EQ(heard[1].volts, 2 * 1.49 * 4095 / 4096);
+    EXPECT_EQ(machine.dac().words(), 2u) << "the LCD's bytes never reached the DAC";
+}
+
+TEST_F(Lpc2294WithLcdAndDac, ABytePastBothChipSelectsIsAFault)
+{
+    write(IO0CLR, kLcdSce | kDacCs);
+    write(S0SPCR, 0x28);
+    write(S0SPDR, 0x40);
+    ASSERT_FALSE(services.faults.empty());
+    EXPECT_NE(services.faults[0].find("with both the LCD's SCE (P0.21) and the DAC's /CS (P0.23) low"),
+              std::string::npos)
+        << services.faults[0];
+}
+
+TEST_F(Lpc2294WithLcdAndDac, ADacWordInTheLcdsSpiModeIsAFaultOfTheDac)
+{
+    // CPHA 0 changes MOSI on SCK's falling edge, where the DAC takes DIN.
+    write(IO0CLR, kDacCs);
+    write(S0SPDR, 0x4A);
+    services.advanceTo(services.time + 1e-4);
+    ASSERT_FALSE(services.faults.empty());
+    EXPECT_NE(services.faults[0].find("DAC (TLV5618): DIN changed 0 ns after a falling edge"), std::string::npos)
+        << services.faults[0];
+}
+
+namespace {
+
+// The board's wiring header's pin numbers by macro name: "#define NAME N".
+std::map<std::string, unsigned> wiringHeaderPins()
+{
+    std::ifstream in(BOARD_WIRING_H);
+    std::map<std::string, unsigned> pins;
+    const std::regex define(R"(^\s*#define\s+(PIN_\w+)\s+([0-9]+)u?\s*(/\*.*)?$)");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch match;
+        if (std::regex_match(line, match, define)) {
+            pins[match[1]] = unsigned(std::stoul(match[2]));
+        }
+    }
+    return pins;
+}
+
+// The macro of the header that names one of the DAC's lines: its name holds
+// DAC (or TLV) and one of `line`'s spellings.
+std::vector<std::pair<std::string, unsigned>> dacLine(const std::map<std::string, unsigned>& pins,
+                                                      const std::regex& line)
+{
+    std::vector<std::pair<std::string, unsigned>> found;
+    for (const auto& [name, pin] : pins) {
+        if ((name.find("DAC") != std::string::npos || name.find("TLV") != std::string::npos) &&
+            std::regex_search(name, line)) {
+            found.emplace_back(name, pin);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(BoardWiring, TheMachineWiresTheLcdAndTheDacWhereTheFirmwaresWiringHeaderSays)
+{
+    const std::map<std::string, unsigned> pins = wiringHeaderPins();
+    ASSERT_FALSE(pins.empty()) << "no pin numbers read from " << BOARD_WIRING_H;
+    EXPECT_EQ(pins.at("PIN_LCD_SCLK"), Lpc2294Machine::kLcdSclkPin);
+    EXPECT_EQ(pins.at("PIN_LCD_SDIN"), Lpc2294Machine::kLcdSdinPin);
+    EXPECT_EQ(pins.at("PIN_LCD_DC"), Lpc2294Machine::kLcdDcPin);
+    EXPECT_EQ(pins.at("PIN_LCD_SCE"), Lpc2294Machine::kLcdScePin);
+    EXPECT_EQ(pins.at("PIN_LCD_RES"), Lpc2294Machine::kLcdResPin);
+    EXPECT_EQ(pins.at("PIN_LED"), Lpc2294Machine::kLedPin);
+    EXPECT_EQ(pins.at("PIN_KEY_1"), Lpc2294Machine::kFirstKeyPin);
+    const bool anyDac = std::any_of(pins.begin(), pins.end(), [](const auto& p) {
+        return p.first.find("DAC") != std::string::npos || p.first.find("TLV") != std::string::npos;
+    });
+    if (!anyDac) {
+        GTEST_SKIP() << BOARD_WIRING_H << " names no DAC pins yet; the machine wires the TLV5618 on P0."
+                     << Lpc2294Machine::kDacSclkPin << ", P0." << Lpc2294Machine::kDacDinPin << " and P0."
+                     << Lpc2294Machine::kDacCsPin;
+    }
+    const struct {
+        const char* line;
+        std::regex spelled;
+        unsigned pin;
+    } lines[] = {
+        {"SCLK", std::regex("SCLK|SCK|CLK"), Lpc2294Machine::kDacSclkPin},
+        {"DIN", std::regex("DIN|SDI|MOSI|DATA"), Lpc2294Machine::kDacDinPin},
+        {"/CS", std::regex("_N?CS|SYNC|SEL"), Lpc2294Machine::kDacCsPin},
+    };
+    for (const auto& l : lines) {
+        const auto found = dacLine(pins, l.spelled);
+        ASSERT_EQ(found.size(), 1u) << "the DAC's " << l.line << " is not named once in " << BOARD_WIRING_H;
+        EXPECT_EQ(found[0].second, l.pin) << found[0].first;
+    }
 }

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "frontends/report/trace_analysis.h"
 #include "frontends/scenario/scenario_cli.h"
 #include "frontends/trace/pin_activity.h"
+#include "frontends/signal/dac_out.h"
 #include "frontends/trace/pin_trace.h"
 #include "frontends/web/web_run.h"
 #include "machine/pin_names.h"
@@ -280,6 +282,12 @@ int report(const ElfImage& image, const Options& options)
     request.periods = options.periods.value_or(request.periods);
     request.hostBaud = options.baud;
     request.json = options.json;
+    request.toLimit = !options.presses.empty();
+    request.prepare = [&options](Board& board) {
+        for (const KeyPress& press : options.presses) {
+            board.pressKey(press.key, press.at, press.hold);
+        }
+    };
     const auto problems = printReport(image, std::cout, request);
     for (const std::string& problem : problems) {
         std::cerr << "boardsim: report incomplete: " << problem << "\n";
@@ -427,18 +435,71 @@ std::vector<NamedOutput> outputsOf(const Options& options)
     if (!options.vcd.empty()) {
         outputs.push_back({"--vcd", options.vcd});
     }
+    if (!options.dacOut.empty()) {
+        outputs.push_back({"--dac-out", options.dacOut});
+    }
     if (!options.junit.empty()) {
         outputs.push_back({"--junit", options.junit});
     }
     return outputs;
 }
 
-void startTrace(std::optional<PinTrace>& trace, const Options& options)
-{
-    if (!options.vcd.empty()) {
-        trace.emplace(options.vcd, options.vcdPins);
+// The pin trace and the DAC's outputs: whatever of them the run was asked
+// for, following each board the run makes.
+class Recorders {
+public:
+    explicit Recorders(const Options& options)
+    {
+        if (!options.vcd.empty()) {
+            trace_.emplace(options.vcd, options.vcdPins, options.vcdDac);
+        }
+        if (!options.dacOut.empty()) {
+            dacOut_.emplace(options.dacOut, options.dacRate);
+        }
     }
-}
+    void attach(Board& board)
+    {
+        if (trace_) {
+            trace_->attach(board);
+        }
+        if (dacOut_) {
+            dacOut_->attach(board);
+        }
+    }
+    void detach()
+    {
+        if (trace_) {
+            trace_->detach();
+        }
+        if (dacOut_) {
+            dacOut_->detach();
+        }
+    }
+    // Both complete up to the board's present moment, however the run ended;
+    // the first that cannot be written is thrown once both were tried.
+    void finish()
+    {
+        std::exception_ptr failed;
+        const auto attempt = [&failed](auto& recorder) {
+            try {
+                if (recorder) {
+                    recorder->finish();
+                }
+            } catch (const std::exception&) {
+                failed = failed ? failed : std::current_exception();
+            }
+        };
+        attempt(trace_);
+        attempt(dacOut_);
+        if (failed) {
+            std::rethrow_exception(failed);
+        }
+    }
+
+private:
+    std::optional<PinTrace> trace_;
+    std::optional<DacOut> dacOut_;
+};
 
 // The board under gdb: nothing runs until gdb says so. The board's events
 // are printed as in a plain run.
@@ -453,8 +514,7 @@ int debug(const Options& options)
     std::unique_ptr<PinActivity> pins;
     // One trace over the session: a monitor reset's new board goes on
     // where the old one was let go.
-    std::optional<PinTrace> trace;
-    startTrace(trace, options);
+    Recorders recorders(options);
     GdbBoardTarget target(
         image, boardOptions,
         [&](Board& board) {
@@ -464,22 +524,14 @@ int debug(const Options& options)
             for (const KeyPress& press : options.presses) {
                 board.pressKey(press.key, press.at, press.hold);
             }
-            if (trace) {
-                trace->attach(board);
-            }
+            recorders.attach(board);
         },
         options.speedGiven ? std::optional<double>(options.speed) : std::nullopt,
-        [&](Board& /*board*/) {
-            if (trace) {
-                trace->detach();
-            }
-        });
+        [&](Board& /*board*/) { recorders.detach(); });
     GdbServer server(*options.gdbPort);
     std::cerr << "boardsim: waiting for gdb on 127.0.0.1:" << server.port() << std::endl;
     server.serve(target, std::cerr, [] { return pendingSignal() != 0; });
-    if (trace) {
-        trace->finish();
-    }
+    recorders.finish();
     return 0;
 }
 
@@ -516,8 +568,7 @@ int simulate(const Options& options)
     if (!options.saveFlash.empty()) {
         checkWritable(options.saveFlash);
     }
-    std::optional<PinTrace> trace;
-    startTrace(trace, options);
+    Recorders recorders(options);
     BoardOptions boardOptions = boardOptionsFor(image, options);
     std::set<uint32_t> shown = watchedByName(image, options, boardOptions);
     // The ISP port is UART0: after the boot loader, the code runs on, paced,
@@ -533,9 +584,7 @@ int simulate(const Options& options)
     }
     Board board(image, boardOptions);
     board.stopWhen(pendingSignalFlag());
-    if (trace) {
-        trace->attach(board);
-    }
+    recorders.attach(board);
     std::optional<LiveRun> live;
     if (LiveRun::wanted(options, ispLink.get())) {
         live.emplace(board, options, ispLink.get());
@@ -552,9 +601,7 @@ int simulate(const Options& options)
     Pictures pictures(board, options);
     const StopReason reason = live ? live->run() : board.runUntil(options.run);
     printer.flushUart(board.instructions(), board.seconds());
-    if (trace) {
-        trace->finish();  // first: the longest to make, and whole up to a fault too
-    }
+    recorders.finish();  // first: the longest to make, and whole up to a fault too
     pictures.writeFinal();
     if (!options.saveFlash.empty() && !ispLink) {
         saveFlash(board.readMemory(kFlashBase, kFlashSize), options.saveFlash);  // the core cannot write it

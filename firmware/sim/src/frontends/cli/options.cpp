@@ -32,7 +32,9 @@ const char* usageText()
            "  --strict           fail on what the data sheet rules out and the chip does all\n"
            "                     the same (a PLL oscillator outside 156-320 MHz), a warning\n"
            "                     otherwise\n"
-           "  --report           print the image's clock, timing and memory figures\n"
+           "  --report           print the image's clock, timing and memory figures, and\n"
+           "                     what each DAC output played (with --press: the run goes\n"
+           "                     to --run, default 50M, at most 10 s)\n"
            "  --json             with --report: one JSON object\n"
            "  --quiet            print only faults and requested pictures\n"
            "  --gdb PORT         wait for gdb on 127.0.0.1:PORT before the first instruction\n"
@@ -56,7 +58,12 @@ const char* usageText()
            "  --lcd-movie FILE   the LCD over the run as an animated GIF\n"
            "  --vcd FILE         port 0's pins over the run as a VCD (GTKWave, PulseView,\n"
            "                     sigrok), in simulated nanoseconds\n"
-           "  --vcd-pins LIST    only these pins in it: P0_0,P0.4,LED,TXD0,KEY_1,...\n"
+           "                     and the DAC's outputs DAC_A, DAC_B as real values (volts)\n"
+           "  --vcd-pins LIST    only these in it: P0_0,P0.4,LED,TXD0,KEY_1,...,DAC_B\n"
+           "  --dac-out FILE     the DAC's outputs over the run as a WAV file: 32-bit float,\n"
+           "                     volts, channel 1 output A, channel 2 output B\n"
+           "  --dac-rate HZ      its samples a second, each output sampled and held\n"
+           "                     (default 1M)\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
@@ -97,8 +104,9 @@ double parseSpeed(const std::string& text)
 void checkLiveOptions(Options& options)
 {
     if (options.report && (options.screen || !options.uartPty.empty() || !options.lcdMovie.empty() ||
-                           !options.vcd.empty() || options.tracePins != 0)) {
-        throw UsageError("--report runs on its own, without --screen, --uart-pty, --lcd-movie, --vcd or --trace-pins");
+                           !options.vcd.empty() || options.tracePins != 0 || !options.dacOut.empty())) {
+        throw UsageError(
+            "--report runs on its own, without --screen, --uart-pty, --lcd-movie, --vcd, --trace-pins or --dac-out");
     }
     // It prints figures and writes no file.
     if (options.report && !options.shots.empty()) {
@@ -109,6 +117,9 @@ void checkLiveOptions(Options& options)
     }
     if (options.vcdPinsGiven && options.vcd.empty()) {
         throw UsageError("--vcd-pins goes with --vcd");
+    }
+    if (options.dacRateGiven && options.dacOut.empty()) {
+        throw UsageError("--dac-rate goes with --dac-out");
     }
     if (options.screen) {
         options.quiet = true;  // the terminal is the screen's; trace lines would tear it
@@ -171,6 +182,41 @@ void refuseOverlappingPresses(std::vector<KeyPress> presses)
     }
 }
 
+
+// --vcd-pins: pins as parsePins takes them, and the DAC's outputs DAC_A
+// and DAC_B, which set `dac`.
+uint32_t parseVcdPins(const std::string& text, bool& dac)
+{
+    dac = false;
+    std::string pins;
+    bool pinNamed = false;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (name == "DAC_A" || name == "DAC_B") {
+            dac = true;
+        } else {
+            pins += (pinNamed ? "," : "") + name;
+            pinNamed = true;
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    return pinNamed ? parsePins("--vcd-pins", pins) : 0;
+}
+
+// Whole hertz, as a WAV file's header holds its rate: 1k to 100M.
+unsigned parseDacRate(const std::string& text)
+{
+    const uint64_t rate = parseCount(text);
+    if (rate < 1000 || rate > 100'000'000) {
+        throw UsageError("--dac-rate wants a rate from 1k to 100M samples a second, got \"" + text + "\"");
+    }
+    return unsigned(rate);
+}
 
 uint16_t parsePort(const std::string& text)
 {
@@ -296,10 +342,16 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--web", [](Options& o, const std::string& v) { o.web = parseWeb(v); }},
         {"--vcd-pins",
          [](Options& o, const std::string& v) {
-             o.vcdPins = parsePins("--vcd-pins", v);
+             o.vcdPins = parseVcdPins(v, o.vcdDac);
              o.vcdPinsGiven = true;
          }},
         {"--trace-pins", [](Options& o, const std::string& v) { o.tracePins |= parsePins("--trace-pins", v); }},
+        {"--dac-out", [](Options& o, const std::string& v) { o.dacOut = fileName("--dac-out", v); }},
+        {"--dac-rate",
+         [](Options& o, const std::string& v) {
+             o.dacRate = parseDacRate(v);
+             o.dacRateGiven = true;
+         }},
     };
     return table;
 }

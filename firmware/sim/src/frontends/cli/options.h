@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "frontends/web/web_address.h"
+#include "frontends/signal/dac_out.h"
 #include "machine/lpc2294.h"
 #include "util/when.h"
 
@@ -61,8 +62,12 @@ struct Options {
     std::string lcdMovie;       // the LCD over the run, as an animated GIF
     std::string vcd;            // port 0's pins over the run, as a VCD
     uint32_t vcdPins = 0xFFFFFFFF;  // which of them
+    bool vcdDac = true;             // and the DAC's outputs as analogue values
     bool vcdPinsGiven = false;
     uint32_t tracePins = 0;         // pins whose every edge is printed
+    std::string dacOut;             // the DAC's outputs over the run, as a WAV file
+    unsigned dacRate = kDefaultDacRate;  // its frames a second
+    bool dacRateGiven = false;
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
     std::vector<std::string> scenarios;  // run each on a fresh board instead of one run

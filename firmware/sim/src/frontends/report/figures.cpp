@@ -8,6 +8,7 @@
 #include "frontends/common/firmware_profile.h"
 #include "frontends/report/report.h"
 #include "frontends/report/trace_analysis.h"
+#include "frontends/signal/dac_recording.h"
 #include "machine/chip_map.h"
 
 namespace boardsim {
@@ -209,6 +210,15 @@ void measureLcd(const Lpc2294Machine& machine, Figures& f)
     }
 }
 
+void measureDac(const DacRecording& recording, double seconds, Figures& f)
+{
+    for (unsigned output = 0; output < Tlv5618::kOutputs; ++output) {
+        if (recording.changed(output)) {
+            f.dacOutputs.push_back(measureSignal(recording.output(output), output, 0, seconds));
+        }
+    }
+}
+
 }  // namespace
 
 Figures measure(const ElfImage& image, const ReportRequest& request)
@@ -220,6 +230,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     Board board(image, options);
     const EventLog log(board, kKeptEvents);
     const InterruptTimes interruptTimes(board);
+    const DacRecording dac(board);
     if (request.prepare) {
         request.prepare(board);
     }
@@ -236,7 +247,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
             f.mainInstructions = e.stamp;
             f.mainSeconds = e.time;
         }
-        if (heartbeat && heartbeat->feed(e) && ++beats >= request.periods) {
+        if (heartbeat && heartbeat->feed(e) && ++beats >= request.periods && !request.toLimit) {
             board.requestStop();
         }
     });
@@ -261,6 +272,7 @@ Figures measure(const ElfImage& image, const ReportRequest& request)
     measureInterrupts(board, interruptTimes, f);
     measureModes(board, f);
     measureLcd(board.machine(), f);
+    measureDac(dac, f.seconds, f);
     if (profile.delayMs) {
         measureDelay(image, profile, log, f);
         measureHeartbeat(log, *profile.delayMs, request.periods, f);

@@ -1,5 +1,6 @@
 #include "frontends/report/report.h"
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -15,10 +16,13 @@ constexpr double kShortRunWallSeconds = 1.0;
 
 bool inRam(uint32_t address) { return address >= kRamBase && address - kRamBase < kRamSize; }
 
+// A whole number without decimals, anything else by `format`; negative
+// figures (dBFS, THD) too.
 std::string number(double value, const char* format = "%.3f")
 {
     char text[48];
-    std::snprintf(text, sizeof text, value == double(uint64_t(value)) ? "%.0f" : format, value);
+    const bool whole = std::isfinite(value) && std::fabs(value) < 1e15 && std::trunc(value) == value;
+    std::snprintf(text, sizeof text, whole ? "%.0f" : format, value);
     return text;
 }
 
@@ -94,6 +98,43 @@ void printLcd(const Figures& f, std::ostream& out)
     out << "\n";
 }
 
+// Whole periods took `span`: bin k of their spectrum is k / span hertz.
+double binHz(const SignalFigures& s, size_t bin)
+{
+    return double(bin) / (s.measuredTo - s.measuredFrom);
+}
+
+void printDac(const Figures& f, std::ostream& out)
+{
+    for (const SignalFigures& s : f.dacOutputs) {
+        out << "  DAC (TLV5618) output " << Tlv5618::outputName(s.output) << ": " << s.updates << " updates";
+        if (s.updateHz) {
+            out << ", " << number(*s.updateHz, "%.1f") << " updates/s over the latest " << s.steadyUpdates
+                << " (steady), jitter " << number(*s.jitterRms * 1e6, "%.3f") << " us rms, "
+                << number(*s.jitterPeakToPeak * 1e6, "%.3f") << " us peak to peak";
+        }
+        out << "\n    " << number(s.minVolts, "%.4f") << " V to " << number(s.maxVolts, "%.4f") << " V";
+        if (s.frequencyHz) {
+            out << "; " << number(*s.frequencyHz, "%.4f") << " Hz: " << s.periodUpdates << " updates a period, "
+                << s.periods << " whole period" << (s.periods == 1 ? "" : "s") << " measured ("
+                << number(s.measuredFrom, "%.4f") << " s to " << number(s.measuredTo, "%.4f") << " s)";
+        } else {
+            out << "; " << s.note;
+        }
+        out << "\n";
+        const SpectralFigures& sp = s.spectrum;
+        if (sp.measured) {
+            out << "    SFDR " << number(sp.sfdr_dbc, "%.2f") << " dBc (largest spur at "
+                << number(binHz(s, sp.spur_bin), "%.3f") << " Hz, " << number(sp.spur_dbfs, "%.2f")
+                << " dBFS; fundamental " << number(sp.fundamental_dbfs, "%.2f") << " dBFS), THD "
+                << number(sp.thd_db, "%.2f") << " dB, SINAD " << number(sp.sinad_db, "%.2f") << " dB, ENOB "
+                << number(sp.enob_bits, "%.2f") << " bits\n";
+        } else if (s.frequencyHz) {
+            out << "    spectrum: " << sp.note << "\n";
+        }
+    }
+}
+
 void printText(const ElfImage& image, const Figures& f, std::ostream& out)
 {
     const ImageUse use = imageUse(image);
@@ -135,6 +176,7 @@ void printText(const ElfImage& image, const Figures& f, std::ostream& out)
     printTime(f, out);
     printHeartbeat(f, out);
     printLcd(f, out);
+    printDac(f, out);
 }
 
 void jsonField(std::ostream& out, bool& first, const std::string& name, const std::optional<double>& value)
@@ -159,6 +201,31 @@ std::optional<double> maybe(const std::optional<T>& v)
 std::optional<double> scaled(const std::optional<double>& v, double by)
 {
     return v ? std::optional<double>(*v * by) : std::nullopt;
+}
+
+// One output's figures: "B": {"updates": ..., "sfdr_dbc": ...}.
+void printJsonDac(const SignalFigures& s, std::ostream& out)
+{
+    const SpectralFigures& sp = s.spectrum;
+    const auto measured = [&](double value) { return sp.measured ? std::optional<double>(value) : std::nullopt; };
+    bool first = true;
+    out << "\"" << Tlv5618::outputName(s.output) << "\": {";
+    jsonField(out, first, "updates", double(s.updates));
+    jsonField(out, first, "update_hz", s.updateHz);
+    jsonField(out, first, "update_jitter_rms_us", scaled(s.jitterRms, 1e6));
+    jsonField(out, first, "update_jitter_pp_us", scaled(s.jitterPeakToPeak, 1e6));
+    jsonField(out, first, "min_v", s.minVolts);
+    jsonField(out, first, "max_v", s.maxVolts);
+    jsonField(out, first, "frequency_hz", s.frequencyHz);
+    jsonField(out, first, "period_updates", s.frequencyHz ? std::optional<double>(double(s.periodUpdates)) : std::nullopt);
+    jsonField(out, first, "periods", double(s.periods));
+    jsonField(out, first, "sfdr_dbc", measured(sp.sfdr_dbc));
+    jsonField(out, first, "spur_hz", measured(sp.measured ? binHz(s, sp.spur_bin) : 0));
+    jsonField(out, first, "fundamental_dbfs", measured(sp.fundamental_dbfs));
+    jsonField(out, first, "thd_db", measured(sp.thd_db));
+    jsonField(out, first, "sinad_db", measured(sp.sinad_db));
+    jsonField(out, first, "enob_bits", measured(sp.enob_bits));
+    out << ", \"note\": " << quoted(sp.measured ? sp.note : s.note.empty() ? sp.note : s.note) << "}";
 }
 
 void printJson(const ElfImage& image, const Figures& f, std::ostream& out)
@@ -202,6 +269,10 @@ void printJson(const ElfImage& image, const Figures& f, std::ostream& out)
     out << ", \"interrupts_per_second\": {";
     for (size_t i = 0; i < f.interrupts.size(); ++i) {
         out << (i == 0 ? "" : ", ") << "\"" << f.interrupts[i].source << "\": " << number(f.interrupts[i].perSecond);
+    }
+    out << "}, \"dac_outputs\": {";
+    for (size_t i = 0; i < f.dacOutputs.size(); ++i) {
+        printJsonDac(f.dacOutputs[i], out << (i == 0 ? "" : ", "));
     }
     out << "}, \"mode_share\": {";
     for (size_t i = 0; i < f.modes.size(); ++i) {

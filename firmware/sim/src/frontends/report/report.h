@@ -1,8 +1,8 @@
 // `boardsim --report`: figures of any image measured by running it: the
 // clocks and line speeds it set, when it reached main and what it sent,
 // how often each interrupt came, where the core's time went (each mode,
-// idle, powered down); and for an image with the board's DelayMs and
-// heartbeat, their figures too.
+// idle, powered down), what each output of the DAC played; and for an image
+// with the board's DelayMs and heartbeat, their figures too.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "frontends/signal/signal_figures.h"
 #include "image/elf_image.h"
 #include "machine/board.h"
 
@@ -29,7 +30,8 @@ ImageUse imageUse(const ElfImage& image);
 
 struct ReportRequest {
     // The run: at most this many instructions, or this long; an image with
-    // a heartbeat stops after `periods` of it.
+    // a heartbeat stops after `periods` of it, unless `toLimit` (keys are
+    // pressed to start what is to be measured).
     When limit = When::instructions(50'000'000);
     double maxSeconds = 10;
     uint64_t periods = 3;
@@ -38,7 +40,8 @@ struct ReportRequest {
     // The board as the command line made it (loopback plugs, key contacts);
     // none: as the image's profile gives it.
     std::optional<BoardOptions> board;
-    // Called on the board before it runs (keys pressed at their moments).
+    bool toLimit = false;
+    // Called with the board before it runs: the keys a user presses.
     std::function<void(Board&)> prepare;
 };
 
@@ -94,6 +97,8 @@ struct Figures {
     std::optional<double> spiSckHz;
     std::optional<double> lcdFrameSeconds;
     std::optional<double> lcdFrameSentSeconds;
+    // Each output of the DAC that a word set during the run.
+    std::vector<SignalFigures> dacOutputs;
     std::vector<std::string> problems;  // what could not be measured, or went wrong
 };
 

@@ -18,6 +18,8 @@ namespace boardsim {
 
 constexpr double kDefaultScenarioTimeout = 30;  // simulated seconds
 constexpr double kDefaultBlinkTolerance = 0.05;
+constexpr double kDefaultSignalTolerance = 0.01;
+constexpr double kDefaultSignalPeriods = 4;     // expect-signal measures this many by default
 
 // Runs the board on for a count or a time.
 struct DelayStep {
@@ -73,7 +75,30 @@ struct LcdStep {
     std::vector<uint8_t> expected;  // ExpectPicture: the picture as an LCD frame
 };
 
-using StepAction = std::variant<DelayStep, WaitSerialStep, WriteSerialStep, KeyStep, PinStep, BlinkStep, LcdStep>;
+// A DAC output measured over a stretch of the run (frontends/signal): its
+// frequency within a tolerance, and if given, the range it stays in and the
+// least SFDR.
+struct SignalStep {
+    unsigned output = 0;  // Tlv5618::kA or kB
+    double hz = 0;
+    double tolerance = kDefaultSignalTolerance;
+    std::optional<double> min;   // volts
+    std::optional<double> max;   // volts
+    std::optional<double> sfdr;  // dBc
+    double over = 0;             // seconds measured
+};
+
+// The DAC's outputs written to a WAV file: since reset, or over the last
+// stretch before now.
+struct SaveSignalStep {
+    std::string path;                // resolved against the scenario's folder
+    std::string shownPath;           // as the scenario names it
+    std::optional<double> last;      // seconds before now; none: since reset
+    unsigned rate = 0;               // frames a second
+};
+
+using StepAction = std::variant<DelayStep, WaitSerialStep, WriteSerialStep, KeyStep, PinStep, BlinkStep, LcdStep,
+                                SignalStep, SaveSignalStep>;
 
 struct Step {
     int number = 0;      // 1-based, as messages count them
@@ -90,6 +115,7 @@ struct Scenario {
     double timeout = kDefaultScenarioTimeout;
     std::vector<Step> steps;
     uint32_t pinsWatched = 0;  // the pins steps follow in time (wait-pin, expect-blink)
+    bool followsDac = false;   // steps measure or save the DAC's outputs
 };
 
 // A scenario file's stem: "version" for "firmware/scenarios/version.yaml".

@@ -25,6 +25,9 @@ ScenarioBoard::ScenarioBoard(const ElfImage& image, const BoardOptions& options,
         board_.stopWhen(stopFlag);
     }
     board_.subscribe([this](const Event& e) { keep(e); });
+    if (scenario.followsDac) {
+        dac_.emplace(board_);
+    }
     if (scenario.pinsWatched != 0) {
         board_.machine().pins().listen(scenario.pinsWatched, [this](unsigned pin, bool level, double time) {
             if (pinWatcher_) {

@@ -8,10 +8,12 @@
 #include <array>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "frontends/scenario/scenario.h"
+#include "frontends/signal/dac_recording.h"
 #include "machine/board.h"
 
 namespace boardsim {
@@ -78,6 +80,9 @@ public:
     {
         pinWatcher_ = std::move(watcher);
     }
+    // The DAC's outputs since reset, kept when the scenario's steps follow
+    // them (Scenario::followsDac); null otherwise.
+    const DacRecording* dac() const { return dac_ ? &*dac_ : nullptr; }
 
 private:
     void keep(const Event& e);
@@ -92,6 +97,7 @@ private:
     std::array<Received, Lpc2294Machine::kUarts> received_;
     std::function<void(int)> uartWatcher_;
     std::function<void(unsigned, bool, double)> pinWatcher_;
+    std::optional<DacRecording> dac_;
 };
 
 }  // namespace boardsim

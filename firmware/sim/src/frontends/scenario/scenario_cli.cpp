@@ -15,6 +15,7 @@
 #include "frontends/scenario/scenario_parse.h"
 #include "frontends/scenario/scenario_run.h"
 #include "frontends/scenario/scenario_steps.h"
+#include "frontends/signal/dac_out.h"
 #include "frontends/trace/pin_trace.h"
 #include "util/text.h"
 
@@ -23,7 +24,8 @@ namespace {
 
 // What the command line adds to the board of scenario number `index`.
 std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::string>& movies,
-                                const std::vector<std::string>& traces, size_t index)
+                                const std::vector<std::string>& traces, const std::vector<std::string>& signals,
+                                size_t index)
 {
     std::vector<BoardHook> hooks;
     if (!options.lcdMovie.empty()) {
@@ -33,10 +35,18 @@ std::vector<BoardHook> hooksFor(const Options& options, const std::vector<std::s
         });
     }
     if (!options.vcd.empty()) {
-        hooks.emplace_back([path = traces.at(index), pins = options.vcdPins](Board& board, const Scenario& /*scenario*/) {
-            auto trace = std::make_shared<PinTrace>(path, pins);
+        hooks.emplace_back([path = traces.at(index), pins = options.vcdPins, dac = options.vcdDac](
+                               Board& board, const Scenario& /*scenario*/) {
+            auto trace = std::make_shared<PinTrace>(path, pins, dac);
             trace->attach(board);
             return [trace] { trace->finish(); };
+        });
+    }
+    if (!options.dacOut.empty()) {
+        hooks.emplace_back([path = signals.at(index), rate = options.dacRate](Board& board, const Scenario& /*scenario*/) {
+            auto out = std::make_shared<DacOut>(path, rate);
+            out->attach(board);
+            return [out] { out->finish(); };
         });
     }
     return hooks;
@@ -77,6 +87,13 @@ void addOutputsOf(const Scenario& scenario, const StepOutputs& pictures, std::ve
 {
     std::set<std::string> saved;
     for (const Step& step : scenario.steps) {
+        if (const auto* signal = std::get_if<SaveSignalStep>(&step.action)) {
+            if (saved.insert(signal->path).second) {
+                outputs.push_back({"save-signal in " + scenario.file + " line " + std::to_string(step.line),
+                                   signal->path});
+            }
+            continue;
+        }
         const auto* lcd = std::get_if<LcdStep>(&step.action);
         if (lcd == nullptr) {
             continue;
@@ -102,6 +119,7 @@ void addOutputsOf(const Scenario& scenario, const StepOutputs& pictures, std::ve
 struct PlannedFiles {
     std::vector<std::string> movies;
     std::vector<std::string> traces;
+    std::vector<std::string> signals;
     std::vector<NamedOutput> outputs;
 };
 
@@ -120,6 +138,12 @@ PlannedFiles plannedFiles(const Options& options, const std::vector<std::optiona
     }
     if (!options.vcd.empty()) {
         planned.traces = perScenarioPaths(options.vcd, options.scenarios);
+    }
+    if (!options.dacOut.empty()) {
+        planned.signals = perScenarioPaths(options.dacOut, options.scenarios);
+    }
+    for (const std::string& signal : planned.signals) {
+        planned.outputs.push_back({"--dac-out", signal});
     }
     for (const std::string& movie : planned.movies) {
         planned.outputs.push_back({"--lcd-movie", movie});
@@ -244,7 +268,7 @@ int runScenarios(const ElfImage& image, const BoardOptions& board, const Options
             cases.push_back(notRun(file, JUnitCase::Unreadable, unreadableWhy[i]));
             continue;
         }
-        settings.hooks = hooksFor(options, planned.movies, planned.traces, i);
+        settings.hooks = hooksFor(options, planned.movies, planned.traces, planned.signals, i);
         settings.picturePrefix = labels[i];
         const ScenarioOutcome outcome = runScenario(image, *scenarios[i], settings, out);
         cases.push_back(caseFor(file, scenarios[i]->name));

@@ -18,6 +18,7 @@
 #include "frontends/common/output_file.h"
 #include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
+#include "frontends/signal/dac_out.h"
 #include "util/text.h"
 
 #ifdef BOARDSIM_HAVE_YAML
@@ -172,6 +173,47 @@ public:
         return value / 100;
     }
 
+    // Volts from 0 up to the DAC's full scale.
+    double volts(const YAML::Node& node, const std::string& what) const
+    {
+        const std::string text = scalar(node, what);
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+        if (!plain || end != text.c_str() + text.size() || !(value >= 0) || value > 2 * Tlv5618::kReferenceVolts) {
+            fail(node, what + " wants volts from 0 to 2.98, got \"" + text + "\"");
+        }
+        return value;
+    }
+
+    unsigned output(const YAML::Node& node) const
+    {
+        const std::string text = scalar(node, "output");
+        if (text == "A" || text == "a") {
+            return Tlv5618::kA;
+        }
+        if (text == "B" || text == "b") {
+            return Tlv5618::kB;
+        }
+        fail(node, "output wants the DAC's output A or B, got \"" + text + "\"");
+    }
+
+    // Frames a second, as --dac-rate takes them.
+    unsigned rate(const YAML::Node& node) const
+    {
+        const std::string text = scalar(node, "rate");
+        uint64_t value = 0;
+        try {
+            value = parseCount(text);
+        } catch (const BadValue&) {
+            value = 0;
+        }
+        if (value < 1000 || value > 100'000'000) {
+            fail(node, "rate wants samples a second from 1k to 100M, got \"" + text + "\"");
+        }
+        return unsigned(value);
+    }
+
     unsigned pin(const YAML::Node& node) const
     {
         const std::string text = scalar(node, "pin");
@@ -313,6 +355,8 @@ public:
             {"expect-blink", &StepReader::expectBlink},
             {"expect-lcd", &StepReader::expectLcd},
             {"save-lcd", &StepReader::saveLcd},
+            {"expect-signal", &StepReader::expectSignal},
+            {"save-signal", &StepReader::saveSignal},
         };
         return table;
     }
@@ -441,6 +485,21 @@ private:
         return wait;
     }
 
+    // How long a step measures a waveform of `hz`: `over`, at least two
+    // periods, or `periods` of it when not given.
+    double over(const Fields& fields, double hz, double periods) const
+    {
+        if (!fields.has("over")) {
+            return periods / hz;
+        }
+        const double seconds = r_.seconds(fields["over"], "over");
+        if (seconds * hz < 2) {
+            r_.fail(fields["over"], "over " + fields["over"].Scalar() + " is less than two periods at " +
+                                        fields["hz"].Scalar() + " Hz");
+        }
+        return seconds;
+    }
+
     StepAction expectBlink(const YAML::Node& value, Step& step) const
     {
         const Fields fields(r_, mapOf(value, step), step.kind, {"pin", "hz", "duty", "tolerance", "over"});
@@ -455,14 +514,7 @@ private:
         }
         // Ten periods by default: enough for a figure to a few per cent,
         // short enough to cost little.
-        blink.over = 10 / blink.hz;
-        if (fields.has("over")) {
-            blink.over = r_.seconds(fields["over"], "over");
-            if (blink.over * blink.hz < 2) {
-                r_.fail(fields["over"], "over " + fields["over"].Scalar() + " is less than two periods at " +
-                                            fields["hz"].Scalar() + " Hz");
-            }
-        }
+        blink.over = over(fields, blink.hz, 10);
         scenario_.pinsWatched |= 1u << blink.pin;
         step.summary = "expect-blink " + describePin(blink.pin) + " at " + fields["hz"].Scalar() + " Hz" +
                        (blink.duty ? ", duty " + percent(*blink.duty) : "") + " within " +
@@ -500,6 +552,71 @@ private:
             r_.fail(value, e.what());
         }
         step.summary = "save-lcd " + save.shownPath;
+        return save;
+    }
+
+    StepAction expectSignal(const YAML::Node& value, Step& step) const
+    {
+        const Fields fields(r_, mapOf(value, step), step.kind, {"output", "hz", "tolerance", "min", "max", "sfdr", "over"});
+        SignalStep signal;
+        signal.output = r_.output(fields["output"]);
+        signal.hz = r_.number(fields["hz"], "hz");
+        if (fields.has("tolerance")) {
+            signal.tolerance = r_.share(fields["tolerance"], "tolerance");
+        }
+        if (fields.has("min")) {
+            signal.min = r_.volts(fields["min"], "min");
+        }
+        if (fields.has("max")) {
+            signal.max = r_.volts(fields["max"], "max");
+        }
+        if (signal.min && signal.max && *signal.min > *signal.max) {
+            r_.fail(fields["max"], "max is below min");
+        }
+        if (fields.has("sfdr")) {
+            signal.sfdr = r_.number(fields["sfdr"], "sfdr");
+        }
+        // Two periods at least tell a period; four leave room for the
+        // latest whole ones to be measured.
+        signal.over = over(fields, signal.hz, kDefaultSignalPeriods);
+        scenario_.followsDac = true;
+        std::string summary = "expect-signal DAC output " + std::string(1, Tlv5618::outputName(signal.output)) +
+                              " at " + fields["hz"].Scalar() + " Hz within " + percent(signal.tolerance);
+        if (signal.min || signal.max) {
+            summary += ", " + (signal.min ? fields["min"].Scalar() + " V" : std::string("any")) + " to " +
+                       (signal.max ? fields["max"].Scalar() + " V" : std::string("any"));
+        }
+        if (signal.sfdr) {
+            summary += ", SFDR at least " + fields["sfdr"].Scalar() + " dBc";
+        }
+        step.summary = summary + " over " + durationText(signal.over);
+        return signal;
+    }
+
+    StepAction saveSignal(const YAML::Node& value, Step& step) const
+    {
+        SaveSignalStep save;
+        save.rate = kDefaultDacRate;
+        YAML::Node file = value;
+        if (value.IsMap()) {
+            const Fields fields(r_, value, step.kind, {"file", "last", "rate"});
+            file.reset(fields["file"]);  // (plain assignment would overwrite the map itself)
+            if (fields.has("last")) {
+                save.last = r_.seconds(fields["last"], "last");
+            }
+            if (fields.has("rate")) {
+                save.rate = r_.rate(fields["rate"]);
+            }
+        }
+        save.shownPath = r_.someText(file, "save-signal");
+        save.path = r_.path(save.shownPath);
+        try {
+            checkWritable(save.path);
+        } catch (const OutputError& e) {
+            r_.fail(file, e.what());
+        }
+        scenario_.followsDac = true;
+        step.summary = "save-signal " + save.shownPath + (save.last ? " (the last " + durationText(*save.last) + ")" : "");
         return save;
     }
 

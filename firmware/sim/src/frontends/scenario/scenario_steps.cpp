@@ -11,6 +11,8 @@
 #include "frontends/common/lcd_picture.h"
 #include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
+#include "frontends/signal/recording_wav.h"
+#include "frontends/signal/signal_figures.h"
 #include "machine/lcd_geometry.h"
 #include "util/text.h"
 
@@ -75,6 +77,8 @@ public:
     StepResult operator()(const PinStep& pin) const;
     StepResult operator()(const BlinkStep& blink) const;
     StepResult operator()(const LcdStep& lcd) const;
+    StepResult operator()(const SignalStep& signal) const;
+    StepResult operator()(const SaveSignalStep& save) const;
 
 private:
     using Ran = ScenarioBoard::Ran;
@@ -384,6 +388,63 @@ std::string StepRunner::keepPictures(const std::vector<uint8_t>& frame, const st
         said += std::string(said.empty() ? "" : "; ") + "no picture of it: " + e.what();
     }
     return said;
+}
+
+StepResult StepRunner::operator()(const SignalStep& signal) const
+{
+    const std::string name = std::string("DAC output ") + Tlv5618::outputName(signal.output);
+    const double start = sb_.moment();
+    const double end = start + signal.over;
+    const Ran ran = sb_.runTo(When::at(end));
+    board().machine().pins().catchUp();  // a word whose last edge is due by now
+    if (ran != Ran::Reached) {
+        return failed(endedEarly(ran, "the measurement"));
+    }
+    const SignalFigures f = measureSignal(sb_.dac()->output(signal.output), signal.output, start, end);
+    const std::string seen = signalSummary(f);
+    const std::string over = " over " + durationText(signal.over);
+    if (f.updates == 0) {
+        return failed("no word set " + name + over);
+    }
+    if (!f.frequencyHz) {
+        return failed(name + " has no period" + over + ": " + f.note + " (" + seen + ")");
+    }
+    std::vector<std::string> wrong;
+    if (std::fabs(*f.frequencyHz - signal.hz) > signal.tolerance * signal.hz) {
+        wrong.push_back(formatted("%.6g Hz", *f.frequencyHz) + ", expected " + formatted("%g Hz", signal.hz) +
+                        " within " + formatted("%g%%", signal.tolerance * 100));
+    }
+    if (signal.min && f.minVolts < *signal.min) {
+        wrong.push_back(formatted("down to %.4f V", f.minVolts) + ", below the " + formatted("%g V", *signal.min) +
+                        " expected at least");
+    }
+    if (signal.max && f.maxVolts > *signal.max) {
+        wrong.push_back(formatted("up to %.4f V", f.maxVolts) + ", above the " + formatted("%g V", *signal.max) +
+                        " expected at most");
+    }
+    if (signal.sfdr && !f.spectrum.measured) {
+        wrong.push_back("no SFDR: " + f.spectrum.note);
+    } else if (signal.sfdr && f.spectrum.sfdr_dbc < *signal.sfdr) {
+        wrong.push_back(formatted("SFDR %.2f dBc", f.spectrum.sfdr_dbc) + ", below the " +
+                        formatted("%g dBc", *signal.sfdr) + " expected at least");
+    }
+    if (wrong.empty()) {
+        return passed(seen, end);
+    }
+    std::string message = name + over + ": ";
+    for (size_t i = 0; i < wrong.size(); ++i) {
+        message += (i == 0 ? "" : "; ") + wrong[i];
+    }
+    return failed(message + " (" + seen + ")");
+}
+
+StepResult StepRunner::operator()(const SaveSignalStep& save) const
+{
+    board().machine().pins().catchUp();
+    const double now = sb_.moment();
+    const double from = save.last ? std::max(0.0, now - *save.last) : 0.0;
+    writeRecordingWav(*sb_.dac(), save.path, save.rate, from, now);
+    return passed();
 }
 
 }  // namespace

@@ -7,6 +7,12 @@
 // the pin layer delivers (machine/pins.h), so the file grows with the
 // changes, not with time.
 //
+// Beside the pins, as an oscilloscope's analogue channels would, the DAC's
+// outputs DAC_A and DAC_B as real variables in volts: the value at each
+// update, then points along its settling (after 1, 2, 3 and 5 time
+// constants) and the new value once settled to half an LSB, so that a
+// viewer's interpolated analogue display draws the approach.
+//
 // attach() is the one hook a front end needs: called for each board a run
 // makes (gdb's monitor reset builds a new one; a scenario may run several
 // in turn), each goes on the same time axis where the last one was let go.
@@ -22,9 +28,10 @@ namespace boardsim {
 
 class PinTrace {
 public:
-    // Traces the pins in the mask `pins` into `path` (a temporary file
-    // until finish()); throws OutputError when it cannot be written.
-    PinTrace(const std::string& path, uint32_t pins);
+    // Traces the pins in the mask `pins` (and with `dac`, the DAC's
+    // outputs) into `path` (a temporary file until finish()); throws
+    // OutputError when it cannot be written.
+    PinTrace(const std::string& path, uint32_t pins, bool dac = true);
     // Unfinished, the file is given up and the target left as it was.
     ~PinTrace();
     PinTrace(const PinTrace&) = delete;

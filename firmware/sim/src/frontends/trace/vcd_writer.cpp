@@ -1,6 +1,7 @@
 #include "frontends/trace/vcd_writer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace boardsim {
@@ -22,7 +23,8 @@ VcdWriter::VcdWriter(const std::string& path, std::vector<Signal> signals, std::
       scope_(std::move(scope)),
       aliasScope_(std::move(aliasScope)),
       aliasCode_(signals_.size(), 0),
-      levels_(signals_.size(), -1)
+      levels_(signals_.size(), -1),
+      reals_(signals_.size(), 0)
 {
     size_t next = signals_.size();
     for (size_t i = 0; i < signals_.size(); ++i) {
@@ -42,6 +44,18 @@ std::string VcdWriter::code(size_t index)
     return text;
 }
 
+// The variables of one kind in a scope of their own; none, no scope.
+std::string VcdWriter::scope(const std::string& name, bool real) const
+{
+    std::string vars;
+    for (size_t i = 0; i < signals_.size(); ++i) {
+        if (signals_[i].real == real) {
+            vars += (real ? "$var real 64 " : "$var wire 1 ") + code(i) + " " + signals_[i].name + " $end\n";
+        }
+    }
+    return vars.empty() ? vars : "$scope module " + name + " $end\n" + vars + "$upscope $end\n";
+}
+
 void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
 {
     if (started_ || levels.size() != signals_.size()) {
@@ -54,11 +68,7 @@ void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
             buffer_ += "$comment " + signal.comment + " $end\n";
         }
     }
-    buffer_ += "$timescale 1ns $end\n$scope module " + scope_ + " $end\n";
-    for (size_t i = 0; i < signals_.size(); ++i) {
-        buffer_ += "$var wire 1 " + code(i) + " " + signals_[i].name + " $end\n";
-    }
-    buffer_ += "$upscope $end\n";
+    buffer_ += "$timescale 1ns $end\n" + scope(scope_, false) + scope("dac", true);
     if (std::any_of(aliasCode_.begin(), aliasCode_.end(), [](size_t c) { return c != 0; })) {
         buffer_ += "$scope module " + aliasScope_ + " $end\n";
         for (size_t i = 0; i < signals_.size(); ++i) {
@@ -71,7 +81,11 @@ void VcdWriter::start(const std::vector<bool>& levels, uint64_t timeNs)
     buffer_ += "$enddefinitions $end\n#" + std::to_string(timeNs) + "\n$dumpvars\n";
     for (size_t i = 0; i < levels.size(); ++i) {
         levels_[i] = levels[i] ? 1 : 0;
-        value(i, levels[i]);
+        if (signals_[i].real) {
+            buffer_ += "r0 " + code(i) + "\n";
+        } else {
+            value(i, levels[i]);
+        }
     }
     buffer_ += "$end\n";
     lastTime_ = timeNs;
@@ -96,12 +110,26 @@ void VcdWriter::timestamp(uint64_t timeNs)
 
 void VcdWriter::change(size_t index, bool level, uint64_t timeNs)
 {
-    if (!started_ || failed() || index >= levels_.size() || levels_[index] == int(level)) {
+    if (!started_ || failed() || index >= levels_.size() || signals_[index].real || levels_[index] == int(level)) {
         return;
     }
     levels_[index] = level ? 1 : 0;
     timestamp(timeNs);
     value(index, level);
+    ++changes_;
+    flush(false);
+}
+
+void VcdWriter::changeReal(size_t index, double value, uint64_t timeNs)
+{
+    if (!started_ || failed() || index >= reals_.size() || !signals_[index].real || reals_[index] == value) {
+        return;
+    }
+    reals_[index] = value;
+    timestamp(timeNs);
+    char text[32];
+    std::snprintf(text, sizeof text, "r%.9g ", value);
+    buffer_ += text + code(index) + "\n";
     ++changes_;
     flush(false);
 }
