@@ -237,7 +237,7 @@ TEST(Cli, APlainRunEndsWithASummaryOfEachPinAndTracePinsPrintsTheEdges)
                                              "\\(55\\.[0-9]+ Hz\\)\n")))
         << plain.out;
     EXPECT_TRUE(contains(plain.out, "pins   P0.0 (TXD0): 148 edges from ")) << plain.out;
-    EXPECT_TRUE(contains(plain.out, "pins   P0.4 (LCD_SCLK): ")) << plain.out;
+    EXPECT_TRUE(contains(plain.out, "pins   P0.4 (LCD_SCLK, DAC_SCLK): ")) << plain.out;
     EXPECT_FALSE(contains(plain.out, "P0.16 (KEY_1)")) << "a pin that did nothing is left out";
 
     const CommandResult traced = runBoardsim({FIRMWARE_ELF, "--run", "100ms", "--trace-pins", "led,P0.16"});

@@ -112,8 +112,8 @@ TEST(VcdTrace, SigrokReadsTheGreetingOnTxd0At115200Baud)
     EXPECT_EQ(scopeVariables(slurp(vcd), "board"),
               (std::vector<std::string>{"board.TXD0", "board.RXD0", "board.LCD_SCLK", "board.LCD_SDIN", "board.KEY_1",
                                         "board.KEY_2", "board.KEY_3", "board.KEY_4", "board.LCD_DC", "board.LCD_SCE",
-                                        "board.LCD_RES", "board.LED"}));
-    EXPECT_EQ(variables(slurp(vcd)).size(), 44u) << "nothing else";
+                                        "board.LCD_RES", "board.DAC_CS", "board.LED"}));
+    EXPECT_EQ(variables(slurp(vcd)).size(), 45u) << "nothing else";
 }
 
 // The README's commands, run as it writes them: sigrok-cli decodes the

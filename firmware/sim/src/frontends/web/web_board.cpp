@@ -7,6 +7,7 @@
 
 #include "frontends/common/firmware_profile.h"
 #include "frontends/common/signals.h"
+#include "machine/tlv5618.h"
 
 namespace boardsim {
 namespace {
@@ -349,10 +350,14 @@ void WebBoard::publish(bool force)
     }
 }
 
-// The board has no DAC model yet: the scope stays empty.
-bool connectDac(Board& /*board*/, WebBoard& /*web*/)
+// Each step of the board's TLV5618 reaches the scope at the moment the word
+// that makes it completes, as the level it settles to; the listener goes
+// with the board, which a reset replaces.
+bool connectDac(Board& board, WebBoard& web)
 {
-    return false;
+    board.machine().dac().listen(
+        [&web](unsigned output, const Tlv5618::Step& step) { web.dacOutput(output, step.time, step.target); });
+    return true;
 }
 
 }  // namespace boardsim

@@ -204,3 +204,25 @@ test('the analyzer decodes the greeting under TxD0', async () => {
   }
   await page.close();
 });
+
+test('the scope shows the sine the Signal screen plays through the DAC', async () => {
+  const page = await open(firmware);
+  await post(firmware, '/api/reset');
+  await waitForUart(page, 'Hello');
+  assert.equal(await page.$eval('#scope', (e) => e.hidden), true, 'nothing played yet: no scope');
+  // From the start-up menu: down twice to "Signal", then play.
+  for (const key of [2, 2, 3]) {
+    await post(firmware, `/api/press?key=${key}`);
+    await new Promise((r) => setTimeout(r, 400));
+  }
+  await page.waitForFunction(() => !document.querySelector('#scope').hidden, WAIT);
+  // A whole second of the 2 Hz tone in the history before its figures count.
+  await page.waitForFunction(() => {
+    const views = window.boardsim.scope.last?.outputs ?? [];
+    return views.some((o) => o.max - o.min > 0.5 && o.spectrum.peakHz > 1.5 && o.spectrum.peakHz < 2.5);
+  }, { timeout: 20000, polling: 200 });
+  const figures = await page.$eval('#scope-figures', (e) => e.textContent);
+  assert.match(figures, /Hz/);
+  await post(firmware, '/api/press?key=4');  // stop, for whatever runs after
+  await page.close();
+});

@@ -17,6 +17,7 @@ export class Scope {
   }
 
   show({ outputs }) {
+    this.last = { outputs };  // what a test reads back
     this.section.hidden = outputs.length === 0;
     if (!outputs.length) return;
     this.drawTraces(outputs);
