@@ -9,7 +9,7 @@
 namespace boardsim {
 
 enum class EventKind {
-    UartByte,  // value = byte sent on TxD0
+    UartByte,  // address = the UART (0: UART0, 1: UART1), value = the byte it sent on its TxD
     Led,       // value = 1 when P0.31 is high, address = 1 when it is an output
     Key,       // address = key 1..4, value = 1 pressed, 0 released
     Call,      // address = function entered, value = r0

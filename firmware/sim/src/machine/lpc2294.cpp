@@ -23,8 +23,8 @@ constexpr std::pair<unsigned, unsigned> kLcdLines[] = {
 
 // TxD0 on P0.0, RxD0 on P0.1, TxD1 on P0.8, RxD1 on P0.9: PINSEL0 value 01.
 constexpr SerialWiring kSerialWiring[] = {
-    {"UART0", "TxD0", "U0THR", kUart0Base, 0, 1, 1},
-    {"UART1", "TxD1", "U1THR", kUart1Base, 8, 9, 1},
+    {"UART0", "TxD0", "U0THR", 0, 0, 1, 1},
+    {"UART1", "TxD1", "U1THR", 1, 8, 9, 1},
 };
 
 // Erased flash reads as ones; RAM holds no useful value after power-up, so

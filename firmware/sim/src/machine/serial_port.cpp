@@ -59,7 +59,7 @@ void SerialPort::transmitted(const LineFrame& frame)
                      hex(pinSelect_.pinsel0()) + ")");
         return;
     }
-    board_.emitAt(frame.end(), EventKind::UartByte, wiring_.base, frame.byte);
+    board_.emitAt(frame.end(), EventKind::UartByte, wiring_.uart, frame.byte);
     if (onFrame) {
         onFrame(frame);
     }

@@ -22,7 +22,7 @@ struct SerialWiring {
     const char* name;    // "UART0"
     const char* txd;     // "TxD0"
     const char* thr;     // "U0THR"
-    uint32_t base;       // the UART's address, as its UartByte events carry it
+    unsigned uart;       // its number, as its UartByte events carry it
     unsigned txPin;      // P0.n
     unsigned rxPin;
     unsigned function;   // the PINSEL value that selects TxD and RxD on them

@@ -129,6 +129,34 @@ std::string readLink(const std::string& link, const std::string& want, int& fd)
 
 }  // namespace
 
+// The pty is UART0's line: UART1's bytes, sent between UART0's, stay off
+// it also for a client that sets no line speed (and so gets the bytes as
+// they were sent rather than as a receiver at its rate reads the line).
+TEST(Pty, CarriesUart0sBytesOnly)
+{
+    const ScratchDir dir;
+    const std::string link = dir.file("uart0");
+    Child boardsim({BOARDSIM_EXE, TWO_UARTS_ELF, "--uart-pty", link, "--run", "0.1s"});
+    ASSERT_TRUE(boardsim.started());
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::is_symlink(link); })) << boardsim.err();
+    int fd = -1;
+    std::string got = readLink(link, "ZERO\n", fd);
+    const auto status = boardsim.exitStatus();
+    if (fd >= 0) {
+        // Whatever else reached the pty before the run ended.
+        char buffer[256];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+            got.append(buffer, size_t(n));
+        }
+        close(fd);
+    }
+    ASSERT_TRUE(status) << "boardsim --uart-pty --run 0.1s did not end";
+    EXPECT_EQ(*status, 0) << boardsim.err();
+    EXPECT_EQ(got, "ZERO\n");
+    // UART1 spoke all the same, on its own line.
+    EXPECT_TRUE(contains(boardsim.out(), "UART1  \"ONE\\n\"")) << boardsim.out();
+}
+
 TEST(Pty, AReaderOfTheLinkGetsTheGreetingAndTheLinkGoesAtTheEnd)
 {
     const ScratchDir dir;

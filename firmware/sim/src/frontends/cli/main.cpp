@@ -130,7 +130,7 @@ public:
 private:
     void uart(const Event& e)
     {
-        const size_t n = e.address == kUart1Base ? 1 : 0;
+        const size_t n = e.address;
         pendingUart_[n] += char(e.value);
         lastUartByte_[n] = {e.stamp, e.time};
         // A UART that never sends a line feed is printed in pieces as it

@@ -73,7 +73,8 @@ LiveRun::~LiveRun()
 
 void LiveRun::observe(const Event& e)
 {
-    if (e.kind == EventKind::UartByte) {
+    // The screen and the pty are UART0's: UART1's bytes go to neither.
+    if (e.kind == EventKind::UartByte && e.address == 0) {
         uartPending_.emplace_back(e.time, char(e.value));
     }
 }

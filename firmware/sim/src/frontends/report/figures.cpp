@@ -17,7 +17,6 @@ namespace {
 // Enough for a few heartbeats of the board's firmware and the first lines
 // of any UART; a long run keeps the latest.
 constexpr size_t kKeptEvents = 200'000;
-constexpr uint32_t kUartBases[] = {kUart0Base, kUart1Base};
 
 std::string tooShort(const Figures& f, const std::string& figure)
 {
@@ -55,7 +54,7 @@ void measureUarts(const Board& board, const EventLog& log, Figures& f)
         }
         std::string text;
         for (const Event& e : log.events()) {
-            if (e.kind != EventKind::UartByte || e.address != kUartBases[n]) {
+            if (e.kind != EventKind::UartByte || e.address != uint32_t(n)) {
                 continue;
             }
             ++u.bytes;

@@ -42,7 +42,7 @@ void ScenarioBoard::keep(const Event& e)
     if (e.kind != EventKind::UartByte) {
         return;
     }
-    const int uart = e.address == kUart1Base ? 1 : 0;
+    const int uart = int(e.address);
     received_.at(size_t(uart)).add(char(e.value), e.time, bool(uartWatcher_));
     if (uartWatcher_) {
         uartWatcher_(uart);
