@@ -8,7 +8,7 @@ import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const { BOARDSIM, FIRMWARE_ELF, ECHO_ELF, CHROMIUM = '/usr/bin/chromium', SCREENSHOT } = process.env;
@@ -216,13 +216,26 @@ test('the scope shows the sine the Signal screen plays through the DAC', async (
     await new Promise((r) => setTimeout(r, 400));
   }
   await page.waitForFunction(() => !document.querySelector('#scope').hidden, WAIT);
-  // A whole second of the 2 Hz tone in the history before its figures count.
-  await page.waitForFunction(() => {
+  const tone = (low, high) => page.waitForFunction((lo, hi) => {
     const views = window.boardsim.scope.last?.outputs ?? [];
-    return views.some((o) => o.max - o.min > 0.5 && o.spectrum.peakHz > 1.5 && o.spectrum.peakHz < 2.5);
-  }, { timeout: 20000, polling: 200 });
+    return views.some((o) => o.max - o.min > 0.9 && o.spectrum.peakHz > lo && o.spectrum.peakHz < hi);
+  }, { timeout: 20000, polling: 200 }, low, high);
+  // Option 5: 0 to 1 V (its 2 Hz lies below the spectrum's first bins).
+  await tone(0, Infinity);
+  // KEY_2 five times: option 6, then option 7 at steps 2, 8, 32 and 128, 256 Hz.
+  for (let n = 0; n < 5; ++n) {
+    await post(firmware, '/api/press?key=2');
+    await new Promise((r) => setTimeout(r, 400));
+  }
+  await tone(251, 261);
   const figures = await page.$eval('#scope-figures', (e) => e.textContent);
-  assert.match(figures, /Hz/);
+  assert.match(figures, /25\d\.\d\d Hz/);
+  if (SCREENSHOT) {
+    // The sine and its spectrum, for the signal generator's manual.
+    await new Promise((r) => setTimeout(r, 1000));
+    const scope = await page.$('#scope');
+    await scope.screenshot({ path: join(dirname(SCREENSHOT), 'signal-scope.png') });
+  }
   await post(firmware, '/api/press?key=4');  // stop, for whatever runs after
   await page.close();
 });
