@@ -148,6 +148,14 @@ TEST(ScenarioParse, AFileThatIsNoSingleScenarioIsRefusedForWhatItIs)
     const ScenarioError deep = refusal("steps: " + std::string(5000, '[') + "\n");
     EXPECT_TRUE(contains(deep.message, "nested too deeply")) << deep.message;
 
+    // Texts the YAML reader would never finish (making nodes until the
+    // memory runs out) are refused at once.
+    for (const char* runaway : {"\"a\", b\n", "# the menu\n'on', KEY_1 up\n", "x: 1\n---\n&x \"a\"\n,\n"}) {
+        const ScenarioError e = refusal(runaway);
+        EXPECT_TRUE(contains(e.message, "never ends as a document")) << runaway << ": " << e.message;
+        EXPECT_GE(e.line, 1) << runaway;
+    }
+
     const auto readRefusal = [](const std::string& path) {
         try {
             readScenario(path);
