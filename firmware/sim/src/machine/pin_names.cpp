@@ -1,6 +1,7 @@
 #include "machine/pin_names.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <stdexcept>
 
@@ -60,10 +61,10 @@ std::optional<unsigned> pinByName(const std::string& name)
     std::transform(wanted.begin(), wanted.end(), wanted.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
     for (unsigned pin = 0; pin < kPort0.size(); ++pin) {
-        for (const char* signal : {kPort0[pin].signal, kPort0[pin].sharedSignal}) {
-            if (signal != nullptr && wanted == signal) {
-                return pin;
-            }
+        const std::array<const char*, 2> signals{kPort0[pin].signal, kPort0[pin].sharedSignal};
+        if (std::any_of(signals.begin(), signals.end(),
+                        [&wanted](const char* signal) { return signal != nullptr && wanted == signal; })) {
+            return pin;
         }
     }
     // P0.n or P0_n, n from 0 to 31 without leading zeros.
