@@ -1,6 +1,7 @@
 #include "machine/pin_names.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <stdexcept>
 

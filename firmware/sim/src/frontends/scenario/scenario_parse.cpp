@@ -695,7 +695,7 @@ void readTop(const Reader& reader, Scenario& scenario, const YAML::Node& root)
 // Counts what the YAML reader makes of a text and stops it past a bound
 // no text of that length can need: yaml-cpp 0.7 never ends on some short
 // texts (a document that is a quoted scalar followed by a comma, '"a", b',
-// makes nodes until the memory runs out).
+// or a stray '}' before one, makes nodes until the memory runs out).
 class RunawayGuard : public YAML::EventHandler {
 public:
     explicit RunawayGuard(size_t textBytes) : limit_(4 * textBytes + 64) {}
@@ -765,8 +765,8 @@ Scenario parseScenario(const std::string& text, const std::string& path)
         documents = YAML::LoadAll(text);
     } catch (const RunawayGuard::RanAway& e) {
         throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1,
-                            "not YAML that can be read: it never ends as a document (a quoted text followed by "
-                            "a comma?)");
+                            "not YAML that can be read: the YAML reader never comes to the end of it (a stray "
+                            "comma after a value at the top?)");
     } catch (const YAML::DeepRecursion& e) {
         throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1,
                             "nested too deeply (" + std::to_string(e.depth()) + " levels) for a scenario");

@@ -150,9 +150,10 @@ TEST(ScenarioParse, AFileThatIsNoSingleScenarioIsRefusedForWhatItIs)
 
     // Texts the YAML reader would never finish (making nodes until the
     // memory runs out) are refused at once.
-    for (const char* runaway : {"\"a\", b\n", "# the menu\n'on', KEY_1 up\n", "x: 1\n---\n&x \"a\"\n,\n"}) {
+    for (const char* runaway : {"\"a\", b\n", "# the menu\n'on', KEY_1 up\n", "x: 1\n---\n&x \"a\"\n,\n",
+                                "# low\" duty: 50%}\n, times(1\n"}) {
         const ScenarioError e = refusal(runaway);
-        EXPECT_TRUE(contains(e.message, "never ends as a document")) << runaway << ": " << e.message;
+        EXPECT_TRUE(contains(e.message, "never comes to the end of it")) << runaway << ": " << e.message;
         EXPECT_GE(e.line, 1) << runaway;
     }
 

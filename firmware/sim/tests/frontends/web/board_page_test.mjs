@@ -172,6 +172,9 @@ test('text typed in #uart0 reaches UART0 and comes back from an echo image', asy
   const page = await open(echo);
   await waitForUart(page, 'echo ready');
   await page.click('#uart0');
+  // Keys reach the terminal once its input has the focus (later than the
+  // click on a loaded machine).
+  await page.waitForFunction(() => document.activeElement?.classList.contains('xterm-helper-textarea'), WAIT);
   await page.keyboard.type('ping 42');
   await waitForUart(page, 'ping 42');
   const state = await (await fetch(new URL('/api/state', echo.url))).json();
