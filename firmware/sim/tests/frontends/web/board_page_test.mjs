@@ -176,8 +176,20 @@ test('text typed in #uart0 reaches UART0 and comes back from an echo image', asy
   // click on a loaded machine).
   await page.waitForFunction(() => document.activeElement?.classList.contains('xterm-helper-textarea'), WAIT);
   await page.keyboard.type('ping 42');
-  await waitForUart(page, 'ping 42');
-  const state = await (await fetch(new URL('/api/state', echo.url))).json();
+  const stateOf = async () => (await fetch(new URL('/api/state', echo.url))).json();
+  for (let tries = 0; (await stateOf()).uart[0].typed < 7 && tries < 150; ++tries) {
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  assert.equal((await stateOf()).uart[0].typed, 7, 'the typed text reached the board');
+  // What the terminal holds (its buffer: drawing it waits for an animation
+  // frame, which a loaded machine gives late).
+  await page.waitForFunction((t) => {
+    const buffer = window.boardsim.terminals[0].buffer.active;
+    let text = '';
+    for (let y = 0; y < buffer.length; ++y) text += `${buffer.getLine(y).translateToString(true)}\n`;
+    return text.includes(t);
+  }, { timeout: 15000, polling: 100 }, 'echo ready\nping 42');
+  const state = await stateOf();
   assert.equal(state.uart[0].typed, 7);
   assert.equal(state.uart[0].sent, 'echo ready\n'.length + 7);
   await page.close();
