@@ -34,6 +34,16 @@ async function post(board, path) {
   assert.equal(response.status, 204, `${path}: ${await response.text()}`);
 }
 
+// A key pressed, then the board's own time let run on `seconds` (press,
+// bounce and the firmware's answer), however fast the board runs here: a
+// sanitizer build on a loaded machine runs it slower than real time.
+async function pressAndWait(board, key, seconds = 0.3) {
+  const boardTime = async () => (await (await fetch(new URL('/api/state', board.url))).json()).time;
+  const from = await boardTime();
+  await post(board, `/api/press?key=${key}`);
+  while (await boardTime() < from + seconds) await new Promise((r) => setTimeout(r, 50));
+}
+
 // The terminal draws only while it is in view: its page comes to the front.
 async function waitForUart(page, text) {
   await page.bringToFront();
@@ -188,7 +198,7 @@ test('text typed in #uart0 reaches UART0 and comes back from an echo image', asy
     let text = '';
     for (let y = 0; y < buffer.length; ++y) text += `${buffer.getLine(y).translateToString(true)}\n`;
     return text.includes(t);
-  }, { timeout: 15000, polling: 100 }, 'echo ready\nping 42');
+  }, { timeout: 30000, polling: 100 }, 'echo ready\nping 42');
   const state = await stateOf();
   assert.equal(state.uart[0].typed, 7);
   assert.equal(state.uart[0].sent, 'echo ready\n'.length + 7);
@@ -226,10 +236,7 @@ test('the scope shows the sine the Signal screen plays through the DAC', async (
   await waitForUart(page, 'Hello');
   assert.equal(await page.$eval('#scope', (e) => e.hidden), true, 'nothing played yet: no scope');
   // From the start-up menu: down twice to "Signal", then play.
-  for (const key of [2, 2, 3]) {
-    await post(firmware, `/api/press?key=${key}`);
-    await new Promise((r) => setTimeout(r, 400));
-  }
+  for (const key of [2, 2, 3]) await pressAndWait(firmware, key);
   await page.waitForFunction(() => !document.querySelector('#scope').hidden, WAIT);
   const tone = (low, high) => page.waitForFunction((lo, hi) => {
     const views = window.boardsim.scope.last?.outputs ?? [];
@@ -238,10 +245,7 @@ test('the scope shows the sine the Signal screen plays through the DAC', async (
   // Option 5: 0 to 1 V (its 2 Hz lies below the spectrum's first bins).
   await tone(0, Infinity);
   // KEY_2 five times: option 6, then option 7 at steps 2, 8, 32 and 128, 256 Hz.
-  for (let n = 0; n < 5; ++n) {
-    await post(firmware, '/api/press?key=2');
-    await new Promise((r) => setTimeout(r, 400));
-  }
+  for (let n = 0; n < 5; ++n) await pressAndWait(firmware, 2);
   await tone(251, 261);
   const figures = await page.$eval('#scope-figures', (e) => e.textContent);
   assert.match(figures, /25\d\.\d\d Hz/);
