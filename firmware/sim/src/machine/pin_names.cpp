@@ -61,7 +61,7 @@ std::optional<unsigned> pinByName(const std::string& name)
     std::transform(wanted.begin(), wanted.end(), wanted.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
     const auto is = [&wanted](const char* signal) { return signal != nullptr && wanted == signal; };
-    const auto named =
+    const auto* const named =
         std::find_if(kPort0.begin(), kPort0.end(), [&](const PinNames& p) { return is(p.signal) || is(p.sharedSignal); });
     if (named != kPort0.end()) {
         return unsigned(named - kPort0.begin());
