@@ -123,7 +123,10 @@ void WebBoard::build()
     }
     publishSetup();
     stream_.publish("scope", scopeJson({}).dump(), scopeJson({}).dump());
-    lastState_.clear();
+    // The state at once, before the board runs: a request for it that comes
+    // first (the server starts before the run) must not get nothing.
+    lastState_ = state().dump();
+    stream_.publish("state", lastState_, lastState_);
     lastLcd_.clear();
 }
 

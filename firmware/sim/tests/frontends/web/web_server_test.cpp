@@ -15,7 +15,8 @@ namespace {
 
 class WebServerTest : public ::testing::Test {
 protected:
-    void serve(const std::string& token = "")
+    // `run`: the board runs as the server serves (false: it waits).
+    void serve(const std::string& token = "", bool run = true)
     {
         options_.image = ECHO_ELF;
         options_.uartLoopback[1] = true;
@@ -23,7 +24,9 @@ protected:
         board_ = std::make_unique<WebBoard>(image_, options_, stream_);
         server_ = std::make_unique<WebServer>(*board_, stream_, WebAddress{}, token);
         server_->start();
-        runner_ = std::thread([this] { board_->run([this] { return stop_.load(); }); });
+        if (run) {
+            runner_ = std::thread([this] { board_->run([this] { return stop_.load(); }); });
+        }
         client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
     }
 
@@ -62,6 +65,17 @@ protected:
     std::thread runner_;
     std::unique_ptr<httplib::Client> client_;
 };
+
+// The server answers as soon as it listens, before the board has run.
+TEST_F(WebServerTest, TheStateIsThereBeforeTheBoardRuns)
+{
+    serve("", false);
+    const auto reply = client_->Get("/api/state");
+    ASSERT_TRUE(reply);
+    const nlohmann::json s = nlohmann::json::parse(reply->body);
+    EXPECT_EQ(s["time"], 0.0);
+    EXPECT_EQ(s["uart"][0]["sent"], 0);
+}
 
 TEST_F(WebServerTest, TypedBytesGoToTheBoardAndTheStateCountsThem)
 {
