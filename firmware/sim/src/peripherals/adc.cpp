@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -33,12 +32,6 @@ const char* edgeStartName(unsigned start)
     }
 }
 
-std::string mhz(double hz)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4f MHz", hz / 1e6);
-    return text;
-}
 
 }  // namespace
 

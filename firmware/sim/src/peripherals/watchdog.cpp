@@ -1,7 +1,6 @@
 #include "peripherals/watchdog.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace boardsim {
@@ -41,7 +40,8 @@ void Watchdog::resetState()
     running_ = false;
     count_ = wdtc_.value();
     feedStarted_ = false;
-    anchor_ = anchorHz_ = carry_ = 0;
+    ticks_.reset();
+    prescale_ = 0;
     ++plan_;
     irq().set(false);
 }
@@ -69,7 +69,7 @@ void Watchdog::feed(uint32_t value)
     }
     catchUp();
     count_ = wdtc_.value();
-    carry_ = 0;
+    prescale_ = 0;
     running_ = true;
     planTimeOut();
 }
@@ -109,15 +109,14 @@ BusResult Watchdog::write(uint32_t offset, unsigned size, uint32_t value)
 
 void Watchdog::catchUp()
 {
-    const double now = board().now();
-    if (running_) {
-        const double cycles = (now - anchor_) * anchorHz_ + carry_;
-        const double counts = std::floor(cycles / kPclksPerCount + 1e-9);
-        carry_ = std::max(0.0, cycles - counts * kPclksPerCount);
-        count_ = counts >= double(count_) ? 0 : count_ - uint32_t(counts);
+    if (!running_) {
+        ticks_.moveTo(board().now(), board().pclkHz());
+        return;
     }
-    anchor_ = now;
-    anchorHz_ = board().pclkHz();
+    const uint64_t total = prescale_ + ticks_.advance(board().now(), board().pclkHz());
+    const uint64_t counts = total / kPclksPerCount;
+    prescale_ = uint32_t(total % kPclksPerCount);
+    count_ = counts >= count_ ? 0 : count_ - uint32_t(counts);
 }
 
 uint32_t Watchdog::counter()
@@ -135,13 +134,15 @@ void Watchdog::pclkChanged()
 void Watchdog::planTimeOut()
 {
     const uint64_t plan = ++plan_;
-    if (!running_ || anchorHz_ <= 0) {
+    if (!running_ || ticks_.hz() <= 0) {
         return;  // stopped, or no clock (powered down)
     }
-    const double at = anchor_ + (double(count_) * kPclksPerCount - carry_) / anchorHz_;
+    const double at = ticks_.after(double(count_) * kPclksPerCount - prescale_);
     board().scheduleAt(at, [this, plan] {
         if (plan == plan_) {
             catchUp();
+            ticks_.restartAt(board().now());
+            prescale_ = 0;
             count_ = 0;
             timeOut("time-out after " + std::to_string(wdtc_.value()) + " counts of pclk / 4");
         }

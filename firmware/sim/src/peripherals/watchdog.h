@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "peripherals/pclk_ticks.h"
 #include "peripherals/peripheral.h"
 
 namespace boardsim {
@@ -55,9 +56,8 @@ private:
     uint32_t count_ = 0;
     bool feedStarted_ = false;
     bool timedOutIntoReset_ = false;  // WDTOF survives the reset this time-out causes
-    double anchor_ = 0;       // the time the count was last brought up to
-    double anchorHz_ = 0;     // the peripheral clock since then
-    double carry_ = 0;        // pclk cycles since the last count
+    PclkTicks ticks_;         // pclk cycles up to when the count was last brought up to date
+    uint32_t prescale_ = 0;   // whole pclk cycles of the count under way (0..3)
     uint64_t plan_ = 0;       // a scheduled time-out of an older plan is void
 };
 

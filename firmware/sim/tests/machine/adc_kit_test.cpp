@@ -15,7 +15,6 @@ using namespace boardsim;
 using boardsim::testing::kit;
 using boardsim::testing::only;
 using boardsim::testing::runToEnd;
-using boardsim::testing::symbol;
 using boardsim::testing::TestBoard;
 using boardsim::testing::word;
 
@@ -27,11 +26,9 @@ constexpr std::array<uint32_t, 4> kCodes{0, 512, 1023, 248};
 
 std::array<uint32_t, 4> results(const Board& board)
 {
-    const auto bytes = board.readMemory(symbol(board.image(), "results"), 16);
     std::array<uint32_t, 4> words{};
-    for (size_t n = 0; n < words.size(); ++n) {
-        words[n] = uint32_t(bytes[4 * n]) | uint32_t(bytes[4 * n + 1]) << 8 | uint32_t(bytes[4 * n + 2]) << 16 |
-                   uint32_t(bytes[4 * n + 3]) << 24;
+    for (uint32_t n = 0; n < words.size(); ++n) {
+        words[n] = word(board, "results", n);
     }
     return words;
 }

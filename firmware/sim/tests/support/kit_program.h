@@ -26,9 +26,10 @@ inline uint32_t symbol(const ElfImage& image, const std::string& name)
     return s->address;
 }
 
-inline uint32_t word(const Board& board, const std::string& name)
+// The word at `name` (or `index` words past it) in the board's memory.
+inline uint32_t word(const Board& board, const std::string& name, uint32_t index = 0)
 {
-    const auto bytes = board.readMemory(symbol(board.image(), name), 4);
+    const auto bytes = board.readMemory(symbol(board.image(), name) + 4 * index, 4);
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
