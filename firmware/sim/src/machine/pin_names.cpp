@@ -60,10 +60,10 @@ std::optional<unsigned> pinByName(const std::string& name)
     std::transform(wanted.begin(), wanted.end(), wanted.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
     for (unsigned pin = 0; pin < kPort0.size(); ++pin) {
-        for (const char* signal : {kPort0[pin].signal, kPort0[pin].sharedSignal}) {
-            if (signal != nullptr && wanted == signal) {
-                return pin;
-            }
+        const auto names = {kPort0[pin].signal, kPort0[pin].sharedSignal};
+        if (std::any_of(names.begin(), names.end(),
+                        [&wanted](const char* signal) { return signal != nullptr && wanted == signal; })) {
+            return pin;
         }
     }
     // P0.n or P0_n, n from 0 to 31 without leading zeros.
