@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run table test bench plot firmware sim sim-web sim-report sim-bench scenarios debug flash flash-sim windows fuzz configure clean
+.PHONY: run table test bench plot firmware sim sim-web sim-report sim-bench scenarios debug flash flash-sim windows fuzz docs configure clean
 
 configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -97,6 +97,13 @@ scenarios:
 	mkdir -p $(BUILD)/scenarios
 	$(BUILD)/bin/boardsim $(BUILD)/firmware/firmware.elf $(patsubst %,--scenario %,$(sort $(wildcard firmware/scenarios/*.yaml))) \
 	  --junit $(BUILD)/scenarios/report.xml
+
+# The program output shown in the manuals (README.md, docs/*.md) written anew
+# from this build's programs; a sample whose command fails stops it.
+docs:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) --target dactables romtable firmware_image boardsim -j $(JOBS)
+	scripts/make-docs --build $(BUILD)
 
 # Flashes a real board over its serial boot loader: PORT=/dev/ttyUSB0. With
 # -control, lpc21isp resets the board through DTR and holds P0.14 low

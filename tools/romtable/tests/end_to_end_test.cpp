@@ -93,7 +93,7 @@ TEST(GeneratedTables, ShowNamesRangeAndVoltages)
 
 TEST(GeneratedTables, SpectralFiguresOfEveryTable)
 {
-    // The figures of every table the generator writes, as the README lists
+    // The figures of every table the generator writes, as docs/tables.md lists
     // them; any change to the tables, the converter models or the measurement
     // shows here.
     struct Case {

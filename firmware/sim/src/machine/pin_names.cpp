@@ -1,6 +1,7 @@
 #include "machine/pin_names.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <stdexcept>
 
@@ -59,12 +60,11 @@ std::optional<unsigned> pinByName(const std::string& name)
     std::string wanted = name;
     std::transform(wanted.begin(), wanted.end(), wanted.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
-    for (unsigned pin = 0; pin < kPort0.size(); ++pin) {
-        const auto names = {kPort0[pin].signal, kPort0[pin].sharedSignal};
-        if (std::any_of(names.begin(), names.end(),
-                        [&wanted](const char* signal) { return signal != nullptr && wanted == signal; })) {
-            return pin;
-        }
+    const auto is = [&wanted](const char* signal) { return signal != nullptr && wanted == signal; };
+    const auto named =
+        std::find_if(kPort0.begin(), kPort0.end(), [&](const PinNames& p) { return is(p.signal) || is(p.sharedSignal); });
+    if (named != kPort0.end()) {
+        return unsigned(named - kPort0.begin());
     }
     // P0.n or P0_n, n from 0 to 31 without leading zeros.
     if (wanted.size() < 4 || wanted.size() > 5 || wanted.compare(0, 2, "P0") != 0 ||

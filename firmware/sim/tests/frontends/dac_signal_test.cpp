@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "frontends/scenario/scenario_parse.h"
-#include "image/elf_image.h"
 #include "machine/tlv5618.h"
 #include "shared/spectrum.h"
 #include "support/child_process.h"
+#include "support/image_words.h"
 #include "support/logic_analyzer.h"
 #include "support/scenario_text.h"
 #include "support/wav_file.h"
@@ -43,30 +43,12 @@ CommandResult runBoardsim(std::vector<std::string> args)
 // The words the kit plays, as its image holds them (dac_table, in flash).
 std::vector<uint16_t> kitTable()
 {
-    const ElfImage image = ElfImage::fromFile(kKit);
-    const auto symbol = image.find("dac_table");
-    if (!symbol) {
-        return {};
-    }
-    for (const LoadChunk& chunk : image.loadChunks()) {
-        const uint32_t offset = symbol->address - chunk.address;
-        if (symbol->address >= chunk.address && offset + symbol->size <= chunk.bytes.size()) {
-            std::vector<uint16_t> words;
-            for (uint32_t i = 0; i < symbol->size; i += 2) {
-                words.push_back(uint16_t(chunk.bytes[offset + i] | chunk.bytes[offset + i + 1] << 8));
-            }
-            return words;
-        }
-    }
-    return {};
+    return boardsim::testing::imageHalfwords(kKit, "dac_table");
 }
 
 std::vector<double> voltsOf(const std::vector<uint16_t>& words)
 {
-    std::vector<double> volts;
-    std::transform(words.begin(), words.end(), std::back_inserter(volts),
-                   [](uint16_t w) { return 2 * 1.49 * (w & 0x0FFF) / 4096; });
-    return volts;
+    return boardsim::testing::dacVolts(words);
 }
 
 // A figure of the report's JSON object for DAC output B.

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "support/child_process.h"
-#include "support/readme_example.h"
+#include "support/docs_example.h"
 
 using boardsim::testing::Child;
 using boardsim::testing::CommandResult;
@@ -292,17 +292,18 @@ TEST(Lpc21isp, TheLinkIsThereOnceBoardsimSaysItIsReady)
         << sim.out();
 }
 
-// The README's example as a reader runs it: boardsim in the background,
+// The flashing manual's example as a reader runs it: boardsim in the background,
 // lpc21isp once the boot loader is ready, the board's own lines in a log
 // and lpc21isp's terminal showing only what the board sends on UART0.
-TEST(Lpc21isp, TheReadmesExampleWaitsForTheBoardAndKeepsItsLinesOutOfTheTerminal)
+TEST(Lpc21isp, TheManualsExampleWaitsForTheBoardAndKeepsItsLinesOutOfTheTerminal)
 {
     if (!haveLpc21isp()) {
         GTEST_SKIP() << "lpc21isp is not installed (scripts/bootstrap installs it)";
     }
-    const std::vector<std::string> block = boardsim::testing::readmeBlock(README, "lpc21isp -control -term");
-    ASSERT_FALSE(block.empty()) << "no lpc21isp example in " << README;
-    const boardsim::testing::ReadmeFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
+    const std::string manual = DOCS_DIR "/flashing.md";
+    const std::vector<std::string> block = boardsim::testing::docsBlock(manual, "lpc21isp -control -term");
+    ASSERT_FALSE(block.empty()) << "no lpc21isp example in " << manual;
+    const boardsim::testing::DocsFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
     std::string script = "cd '" + dir.path().string() + "'\n";
     for (const std::string& line : block) {
         script += line + "\n";

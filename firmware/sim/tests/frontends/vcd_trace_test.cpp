@@ -13,8 +13,8 @@
 
 #include "machine/board.h"
 #include "support/child_process.h"
+#include "support/docs_example.h"
 #include "support/logic_analyzer.h"
-#include "support/readme_example.h"
 
 using boardsim::testing::Annotation;
 using boardsim::testing::Child;
@@ -116,16 +116,17 @@ TEST(VcdTrace, SigrokReadsTheGreetingOnTxd0At115200Baud)
     EXPECT_EQ(variables(slurp(vcd)).size(), 45u) << "nothing else";
 }
 
-// The README's commands, run as it writes them: sigrok-cli decodes the
+// The VCD manual's commands, run as it writes them: sigrok-cli decodes the
 // greeting and every byte SPI0 sent the LCD (as many as the D/C split
 // below finds), by the board's names; and the GTKWave save file it names
 // shows signals the trace has.
-TEST(VcdTrace, TheReadmesCommandsDecodeEveryByte)
+TEST(VcdTrace, TheManualsCommandsDecodeEveryByte)
 {
     REQUIRE_PROGRAM(sigrok, "sigrok-cli");
-    const std::vector<std::string> block = boardsim::testing::readmeBlock(README, "sigrok-cli -I vcd");
-    ASSERT_FALSE(block.empty()) << "no block of sigrok-cli commands in " << README;
-    const boardsim::testing::ReadmeFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
+    const std::string manual = DOCS_DIR "/pins-and-vcd.md";
+    const std::vector<std::string> block = boardsim::testing::docsBlock(manual, "sigrok-cli -I vcd");
+    ASSERT_FALSE(block.empty()) << "no block of sigrok-cli commands in " << manual;
+    const boardsim::testing::DocsFolder dir(BOARDSIM_EXE, FIRMWARE_ELF, FIRMWARE_HEX);
     const auto shell = [&](const std::string& command) {
         return boardsim::testing::runCommand({"bash", "-c", "cd '" + dir.path().string() + "' && " + command});
     };

@@ -70,7 +70,7 @@ const char* usageText()
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
-           "                     given several times (see the README, \"Testing your firmware\")\n"
+           "                     given several times (see docs/scenarios.md)\n"
            "  --junit FILE       with --scenario: the results as JUnit XML, for CI\n"
            "  --web [ADDR:]PORT  the board live in a browser at http://ADDR:PORT/ (ADDR\n"
            "                     127.0.0.1 unless given; elsewhere a printed token is\n"

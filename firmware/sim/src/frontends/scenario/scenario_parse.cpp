@@ -25,7 +25,10 @@
 
 #ifdef BOARDSIM_HAVE_YAML
 #include <yaml-cpp/depthguard.h>
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
+
+#include <sstream>
 #endif
 
 namespace boardsim {
@@ -714,6 +717,65 @@ void readTop(const Reader& reader, Scenario& scenario, const YAML::Node& root)
     }
 }
 
+// Counts what the YAML reader makes of a text and stops it past a bound
+// no text of that length can need: yaml-cpp 0.7 never ends on some short
+// texts (a document that is a quoted scalar followed by a comma, '"a", b',
+// or a stray '}' before one, makes nodes until the memory runs out).
+class RunawayGuard : public YAML::EventHandler {
+public:
+    explicit RunawayGuard(size_t textBytes) : limit_(4 * textBytes + 64) {}
+
+    void OnDocumentStart(const YAML::Mark& mark) override { count(mark); }
+    void OnDocumentEnd() override { count(last_); }
+    void OnNull(const YAML::Mark& mark, YAML::anchor_t /*anchor*/) override { count(mark); }
+    void OnAlias(const YAML::Mark& mark, YAML::anchor_t /*anchor*/) override { count(mark); }
+    void OnScalar(const YAML::Mark& mark, const std::string& /*tag*/, YAML::anchor_t /*anchor*/,
+                  const std::string& /*value*/) override
+    {
+        count(mark);
+    }
+    void OnSequenceStart(const YAML::Mark& mark, const std::string& /*tag*/, YAML::anchor_t /*anchor*/,
+                         YAML::EmitterStyle::value /*style*/) override
+    {
+        count(mark);
+    }
+    void OnSequenceEnd() override { count(last_); }
+    void OnMapStart(const YAML::Mark& mark, const std::string& /*tag*/, YAML::anchor_t /*anchor*/,
+                    YAML::EmitterStyle::value /*style*/) override
+    {
+        count(mark);
+    }
+    void OnMapEnd() override { count(last_); }
+
+    struct RanAway {
+        YAML::Mark mark;
+    };
+
+private:
+    void count(const YAML::Mark& mark)
+    {
+        last_ = mark;
+        if (++events_ > limit_) {
+            throw RanAway{mark};
+        }
+    }
+
+    size_t limit_;
+    size_t events_ = 0;
+    YAML::Mark last_ = YAML::Mark::null_mark();
+};
+
+// Throws RunawayGuard::RanAway where the reader would not end, and the
+// reader's own exceptions where the text is no YAML.
+void readWithinBounds(const std::string& text)
+{
+    std::istringstream in(text);
+    YAML::Parser parser(in);
+    RunawayGuard guard(text.size());
+    while (parser.HandleNextDocument(guard)) {
+    }
+}
+
 }  // namespace
 
 Scenario parseScenario(const std::string& text, const std::string& path)
@@ -724,7 +786,12 @@ Scenario parseScenario(const std::string& text, const std::string& path)
     scenario.name = scenarioStem(path);
     std::vector<YAML::Node> documents;
     try {
+        readWithinBounds(text);
         documents = YAML::LoadAll(text);
+    } catch (const RunawayGuard::RanAway& e) {
+        throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1,
+                            "not YAML that can be read: the YAML reader never comes to the end of it (a stray "
+                            "comma after a value at the top?)");
     } catch (const YAML::DeepRecursion& e) {
         throw ScenarioError(path, e.mark.line + 1, e.mark.column + 1,
                             "nested too deeply (" + std::to_string(e.depth()) + " levels) for a scenario");

@@ -148,6 +148,15 @@ TEST(ScenarioParse, AFileThatIsNoSingleScenarioIsRefusedForWhatItIs)
     const ScenarioError deep = refusal("steps: " + std::string(5000, '[') + "\n");
     EXPECT_TRUE(contains(deep.message, "nested too deeply")) << deep.message;
 
+    // Texts the YAML reader would never finish (making nodes until the
+    // memory runs out) are refused at once.
+    for (const char* runaway : {"\"a\", b\n", "# the menu\n'on', KEY_1 up\n", "x: 1\n---\n&x \"a\"\n,\n",
+                                "# low\" duty: 50%}\n, times(1\n"}) {
+        const ScenarioError e = refusal(runaway);
+        EXPECT_TRUE(contains(e.message, "never comes to the end of it")) << runaway << ": " << e.message;
+        EXPECT_GE(e.line, 1) << runaway;
+    }
+
     const auto readRefusal = [](const std::string& path) {
         try {
             readScenario(path);

@@ -8,7 +8,7 @@ import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const { BOARDSIM, FIRMWARE_ELF, ECHO_ELF, CHROMIUM = '/usr/bin/chromium', SCREENSHOT } = process.env;
@@ -172,9 +172,24 @@ test('text typed in #uart0 reaches UART0 and comes back from an echo image', asy
   const page = await open(echo);
   await waitForUart(page, 'echo ready');
   await page.click('#uart0');
+  // Keys reach the terminal once its input has the focus (later than the
+  // click on a loaded machine).
+  await page.waitForFunction(() => document.activeElement?.classList.contains('xterm-helper-textarea'), WAIT);
   await page.keyboard.type('ping 42');
-  await waitForUart(page, 'ping 42');
-  const state = await (await fetch(new URL('/api/state', echo.url))).json();
+  const stateOf = async () => (await fetch(new URL('/api/state', echo.url))).json();
+  for (let tries = 0; (await stateOf()).uart[0].typed < 7 && tries < 150; ++tries) {
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  assert.equal((await stateOf()).uart[0].typed, 7, 'the typed text reached the board');
+  // What the terminal holds (its buffer: drawing it waits for an animation
+  // frame, which a loaded machine gives late).
+  await page.waitForFunction((t) => {
+    const buffer = window.boardsim.terminals[0].buffer.active;
+    let text = '';
+    for (let y = 0; y < buffer.length; ++y) text += `${buffer.getLine(y).translateToString(true)}\n`;
+    return text.includes(t);
+  }, { timeout: 15000, polling: 100 }, 'echo ready\nping 42');
+  const state = await stateOf();
   assert.equal(state.uart[0].typed, 7);
   assert.equal(state.uart[0].sent, 'echo ready\n'.length + 7);
   await page.close();
@@ -216,13 +231,26 @@ test('the scope shows the sine the Signal screen plays through the DAC', async (
     await new Promise((r) => setTimeout(r, 400));
   }
   await page.waitForFunction(() => !document.querySelector('#scope').hidden, WAIT);
-  // A whole second of the 2 Hz tone in the history before its figures count.
-  await page.waitForFunction(() => {
+  const tone = (low, high) => page.waitForFunction((lo, hi) => {
     const views = window.boardsim.scope.last?.outputs ?? [];
-    return views.some((o) => o.max - o.min > 0.5 && o.spectrum.peakHz > 1.5 && o.spectrum.peakHz < 2.5);
-  }, { timeout: 20000, polling: 200 });
+    return views.some((o) => o.max - o.min > 0.9 && o.spectrum.peakHz > lo && o.spectrum.peakHz < hi);
+  }, { timeout: 20000, polling: 200 }, low, high);
+  // Option 5: 0 to 1 V (its 2 Hz lies below the spectrum's first bins).
+  await tone(0, Infinity);
+  // KEY_2 five times: option 6, then option 7 at steps 2, 8, 32 and 128, 256 Hz.
+  for (let n = 0; n < 5; ++n) {
+    await post(firmware, '/api/press?key=2');
+    await new Promise((r) => setTimeout(r, 400));
+  }
+  await tone(251, 261);
   const figures = await page.$eval('#scope-figures', (e) => e.textContent);
-  assert.match(figures, /Hz/);
+  assert.match(figures, /25\d\.\d\d Hz/);
+  if (SCREENSHOT) {
+    // The sine and its spectrum, for the signal generator's manual.
+    await new Promise((r) => setTimeout(r, 1000));
+    const scope = await page.$('#scope');
+    await scope.screenshot({ path: join(dirname(SCREENSHOT), 'signal-scope.png') });
+  }
   await post(firmware, '/api/press?key=4');  // stop, for whatever runs after
   await page.close();
 });

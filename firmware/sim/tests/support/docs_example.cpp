@@ -1,12 +1,12 @@
-#include "support/readme_example.h"
+#include "support/docs_example.h"
 
 #include <sstream>
 
 namespace boardsim::testing {
 
-std::vector<std::string> readmeBlock(const std::string& readme, const std::string& marker)
+std::vector<std::string> docsBlock(const std::string& document, const std::string& marker)
 {
-    std::istringstream text(slurp(readme));
+    std::istringstream text(slurp(document));
     std::vector<std::string> block;
     bool inside = false;
     bool found = false;
@@ -37,7 +37,7 @@ std::string lineWith(const std::vector<std::string>& lines, const std::string& m
     return "";
 }
 
-ReadmeFolder::ReadmeFolder(const std::string& boardsim, const std::string& elf, const std::string& hex)
+DocsFolder::DocsFolder(const std::string& boardsim, const std::string& elf, const std::string& hex)
 {
     std::filesystem::create_directories(path() / "build" / "bin");
     std::filesystem::create_directories(path() / "build" / "firmware");
