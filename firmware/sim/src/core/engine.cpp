@@ -128,6 +128,9 @@ StopReason Engine::runUntil(uint64_t limit)
     limit_ = limit;
     stopRequested_ = false;
     while (!fault_ && !stopAsked() && count_ < limit_) {
+        if (takeChipReset()) {
+            continue;
+        }
         if (sleep_ != Sleep::Awake) {
             passSleep();
         } else {
@@ -167,6 +170,9 @@ void Engine::startEngine()
         std::exception_ptr error = abandoned_;
         abandoned_ = nullptr;
         std::rethrow_exception(error);
+    }
+    if (takeChipReset()) {
+        return;
     }
     if (pendingNever_) {
         const uint32_t address = *pendingNever_;
@@ -321,7 +327,7 @@ void Engine::onInstruction(uint32_t address, uint32_t size)
         return;
     }
     const bool mayBreak = (mark & CodeMarks::kBreakpoint) != 0 || (marks_.ramBreakpoints() && !marks_.inFlash(address));
-    if (stopAsked() || fault_ || count_ >= limit_ || (mayBreak && atBreakpoint(address))) {
+    if (stopAsked() || fault_ || count_ >= limit_ || chipResetDue_ || (mayBreak && atBreakpoint(address))) {
         cpu_.stop();
         return;
     }
@@ -521,7 +527,7 @@ void Engine::finishReturns(uint32_t address, uint64_t stamp)
 
 void Engine::reachedTrap(uint32_t address)
 {
-    if (address == 0 && count_ == 1) {
+    if (address == 0 && count_ == resetAt_ + 1) {
         return;  // the reset itself starts at 0
     }
     const std::string& trap = marks_.trapName(address);
@@ -692,6 +698,41 @@ void Engine::warn(std::string what)
         options_.onWarning(what);
     }
     warnings_.push_back(std::move(what));
+}
+
+void Engine::resetChip(std::string why)
+{
+    if (!chipResetDue_) {
+        chipResetDue_ = std::move(why);
+    }
+    cpu_.stop();
+}
+
+// The chip's reset from inside: the core as at power-on (Supervisor mode,
+// IRQ and FIQ masked, ARM state, at the reset vector), the peripherals and
+// clocks at their reset values; RAM and flash keep what they hold. What the
+// core was doing (an exception on its way, a sleep, calls under way) is
+// gone.
+bool Engine::takeChipReset()
+{
+    if (!chipResetDue_) {
+        return false;
+    }
+    lastChipReset_ = std::move(*chipResetDue_);
+    chipResetDue_.reset();
+    machine_.resetChip();
+    applyClocks();
+    sleep_ = Sleep::Awake;
+    pendingException_.reset();
+    lastException_.reset();
+    pendingNever_.reset();
+    neverRun_.reset();
+    calls_ = CallTracker();
+    setReg(CpuReg::CPSR, kResetCpsr);
+    setReg(CpuReg::PC, 0);
+    resetAt_ = count_;
+    record(EventKind::ChipReset, lastPc_, 0, 0, count_);
+    return true;
 }
 
 void Engine::abandonRun(std::exception_ptr error)

@@ -134,6 +134,9 @@ public:
     const std::optional<Fault>& fault() const { return fault_; }
     // What the run did that the data sheet rules out, in order.
     const std::vector<std::string>& warnings() const { return warnings_; }
+    // Why the chip last reset itself ("watchdog reset (...)"), as its
+    // ChipReset event tells; empty before any.
+    const std::string& lastChipReset() const { return lastChipReset_; }
 
     uint32_t reg(CpuReg r) const { return cpu_.reg(r); }
     void setReg(CpuReg r, uint32_t value) { cpu_.setReg(r, value); }
@@ -203,6 +206,9 @@ private:
     bool privileged() const override { return (reg(CpuReg::CPSR) & kModeMask) != kModeUsr; }
     void sleep(bool powerDown) override { sleep_ = powerDown ? Sleep::PowerDown : Sleep::Idle; }
     void wake() override { sleep_ = Sleep::Awake; }
+    void resetChip(std::string why) override;
+    // Takes a reset the chip asked for, if one is due; true when it did.
+    bool takeChipReset();
 
     // While the core sleeps: time goes on to the next scheduled work, which
     // may wake it.
@@ -256,6 +262,10 @@ private:
     std::optional<Fault> fault_;
     std::vector<std::string> warnings_;
     std::exception_ptr abandoned_;
+    // A reset from inside the chip, taken before the next instruction.
+    std::optional<std::string> chipResetDue_;
+    std::string lastChipReset_;
+    uint64_t resetAt_ = 0;  // instructions executed before the last reset
 
     // Time, and what costs it.
     Clock clock_;

@@ -18,6 +18,7 @@ enum class EventKind {
     Exception, // address = vector, value = the ArmException entered (not SWI), pc = the instruction concerned
     IoRead,    // address = register, value = value read (only with I/O tracing)
     IoWrite,   // address = register, value = value written (only with I/O tracing)
+    ChipReset, // the chip reset itself (its watchdog): Engine::lastChipReset() says why
 };
 
 struct Event {

@@ -62,6 +62,10 @@ public:
     // interrupt controller asserts nIRQ or nFIQ; powered down until wake().
     virtual void sleep(bool powerDown) = 0;
     virtual void wake() = 0;
+    // A reset from inside the chip (its watchdog), taken before the next
+    // instruction: the machine's resetChip(), then the core at its reset
+    // vector; the memories keep their contents.
+    virtual void resetChip(std::string why) = 0;
 
 protected:
     ~EngineServices() = default;
@@ -74,7 +78,12 @@ public:
     virtual void attach(EngineServices& engine) = 0;
     virtual const std::vector<MemoryRegion>& memory() const = 0;
     virtual std::vector<DeviceMapping> devices() const = 0;
+    // Power-on: every device and the board around the chip as they start.
     virtual void reset() = 0;
+    // A reset from inside the chip: its peripherals to their reset state;
+    // the board around it (and what a peripheral keeps over such a reset)
+    // as it is.
+    virtual void resetChip() = 0;
     virtual double cclkHz() const = 0;
     virtual MemoryTiming memoryTiming() const = 0;
     // The engine has taken in a change of the clocks: models that count a

@@ -20,6 +20,8 @@ struct BoardOptions : EngineOptions {
     // A loopback plug on UART0's or UART1's connector instead of the host's
     // terminal: what the UART sends comes back to it.
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
+    // The voltages on AIN0..AIN3.
+    std::array<double, Lpc2294Machine::kAnalogInputs> ain{};
 };
 
 namespace detail {

@@ -1,5 +1,6 @@
 #include "machine/chip_map.h"
 
+#include "peripherals/adc.h"
 #include "peripherals/gpio.h"
 #include "peripherals/pin_select.h"
 #include "peripherals/spi.h"
@@ -7,6 +8,7 @@
 #include "peripherals/timer.h"
 #include "peripherals/uart.h"
 #include "peripherals/vic.h"
+#include "peripherals/watchdog.h"
 
 namespace boardsim {
 namespace {
@@ -29,8 +31,7 @@ const std::vector<ChipBlock>& lpc2294Blocks()
     // From the LPC2119/2129/2194/2292/2294 user manual's memory map and
     // register descriptions.
     static const std::vector<ChipBlock> blocks = {
-        {"WDT", "the watchdog", 0xE0000000, kVpbSlot, nullptr,
-         {{0x00, "WDMOD"}, {0x04, "WDTC"}, {0x08, "WDFEED"}, {0x0C, "WDTV"}}},
+        {"WDT", "the watchdog", 0xE0000000, kVpbSlot, make<Watchdog>, {}},
         {"TIMER0", "Timer0", 0xE0004000, kVpbSlot, make<Timer, 0u>, {}},
         {"TIMER1", "Timer1", 0xE0008000, kVpbSlot, make<Timer, 1u>, {}},
         {"UART0", "UART0", 0xE000C000, kVpbSlot, make<Uart, 0u>, {}},
@@ -53,7 +54,7 @@ const std::vector<ChipBlock>& lpc2294Blocks()
         {"GPIO", "GPIO", 0xE0028000, kVpbSlot, make<Gpio>, {}},
         {"PINSEL", "the pin connect block", 0xE002C000, kVpbSlot, make<PinSelect>, {}},
         {"SPI1", "SPI1", 0xE0030000, kVpbSlot, make<Spi, 1u>, {}},
-        {"ADC", "the A/D converter", 0xE0034000, kVpbSlot, nullptr, {{0x00, "ADCR"}, {0x04, "ADDR"}}},
+        {"ADC", "the A/D converter", 0xE0034000, kVpbSlot, make<Adc>, {}},
         {"CANAF", "the CAN acceptance filter", 0xE003C000, kVpbSlot, nullptr,
          {{0x00, "AFMR"}, {0x04, "SFF_sa"}, {0x08, "SFF_GRP_sa"}, {0x0C, "EFF_sa"}, {0x10, "EFF_GRP_sa"},
           {0x14, "ENDofTable"}, {0x18, "LUTerrAd"}, {0x1C, "LUTerr"}}},

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "core/board_error.h"
+#include "peripherals/adc.h"
 #include "peripherals/vic.h"
+#include "peripherals/watchdog.h"
 #include "util/text.h"
 
 namespace boardsim {
@@ -59,6 +61,7 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
     // Bases and interrupt (VIC) channels from the LPC2294 user manual.
     static const std::vector<DeviceRow> table = {
         // name     base        model                  VIC channels of its outputs
+        {"wdt", 0xE0000000, make<Watchdog>, {0}},
         {"timer0", 0xE0004000, make<Timer, 0u>, {4}},
         {"timer1", 0xE0008000, make<Timer, 1u>, {5}},
         {"uart0", kUart0Base, make<Uart, 0u>, {6}},
@@ -66,6 +69,7 @@ const std::vector<DeviceRow>& Lpc2294Machine::rows()
         {"spi0", 0xE0020000, make<Spi, 0u>, {10}},
         {"gpio", 0xE0028000, make<Gpio>, {}},
         {"pinsel", 0xE002C000, make<PinSelect>, {}},
+        {"adc", 0xE0034000, make<Adc>, {18}},
         {"scb", 0xE01FC000, make<SystemControl>, {14, 15, 16, 17, 12}},  // EINT0..3, PLL lock
         {"vic", 0xFFFFF000, make<Vic>, {}},
     };
@@ -175,6 +179,28 @@ Lpc2294Machine::Lpc2294Machine(double hostBaud, double bounceSeconds)
     spi0.onTransferStart = [this](uint8_t byte) { checkSpiPins(byte); };
     wireLcd();
     wireDac();
+    placed<Adc>("adc").input = [this](unsigned channel) { return analogInput(channel); };
+}
+
+std::optional<double> Lpc2294Machine::analogInput(unsigned channel) const
+{
+    if (channel >= kAnalogInputs) {
+        return 0.0;
+    }
+    // AIN0..3 are function 01 of P0.27..P0.30 in PINSEL1.
+    if (pinSelect.port0Function(kFirstAinPin + channel) != 1) {
+        return std::nullopt;
+    }
+    return ain_[channel];
+}
+
+void Lpc2294Machine::setAin(unsigned channel, double volts)
+{
+    if (channel >= kAnalogInputs) {
+        throw BoardError("there is no AIN" + std::to_string(channel) + " on the board (AIN0 to AIN3)");
+    }
+    placed<Adc>("adc").inputsChanging();
+    ain_[channel] = volts;
 }
 
 void Lpc2294Machine::wireLcd()
@@ -309,6 +335,21 @@ void Lpc2294Machine::reset()
                                          ? 1u << kDacCsPin
                                          : (1u << kDacCsPin) | (1u << kDacSclkPin) | (1u << kDacDinPin));
     led_ = led();
+    updateExternalInputs();
+}
+
+// The chip's pins go back to GPIO inputs; what the board drives onto them,
+// and the devices on it, stay as they are.
+void Lpc2294Machine::resetChip()
+{
+    for (const Placed& p : placed_) {
+        p.model->reset();
+    }
+    for (SerialPort& port : serial_) {
+        port.chipReset();
+    }
+    pins_.update();
+    noteLed();
     updateExternalInputs();
 }
 

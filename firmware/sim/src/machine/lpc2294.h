@@ -10,6 +10,7 @@
 // row in the table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -101,6 +102,7 @@ public:
     const std::vector<MemoryRegion>& memory() const override;
     std::vector<DeviceMapping> devices() const override;
     void reset() override;
+    void resetChip() override;
     double cclkHz() const override { return systemControl.cclkHz(); }
     MemoryTiming memoryTiming() const override;
     void clocksApplied() override;
@@ -137,6 +139,14 @@ public:
         }
     }
     bool lineCheck() const { return serial(0).lineCheck(); }
+
+    // The voltage the board puts on AIN`channel` (0..3, P0.27..P0.30) from
+    // now on; 0 V until set. AIN4..7 (port 3) are not modelled: they
+    // convert as 0 V.
+    static constexpr unsigned kAnalogInputs = 4;
+    static constexpr unsigned kFirstAinPin = 27;
+    void setAin(unsigned channel, double volts);
+    double ain(unsigned channel) const { return ain_.at(channel); }
 
     Pins& pins() { return pins_; }
     const Pcd8544& lcd() const { return lcd_; }
@@ -180,9 +190,13 @@ private:
     bool privileged() const override { return engine_->privileged(); }
     void sleep(bool powerDown) override { engine_->sleep(powerDown); }
     void wake() override { engine_->wake(); }
+    void resetChip(std::string why) override { engine_->resetChip(std::move(why)); }
     void noteLed();
     // The levels of the pins selected as EINT0..3, to the system control block.
     void updateExternalInputs();
+    // What the converter sees on AIN`channel`: nothing while the pin has
+    // a digital function.
+    std::optional<double> analogInput(unsigned channel) const;
     void wireLcd();
     void wireDac();
     void checkSpiPins(uint8_t byte);
@@ -199,6 +213,7 @@ private:
     Pcd8544 lcd_;
     Tlv5618 dac_;
     size_t dacListener_ = 0;
+    std::array<double, kAnalogInputs> ain_{};
 };
 
 }  // namespace boardsim

@@ -31,6 +31,12 @@ void SerialPort::takePins()
     pins_.drive(wiring_.txPin, wiring_.function, true, true);
 }
 
+void SerialPort::chipReset()
+{
+    pins_.cancelAfter(wiring_.txPin, wiring_.function, board_.now());
+    takePins();
+}
+
 void SerialPort::putOnPin(const LineFrame& frame, unsigned pin, bool outside)
 {
     bool level = true;  // the line idles high, and the stop bits bring it back there

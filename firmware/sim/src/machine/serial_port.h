@@ -45,6 +45,9 @@ public:
     // After the pins' reset: the transmitter holds TxD high (idle) on the
     // pin whenever PINSEL gives it the pin.
     void takePins();
+    // The chip reset under it: a frame under way on TxD stops, the line
+    // idles high.
+    void chipReset();
 
     // Each frame TxD puts on the line, once it has ended: for a front end
     // that passes the line on to a terminal with a rate of its own.

@@ -53,6 +53,10 @@ public:
     // (idle), or until wake() (power-down).
     virtual void sleep(bool powerDown) = 0;
     virtual void wake() = 0;
+    // The chip resets after this instruction (`why`: "watchdog reset (...)"):
+    // the core to its reset vector, every peripheral to its reset state;
+    // RAM keeps its contents.
+    virtual void resetChip(std::string why) = 0;
 
 protected:
     ~BoardServices() = default;

@@ -1,7 +1,8 @@
 #include "peripherals/system_control.h"
 
-#include <cstdio>
 #include <string>
+
+#include "util/text.h"
 
 namespace boardsim {
 
@@ -15,13 +16,6 @@ constexpr double kCclkMaxHz = 60e6;
 constexpr uint32_t kFeedFirst = 0xAA;
 constexpr uint32_t kFeedSecond = 0x55;
 constexpr uint32_t kReservedVpbdiv = 0x3;
-
-std::string mhz(double hz)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4f MHz", hz / 1e6);
-    return text;
-}
 
 }  // namespace
 

@@ -77,9 +77,7 @@ void Timer::resetState()
 {
     tc_ = pc_ = 0;
     resetPending_ = false;
-    anchor_ = 0;
-    anchorHz_ = 0;
-    anchorFraction_ = 0;
+    ticks_.reset();
     ++plan_;
 }
 
@@ -91,26 +89,20 @@ bool Timer::counting() const
 void Timer::catchUp()
 {
     const double now = board().now();
-    if (counting()) {
-        // Whole pclk cycles since the anchor, at the rate of that stretch;
-        // the rest carries over.
-        const double cycles = (now - anchor_) * anchorHz_ + anchorFraction_;
-        const double whole = std::floor(cycles + 1e-6);
-        anchorFraction_ = cycles - whole > 0 ? cycles - whole : 0;
-        const auto ticks = uint64_t(whole);
-        const uint64_t period = uint64_t(pr_.value()) + 1;
-        const uint64_t total = uint64_t(pc_) + ticks;
-        uint64_t steps = total / period;
-        if (resetPending_ && steps > 0) {
-            tc_ = 0;  // the count after the match is the reset
-            --steps;
-            resetPending_ = false;
-        }
-        tc_ += uint32_t(steps);
-        pc_ = uint32_t(total % period);
+    if (!counting()) {
+        ticks_.moveTo(now, board().pclkHz());
+        return;
     }
-    anchor_ = now;
-    anchorHz_ = board().pclkHz();
+    const uint64_t period = uint64_t(pr_.value()) + 1;
+    const uint64_t total = uint64_t(pc_) + ticks_.advance(now, board().pclkHz());
+    uint64_t steps = total / period;
+    if (resetPending_ && steps > 0) {
+        tc_ = 0;  // the count after the match is the reset
+        --steps;
+        resetPending_ = false;
+    }
+    tc_ += uint32_t(steps);
+    pc_ = uint32_t(total % period);
 }
 
 uint32_t Timer::counter()
@@ -150,11 +142,10 @@ void Timer::planNextMatch()
             which = n;
         }
     }
-    if (soonest == UINT64_MAX || board().pclkHz() <= 0) {
+    if (soonest == UINT64_MAX || board().pclkHz() <= 0 || ticks_.hz() <= 0) {
         return;  // no match with an action, or no clock (powered down)
     }
-    const double pclkCycles = double(soonest) * (double(pr_.value()) + 1) - double(pc_) - anchorFraction_;
-    const double at = anchor_ + pclkCycles / board().pclkHz();
+    const double at = ticks_.after(double(soonest) * (double(pr_.value()) + 1) - double(pc_));
     board().scheduleAt(at, [this, plan, which, at] {
         if (plan == plan_) {
             matched(which, at);
@@ -167,8 +158,7 @@ void Timer::planNextMatch()
 // periods do not stretch by that delay.
 void Timer::matched(unsigned n, double at)
 {
-    anchor_ = at;
-    anchorFraction_ = 0;
+    ticks_.restartAt(at);
     tc_ = match(n);
     pc_ = 0;
     const uint32_t actions = (mcr_.value() >> (3 * n)) & 0x7;

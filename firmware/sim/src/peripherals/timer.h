@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "peripherals/pclk_ticks.h"
 #include "peripherals/peripheral.h"
 
 namespace boardsim {
@@ -53,9 +54,7 @@ private:
     Register* mr_[timer::kMatches] = {};
     uint32_t tc_ = 0, pc_ = 0;
     bool resetPending_ = false;  // a match reset TC: it reads 0 from the next count
-    double anchor_ = 0;         // the time TC and PC were last brought up to
-    double anchorHz_ = 0;       // the peripheral clock since then
-    double anchorFraction_ = 0; // part of a pclk cycle already gone at the anchor
+    PclkTicks ticks_;           // pclk cycles up to when TC and PC were last brought up to date
     uint64_t plan_ = 0;         // a scheduled match of an older plan is void
 };
 

@@ -75,6 +75,13 @@ std::string hex(uint32_t value)
     return text;
 }
 
+std::string mhz(double hz)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f MHz", hz / 1e6);
+    return text;
+}
+
 std::string quoted(const std::string& text)
 {
     std::string out = "\"";

@@ -11,6 +11,10 @@ namespace boardsim {
 // "0x0000004c": eight digits, as addresses and words are shown everywhere.
 std::string hex(uint32_t value);
 
+// "44.2368 MHz": a clock in megahertz to four decimals, as the data
+// sheet's limits are checked.
+std::string mhz(double hz);
+
 // `text` in double quotes, with \n, \r, \", \\ and \xNN for other bytes
 // outside printable ASCII.
 std::string quoted(const std::string& text);

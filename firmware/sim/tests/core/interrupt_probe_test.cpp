@@ -9,29 +9,20 @@
 
 #include "frontends/common/firmware_profile.h"
 #include "frontends/report/report.h"
+#include "support/kit_program.h"
 #include "support/test_board.h"
 
 using namespace boardsim;
+using boardsim::testing::kit;
 using boardsim::testing::only;
+using boardsim::testing::runToEnd;
+using boardsim::testing::symbol;
+using boardsim::testing::word;
 using boardsim::testing::TestBoard;
 
 namespace {
 
 constexpr double kFosc = 11059200;
-
-ElfImage kit(const std::string& name)
-{
-    return ElfImage::fromFile(std::string(PROBE_DIR) + "/kit_" + name + ".elf");
-}
-
-uint32_t symbol(const ElfImage& image, const std::string& name)
-{
-    const auto s = image.find(name);
-    if (!s) {
-        throw std::runtime_error("probe program lacks " + name);
-    }
-    return s->address;
-}
 
 BoardOptions watching(const ElfImage& image, const std::vector<std::string>& names)
 {
@@ -40,26 +31,6 @@ BoardOptions watching(const ElfImage& image, const std::vector<std::string>& nam
         options.watched.push_back(symbol(image, name));
     }
     return options;
-}
-
-// Runs until the program returns from main (or `limit`); true when it did.
-bool runToEnd(Board& board, const When& limit = When::at(1.0))
-{
-    const uint32_t done = symbol(board.image(), "probe_done");
-    const size_t watching = board.subscribe([&board, done](const Event& e) {
-        if (e.kind == EventKind::Call && e.address == done) {
-            board.requestStop();
-        }
-    });
-    const StopReason reason = board.runUntil(limit);
-    board.unsubscribe(watching);
-    return reason == StopReason::Requested;
-}
-
-uint32_t word(const Board& board, const std::string& name)
-{
-    const auto bytes = board.readMemory(symbol(board.image(), name), 4);
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
 std::vector<Event> callsTo(const TestBoard& board, const std::string& name)
@@ -281,7 +252,7 @@ TEST(KitFailures, EachEndsTheRunWithItsOwnMessage)
         std::vector<const char*> mentions;
     };
     const Case cases[] = {
-        {"failure1_arm", {"WDMOD (0xe0000000)", "the watchdog (WDT) is not modelled"}},
+        {"failure1_arm", {"CCR (0xe0024008)", "the real-time clock (RTC) is not modelled"}},
         {"failure2_arm", {"data abort", "read of unmapped address 0x80000000", "branches to itself", "can never leave"}},
         {"failure3_arm", {"powered down (PCON.PD)", "nothing that could wake it"}},
         {"failure4_arm", {"System mode branches to itself", "interrupts masked"}},

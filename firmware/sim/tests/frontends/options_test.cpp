@@ -161,3 +161,14 @@ TEST(Options, TheDacsOutputsAsAWavFileAtARateOfWholeHertz)
     EXPECT_NO_THROW(parseOptions({"fw.elf", "--scenario", "s.yaml", "--dac-out", "out.wav"}));
     EXPECT_NO_THROW(parseOptions({"fw.elf", "--gdb", "0", "--dac-out", "out.wav"}));
 }
+
+TEST(Options, EachAnalogueInputItsVoltage)
+{
+    const Options o = parseOptions({"fw.elf", "--ain", "1=1.65", "--ain", "3=3.3", "--ain", "1=0.5"});
+    EXPECT_DOUBLE_EQ(o.ain[0], 0.0);
+    EXPECT_DOUBLE_EQ(o.ain[1], 0.5);  // the last one given
+    EXPECT_DOUBLE_EQ(o.ain[3], 3.3);
+    for (const char* bad : {"4=1", "1=3.4", "1=-1", "1", "=1", "1=", "1=1V", "12=1"}) {
+        EXPECT_THROW(parseOptions({"fw.elf", "--ain", bad}), UsageError) << bad;
+    }
+}

@@ -43,6 +43,7 @@ public:
     bool privileged() const override { return !userMode; }
     void sleep(bool powerDown) override { sleeping = powerDown ? 2 : 1; }
     void wake() override { sleeping = 0; }
+    void resetChip(std::string why) override { resets.push_back(std::move(why)); }
     void setCoreInterrupt(ArmException kind, bool asserted) override
     {
         (kind == ArmException::Fiq ? nFiq : nIrq) = asserted;
@@ -73,6 +74,7 @@ public:
     std::vector<Event> events;
     std::vector<std::string> faults;
     std::vector<std::string> warnings;
+    std::vector<std::string> resets;
 };
 
 // A model on its own, attached to fake services, reached by offset as the

@@ -114,6 +114,11 @@ public:
         case EventKind::IoRead:
         case EventKind::IoWrite: io(e); break;
         case EventKind::Exception: exception(e); break;
+        case EventKind::ChipReset:
+            if (!options_.quiet) {
+                line(e.stamp, e.time, "reset  " + board_.lastChipReset());
+            }
+            break;
         }
     }
 
@@ -261,6 +266,7 @@ BoardOptions boardOptionsFor(const ElfImage& image, const Options& options)
     boardOptions.hostBaud = options.baud;
     boardOptions.bounceSeconds = options.bounce;
     boardOptions.uartLoopback = options.uartLoopback;
+    boardOptions.ain = options.ain;
     return boardOptions;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "machine/pin_names.h"
+#include "peripherals/adc.h"
 
 namespace boardsim {
 
@@ -64,6 +65,8 @@ const char* usageText()
            "                     volts, channel 1 output A, channel 2 output B\n"
            "  --dac-rate HZ      its samples a second, each output sampled and held\n"
            "                     (default 1M)\n"
+           "  --ain N=VOLTS      the voltage on the A/D input AIN N (0..3, P0.27..P0.30),\n"
+           "                     0 to 3.3 V (default 0); may be given for each input\n"
            "  --uart-loopback    a loopback plug on UART0 (TxD0 wired to RxD0) instead of\n"
            "                     the terminal; --uart1-loopback the same on UART1\n"
            "  --scenario FILE    run the steps of a scenario (YAML) on a fresh board; may be\n"
@@ -247,6 +250,23 @@ double parseBounce(const std::string& text)
     return bounce.seconds;
 }
 
+// "1=1.65": AIN1 at 1.65 V.
+void parseAin(Options& options, const std::string& text)
+{
+    const size_t equals = text.find('=');
+    const std::string channel = text.substr(0, equals);
+    const std::string volts = equals == std::string::npos ? "" : text.substr(equals + 1);
+    char* end = nullptr;
+    const double value = std::strtod(volts.c_str(), &end);
+    if (channel.size() != 1 || channel[0] < '0' || channel[0] >= char('0' + Lpc2294Machine::kAnalogInputs) ||
+        volts.empty() || volts.find_first_not_of("0123456789.") != std::string::npos ||
+        end != volts.c_str() + volts.size() || !(value <= adc::kReferenceVolts)) {
+        throw UsageError("--ain wants N=VOLTS, N an input 0 to 3 (AIN4 to AIN7 are not modelled) and VOLTS from 0 "
+                         "to 3.3, such as 1=1.65, got \"" + text + "\"");
+    }
+    options.ain[size_t(channel[0] - '0')] = value;
+}
+
 double parseIdle(const std::string& text)
 {
     const When idle = parseWhen(text);
@@ -347,6 +367,7 @@ const std::map<std::string, Valued>& valuedOptions()
          }},
         {"--trace-pins", [](Options& o, const std::string& v) { o.tracePins |= parsePins("--trace-pins", v); }},
         {"--dac-out", [](Options& o, const std::string& v) { o.dacOut = fileName("--dac-out", v); }},
+        {"--ain", [](Options& o, const std::string& v) { parseAin(o, v); }},
         {"--dac-rate",
          [](Options& o, const std::string& v) {
              o.dacRate = parseDacRate(v);

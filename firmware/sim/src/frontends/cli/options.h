@@ -70,6 +70,7 @@ struct Options {
     bool dacRateGiven = false;
     // A loopback plug on UART0's or UART1's connector (TxD wired to RxD).
     std::array<bool, Lpc2294Machine::kUarts> uartLoopback{};
+    std::array<double, Lpc2294Machine::kAnalogInputs> ain{};  // volts on AIN0..AIN3
     std::vector<std::string> scenarios;  // run each on a fresh board instead of one run
     std::string junit;                   // the scenarios' results as JUnit XML
     std::optional<WebAddress> web;       // serve the board to browsers here

@@ -97,8 +97,14 @@ struct SaveSignalStep {
     unsigned rate = 0;               // frames a second
 };
 
+// The voltage the board puts on an A/D input from now on.
+struct SetAinStep {
+    unsigned channel = 0;  // AIN0..AIN3
+    double volts = 0;
+};
+
 using StepAction = std::variant<DelayStep, WaitSerialStep, WriteSerialStep, KeyStep, PinStep, BlinkStep, LcdStep,
-                                SignalStep, SaveSignalStep>;
+                                SignalStep, SaveSignalStep, SetAinStep>;
 
 struct Step {
     int number = 0;      // 1-based, as messages count them

@@ -19,6 +19,8 @@
 #include "machine/pin_names.h"
 #include "frontends/scenario/serial_match.h"
 #include "frontends/signal/dac_out.h"
+#include "machine/lpc2294.h"
+#include "peripherals/adc.h"
 #include "util/text.h"
 
 #ifdef BOARDSIM_HAVE_YAML
@@ -176,17 +178,30 @@ public:
         return value / 100;
     }
 
-    // Volts from 0 up to the DAC's full scale.
-    double volts(const YAML::Node& node, const std::string& what) const
+    // Volts from 0 up to `highest` (the DAC's full scale unless given).
+    double volts(const YAML::Node& node, const std::string& what,
+                 double highest = 2 * Tlv5618::kReferenceVolts) const
     {
         const std::string text = scalar(node, what);
         char* end = nullptr;
         const double value = std::strtod(text.c_str(), &end);
         const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
-        if (!plain || end != text.c_str() + text.size() || !(value >= 0) || value > 2 * Tlv5618::kReferenceVolts) {
-            fail(node, what + " wants volts from 0 to 2.98, got \"" + text + "\"");
+        if (!plain || end != text.c_str() + text.size() || !(value >= 0) || value > highest) {
+            char range[32];
+            std::snprintf(range, sizeof range, "%g", highest);
+            fail(node, what + " wants volts from 0 to " + range + ", got \"" + text + "\"");
         }
         return value;
+    }
+
+    unsigned analogInput(const YAML::Node& node) const
+    {
+        const std::string text = scalar(node, "channel");
+        if (text.size() != 1 || text[0] < '0' || text[0] >= char('0' + Lpc2294Machine::kAnalogInputs)) {
+            fail(node, "channel wants an A/D input 0 to 3 (AIN0 to AIN3; AIN4 to AIN7 are not modelled), got \"" +
+                           text + "\"");
+        }
+        return unsigned(text[0] - '0');
     }
 
     unsigned output(const YAML::Node& node) const
@@ -360,6 +375,7 @@ public:
             {"save-lcd", &StepReader::saveLcd},
             {"expect-signal", &StepReader::expectSignal},
             {"save-signal", &StepReader::saveSignal},
+            {"set-ain", &StepReader::setAin},
         };
         return table;
     }
@@ -623,10 +639,19 @@ private:
         return save;
     }
 
-    const YAML::Node& mapOf(const YAML::Node& value, const Step& step) const
+    StepAction setAin(const YAML::Node& value, Step& step) const
+    {
+        const Fields fields(r_, mapOf(value, step, "{channel: 1, volts: 1.65}"), step.kind, {"channel", "volts"});
+        SetAinStep set{r_.analogInput(fields["channel"]), r_.volts(fields["volts"], "volts", adc::kReferenceVolts)};
+        step.summary = "set-ain AIN" + std::to_string(set.channel) + " = " + fields["volts"].Scalar() + " V";
+        return set;
+    }
+
+    const YAML::Node& mapOf(const YAML::Node& value, const Step& step,
+                            const char* example = "{pin: P0.31, value: 0}") const
     {
         if (!value.IsMap()) {
-            r_.fail(value, step.kind + " wants a map such as {pin: P0.31, value: 0}, not " +
+            r_.fail(value, step.kind + " wants a map such as " + example + ", not " +
                                (value.IsScalar() ? "\"" + value.Scalar() + "\"" : Reader::shape(value)));
         }
         return value;

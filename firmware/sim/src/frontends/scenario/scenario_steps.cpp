@@ -79,6 +79,11 @@ public:
     StepResult operator()(const LcdStep& lcd) const;
     StepResult operator()(const SignalStep& signal) const;
     StepResult operator()(const SaveSignalStep& save) const;
+    StepResult operator()(const SetAinStep& set) const
+    {
+        board().machine().setAin(set.channel, set.volts);
+        return passed();
+    }
 
 private:
     using Ran = ScenarioBoard::Ran;

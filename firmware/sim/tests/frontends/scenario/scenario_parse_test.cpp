@@ -235,3 +235,22 @@ TEST(ScenarioParse, PicturesAreFoundBesideTheScenario)
     EXPECT_EQ(std::get<LcdStep>(s.steps[1].action).path, dir.file("sub/out.png"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("sub/out.png")));  // checked, not yet written
 }
+
+TEST(ScenarioParse, SetAinTakesAnInputAndItsVoltsAndSaysWhereEitherIsWrong)
+{
+    const Scenario s = parseScenario("steps:\n  - set-ain: {channel: 2, volts: 1.25}\n", "s.yaml");
+    const auto& set = actionOf<SetAinStep>(s.steps.at(0));
+    EXPECT_EQ(set.channel, 2u);
+    EXPECT_DOUBLE_EQ(set.volts, 1.25);
+    EXPECT_EQ(s.steps[0].summary, "set-ain AIN2 = 1.25 V");
+
+    const ScenarioError channel = refusal("steps:\n  - set-ain: {channel: 4, volts: 1}\n");
+    EXPECT_EQ(channel.line, 2);
+    EXPECT_EQ(channel.column, 24);
+    EXPECT_TRUE(contains(channel.message, "AIN4 to AIN7 are not modelled")) << channel.message;
+    const ScenarioError volts = refusal("steps:\n  - set-ain: {channel: 1, volts: 3.5}\n");
+    EXPECT_EQ(volts.column, 34);
+    EXPECT_TRUE(contains(volts.message, "volts wants volts from 0 to 3.3")) << volts.message;
+    EXPECT_TRUE(contains(refusal("steps:\n  - set-ain: 1\n").message, "{channel: 1, volts: 1.65}"));
+}
+

@@ -76,7 +76,7 @@ int main(void)
 {
     VPBDIV = 1;
 #if FAILURE == 1
-    REG(0xE0000000) = 3;  /* WDMOD */
+    REG(0xE0024008) = 1;  /* CCR: the real-time clock, not modelled */
 #elif FAILURE == 2
     (void)REG(0x80000000);
 #elif FAILURE == 3

@@ -39,6 +39,14 @@
 #define PINSEL0 REG(0xE002C000)
 #define PINSEL1 REG(0xE002C004)
 
+#define WDMOD REG(0xE0000000)
+#define WDTC REG(0xE0000004)
+#define WDFEED REG(0xE0000008)
+#define WDTV REG(0xE000000C)
+
+#define ADCR REG(0xE0034000)
+#define ADDR REG(0xE0034004)
+
 #define PCON REG(0xE01FC0C0)
 #define VPBDIV REG(0xE01FC100)
 #define EXTINT REG(0xE01FC140)
@@ -56,12 +64,14 @@
 #define VICVectAddrN(n) REG(0xFFFFF100 + 4 * (n))
 #define VICVectCntlN(n) REG(0xFFFFF200 + 4 * (n))
 
+#define CH_WDT 0
 #define CH_TIMER0 4
 #define CH_TIMER1 5
 #define CH_UART0 6
 #define CH_EINT0 14
 #define CH_EINT1 15
 #define CH_EINT2 16
+#define CH_AD 18
 
 /* Handlers run in ARM state whatever the program is compiled for. */
 #define IRQ_HANDLER __attribute__((interrupt("IRQ"), target("arm")))
