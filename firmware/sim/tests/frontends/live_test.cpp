@@ -212,7 +212,12 @@ TEST(Pty, AnInterruptedRunRemovesItsLinkAStaleLinkIsReplacedAndAFileInTheWayIsLe
     std::filesystem::create_symlink("/dev/pts/no-such-pty", link);
     {
         Child boardsim({BOARDSIM_EXE, FIRMWARE_ELF, "--uart-pty", link});
-        ASSERT_TRUE(waitFor([&] { return std::filesystem::read_symlink(link) != "/dev/pts/no-such-pty"; }));
+        // (Between the stale link's removal and the new one, there is none.)
+        ASSERT_TRUE(waitFor([&] {
+            std::error_code none;
+            const auto target = std::filesystem::read_symlink(link, none);
+            return !none && target != "/dev/pts/no-such-pty";
+        }));
         boardsim.signal(SIGTERM);
         ASSERT_TRUE(boardsim.exitStatus());
         EXPECT_TRUE(contains(boardsim.err(), "replacing the stale link " + link)) << boardsim.err();
